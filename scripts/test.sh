@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Runs every test tier: native logic under sanitizers, Win32 glue under Wine, and the
+# release programs end to end. Installs what is missing first (as root).
+set -euo pipefail
+source "$(dirname "$0")/common.sh"
+tarn_packages
+tarn_build Debug
+tarn_wine
+trap tarn_wine_stop EXIT
+
+log="$TARN_BUILD/test-summary.log"
+: >"$log"
+status=0
+run_tier() { # dir, ctest args...
+    local dir=$1
+    shift
+    say "ctest in $dir $*"
+    (cd "$dir" && ctest --output-on-failure --timeout 600 "$@") 2>&1 | tee -a "$log" || status=1
+}
+run_tier "$TARN_BUILD/native" -j2
+run_tier "$TARN_BUILD/win64"
+run_tier "$TARN_BUILD/win32"
+
+# One closing line for all tiers.
+python3 - "$log" <<'PY' || status=1
+import re, sys
+passed = failed = 0
+for line in open(sys.argv[1], errors="replace"):
+    m = re.search(r"tests passed, (\d+) tests failed out of (\d+)", line)
+    if m:
+        failed += int(m.group(1)); passed += int(m.group(2)) - int(m.group(1))
+print(f"{passed} passed, {failed} failed")
+sys.exit(1 if failed else 0)
+PY
+exit $status
