@@ -26,7 +26,7 @@ tarn_packages() {
     say "installing ${missing[*]}"
     dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
     apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" \
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" \
         xauth fonts-dejavu-core >/dev/null
 }
 
