@@ -90,7 +90,8 @@ tarn_wine() {
     if [ ! -f "$keeper" ] || [ "$TARN_ROOT/scripts/wine_session.c" -nt "$keeper" ]; then
         x86_64-w64-mingw32-gcc -O2 -mwindows -o "$keeper" "$TARN_ROOT/scripts/wine_session.c"
     fi
-    if ! pgrep -f "^[A-Z]:.*wine_session\.exe" >/dev/null; then
+    # Match this build's keeper only: other worktrees run their own prefixes and keepers.
+    if ! ps -eo args= | grep -qxF "Z:${keeper//\//\\}"; then
         (setsid wine "$keeper" </dev/null >/dev/null 2>&1 &)
         sleep 2
     fi
