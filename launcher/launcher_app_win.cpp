@@ -1,0 +1,197 @@
+#include "launcher_app.h"
+
+#include <dbt.h>
+// mingw-w64's hidsdi.h declares the HidD functions without C linkage.
+extern "C" {
+#include <hidsdi.h>
+}
+#include <shellapi.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "device_list.h"
+#include "tarnwake_res.h"
+
+namespace tarnwake {
+
+HINSTANCE launcherInstance = nullptr;
+HWND mainWindow = nullptr;
+HDEVNOTIFY arrivalNotification = nullptr;
+HINF infHandle = INVALID_HANDLE_VALUE;
+
+namespace {
+
+static_assert(sizeof(DEV_BROADCAST_DEVICEINTERFACE_W) == 32);
+
+constexpr std::size_t kNameOffset = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name);
+
+// Reads the agent's start command from the Run key; empty when the key, the value or any
+// text is missing.
+std::wstring ReadStartCommand() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKeyPath, 0, kRunKeyAccess, &key) != ERROR_SUCCESS) {
+        return {};
+    }
+    std::uint8_t data[kRunValueBytes + 1] = {};
+    DWORD size = kRunValueBytes;
+    std::wstring command;
+    if (RegQueryValueExW(key, kRunValueName, nullptr, nullptr, data, &size) == ERROR_SUCCESS) {
+        command = StartCommandFromValue(data, size);
+    }
+    RegCloseKey(key);
+    return command;
+}
+
+// The command is handed over whole as the file to open; an empty one would open a folder
+// window, so it starts nothing.
+void StartAgent() {
+    const std::wstring command = ReadStartCommand();
+    if (command.empty()) {
+        return;
+    }
+    ShellExecuteW(nullptr, L"open", command.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void OnInterfaceArrival(std::wstring_view devicePath) {
+    if (FindWindowW(kAgentClassName, kAgentWindowName) != nullptr) {
+        return;
+    }
+    if (infHandle == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    INFCONTEXT line = {};
+    if (!SetupFindFirstLineW(infHandle, kInfSection, kInfKey, &line)) {
+        return;
+    }
+    const DWORD fields = SetupGetFieldCount(&line);
+    for (DWORD k = 1; k <= fields; ++k) {
+        wchar_t field[kFieldChars] = {};
+        if (!SetupGetStringFieldW(&line, k, field, kFieldChars, nullptr)) {
+            continue;
+        }
+        if (FieldMatchesDevicePath(BoundedDevicePath(field, kFieldChars), devicePath)) {
+            StartAgent();
+        }
+    }
+}
+
+// The arrival's interface path, bounded by the size the structure declares.
+std::wstring_view ArrivalPath(const DEV_BROADCAST_HDR* header) {
+    if (header->dbch_size <= kNameOffset) {
+        return {};
+    }
+    const auto* iface = reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(header);
+    return BoundedDevicePath(iface->dbcc_name, (header->dbch_size - kNameOffset) / sizeof(wchar_t));
+}
+
+void OnDeviceChange(WPARAM event, LPARAM data) {
+    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(data);
+    if (event != DBT_DEVICEARRIVAL || header == nullptr ||
+        header->dbch_devicetype != DBT_DEVTYP_DEVICEINTERFACE) {
+        return;
+    }
+    OnInterfaceArrival(ArrivalPath(header));
+}
+
+void RegisterForHidArrivals(HWND window) {
+    DEV_BROADCAST_DEVICEINTERFACE_W filter = {};
+    filter.dbcc_size = sizeof(filter);
+    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    HidD_GetHidGuid(&filter.dbcc_classguid);
+    arrivalNotification = RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+}
+
+// The program's own path, or empty when it does not fit the buffer (a cut path would name
+// some other folder).
+std::wstring ModulePath() {
+    wchar_t path[kModulePathChars] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, path, kModulePathChars);
+    if (length == 0 || length >= kModulePathChars) {
+        return {};
+    }
+    return std::wstring(path, length);
+}
+
+} // namespace
+
+ATOM RegisterWakeClass(HINSTANCE instance) {
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = WakeWindowProc;
+    wc.hInstance = instance;
+    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_TARNWAKE));
+    // LoadIconW would hand out the large size of icon 108; ask for the small size instead.
+    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_TARNWAKE_SMALL),
+                                               IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                               GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = kWakeClassName;
+    return RegisterClassExW(&wc);
+}
+
+bool StartLauncherWithInf(HINSTANCE instance, const wchar_t* infPath) {
+    launcherInstance = instance;
+    HWND window =
+        CreateWindowExW(0, kWakeClassName, kWakeWindowName, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
+                        CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
+    if (window == nullptr) {
+        return false;
+    }
+    mainWindow = window;
+    ShowWindow(window, SW_HIDE);
+    UpdateWindow(window);
+    RegisterForHidArrivals(window);
+
+    if (infPath != nullptr && *infPath != L'\0') {
+        infHandle = SetupOpenInfFileW(infPath, nullptr, INF_STYLE_WIN4, nullptr);
+    }
+    if (infHandle == INVALID_HANDLE_VALUE) {
+        DestroyWindow(window);
+        return false;
+    }
+    return true;
+}
+
+bool StartLauncher(HINSTANCE instance) {
+    const std::wstring modulePath = ModulePath();
+    const std::wstring infPath = modulePath.empty() ? std::wstring() : InfPathBeside(modulePath);
+    return StartLauncherWithInf(instance, infPath.c_str());
+}
+
+LRESULT CALLBACK WakeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_DEVICECHANGE:
+        OnDeviceChange(wParam, lParam);
+        return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        BeginPaint(window, &ps);
+        EndPaint(window, &ps);
+        return 0;
+    }
+    case WM_COMMAND:
+        return 0;
+    case WM_DESTROY:
+        if (arrivalNotification != nullptr) {
+            UnregisterDeviceNotification(arrivalNotification);
+            arrivalNotification = nullptr;
+        }
+        if (infHandle != INVALID_HANDLE_VALUE) {
+            SetupCloseInfFile(infHandle);
+            infHandle = INVALID_HANDLE_VALUE;
+        }
+        if (window == mainWindow) {
+            mainWindow = nullptr;
+        }
+        PostQuitMessage(0);
+        return 0;
+    default:
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+} // namespace tarnwake

@@ -1,0 +1,107 @@
+// The unmodified TarnWake.exe, started as a user's session would start it, with its INF beside
+// it; arrivals reach it as WM_DEVICECHANGE messages, whose broadcast Wine copies into the
+// launcher's process as it does for the system's own device notifications.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "launcher_fixture.h"
+
+using namespace wake_test;
+
+namespace {
+
+class ReleaseLauncher : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const std::wstring bin = ProgramFolder() + L"..\\bin\\";
+        program_ = folder_.Copy(bin + L"TarnWake.exe", L"TarnWake.exe");
+        inf_ = bin + L"TarnMsFlt.inf";
+        agent_ = folder_.Copy(ProgramFolder() + L"stand_in_agent.exe", L"TarnAgent.exe");
+        ASSERT_TRUE(SetRunValue(KEY_WOW64_64KEY, agent_));
+    }
+
+    void TearDown() override {
+        if (process_.hProcess != nullptr) {
+            if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+                TerminateProcess(process_.hProcess, 1);
+            }
+            CloseHandle(process_.hProcess);
+            CloseHandle(process_.hThread);
+        }
+        DeleteRunValue(KEY_WOW64_64KEY);
+    }
+
+    bool Launch() {
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        std::wstring commandLine = L"\"" + program_ + L"\"";
+        return CreateProcessW(program_.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                              nullptr, folder_.Path().c_str(), &startup, &process_) != FALSE;
+    }
+
+    HWND WaitForWindow() {
+        for (int i = 0; i < 200; ++i) {
+            HWND window = FindWindowW(L"TarnWakeClass", L"TarnWakeWnd");
+            if (window != nullptr) {
+                return window;
+            }
+            if (WaitForSingleObject(process_.hProcess, 50) == WAIT_OBJECT_0) {
+                return nullptr;
+            }
+        }
+        return nullptr;
+    }
+
+    DWORD WaitForExit() {
+        DWORD code = 0xDEAD;
+        if (WaitForSingleObject(process_.hProcess, 10000) == WAIT_OBJECT_0) {
+            GetExitCodeProcess(process_.hProcess, &code);
+        }
+        return code;
+    }
+
+    ScratchFolder folder_;
+    std::wstring program_, inf_, agent_;
+    PROCESS_INFORMATION process_ = {};
+};
+
+} // namespace
+
+TEST_F(ReleaseLauncher, WithoutInfEndsAtOnceWithCodeZero) {
+    ASSERT_TRUE(Launch());
+    EXPECT_EQ(WaitForExit(), 0u);
+    EXPECT_EQ(FindWindowW(L"TarnWakeClass", L"TarnWakeWnd"), nullptr);
+}
+
+TEST_F(ReleaseLauncher, MousePlugStartsAgentOnceAndNotWhileItRuns) {
+    folder_.Copy(inf_, L"TarnMsFlt.inf");
+    ASSERT_TRUE(Launch());
+    HWND window = WaitForWindow();
+    ASSERT_NE(window, nullptr);
+    EXPECT_FALSE(IsWindowVisible(window));
+    // The program carries its own icons 107 and 108.
+    HMODULE image = LoadLibraryExW(program_.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(image, nullptr);
+    EXPECT_NE(FindResourceW(image, MAKEINTRESOURCEW(107), RT_GROUP_ICON), nullptr);
+    EXPECT_NE(FindResourceW(image, MAKEINTRESOURCEW(108), RT_GROUP_ICON), nullptr);
+    FreeLibrary(image);
+
+    // Other interfaces of the mouse and other devices start nothing: the shipped INF lists
+    // only the configuration interface.
+    SendArrival(window, L"\\\\?\\hid#vid_f1d0&pid_0084&mi_00#1&0&0000#{x}");
+    SendArrival(window, L"\\\\?\\hid#vid_046d&pid_c077#1&0&0000#{x}");
+    EXPECT_EQ(folder_.WaitForStarts(0), 0);
+    SendArrival(window, kMousePath);
+    EXPECT_EQ(folder_.WaitForStarts(1), 1);
+    {
+        AgentWindow agent;
+        SendArrival(window, kMousePath);
+        EXPECT_EQ(folder_.WaitForStarts(1), 1);
+    }
+
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitForExit(), 0u);
+}
