@@ -198,11 +198,25 @@ bool UnplugRootDevice(const std::wstring& instanceId, const std::wstring& pathPa
 
 bool StartKernelService(const std::wstring& service, const std::wstring& sysPath,
                         const std::wstring& sysName, std::wstring* error) {
-    if (!CopyDriverBinary(sysPath, sysName, error))
-        return false;
     SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
     if (!manager) {
         *error = LastErrorText(L"OpenSCManagerW");
+        return false;
+    }
+    // A running driver keeps its file open and stays as it is.
+    SC_HANDLE existing = OpenServiceW(manager, service.c_str(), SERVICE_QUERY_STATUS);
+    if (existing) {
+        SERVICE_STATUS status = {};
+        const bool running =
+            QueryServiceStatus(existing, &status) && status.dwCurrentState == SERVICE_RUNNING;
+        CloseServiceHandle(existing);
+        if (running) {
+            CloseServiceHandle(manager);
+            return true;
+        }
+    }
+    if (!CopyDriverBinary(sysPath, sysName, error)) {
+        CloseServiceHandle(manager);
         return false;
     }
     std::wstring binary = L"C:\\windows\\system32\\drivers\\" + sysName;
