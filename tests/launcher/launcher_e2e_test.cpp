@@ -13,6 +13,27 @@ using namespace wake_test;
 
 namespace {
 
+// Runs a tool to its end; its exit code, or -1.
+int RunTool(const std::wstring& program, const std::wstring& arguments) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
+        return -1;
+    }
+    DWORD code = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(process.hProcess, &code);
+    } else {
+        TerminateProcess(process.hProcess, 1);
+    }
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    return static_cast<int>(code);
+}
+
 class ReleaseLauncher : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -100,6 +121,33 @@ TEST_F(ReleaseLauncher, MousePlugStartsAgentOnceAndNotWhileItRuns) {
         AgentWindow agent;
         SendArrival(window, kMousePath);
         EXPECT_EQ(folder_.WaitForStarts(1), 1);
+    }
+
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitForExit(), 0u);
+}
+
+// The system's own arrival: the virtual mouse (64-bit build's tools) plugged as a root device
+// whose HID interface reaches the 32-bit launcher's registration.
+TEST_F(ReleaseLauncher, PluggingTheVirtualMouseStartsAgentOnce) {
+    const std::wstring tool = ProgramFolder() + L"..\\..\\win64\\virtual\\tarnmouse.exe";
+    if (GetFileAttributesW(tool.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        GTEST_SKIP() << "the virtual mouse is not built";
+    }
+    RunTool(tool, L"unplug");
+    folder_.Copy(inf_, L"TarnMsFlt.inf");
+    ASSERT_TRUE(Launch());
+    HWND window = WaitForWindow();
+    ASSERT_NE(window, nullptr);
+
+    ASSERT_EQ(RunTool(tool, L"plug"), 0);
+    EXPECT_EQ(folder_.WaitForStarts(1), 1);
+    ASSERT_EQ(RunTool(tool, L"unplug"), 0);
+    {
+        AgentWindow agent;
+        ASSERT_EQ(RunTool(tool, L"plug"), 0);
+        EXPECT_EQ(folder_.WaitForStarts(1), 1) << "a replug while the agent runs starts nothing";
+        RunTool(tool, L"unplug");
     }
 
     PostMessageW(window, WM_CLOSE, 0, 0);
