@@ -8,6 +8,8 @@ set(TARN_VERSION_PATCH ${PROJECT_VERSION_PATCH})
 
 configure_file(${PROJECT_SOURCE_DIR}/resources/tarn_version.h.in
     ${CMAKE_BINARY_DIR}/generated/tarn_version.h)
+configure_file(${PROJECT_SOURCE_DIR}/resources/tarn.manifest.in
+    ${CMAKE_BINARY_DIR}/generated/tarn.manifest @ONLY)
 
 add_library(tarn_warnings INTERFACE)
 target_compile_options(tarn_warnings INTERFACE
