@@ -13,6 +13,15 @@ enum DeviceOperation : int {
     WriteHeader = 5,
 };
 
+// The mouse's USB ids as program settings ("F1D0", "0084"); nothing changes them. The walk
+// matches "VID_%s&PID_%s" made from them; the arrival filter uses them too.
+inline constexpr int kSettingLength = 256;
+extern wchar_t vendorId[kSettingLength];
+extern wchar_t productId[kSettingLength];
+
+// What the presence check looks for, whatever vendorId and productId say.
+inline constexpr const wchar_t* kPresenceText = L"Vid_F1D0&Pid_0084";
+
 // The profile the Settings dialog shows and edits (0..4, or 5 in the mouse's basic state).
 extern int32_t currentProfile;
 
@@ -20,3 +29,6 @@ extern int32_t currentProfile;
 void RunDeviceOperation(int operation, int argument);
 // True when any HID interface of the mouse is present; opens nothing.
 bool IsMousePresent();
+
+// Case-insensitive (ASCII) substring test, as the walk compares device paths.
+bool PathContains(const wchar_t* path, const wchar_t* text);

@@ -1,0 +1,122 @@
+#include "memory_protocol.h"
+
+#include <cstring>
+
+uint8_t outgoingReport[kReportLength];
+uint8_t incomingReport[kReportLength];
+PacingWait* pacingWait = nullptr;
+
+namespace {
+
+void Pause(uint32_t milliseconds) {
+    (pacingWait ? *pacingWait : SystemPacingWait()).Wait(milliseconds);
+}
+
+bool Send(const MouseLink& link) {
+    return link.interfaces.SetFeature(link.handle, outgoingReport, kReportLength);
+}
+
+// The incoming buffer starts as the report id and seven zeros, so a failed request leaves
+// zeros where the data would have been.
+void Request(const MouseLink& link) {
+    std::memset(incomingReport, 0, sizeof incomingReport);
+    incomingReport[0] = kReportId;
+    link.interfaces.GetFeature(link.handle, incomingReport, kReportLength);
+}
+
+void PrepareOutgoing(uint8_t command, uint8_t sub, uint8_t b3, uint8_t b4, uint8_t b5) {
+    outgoingReport[0] = kReportId;
+    outgoingReport[1] = command;
+    outgoingReport[2] = sub;
+    outgoingReport[3] = b3;
+    outgoingReport[4] = b4;
+    outgoingReport[5] = b5;
+    outgoingReport[6] = 0;
+    outgoingReport[7] = 0;
+}
+
+void ReadPage(const MouseLink& link, uint8_t* page) {
+    for (int k = 0; k < kChunksPerPage; ++k) {
+        Request(link);
+        Pause(kReportWaitMs);
+        std::memcpy(page + kChunkLength * size_t(k), incomingReport + 1, kChunkLength);
+    }
+    Request(link);
+    page[kPageLength - 1] = incomingReport[1];
+    Pause(kPageWaitMs);
+}
+
+void WritePage(const MouseLink& link, const uint8_t* page) {
+    for (int k = 0; k < kChunksPerPage; ++k) {
+        outgoingReport[0] = kReportId;
+        std::memcpy(outgoingReport + 1, page + kChunkLength * size_t(k), kChunkLength);
+        Send(link);
+        Pause(kReportWaitMs);
+    }
+    // Byte 63 travels alone; the firmware expects 0x05 as filler, not zeros.
+    std::memset(outgoingReport, kTailFiller, sizeof outgoingReport);
+    outgoingReport[1] = page[kPageLength - 1];
+    Send(link);
+    Pause(kPageWaitMs);
+}
+
+bool IsProfileIndex(int profile) {
+    return profile >= 0 && profile < kAreaCount - 1;
+}
+
+} // namespace
+
+void TransferBlock(const MouseLink& link, BlockDirection direction, int area, uint8_t* block) {
+    const bool reading = direction == BlockDirection::Read;
+    if (reading)
+        std::memset(block, 0, kPagesPerBlock * kPageLength);
+    if (area < 0 || area >= kAreaCount)
+        return;
+    for (int p = 0; p < kPagesPerBlock; ++p) {
+        PrepareOutgoing(kMemoryCommand, reading ? kDirectionRead : kDirectionWrite, 0,
+                        uint8_t(area), uint8_t(p));
+        const bool accepted = Send(link);
+        Pause(kReportWaitMs);
+        if (!accepted)
+            continue; // nothing of this page moves; a read leaves it zero
+        uint8_t* page = block + kPageLength * size_t(p);
+        if (reading)
+            ReadPage(link, page);
+        else
+            WritePage(link, page);
+    }
+}
+
+void ReadProfileBlock(const MouseLink& link, int profile, uint8_t* block) {
+    TransferBlock(link, BlockDirection::Read, IsProfileIndex(profile) ? profile + 1 : -1, block);
+}
+
+void WriteProfileBlock(const MouseLink& link, int profile, const uint8_t* block) {
+    if (IsProfileIndex(profile))
+        TransferBlock(link, BlockDirection::Write, profile + 1, const_cast<uint8_t*>(block));
+}
+
+void ReadHeaderBlock(const MouseLink& link, uint8_t* block) {
+    TransferBlock(link, BlockDirection::Read, kHeaderArea, block);
+}
+
+void WriteHeaderBlock(const MouseLink& link, const uint8_t* block) {
+    TransferBlock(link, BlockDirection::Write, kHeaderArea, const_cast<uint8_t*>(block));
+}
+
+int QueryActiveProfile(const MouseLink& link) {
+    PrepareOutgoing(kProfileCommand, kQueryActiveProfile, 0, 0, 0);
+    Send(link);
+    Pause(kReportWaitMs);
+    Request(link);
+    Pause(kReportWaitMs);
+    return incomingReport[3];
+}
+
+void SelectActiveProfile(const MouseLink& link, int profile) {
+    if (!IsProfileIndex(profile))
+        return;
+    PrepareOutgoing(kProfileCommand, kSelectActiveProfile, uint8_t(profile), 0, 0);
+    Send(link);
+    Pause(kReportWaitMs);
+}

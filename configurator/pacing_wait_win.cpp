@@ -1,0 +1,66 @@
+// The pacing wait on Windows. Sleep rounds to the 15.6 ms timer tick (tripling a 5 ms pause)
+// and can return early for short waits, which would break the firmware's 50 ms page gap. A
+// high-resolution waitable timer is precise to well under a millisecond; where the system
+// lacks it, a plain waitable timer still works, only coarser. QueryPerformanceCounter decides
+// when the wait is over, so it never ends short whatever the timer does.
+#include "memory_protocol.h"
+
+#include <windows.h>
+
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#endif
+
+namespace {
+
+// The last stretch of a wait is spent yielding rather than on the timer: timer wake-ups can
+// be late by up to about a millisecond, and 88 late wake-ups per block would add up.
+constexpr int64_t kYieldStretchUs = 1000;
+
+HANDLE CreatePacingTimer() {
+    HANDLE timer = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
+                                          TIMER_ALL_ACCESS);
+    if (!timer)
+        timer = CreateWaitableTimerExW(nullptr, nullptr, 0, TIMER_ALL_ACCESS);
+    return timer;
+}
+
+void PreciseWait(uint32_t milliseconds) {
+    LARGE_INTEGER frequency, start, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    // Ceiling, so rounding never shortens the wait.
+    const int64_t span = (int64_t(milliseconds) * frequency.QuadPart + 999) / 1000;
+    const int64_t end = start.QuadPart + span;
+    HANDLE timer = nullptr;
+    for (QueryPerformanceCounter(&now); now.QuadPart < end; QueryPerformanceCounter(&now)) {
+        const int64_t remainingUs =
+            ((end - now.QuadPart) * 1000000 + frequency.QuadPart - 1) / frequency.QuadPart;
+        if (remainingUs > kYieldStretchUs) {
+            if (!timer)
+                timer = CreatePacingTimer();
+            LARGE_INTEGER due;
+            due.QuadPart = -(remainingUs - kYieldStretchUs) * 10; // relative, 100 ns units
+            if (timer && SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE))
+                WaitForSingleObject(timer, INFINITE);
+            else
+                Sleep(DWORD((remainingUs - kYieldStretchUs) / 1000));
+        } else {
+            SwitchToThread();
+        }
+    }
+    if (timer)
+        CloseHandle(timer);
+}
+
+class TimerWait final : public PacingWait {
+  public:
+    void Wait(uint32_t milliseconds) override { PreciseWait(milliseconds); }
+};
+
+} // namespace
+
+PacingWait& SystemPacingWait() {
+    static TimerWait wait;
+    return wait;
+}

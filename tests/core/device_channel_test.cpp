@@ -1,0 +1,208 @@
+// The device walk against the simulated mouse: which interfaces get the operation, what the
+// last one leaves behind, and that bad devices end the walk cleanly.
+#include "device_channel.h"
+#include "profile_record.h"
+#include "simulated_mouse.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+SimulatedInterface Interface(const wchar_t* path, bool openable = true) {
+    SimulatedInterface in;
+    in.path = path;
+    in.openable = openable;
+    return in;
+}
+
+const wchar_t* const kCol01 = L"\\\\?\\hid#vid_f1d0&pid_0084&mi_02&col01#8&1&0&0000#{guid}";
+const wchar_t* const kCol02 = L"\\\\?\\HID#VID_F1D0&PID_0084&MI_02&COL02#8&1&0&0001#{guid}";
+
+class DeviceChannel : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::memset(profileBlock, 0, sizeof profileBlock);
+        std::memset(headerBlock, 0, sizeof headerBlock);
+        currentProfile = 0;
+    }
+    void TearDown() override { EXPECT_EQ(0, mouse.OpenHandles()); }
+
+    int OpensOf(int index) const {
+        int n = 0;
+        for (const Exchange& e : mouse.transcript)
+            n += e.kind == Exchange::Open && e.interfaceIndex == index;
+        return n;
+    }
+    int ReportsOn(int index) const {
+        int n = 0;
+        for (const Exchange& e : mouse.transcript)
+            n += (e.kind == Exchange::Set || e.kind == Exchange::Get) && e.interfaceIndex == index;
+        return n;
+    }
+
+    SimulatedMouse mouse;
+    RecordingWait wait;
+    SimulatedMouseScope scope{mouse, &wait};
+};
+
+TEST_F(DeviceChannel, TypicalMouseTakesEveryOperation) {
+    // Only the configuration collection opens; foreign devices are never touched.
+    for (int i = 0; i < 512; ++i)
+        profileBlock[i] = uint8_t(i * 3);
+    RunDeviceOperation(WriteProfile, 2);
+    EXPECT_EQ(0, std::memcmp(mouse.firmware.memory[3], profileBlock, 512));
+    EXPECT_EQ(88, ReportsOn(3));
+    EXPECT_EQ(0, OpensOf(0));
+
+    std::memset(profileBlock, 0, 512);
+    RunDeviceOperation(ReadProfile, 2);
+    EXPECT_EQ(0, std::memcmp(mouse.firmware.memory[3], profileBlock, 512));
+
+    headerBlock[64] = 0x42;
+    RunDeviceOperation(WriteHeader, 0);
+    headerBlock[64] = 0;
+    RunDeviceOperation(ReadHeader, 0);
+    EXPECT_EQ(0x42, headerBlock[64]);
+
+    RunDeviceOperation(SelectProfile, 4);
+    RunDeviceOperation(QueryCurrentProfile, 0);
+    EXPECT_EQ(4, currentProfile);
+    EXPECT_EQ(0u, mouse.firmware.pacingViolations);
+    EXPECT_TRUE(IsMousePresent());
+}
+
+TEST_F(DeviceChannel, TwoOpenableInterfacesLastOneWins) {
+    mouse.interfaces = {Interface(kCol01), Interface(kCol02)};
+    mouse.firmware.memory[1][10] = 0x5A;
+    tarn_fw_set_active(&mouse.firmware, 2);
+    RunDeviceOperation(ReadProfile, 0);
+    EXPECT_EQ(88, ReportsOn(0)); // the full read on each interface
+    EXPECT_EQ(88, ReportsOn(1));
+    EXPECT_EQ(0x5A, profileBlock[10]);
+    RunDeviceOperation(QueryCurrentProfile, 0);
+    EXPECT_EQ(2, currentProfile);
+
+    // The interface opened last rejects the memory commands: zeros, and the query gives 0.
+    mouse.interfaces[1].acceptsReports = false;
+    RunDeviceOperation(ReadProfile, 0);
+    EXPECT_EQ((std::array<uint8_t, 512>{}), std::to_array(profileBlock));
+    RunDeviceOperation(QueryCurrentProfile, 0);
+    EXPECT_EQ(0, currentProfile);
+}
+
+TEST_F(DeviceChannel, RefusedVanishedAndUnfetchableInterfacesAreSkipped) {
+    mouse.interfaces = {Interface(kCol01), Interface(kCol02, false),
+                        Interface(L"\\\\?\\hid#vid_f1d0&pid_0084&mi_03#x"),
+                        Interface(L"\\\\?\\hid#vid_f1d0&pid_0084&mi_04#y")};
+    mouse.interfaces[2].vanishes = true;
+    mouse.interfaces[3].pathFails = true;
+    RunDeviceOperation(SelectProfile, 1);
+    EXPECT_EQ(1, mouse.firmware.activeProfile);
+    EXPECT_EQ(1, ReportsOn(0));
+    EXPECT_EQ(0, ReportsOn(1) + ReportsOn(2) + ReportsOn(3));
+    int refused = 0;
+    for (const Exchange& e : mouse.transcript)
+        refused += e.kind == Exchange::OpenFailed;
+    EXPECT_EQ(2, refused); // the refusing one and the vanished one; the third had no path
+}
+
+TEST_F(DeviceChannel, PathsMatchWithoutRegardToCase) {
+    mouse.interfaces = {Interface(L"\\\\?\\hid#vid_f1d0&pid_0084&mi_02&col01#lower")};
+    EXPECT_TRUE(IsMousePresent());
+    RunDeviceOperation(SelectProfile, 3);
+    EXPECT_EQ(3, mouse.firmware.activeProfile);
+    mouse.interfaces = {Interface(L"\\\\?\\HID#VID_F1D0&PID_0084&MI_02&COL01#UPPER")};
+    EXPECT_TRUE(IsMousePresent());
+    RunDeviceOperation(SelectProfile, 1);
+    EXPECT_EQ(1, mouse.firmware.activeProfile);
+
+    // Other ids, or the ids split apart, do not match.
+    mouse.interfaces = {Interface(L"\\\\?\\hid#vid_f1d0&pid_0085#a"),
+                        Interface(L"\\\\?\\hid#vid_f1d1&pid_0084#b"),
+                        Interface(L"\\\\?\\hid#pid_0084&vid_f1d0#c")};
+    mouse.ClearTranscript();
+    EXPECT_FALSE(IsMousePresent());
+    RunDeviceOperation(SelectProfile, 4);
+    EXPECT_TRUE(mouse.transcript.empty());
+}
+
+TEST_F(DeviceChannel, PresenceNeedsNoOpenableInterface) {
+    mouse.interfaces = {Interface(kCol01, false)};
+    EXPECT_TRUE(IsMousePresent());
+    mouse.interfaces.clear();
+    EXPECT_FALSE(IsMousePresent());
+    // Presence ignores the configurable ids; the walk follows them.
+    std::wcscpy(vendorId, L"ABCD");
+    mouse.interfaces = {Interface(L"\\\\?\\hid#vid_abcd&pid_0084#1"), Interface(kCol01)};
+    RunDeviceOperation(SelectProfile, 2);
+    std::wcscpy(vendorId, L"F1D0");
+    EXPECT_EQ(1, ReportsOn(0));
+    EXPECT_EQ(0, ReportsOn(1));
+}
+
+TEST_F(DeviceChannel, UnknownOperationOpensAndClosesOnly) {
+    for (int op : {-1, 6, 99}) {
+        mouse.ClearTranscript();
+        RunDeviceOperation(op, 0);
+        // The two system-owned collections refuse; the configuration one opens and closes.
+        ASSERT_EQ(4u, mouse.transcript.size()) << op;
+        EXPECT_EQ(Exchange::OpenFailed, mouse.transcript[0].kind);
+        EXPECT_EQ(Exchange::OpenFailed, mouse.transcript[1].kind);
+        EXPECT_EQ(Exchange::Open, mouse.transcript[2].kind);
+        EXPECT_EQ(Exchange::Close, mouse.transcript[3].kind);
+    }
+    EXPECT_TRUE(wait.waits.empty());
+}
+
+TEST_F(DeviceChannel, NoMouseSendsNothingAndKeepsBuffers) {
+    mouse.interfaces = {Interface(L"\\\\?\\hid#vid_2a7b&pid_1101#k")};
+    profileBlock[5] = 9;
+    currentProfile = 3;
+    for (int op = 0; op < 6; ++op)
+        RunDeviceOperation(op, 1);
+    EXPECT_TRUE(mouse.transcript.empty());
+    EXPECT_EQ(9, profileBlock[5]);
+    EXPECT_EQ(3, currentProfile);
+    EXPECT_FALSE(IsMousePresent());
+}
+
+TEST_F(DeviceChannel, UnplugMidPageEndsWithZerosAndNoHang) {
+    mouse.interfaces = {Interface(kCol01), Interface(kCol02)};
+    for (int i = 0; i < 512; ++i)
+        mouse.firmware.memory[0][i] = uint8_t(0x80 | i);
+    mouse.unplugAfterReports = 11 * 3 + 4; // during page 3 of the first interface
+    RunDeviceOperation(ReadHeader, 0);
+    EXPECT_TRUE(mouse.unplugged);
+    // The second interface is gone by its open; the first left pages 0-2 and part of 3.
+    EXPECT_EQ(0, OpensOf(1));
+    EXPECT_EQ(0x80, headerBlock[0]);
+    EXPECT_EQ(uint8_t(0x80 | 191), headerBlock[191]);
+    EXPECT_EQ(uint8_t(0x80 | 192), headerBlock[192]);
+    EXPECT_EQ(0, headerBlock[192 + 21]);
+    EXPECT_EQ(0, headerBlock[511]);
+    EXPECT_FALSE(IsMousePresent());
+    RunDeviceOperation(QueryCurrentProfile, 0);
+    EXPECT_EQ(0, currentProfile); // nothing opens, so nothing changes
+}
+
+TEST_F(DeviceChannel, AnyReplyByteIsHarmless) {
+    // A mouse that answers every request with arbitrary bytes: reads keep within their
+    // block, the query stores whatever byte 3 was.
+    mouse.interfaces = {Interface(kCol01)};
+    uint8_t before[512];
+    std::memcpy(before, headerBlock, 512);
+    for (int answer : {0, 4, 5, 6, 0x7F, 0x80, 0xFF}) {
+        mouse.firmware.queryAnswer = int16_t(answer);
+        RunDeviceOperation(QueryCurrentProfile, 0);
+        EXPECT_EQ(answer, currentProfile);
+    }
+    for (uint8_t b = 0; b < 8; ++b)
+        std::memset(mouse.firmware.memory[1] + 64 * b, 0xF0 | b, 64);
+    RunDeviceOperation(ReadProfile, 0);
+    EXPECT_EQ(0xF7, profileBlock[511]);
+    EXPECT_EQ(0, std::memcmp(before, headerBlock, 512));
+}
+
+} // namespace

@@ -1,0 +1,66 @@
+// The production entry points under Wine: the SetupDi walk over the system's real HID class
+// (which has no mouse here) and the timer-based pacing wait.
+#include "device_channel.h"
+#include "memory_protocol.h"
+#include "mouse_firmware.h"
+#include "profile_record.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+TEST(SystemChannel, WalkRunsAndFindsNoMouse) {
+    ASSERT_EQ(nullptr, mouseInterfaces);
+    std::memset(profileBlock, 0x3C, sizeof profileBlock);
+    std::memset(headerBlock, 0xC3, sizeof headerBlock);
+    currentProfile = 2;
+    EXPECT_FALSE(IsMousePresent());
+    for (int op = -1; op <= 6; ++op)
+        RunDeviceOperation(op, 0);
+    EXPECT_EQ(2, currentProfile);
+    EXPECT_EQ(0x3C, profileBlock[0]);
+    EXPECT_EQ(0x3C, profileBlock[511]);
+    EXPECT_EQ(0xC3, headerBlock[256]);
+}
+
+TEST(SystemChannel, EnumerationListsOnlyWellFormedPaths) {
+    MouseInterfaceSet& system = SystemMouseInterfaces();
+    for (EnumerationPurpose purpose :
+         {EnumerationPurpose::DeviceWalk, EnumerationPurpose::PresenceCheck}) {
+        if (!system.BeginEnumeration(purpose))
+            continue; // an empty HID class is a valid answer too
+        wchar_t path[kMaxDevicePath];
+        uint32_t n = 0;
+        for (; n < 10000; ++n) {
+            const InterfaceEntry entry = system.InterfaceAt(n, path, kMaxDevicePath);
+            if (entry == InterfaceEntry::End)
+                break;
+            if (entry == InterfaceEntry::Path) {
+                EXPECT_LT(wcslen(path), kMaxDevicePath);
+                EXPECT_FALSE(PathContains(path, kPresenceText)) << n;
+            }
+        }
+        EXPECT_LT(n, 10000u);
+        system.EndEnumeration();
+    }
+}
+
+TEST(SystemChannel, PacingWaitIsNeverShort) {
+    PacingWait& wait = SystemPacingWait();
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    for (uint32_t ms : {0u, 1u, 5u, 5u, 5u, 16u, 50u}) {
+        QueryPerformanceCounter(&start);
+        wait.Wait(ms);
+        QueryPerformanceCounter(&end);
+        const double elapsed =
+            double(end.QuadPart - start.QuadPart) * 1000.0 / double(frequency.QuadPart);
+        EXPECT_GE(elapsed, double(ms)) << ms << " ms";
+    }
+}
+
+} // namespace
