@@ -1,0 +1,98 @@
+// Wall time of the memory link against the simulated mouse with the production pacing wait:
+// one 512-byte block read, one block write, and the full copy that start-up makes (five
+// profiles and the header). Each figure is the median over repeats, printed as a ratio to the
+// protocol's floor of 800 ms per block per interface (its fixed waits). The simulated mouse
+// answers in microseconds, so the ratio shows what the waits and the walk add.
+//
+// Usage: memory_link_bench [repeats]   (default 5; the full copy runs max(1, repeats / 2)).
+#include "device_channel.h"
+#include "memory_protocol.h"
+#include "profile_record.h"
+#include "simulated_mouse.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <vector>
+
+namespace {
+
+double NowMs() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return double(now.QuadPart) * 1000.0 / double(frequency.QuadPart);
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+double Measure(int repeats, const std::function<void()>& run) {
+    std::vector<double> times;
+    for (int i = 0; i < repeats; ++i) {
+        const double start = NowMs();
+        run();
+        times.push_back(NowMs() - start);
+    }
+    return Median(times);
+}
+
+void PrintRatio(const char* what, double ms, int blocks) {
+    const double floor = 800.0 * blocks;
+    std::printf("%-34s %9.1f ms   floor %6.0f ms   ratio %.4f\n", what, ms, floor, ms / floor);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int repeats = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+    SimulatedMouse mouse;
+    mouse.clock = [] { return uint64_t(NowMs() * 1000.0); };
+    mouseInterfaces = &mouse; // pacingWait stays null: the production timer wait
+
+    // The waits alone, as the protocol requests them.
+    PacingWait& wait = SystemPacingWait();
+    for (uint32_t ms : {5u, 50u}) {
+        std::vector<double> over;
+        for (int i = 0; i < 40; ++i) {
+            const double start = NowMs();
+            wait.Wait(ms);
+            over.push_back(NowMs() - start - ms);
+        }
+        std::sort(over.begin(), over.end());
+        std::printf("pacing wait %2u ms: overshoot median %.3f ms, min %.3f ms, max %.3f ms\n", ms,
+                    Median(over), over.front(), over.back());
+    }
+
+    for (size_t i = 0; i < kBlockLength; ++i)
+        profileBlock[i] = uint8_t(i * 13 + 7);
+    const double write = Measure(repeats, [] { RunDeviceOperation(WriteProfile, 0); });
+    const double read = Measure(repeats, [] { RunDeviceOperation(ReadProfile, 0); });
+    const double copy = Measure(std::max(1, repeats / 2), [] {
+        for (int profile = 0; profile < kProfileCount; ++profile)
+            RunDeviceOperation(ReadProfile, profile);
+        RunDeviceOperation(ReadHeader, 0);
+    });
+    mouseInterfaces = nullptr;
+
+    std::printf("median of %d repeats (full copy: %d)\n", repeats, std::max(1, repeats / 2));
+    PrintRatio("block write (512 bytes)", write, 1);
+    PrintRatio("block read (512 bytes)", read, 1);
+    PrintRatio("full copy (5 profiles + header)", copy, 6);
+    bool intact = mouse.firmware.pacingViolations == 0;
+    for (size_t i = 0; i < kBlockLength; ++i)
+        intact = intact && mouse.firmware.memory[1][i] == uint8_t(i * 13 + 7);
+    std::printf("pacing violations seen by the firmware: %u; data %s\n",
+                mouse.firmware.pacingViolations, intact ? "intact" : "DIFFERS");
+    return intact ? 0 : 1;
+}
