@@ -1,0 +1,61 @@
+// TarnAgent's process: single instance, the hidden window and its procedure, the settings,
+// the notification-area icon and menu, shutdown. Everything here runs on the window thread.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "agent_events.h"
+#include "agent_settings.h"
+#include "driver_link.h"
+
+inline constexpr wchar_t kAgentClassName[] = L"TarnAgentClass";
+inline constexpr wchar_t kAgentWindowName[] = L"TarnAgentWnd";
+inline constexpr wchar_t kAgentRegistryKey[] = L"Software\\Orvane\\Stilbe\\Settings";
+
+inline constexpr UINT MSG_TRAY_NOTIFY = 3025;
+inline constexpr UINT MSG_RELOAD_SETTINGS = 3027;
+inline constexpr UINT kTrayIconId = 109;
+inline constexpr UINT kTrayIconSize = 968; // NOTIFYICONDATAW up to guidItem, 64-bit layout
+inline constexpr int kTrayMenuId = 109;
+inline constexpr UINT kCmdOpenCpl = 32771;
+inline constexpr UINT kCmdExit = 105;
+inline constexpr UINT_PTR kTiltTimer = 1;
+inline constexpr UINT kTiltTimerInterval = 200;
+inline constexpr UINT_PTR kBlinkTimer = 2;
+inline constexpr UINT kBlinkTimerInterval = 500;
+
+// ---- Process-wide state (owned here) ----
+extern HINSTANCE agentInstance;
+extern HWND agentWindow;
+extern RECT screenRect;
+extern AgentEventState agentEventState;
+extern std::wstring agentDirectory;    // empty until the paths are built
+extern std::wstring agentLanguageFile; // empty until the paths are built
+
+// WinMain's body.
+int AgentMain(HINSTANCE instance);
+// Start-up after the single-instance check: window, COM, settings, drivers, paths, wheel,
+// tray icon. False when the process is to end (no window, no device).
+bool StartAgent(HINSTANCE instance);
+int RunAgentMessageLoop();
+LRESULT CALLBACK AgentWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+void OpenMouseControlPanel();
+void ReadAgentSettings();
+void ApplyWheelSetting();
+void AddTrayIcon();
+void UpdateRegionIcon();
+void UpdateBatteryIcon();
+void ShowBatteryBalloon();
+void ShowTrayMenu();
+void HandleDriverEvent(const EventRecord& record);
+void HandleHidEvent(const HidEventRecord& record);
+
+// "%sTarnPrefs.txt" beside the program (derived afresh when the paths are not built yet).
+std::wstring AgentPrefsFile();
+// A default-form text of the language file, cut to `field` characters with terminator.
+std::wstring AgentText(const wchar_t* key, const wchar_t* builtIn, size_t field);
+// The exit item's text as the menu shows it.
+std::wstring AgentExitItemText();
