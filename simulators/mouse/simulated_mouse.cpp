@@ -30,26 +30,26 @@ SimulatedMouse::SimulatedMouse(std::vector<SimulatedInterface> list) : interface
     tarn_fw_init(&firmware);
 }
 
-void SimulatedMouse::ExpectSet(const Report& report, bool ok) {
+void SimulatedMouse::ExpectSet(const FeatureReport& report, bool ok) {
     scripted = true;
     script_.push_back({true, report, ok});
 }
 
-void SimulatedMouse::ExpectGet(const Report& reply, bool ok) {
+void SimulatedMouse::ExpectGet(const FeatureReport& reply, bool ok) {
     scripted = true;
     script_.push_back({false, reply, ok});
 }
 
-std::vector<Report> SimulatedMouse::Sent() const {
-    std::vector<Report> out;
+std::vector<FeatureReport> SimulatedMouse::Sent() const {
+    std::vector<FeatureReport> out;
     for (const Exchange& e : transcript)
         if (e.kind == Exchange::Set)
             out.push_back(e.bytes);
     return out;
 }
 
-std::vector<Report> SimulatedMouse::Received() const {
-    std::vector<Report> out;
+std::vector<FeatureReport> SimulatedMouse::Received() const {
+    std::vector<FeatureReport> out;
     for (const Exchange& e : transcript)
         if (e.kind == Exchange::Get)
             out.push_back(e.bytes);

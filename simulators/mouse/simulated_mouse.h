@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-using Report = std::array<uint8_t, 8>;
+using FeatureReport = std::array<uint8_t, 8>;
 
 struct SimulatedInterface {
     std::wstring path;
@@ -37,7 +37,7 @@ struct SimulatedInterface {
 struct Exchange {
     enum Kind { Open, OpenFailed, Close, Set, Get } kind;
     int interfaceIndex;
-    Report bytes; // Set: what was sent; Get: what the caller got back
+    FeatureReport bytes; // Set: what was sent; Get: what the caller got back
     bool ok;
 };
 
@@ -65,15 +65,15 @@ class SimulatedMouse : public MouseInterfaceSet {
     std::function<uint64_t()> clock;
 
     // Scripted mode.
-    void ExpectSet(const Report& report, bool ok = true);
-    void ExpectGet(const Report& reply, bool ok = true);
+    void ExpectSet(const FeatureReport& report, bool ok = true);
+    void ExpectGet(const FeatureReport& reply, bool ok = true);
     bool scripted = false; // set by the first Expect call
     std::vector<std::string> scriptErrors;
     size_t PendingExpectations() const { return script_.size(); }
 
     // The reports sent (Set) or received (Get) in order, over every interface.
-    std::vector<Report> Sent() const;
-    std::vector<Report> Received() const;
+    std::vector<FeatureReport> Sent() const;
+    std::vector<FeatureReport> Received() const;
     int OpenHandles() const;
     void ClearTranscript() { transcript.clear(); }
 
@@ -89,7 +89,7 @@ class SimulatedMouse : public MouseInterfaceSet {
   private:
     struct Expectation {
         bool set;
-        Report bytes;
+        FeatureReport bytes;
         bool ok;
     };
     int InterfaceOf(MouseHandle handle) const;

@@ -205,4 +205,72 @@ TEST_F(DeviceChannel, AnyReplyByteIsHarmless) {
     EXPECT_EQ(0, std::memcmp(before, headerBlock, 512));
 }
 
+// Interfaces that answer everything at random: entries, paths up to the buffer's limit,
+// opens, transfer results and every reply byte, even on failure.
+class ChaosInterfaces final : public MouseInterfaceSet {
+  public:
+    uint32_t Next() {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    }
+    bool BeginEnumeration(EnumerationPurpose) override { return Next() % 8 != 0; }
+    InterfaceEntry InterfaceAt(uint32_t n, wchar_t* path, size_t capacity) override {
+        if (n >= 12)
+            return InterfaceEntry::End;
+        if (Next() % 5 == 0)
+            return InterfaceEntry::Skip;
+        const size_t length = Next() % 3 == 0 ? capacity - 1 : Next() % 80;
+        const wchar_t* ids = L"\\\\?\\hid#VID_f1d0&pid_0084&mi_02#";
+        size_t i = 0;
+        for (; i < length && ids[i]; ++i)
+            path[i] = ids[i];
+        for (; i < length; ++i)
+            path[i] = wchar_t(1 + Next() % 0xFFFE);
+        path[length] = L'\0';
+        return InterfaceEntry::Path;
+    }
+    void EndEnumeration() override {}
+    bool Open(const wchar_t*, MouseHandle* handle) override {
+        *handle = this;
+        ++opened;
+        return Next() % 4 != 0;
+    }
+    bool SetFeature(MouseHandle, const uint8_t*, uint32_t length) override {
+        EXPECT_EQ(8u, length);
+        ++reports;
+        return Next() % 3 != 0;
+    }
+    bool GetFeature(MouseHandle, uint8_t* report, uint32_t length) override {
+        EXPECT_EQ(8u, length);
+        ++reports;
+        for (uint32_t i = 0; i < length; ++i)
+            report[i] = uint8_t(Next());
+        return Next() % 3 != 0;
+    }
+    void Close(MouseHandle) override { ++closed; }
+
+    uint32_t seed = 2024;
+    int opened = 0, closed = 0;
+    long reports = 0;
+};
+
+TEST(DeviceChannelChaos, RandomDevicesNeverBreakTheWalk) {
+    ChaosInterfaces chaos;
+    RecordingWait wait;
+    mouseInterfaces = &chaos;
+    pacingWait = &wait;
+    for (int round = 0; round < 120; ++round) {
+        RunDeviceOperation(round % 8 - 1, round % 7 - 1);
+        IsMousePresent();
+        ASSERT_GE(currentProfile, 0);
+        ASSERT_LE(currentProfile, 255);
+    }
+    mouseInterfaces = nullptr;
+    pacingWait = nullptr;
+    // Interfaces that failed to open are not closed; every one that opened is closed once.
+    EXPECT_LE(chaos.closed, chaos.opened);
+    EXPECT_GT(chaos.reports, 0);
+    EXPECT_LE(chaos.reports, 120L * 12 * 88);
+}
+
 } // namespace

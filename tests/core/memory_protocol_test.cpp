@@ -36,19 +36,19 @@ TEST_F(MemoryProtocol, WritingProfileOneSendsEightPagesByteExact) {
     const auto block = Pattern(0x11);
     WriteProfileBlock(Link(), 1, block.data());
 
-    const std::vector<Report> sent = mouse.Sent();
+    const std::vector<FeatureReport> sent = mouse.Sent();
     ASSERT_EQ(88u, sent.size());
     // Page 2: command, nine chunks of bytes 128..190, then byte 191 alone with 0x05 filler.
     const size_t first = 2 * 11;
-    EXPECT_EQ((Report{0x05, 0x07, 0x01, 0x00, 0x02, 0x02, 0x00, 0x00}), sent[first]);
+    EXPECT_EQ((FeatureReport{0x05, 0x07, 0x01, 0x00, 0x02, 0x02, 0x00, 0x00}), sent[first]);
     for (size_t k = 0; k < 9; ++k) {
-        Report chunk{0x05};
+        FeatureReport chunk{0x05};
         std::memcpy(chunk.data() + 1, block.data() + 128 + 7 * k, 7);
         EXPECT_EQ(chunk, sent[first + 1 + k]) << "chunk " << k;
     }
-    EXPECT_EQ((Report{0x05, block[191], 5, 5, 5, 5, 5, 5}), sent[first + 10]);
+    EXPECT_EQ((FeatureReport{0x05, block[191], 5, 5, 5, 5, 5, 5}), sent[first + 10]);
     for (size_t p = 0; p < 8; ++p)
-        EXPECT_EQ((Report{5, 7, 1, 0, 2, uint8_t(p), 0, 0}), sent[11 * p]) << "page " << p;
+        EXPECT_EQ((FeatureReport{5, 7, 1, 0, 2, uint8_t(p), 0, 0}), sent[11 * p]) << "page " << p;
 
     // Model mode stored it in area 2, nothing elsewhere.
     EXPECT_EQ(0, std::memcmp(mouse.firmware.memory[2], block.data(), 512));
@@ -62,12 +62,12 @@ TEST_F(MemoryProtocol, TailCarriesByte63AloneWhateverTheData) {
     block[63] = 0xAB;
     block[127] = 0x05;
     WriteHeaderBlock(Link(), block.data());
-    const std::vector<Report> sent = mouse.Sent();
-    EXPECT_EQ((Report{5, 0xAB, 5, 5, 5, 5, 5, 5}), sent[10]);
-    EXPECT_EQ((Report{5, 0x05, 5, 5, 5, 5, 5, 5}), sent[21]);
-    EXPECT_EQ((Report{5, 0, 5, 5, 5, 5, 5, 5}), sent[32]);
+    const std::vector<FeatureReport> sent = mouse.Sent();
+    EXPECT_EQ((FeatureReport{5, 0xAB, 5, 5, 5, 5, 5, 5}), sent[10]);
+    EXPECT_EQ((FeatureReport{5, 0x05, 5, 5, 5, 5, 5, 5}), sent[21]);
+    EXPECT_EQ((FeatureReport{5, 0, 5, 5, 5, 5, 5, 5}), sent[32]);
     // The chunks never carry byte 63: the last chunk of page 0 ends with byte 62.
-    EXPECT_EQ((Report{5, 0, 0, 0, 0, 0, 0, 0}), sent[9]);
+    EXPECT_EQ((FeatureReport{5, 0, 0, 0, 0, 0, 0, 0}), sent[9]);
 }
 
 TEST_F(MemoryProtocol, WaitsAreFixedPerReportAndPage) {
@@ -102,15 +102,15 @@ TEST_F(MemoryProtocol, ReadingRoundTripsAndAddressesTheRightArea) {
     block.fill(0xCC);
     ReadProfileBlock(Link(), 4, block.data());
     EXPECT_EQ(stored, block);
-    const std::vector<Report> sent = mouse.Sent();
+    const std::vector<FeatureReport> sent = mouse.Sent();
     ASSERT_EQ(8u, sent.size()); // a read sends only the page commands
     for (size_t p = 0; p < 8; ++p)
-        EXPECT_EQ((Report{5, 7, 0, 0, 5, uint8_t(p), 0, 0}), sent[p]);
+        EXPECT_EQ((FeatureReport{5, 7, 0, 0, 5, uint8_t(p), 0, 0}), sent[p]);
     EXPECT_EQ(80u, mouse.Received().size());
 
     mouse.ClearTranscript();
     ReadHeaderBlock(Link(), block.data());
-    EXPECT_EQ((Report{5, 7, 0, 0, 0, 0, 0, 0}), mouse.Sent()[0]);
+    EXPECT_EQ((FeatureReport{5, 7, 0, 0, 0, 0, 0, 0}), mouse.Sent()[0]);
 }
 
 TEST_F(MemoryProtocol, FailedPageCommandLeavesThatPageZero) {
@@ -154,7 +154,7 @@ TEST_F(MemoryProtocol, FailedChunkAndTailReadAsZeros) {
 TEST_F(MemoryProtocol, QueryReturnsByteThreeOrZero) {
     tarn_fw_set_active(&mouse.firmware, 3);
     EXPECT_EQ(3, QueryActiveProfile(Link()));
-    EXPECT_EQ((Report{5, 9, 0xFF, 0, 0, 0, 0, 0}), mouse.Sent().back());
+    EXPECT_EQ((FeatureReport{5, 9, 0xFF, 0, 0, 0, 0, 0}), mouse.Sent().back());
     mouse.firmware.queryAnswer = 0xF3; // any byte is passed on as it is
     EXPECT_EQ(0xF3, QueryActiveProfile(Link()));
 
@@ -166,13 +166,13 @@ TEST_F(MemoryProtocol, QueryReturnsByteThreeOrZero) {
     ASSERT_TRUE(mouse.Open(silent.path.c_str(), &other));
     EXPECT_EQ(0, QueryActiveProfile(MouseLink{mouse, other}));
     // The prepared incoming buffer: report id and zeros.
-    EXPECT_EQ((Report{5, 0, 0, 0, 0, 0, 0, 0}), mouse.Received().back());
+    EXPECT_EQ((FeatureReport{5, 0, 0, 0, 0, 0, 0, 0}), mouse.Received().back());
     mouse.Close(other);
 }
 
 TEST_F(MemoryProtocol, SelectAndProfileIndexesOutsideTheMouse) {
     SelectActiveProfile(Link(), 2);
-    EXPECT_EQ((Report{5, 9, 0xFE, 2, 0, 0, 0, 0}), mouse.Sent().back());
+    EXPECT_EQ((FeatureReport{5, 9, 0xFE, 2, 0, 0, 0, 0}), mouse.Sent().back());
     EXPECT_EQ(2, mouse.firmware.activeProfile);
 
     // Index 5 (the basic state) and beyond have no area: nothing is sent, a read gives zeros.
