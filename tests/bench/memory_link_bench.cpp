@@ -47,6 +47,19 @@ double Measure(int repeats, const std::function<void()>& run) {
     return Median(times);
 }
 
+// The production wait, timed: shows how much of a block's time is lateness of the waits.
+class TimedWait final : public PacingWait {
+  public:
+    void Wait(uint32_t milliseconds) override {
+        const double start = NowMs();
+        SystemPacingWait().Wait(milliseconds);
+        waitedMs += NowMs() - start;
+        requestedMs += milliseconds;
+    }
+    double waitedMs = 0;
+    double requestedMs = 0;
+};
+
 void PrintRatio(const char* what, double ms, int blocks) {
     const double floor = 800.0 * blocks;
     std::printf("%-34s %9.1f ms   floor %6.0f ms   ratio %.4f\n", what, ms, floor, ms / floor);
@@ -74,6 +87,8 @@ int main(int argc, char** argv) {
                     Median(over), over.front(), over.back());
     }
 
+    TimedWait timed;
+    pacingWait = &timed;
     for (size_t i = 0; i < kBlockLength; ++i)
         profileBlock[i] = uint8_t(i * 13 + 7);
     const double write = Measure(repeats, [] { RunDeviceOperation(WriteProfile, 0); });
@@ -84,11 +99,15 @@ int main(int argc, char** argv) {
         RunDeviceOperation(ReadHeader, 0);
     });
     mouseInterfaces = nullptr;
+    pacingWait = nullptr;
 
     std::printf("median of %d repeats (full copy: %d)\n", repeats, std::max(1, repeats / 2));
     PrintRatio("block write (512 bytes)", write, 1);
     PrintRatio("block read (512 bytes)", read, 1);
     PrintRatio("full copy (5 profiles + header)", copy, 6);
+    std::printf("time in pacing waits: %.1f ms for %.0f ms requested (lateness %.2f%%)\n",
+                timed.waitedMs, timed.requestedMs,
+                100.0 * (timed.waitedMs - timed.requestedMs) / timed.requestedMs);
     bool intact = mouse.firmware.pacingViolations == 0;
     for (size_t i = 0; i < kBlockLength; ++i)
         intact = intact && mouse.firmware.memory[1][i] == uint8_t(i * 13 + 7);
