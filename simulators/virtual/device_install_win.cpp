@@ -7,6 +7,7 @@ extern "C" {
 #include <setupapi.h>
 #include <shlwapi.h>
 
+#include <cstdio>
 #include <vector>
 
 namespace tarn::virt {
@@ -53,6 +54,15 @@ bool CopyDriverBinary(const std::wstring& sysPath, const std::wstring& sysName,
     if (SameFileContent(sysPath, target))
         return true;
     if (!CopyFileW(sysPath.c_str(), target.c_str(), FALSE)) {
+        // Wine keeps a driver loaded (and its file open) until the session ends: the loaded
+        // binary serves on, and a rebuilt one is taken up after `wineserver -k`.
+        if (GetLastError() == ERROR_SHARING_VIOLATION &&
+            GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            fwprintf(stderr,
+                     L"note: %ls is in use; the loaded driver stays until the Wine session ends\n",
+                     target.c_str());
+            return true;
+        }
         *error = LastErrorText((L"copy " + sysPath + L" to " + target).c_str());
         return false;
     }

@@ -16,14 +16,11 @@
 #include <vector>
 
 #include "device_install_win.h"
-#include "filter_record.h"
+#include "filter_client_win.h"
 
 namespace {
 
 using namespace tarn::virt;
-
-const wchar_t* const kDevicePaths[TARN_FILTER_DEVICE_COUNT] = {
-    L"\\\\.\\TarnHidLowerFilter", L"\\\\.\\TarnPS2UpperFilter", L"\\\\.\\VellHIDupFilter"};
 
 int Fail(const std::wstring& message) {
     fwprintf(stderr, L"tarnfilter: %ls\n", message.c_str());
@@ -38,9 +35,7 @@ int Usage() {
 }
 
 HANDLE OpenDevice(int index) {
-    return CreateFileW(kDevicePaths[index], GENERIC_READ | GENERIC_WRITE,
-                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
+    return OpenFilterDevice(index);
 }
 
 bool Control(HANDLE device, uint32_t code, const void* in, DWORD inLength, void* out,
@@ -52,13 +47,8 @@ bool Control(HANDLE device, uint32_t code, const void* in, DWORD inLength, void*
 
 int Start() {
     std::wstring error;
-    if (!StartKernelService(L"tarnfilt", ToolDirectory() + L"tarnfilt.sys", L"tarnfilt.sys",
-                            &error))
+    if (!StartFilterDrivers(ToolDirectory(), &error))
         return Fail(error);
-    HANDLE device = OpenDevice(TARN_FILTER_HID_LOWER);
-    if (device == INVALID_HANDLE_VALUE)
-        return Fail(LastErrorText(L"opening the filter devices"));
-    CloseHandle(device);
     wprintf(L"filter devices ready\n");
     return 0;
 }

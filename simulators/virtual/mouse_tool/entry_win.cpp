@@ -21,13 +21,11 @@ extern "C" {
 #include <vector>
 
 #include "device_install_win.h"
-#include "vmouse_control.h"
+#include "vmouse_client_win.h"
 
 namespace {
 
 using namespace tarn::virt;
-
-constexpr DWORD kPlugTimeoutMs = 20000;
 
 std::string Narrow(const wchar_t* text) {
     std::string out;
@@ -40,36 +38,6 @@ int Fail(const std::wstring& message) {
     fwprintf(stderr, L"tarnmouse: %ls\n", message.c_str());
     return 1;
 }
-
-class MouseHandle {
-  public:
-    MouseHandle() {
-        std::wstring path = FindHidInterface(TARN_VMOUSE_PATH_PATTERN);
-        if (!path.empty())
-            handle_ =
-                CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    }
-    ~MouseHandle() {
-        if (handle_ != INVALID_HANDLE_VALUE)
-            CloseHandle(handle_);
-    }
-    MouseHandle(const MouseHandle&) = delete;
-    MouseHandle& operator=(const MouseHandle&) = delete;
-    bool Open() const { return handle_ != INVALID_HANDLE_VALUE; }
-    bool Set(ControlReport report) const {
-        return HidD_SetFeature(handle_, report.data(), static_cast<ULONG>(report.size())) != FALSE;
-    }
-    bool Get(ControlReport* reply) const {
-        *reply = ControlReport{};
-        (*reply)[0] = TARN_VMOUSE_CONTROL_REPORT_ID;
-        return HidD_GetFeature(handle_, reply->data(), static_cast<ULONG>(reply->size())) != FALSE;
-    }
-    HANDLE Raw() const { return handle_; }
-
-  private:
-    HANDLE handle_ = INVALID_HANDLE_VALUE;
-};
 
 bool ReadFileBytes(const std::wstring& path, std::vector<uint8_t>* bytes) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -94,37 +62,12 @@ bool WriteFileBytes(const std::wstring& path, const uint8_t* data, size_t length
     return ok && wrote == length;
 }
 
-// While the mouse is unplugged its memory is what the driver last persisted.
-bool RegistryImage(MemoryImage* image, bool store) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, TARN_VMOUSE_PARAMETERS_KEY, 0, nullptr, 0,
-                        KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return false;
-    LONG result;
-    if (store) {
-        result = RegSetValueExW(key, TARN_VMOUSE_MEMORY_VALUE, 0, REG_BINARY, image->data(),
-                                static_cast<DWORD>(image->size()));
-    } else {
-        image->fill(0);
-        DWORD type = 0, size = static_cast<DWORD>(image->size());
-        result =
-            RegQueryValueExW(key, TARN_VMOUSE_MEMORY_VALUE, nullptr, &type, image->data(), &size);
-        if (result == ERROR_FILE_NOT_FOUND)
-            result = ERROR_SUCCESS; // a fresh mouse: all zero
-    }
-    RegCloseKey(key);
-    return result == ERROR_SUCCESS;
-}
-
 int Plug() {
-    const std::wstring dir = ToolDirectory();
     LARGE_INTEGER start, end, frequency;
     QueryPerformanceFrequency(&frequency);
     QueryPerformanceCounter(&start);
     std::wstring error;
-    if (!PlugRootDevice(TARN_VMOUSE_INSTANCE_ID, TARN_VMOUSE_HARDWARE_ID, dir + L"tarnvmouse.inf",
-                        dir + L"tarnvmouse.sys", L"tarnvmouse.sys", TARN_VMOUSE_PATH_PATTERN,
-                        kPlugTimeoutMs, &error))
+    if (!PlugVirtualMouse(ToolDirectory(), &error))
         return Fail(error);
     QueryPerformanceCounter(&end);
     wprintf(L"plugged %ls in %.1f ms\n", FindHidInterface(TARN_VMOUSE_PATH_PATTERN).c_str(),
@@ -135,8 +78,7 @@ int Plug() {
 
 int Unplug() {
     std::wstring error;
-    if (!UnplugRootDevice(TARN_VMOUSE_INSTANCE_ID, TARN_VMOUSE_PATH_PATTERN, kPlugTimeoutMs,
-                          &error))
+    if (!UnplugVirtualMouse(&error))
         return Fail(error);
     wprintf(L"unplugged\n");
     return 0;
@@ -149,36 +91,29 @@ int Load(const std::wstring& path) {
     std::optional<MemoryImage> image = ImageFromBytes(bytes);
     if (!image)
         return Fail(path + L" is not a 3072-byte memory image");
-    MouseHandle mouse;
+    MouseLink mouse;
     if (!mouse.Open())
-        return RegistryImage(&*image, true) ? 0 : Fail(L"cannot store the memory");
-    for (uint8_t area = 0; area < kAreaCount; ++area)
-        for (uint8_t page = 0; page < kPagesPerArea; ++page)
-            if (!mouse.Set(MakeLoadPage(*image, area, page)))
-                return Fail(L"the mouse refused a page");
-    return 0;
+        return StoredImage(&*image, true) ? 0 : Fail(L"cannot store the memory");
+    return mouse.Load(*image) ? 0 : Fail(L"the mouse refused a page");
 }
 
 int Dump(const std::wstring& path) {
     MemoryImage image{};
-    MouseHandle mouse;
+    MouseLink mouse;
     if (!mouse.Open()) {
-        if (!RegistryImage(&image, false))
+        if (!StoredImage(&image, false))
             return Fail(L"cannot read the stored memory");
     } else {
-        for (uint8_t area = 0; area < kAreaCount; ++area)
-            for (uint8_t page = 0; page < kPagesPerArea; ++page) {
-                ControlReport reply;
-                if (!mouse.Set(MakeControl(TARN_VMOUSE_DUMP_PAGE, area, page)) ||
-                    !mouse.Get(&reply) || !TakeDumpedPage(reply, area, page, &image))
-                    return Fail(L"the mouse did not dump a page");
-            }
+        std::optional<MemoryImage> dumped = mouse.Dump();
+        if (!dumped)
+            return Fail(L"the mouse did not dump its memory");
+        image = *dumped;
     }
     return WriteFileBytes(path, image.data(), image.size()) ? 0 : Fail(L"cannot write " + path);
 }
 
 int Command(uint8_t command, uint8_t area, int32_t argument) {
-    MouseHandle mouse;
+    MouseLink mouse;
     if (!mouse.Open())
         return Fail(L"the mouse is not plugged in");
     return mouse.Set(MakeControl(command, area, 0, argument))
@@ -187,7 +122,7 @@ int Command(uint8_t command, uint8_t area, int32_t argument) {
 }
 
 int Status() {
-    MouseHandle mouse;
+    MouseLink mouse;
     if (!mouse.Open())
         return Fail(L"the mouse is not plugged in");
     ControlReport reply;
@@ -205,7 +140,7 @@ int Status() {
 
 // One round trip is the configurator's active-profile query: a set and the get that answers it.
 int RoundTrip(int count) {
-    MouseHandle mouse;
+    MouseLink mouse;
     if (!mouse.Open())
         return Fail(L"the mouse is not plugged in");
     LARGE_INTEGER frequency;

@@ -1,0 +1,281 @@
+#include "e2e_harness_win.h"
+
+#include <tlhelp32.h>
+
+#include "device_install_win.h"
+
+namespace tarn::e2e {
+
+namespace {
+
+constexpr wchar_t kCacheBase[] = L"Software\\Orvane\\Gaming\\Settings";
+
+void SetString(HKEY root, const wchar_t* path, const wchar_t* name, const wchar_t* value) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                   static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+}
+
+void SetDword(HKEY root, const wchar_t* path, const wchar_t* name, DWORD value) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+    RegCloseKey(key);
+}
+
+} // namespace
+
+HANDLE RunDetached(const std::wstring& commandLine, const wchar_t* desktopName,
+                   const wchar_t* workingDir, DWORD* processId) {
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+    std::wstring desktop = desktopName ? desktopName : L"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES; // no standard handles: nothing to inherit
+    if (desktopName)
+        startup.lpDesktop = desktop.data();
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, workingDir,
+                        &startup, &info))
+        return nullptr;
+    CloseHandle(info.hThread);
+    if (processId)
+        *processId = info.dwProcessId;
+    return info.hProcess;
+}
+
+std::wstring TestsDir() {
+    return virt::ToolDirectory();
+}
+
+std::wstring ProgramDir() {
+    return TestsDir() + L"..\\bin\\";
+}
+
+std::wstring VirtualDir() {
+    return TestsDir() + L"..\\virtual\\";
+}
+
+std::wstring LauncherDir() {
+    return TestsDir() + L"..\\..\\win32\\bin\\";
+}
+
+std::wstring ArtifactDir() {
+    std::wstring dir = TestsDir() + L"..\\e2e-artifacts\\";
+    CreateDirectoryW(dir.c_str(), nullptr);
+    return dir;
+}
+
+bool EnterTestDesktop() {
+    // Wine gives a named desktop a window of this size, and a taskbar with EnableShell.
+    SetString(HKEY_CURRENT_USER, L"Software\\Wine\\Explorer\\Desktops", kDesktopName, L"1024x768");
+    SetDword(HKEY_CURRENT_USER,
+             (std::wstring(L"Software\\Wine\\Explorer\\Desktops\\") + kDesktopName).c_str(),
+             L"EnableShell", 1);
+    // The desktop's own process is started here, without this process's standard handles:
+    // had Wine started it on demand, it would inherit them and keep the test runner's output
+    // pipe open long after the test.
+    HDESK desktop = OpenDesktopW(kDesktopName, 0, FALSE, GENERIC_ALL);
+    if (!desktop) {
+        std::wstring command =
+            std::wstring(L"explorer.exe /desktop=") + kDesktopName + L",1024x768";
+        HANDLE process = RunDetached(command);
+        if (process)
+            CloseHandle(process);
+        WaitUntil(
+            [&] {
+                return (desktop = OpenDesktopW(kDesktopName, 0, FALSE, GENERIC_ALL)) != nullptr;
+            },
+            10000);
+    }
+    if (!desktop || !SetThreadDesktop(desktop))
+        return false;
+    return GetDesktopWindow() != nullptr;
+}
+
+Program::Program(const std::wstring& exePath, const std::wstring& workingDir) {
+    process_ = RunDetached(L"\"" + exePath + L"\"", kDesktopName, workingDir.c_str(), &id_);
+}
+
+Program::~Program() {
+    Kill();
+}
+
+Program::Program(Program&& other) noexcept : process_(other.process_), id_(other.id_) {
+    other.process_ = nullptr;
+}
+
+bool Program::WaitExit(DWORD timeoutMs) {
+    if (!process_)
+        return true;
+    return WaitUntil([this] { return WaitForSingleObject(process_, 0) == WAIT_OBJECT_0; },
+                     timeoutMs);
+}
+
+void Program::Kill() {
+    if (!process_)
+        return;
+    if (WaitForSingleObject(process_, 0) != WAIT_OBJECT_0) {
+        TerminateProcess(process_, 1);
+        WaitForSingleObject(process_, 5000);
+    }
+    CloseHandle(process_);
+    process_ = nullptr;
+}
+
+void PumpFor(DWORD ms) {
+    const double end = NowMs() + ms;
+    MSG msg;
+    do {
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 2, QS_ALLINPUT);
+    } while (NowMs() < end);
+}
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD stepMs) {
+    const double end = NowMs() + timeoutMs;
+    for (;;) {
+        if (condition())
+            return true;
+        if (NowMs() >= end)
+            return false;
+        PumpFor(stepMs);
+    }
+}
+
+HWND WaitWindow(const wchar_t* className, const wchar_t* windowName, DWORD timeoutMs) {
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = FindWindowW(className, windowName)) != nullptr; }, timeoutMs);
+    return found;
+}
+
+int CountProcesses(const wchar_t* exeName) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return -1;
+    int count = 0;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry))
+        if (_wcsicmp(entry.szExeFile, exeName) == 0)
+            ++count;
+    CloseHandle(snapshot);
+    return count;
+}
+
+void KillProcesses(const wchar_t* exeName) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry)) {
+        if (_wcsicmp(entry.szExeFile, exeName) != 0)
+            continue;
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID);
+        if (!process)
+            continue;
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+    }
+    CloseHandle(snapshot);
+}
+
+std::optional<CachedBlock> ReadCachedBlock(int n) {
+    wchar_t path[300];
+    wsprintfW(path, L"%s\\%d", kCacheBase, n);
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return std::nullopt;
+    CachedBlock block;
+    DWORD size = 0;
+    const wchar_t* name = n == 255 ? L"pHeader" : L"pData";
+    std::optional<CachedBlock> result;
+    if (RegQueryValueExW(key, name, nullptr, &block.type, nullptr, &size) == ERROR_SUCCESS) {
+        block.bytes.resize(size);
+        if (RegQueryValueExW(key, name, nullptr, &block.type, block.bytes.data(), &size) ==
+            ERROR_SUCCESS)
+            result = block;
+    }
+    RegCloseKey(key);
+    return result;
+}
+
+void DeleteCache() {
+    RegDeleteTreeW(HKEY_CURRENT_USER, kCacheBase);
+}
+
+std::wstring SaveScreenshot(const std::wstring& name) {
+    HWND desktop = GetDesktopWindow();
+    RECT rect = {};
+    GetWindowRect(desktop, &rect);
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0)
+        return {};
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    std::wstring path;
+    if (bitmap && bits) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+        SelectObject(memory, old);
+        const DWORD stride = static_cast<DWORD>(((width * 3) + 3) & ~3);
+        const DWORD imageSize = stride * static_cast<DWORD>(height);
+        BITMAPFILEHEADER file = {};
+        file.bfType = 0x4D42;
+        file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+        file.bfSize = file.bfOffBits + imageSize;
+        path = ArtifactDir() + name + L".bmp";
+        HANDLE out =
+            CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD wrote = 0;
+        bool ok = out != INVALID_HANDLE_VALUE &&
+                  WriteFile(out, &file, sizeof(file), &wrote, nullptr) &&
+                  WriteFile(out, &info.bmiHeader, sizeof(BITMAPINFOHEADER), &wrote, nullptr) &&
+                  WriteFile(out, bits, imageSize, &wrote, nullptr);
+        if (out != INVALID_HANDLE_VALUE)
+            CloseHandle(out);
+        if (!ok)
+            path.clear();
+    }
+    if (bitmap)
+        DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return path;
+}
+
+double NowMs() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+} // namespace tarn::e2e

@@ -1,0 +1,74 @@
+// What the end-to-end tests share: where the release programs are, a Wine virtual desktop to
+// run them in, window and process waits, the configurator's registry cache and screenshots.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarn::e2e {
+
+inline constexpr wchar_t kDesktopName[] = L"TarnE2E";
+
+// Directories with a trailing backslash.
+std::wstring TestsDir();    // build/win64/tests
+std::wstring ProgramDir();  // build/win64/bin: TarnDesk.exe, TarnAgent.exe
+std::wstring VirtualDir();  // build/win64/virtual: drivers and tools
+std::wstring LauncherDir(); // build/win32/bin: TarnWake.exe and its INF
+std::wstring ArtifactDir(); // build/win64/e2e-artifacts
+
+// Starts a process without standard handles (so it cannot hold the test runner's output
+// open), on the given desktop when one is named. Returns its process handle or nullptr.
+HANDLE RunDetached(const std::wstring& commandLine, const wchar_t* desktopName = nullptr,
+                   const wchar_t* workingDir = nullptr, DWORD* processId = nullptr);
+
+// Creates the virtual desktop (with its taskbar, so tray icons show) and moves the calling
+// thread onto it, so FindWindowW sees the programs' windows.
+bool EnterTestDesktop();
+
+// A release program started on the test desktop; ended (if still running) on destruction.
+class Program {
+  public:
+    Program() = default;
+    Program(const std::wstring& exePath, const std::wstring& workingDir);
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+    Program(Program&& other) noexcept;
+
+    bool Started() const { return process_ != nullptr; }
+    DWORD Id() const { return id_; }
+    // True once the process has ended within timeoutMs.
+    bool WaitExit(DWORD timeoutMs);
+    void Kill();
+
+  private:
+    HANDLE process_ = nullptr;
+    DWORD id_ = 0;
+};
+
+// Pumps this thread's messages while waiting, so hooks and notifications keep flowing.
+void PumpFor(DWORD ms);
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD stepMs = 10);
+HWND WaitWindow(const wchar_t* className, const wchar_t* windowName, DWORD timeoutMs);
+int CountProcesses(const wchar_t* exeName);
+void KillProcesses(const wchar_t* exeName);
+
+// The configurator's cache value for block n (0..4 "pData", 255 "pHeader"), if present.
+struct CachedBlock {
+    DWORD type = 0;
+    std::vector<uint8_t> bytes;
+};
+std::optional<CachedBlock> ReadCachedBlock(int n);
+void DeleteCache();
+
+// Saves the test desktop as ArtifactDir()\name.bmp and returns the path ("" on failure).
+std::wstring SaveScreenshot(const std::wstring& name);
+
+double NowMs();
+
+} // namespace tarn::e2e
