@@ -164,3 +164,44 @@ TEST(MouseControl, ResetDefaultsKeepTheRestOfTheHeader) {
 
 } // namespace
 } // namespace tarn::virt
+
+// The stand-in drivers and the agent must agree on every code and byte.
+#include "driver_link.h"
+
+namespace tarn::virt {
+namespace {
+
+TEST(FilterRecord, AgentReadsInjectedRecordsAsInjected) {
+    EXPECT_EQ(TARN_IOCTL_SET_SETTINGS, IOCTL_TARN_SET_SETTINGS);
+    EXPECT_EQ(TARN_IOCTL_ARM_EVENT, IOCTL_TARN_ARM_EVENT);
+    EXPECT_EQ(TARN_IOCTL_STOP, IOCTL_TARN_STOP);
+    EXPECT_EQ(TARN_IOCTL_GET_EVENT, IOCTL_TARN_GET_EVENT);
+    EXPECT_EQ(VELL_IOCTL_ARM_EVENT, IOCTL_VELL_ARM_EVENT);
+    EXPECT_EQ(VELL_IOCTL_STOP, IOCTL_VELL_STOP);
+    EXPECT_EQ(VELL_IOCTL_GET_EVENT, IOCTL_VELL_GET_EVENT);
+
+    InjectRequest request;
+    request.buttons = 0x300;
+    request.tilt = 0xFFFF;
+    request.key = 113;
+    request.battery = 7;
+    request.code = 0x24;
+    std::vector<uint8_t> event = BuildRecord(TARN_FILTER_HID_LOWER, request);
+    EventRecord decoded = DecodeEventRecord(event.data(), event.size());
+    EXPECT_EQ(decoded.buttonMask, 0x300u);
+    EXPECT_EQ(decoded.tilt, 0xFFFFu);
+    EXPECT_EQ(decoded.keyCode, 113);
+    EXPECT_EQ(decoded.battery, 7u);
+    std::vector<uint8_t> hid = BuildRecord(TARN_FILTER_VELL, request);
+    EXPECT_EQ(DecodeHidEventRecord(hid.data(), hid.size()).code, 0x24u);
+
+    uint8_t wait[kWaitRecordLength];
+    WaitRecord record;
+    record.eventHandle = 0x1234;
+    record.enable = 1;
+    EncodeWaitRecord(record, wait);
+    EXPECT_EQ(std::vector<uint8_t>(wait, wait + sizeof(wait)), BuildWaitRecord(0x1234, 1));
+}
+
+} // namespace
+} // namespace tarn::virt
