@@ -235,12 +235,18 @@ TEST_F(Launcher, ReadsTheRunValueFromThe64BitView) {
     EXPECT_EQ(folder_.WaitForStarts(1), 1);
 }
 
-TEST_F(Launcher, MissingOrBrokenInfEndsStartWithoutWindow) {
+TEST_F(Launcher, MissingInfOrWindowEndsStart) {
     EXPECT_FALSE(
         StartLauncherWithInf(GetModuleHandleW(nullptr), (folder_.Path() + L"absent.inf").c_str()));
     EXPECT_EQ(mainWindow, nullptr);
     EXPECT_EQ(FindWindowW(L"TarnWakeClass", L"TarnWakeWnd"), nullptr);
     EXPECT_EQ(infHandle, INVALID_HANDLE_VALUE);
+    // No window, no INF: the class is missing, so creation fails before the INF is opened.
+    const std::wstring good = folder_.Write(L"TarnMsFlt.inf", ControlFlags(kConfigId));
+    ASSERT_TRUE(UnregisterClassW(L"TarnWakeClass", GetModuleHandleW(nullptr)));
+    EXPECT_FALSE(StartLauncherWithInf(GetModuleHandleW(nullptr), good.c_str()));
+    EXPECT_EQ(infHandle, INVALID_HANDLE_VALUE);
+    ASSERT_NE(RegisterWakeClass(GetModuleHandleW(nullptr)), 0);
     // Without a [Version] signature a Windows-NT style INF does not open.
     EXPECT_FALSE(Start("[ControlFlags]\r\nExcludeFromSelect = " + kConfigId + "\r\n"));
     EXPECT_EQ(mainWindow, nullptr);
