@@ -216,6 +216,13 @@ class Installer : public ::testing::Test {
 TEST_F(Installer, InstallsSilently) {
     const std::wstring setup = Env(L"TARN_INSTALLER");
     ASSERT_TRUE(Exists(setup)) << "TARN_INSTALLER names no installer";
+    // A run that stopped half-way leaves an installation; remove it as a user would.
+    if (Exists(kInstallDir + L"\\Uninstall.exe")) {
+        RunAndWait(kInstallDir + L"\\Uninstall.exe", L"/S _?=" + kInstallDir, 120000);
+        DeleteFileW((kInstallDir + L"\\Uninstall.exe").c_str());
+        RemoveDirectoryW(kInstallDir.c_str());
+        RemoveDirectoryW(L"C:\\Program Files\\Orvane");
+    }
     ASSERT_FALSE(Exists(kInstallDir)) << "a previous installation is in the way";
     // The user's registry cache, which outlives the installation.
     HKEY key = nullptr;
@@ -351,11 +358,12 @@ TEST_F(Installer, ShortcutStartsTarnDeskInTheInstallFolder) {
 }
 
 TEST_F(Installer, UninstallsSilentlyLeavingOnlyTheUserCache) {
-    // The uninstaller copies itself away and returns; the folder goes when it is done.
+    // The uninstaller copies itself away and returns; its last step removes the uninstall entry.
     EXPECT_EQ(RunAndWait(kInstallDir + L"\\Uninstall.exe", L"/S", 60000), 0u);
-    for (int i = 0; i < 600 && Exists(kInstallDir); ++i) {
+    for (int i = 0; i < 600 && KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_64KEY); ++i) {
         Sleep(100);
     }
+    Sleep(500);
     EXPECT_FALSE(Exists(kInstallDir));
     EXPECT_FALSE(Exists(L"C:\\Program Files\\Orvane"));
     EXPECT_FALSE(Exists(ShortcutPath()));
