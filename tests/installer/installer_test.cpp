@@ -204,6 +204,9 @@ std::string ManifestOf(const std::wstring& path) {
 
 // Processes started during the run, ended by the uninstaller.
 PROCESS_INFORMATION desk = {};
+// The 32-bit view's Run values before installing: the installer must not touch them.
+std::wstring agent32Before;
+std::wstring wake32Before;
 PROCESS_INFORMATION wake = {};
 
 class Installer : public ::testing::Test {
@@ -233,6 +236,8 @@ TEST_F(Installer, InstallsSilently) {
                    sizeof(kMarkerValue));
     RegCloseKey(key);
 
+    agent32Before = RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnAgent", KEY_WOW64_32KEY);
+    wake32Before = RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnWake", KEY_WOW64_32KEY);
     EXPECT_EQ(RunAndWait(setup, L"/S", 300000), 0u);
 }
 
@@ -269,7 +274,7 @@ TEST_F(Installer, PlacesProgramsAndEverythingInTheInstallFolder) {
 TEST_F(Installer, WritesRunKeyInTheViewTarnWakeReads) {
     EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnAgent", KEY_WOW64_64KEY),
               kInstallDir + L"\\TarnAgent.exe");
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnAgent", KEY_WOW64_32KEY), L"<absent>");
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnAgent", KEY_WOW64_32KEY), agent32Before);
     EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnWake", KEY_WOW64_64KEY),
               kInstallDir + L"\\TarnWake.exe");
     EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion", KEY_WOW64_64KEY),
@@ -380,9 +385,11 @@ TEST_F(Installer, UninstallsSilentlyLeavingOnlyTheUserCache) {
         }
     }
 
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnAgent", KEY_WOW64_64KEY), L"<absent>");
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnWake", KEY_WOW64_64KEY), L"<absent>");
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnAgent", KEY_WOW64_32KEY), agent32Before);
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnWake", KEY_WOW64_32KEY), wake32Before);
     for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
-        EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnAgent", view), L"<absent>");
-        EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnWake", view), L"<absent>");
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey, view));
     }
 
