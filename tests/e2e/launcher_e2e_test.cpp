@@ -10,7 +10,8 @@ namespace {
 
 constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-// TarnWake is 32-bit and reads the 32-bit view; the agent's installer may write either.
+// TarnWake reads the 64-bit view (KEY_WOW64_64KEY), where the installer writes; the value goes
+// into both views so a 32-bit reader would find it too.
 void SetRunCommand(const std::wstring& command) {
     for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
         HKEY key = nullptr;
