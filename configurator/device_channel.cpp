@@ -10,10 +10,11 @@
 
 #include <cwchar>
 
+// Process-wide state owned here (declared in device_channel.h and mouse_firmware.h).
 wchar_t vendorId[kSettingLength] = L"F1D0";
 wchar_t productId[kSettingLength] = L"0084";
 int32_t currentProfile = 0;
-MouseInterfaceSet* mouseInterfaces = nullptr;
+MouseInterfaceSet* mouseInterfaces = nullptr; // null: SystemMouseInterfaces()
 
 namespace {
 

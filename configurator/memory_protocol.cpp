@@ -2,9 +2,10 @@
 
 #include <cstring>
 
+// Process-wide state owned here (declared in memory_protocol.h).
 uint8_t outgoingReport[kReportLength];
 uint8_t incomingReport[kReportLength];
-PacingWait* pacingWait = nullptr;
+PacingWait* pacingWait = nullptr; // null: SystemPacingWait()
 
 namespace {
 

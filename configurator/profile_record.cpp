@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+// The program-wide working storage, owned here (declared in profile_record.h).
 uint8_t profileBlock[kBlockLength];
 uint8_t headerBlock[kBlockLength];
 int32_t buttonChoices[kButtonCount];

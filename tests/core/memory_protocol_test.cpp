@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <numeric>
 
@@ -216,5 +217,17 @@ TEST_F(MemoryProtocol, ScriptedMouseChecksEveryReport) {
     ASSERT_EQ(1u, scriptedMouse.scriptErrors.size());
     scriptedMouse.Close(h);
 }
+
+#ifndef _WIN32
+// The native build's own wait (the Windows one is checked under Wine against the
+// performance counter).
+TEST(SystemPacingWait, NeverEndsShort) {
+    for (uint32_t ms : {0u, 1u, 5u}) {
+        const auto start = std::chrono::steady_clock::now();
+        SystemPacingWait().Wait(ms);
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(ms));
+    }
+}
+#endif
 
 } // namespace
