@@ -99,6 +99,12 @@ int main(int argc, char** argv) {
                     Median(over), over.front(), over.back());
     }
 
+    // A real mouse gets its profile 0 back afterwards.
+    uint8_t saved[kBlockLength] = {};
+    if (system) {
+        RunDeviceOperation(ReadProfile, 0);
+        std::memcpy(saved, profileBlock, sizeof saved);
+    }
     TimedWait timed;
     pacingWait = &timed;
     for (size_t i = 0; i < kBlockLength; ++i)
@@ -113,8 +119,12 @@ int main(int argc, char** argv) {
             RunDeviceOperation(ReadProfile, profile);
         RunDeviceOperation(ReadHeader, 0);
     });
-    mouseInterfaces = nullptr;
     pacingWait = nullptr;
+    if (system) {
+        std::memcpy(profileBlock, saved, sizeof saved);
+        RunDeviceOperation(WriteProfile, 0);
+    }
+    mouseInterfaces = nullptr;
 
     std::printf("median of %d repeats (full copy: %d)\n", repeats, std::max(1, repeats / 2));
     PrintRatio("block write (512 bytes)", write, 1);
