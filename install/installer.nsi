@@ -49,7 +49,7 @@ UninstPage instfiles
 
 ; Asks each program's window to close and waits up to five seconds for it; a copy that
 ; does not end is stopped, so its files can be replaced or removed.
-!macro END_PROGRAM un CLASS WINDOW IMAGE
+!macro END_PROGRAM CLASS WINDOW IMAGE
   StrCpy $1 0
   ${Do}
     FindWindow $0 "${CLASS}" "${WINDOW}"
@@ -71,9 +71,9 @@ UninstPage instfiles
 
 !macro END_RUNNING_COPIES un
   Function ${un}EndRunningCopies
-    !insertmacro END_PROGRAM "${un}" "TarnDeskCLass" "TarnDeskWnd" "TarnDesk.exe"
-    !insertmacro END_PROGRAM "${un}" "TarnAgentClass" "TarnAgentWnd" "TarnAgent.exe"
-    !insertmacro END_PROGRAM "${un}" "TarnWakeClass" "TarnWakeWnd" "TarnWake.exe"
+    !insertmacro END_PROGRAM "TarnDeskCLass" "TarnDeskWnd" "TarnDesk.exe"
+    !insertmacro END_PROGRAM "TarnAgentClass" "TarnAgentWnd" "TarnAgent.exe"
+    !insertmacro END_PROGRAM "TarnWakeClass" "TarnWakeWnd" "TarnWake.exe"
   FunctionEnd
 !macroend
 !insertmacro END_RUNNING_COPIES ""
