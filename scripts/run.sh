@@ -47,9 +47,8 @@ step_suite_demo() {
     local run='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
     local agent
     agent="$(winepath -w "$bin/TarnAgent.exe")"
-    for view in /reg:32 /reg:64; do
-        timeout 60 wine reg add "$run" /v TarnAgent /t REG_SZ /d "$agent" /f $view >/dev/null 2>&1 || true
-    done
+    # The 64-bit view, where the installer puts it and TarnWake looks.
+    timeout 60 wine reg add "$run" /v TarnAgent /t REG_SZ /d "$agent" /f /reg:64 >/dev/null 2>&1 || true
     timeout 60 wine reg add 'HKCU\Software\Wine\Explorer\Desktops\TarnDemo' /v EnableShell /t REG_DWORD \
         /d 1 /f >/dev/null 2>&1 || true
     (cd "$dir" && timeout 60 wine ./tarnmouse.exe unplug) >/dev/null 2>&1 || true

@@ -10,22 +10,18 @@ namespace {
 
 constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-// TarnWake reads the 64-bit view (KEY_WOW64_64KEY), where the installer writes; the value goes
-// into both views so a 32-bit reader would find it too.
+// TarnWake reads the 64-bit view, where the installer writes the agent's command.
 void SetRunCommand(const std::wstring& command) {
-    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
-        HKEY key = nullptr;
-        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, nullptr, 0, KEY_ALL_ACCESS | view,
-                            nullptr, &key, nullptr) != ERROR_SUCCESS)
-            continue;
-        if (command.empty())
-            RegDeleteValueW(key, L"TarnAgent");
-        else
-            RegSetValueExW(key, L"TarnAgent", 0, REG_SZ,
-                           reinterpret_cast<const BYTE*>(command.c_str()),
-                           static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
-        RegCloseKey(key);
-    }
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, nullptr, 0,
+                        KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return;
+    if (command.empty())
+        RegDeleteValueW(key, L"TarnAgent");
+    else
+        RegSetValueExW(key, L"TarnAgent", 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                       static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
 }
 
 DWORD ProbeStarts() {
