@@ -1,13 +1,284 @@
-// Win32 side of the action dispatcher (being filled in).
+// Win32 side of the action dispatcher: keys, clicks, browser navigation, configured pages and
+// programs, and the sibling tools.
 #include <windows.h>
 
-#include "actions.h"
+#include <tlhelp32.h>
 
-void RunButtonActions(uint32_t) {}
-void CloseTool(const wchar_t*) {}
-void ToggleTool(const wchar_t*, const wchar_t*) {}
-void BrowserNavigate(int) {}
-uint32_t ClassifyBrowser(HWND) {
-    return 0;
+#include "actions.h"
+#include "agent_settings.h"
+#include "scroll_engine.h"
+
+namespace {
+constexpr int kBrowserClassLength = 41; // 40 characters and the terminator
+constexpr int kTitleLength = 501;       // 500 characters and the terminator
+constexpr DWORD kBrowserKeyHoldMs = 20;
+constexpr UINT kTitleTimeoutMs = 1000;
+constexpr int kValueLength = 128; // 255 bytes of string data, terminator included
+constexpr DWORD kValueByteLimit = 255;
+constexpr int kCommandLength = 256;
+
+constexpr WPARAM kFrameBack = 32780; // 0x800C
+constexpr WPARAM kFrameForward = 32781;
+constexpr WPARAM kHelpBack = 204;
+constexpr WPARAM kHelpForward = 209;
+
+void SendKeys(const KeySequence& keys) {
+    for (size_t i = 0; i < keys.count && i < kMaxKeyStrokes; ++i) {
+        const KeyStroke& key = keys.strokes[i];
+        const BYTE scan =
+            key.zeroScan ? BYTE{0} : static_cast<BYTE>(MapVirtualKeyW(key.vk, MAPVK_VK_TO_VSC));
+        keybd_event(key.vk, scan, key.up ? KEYEVENTF_KEYUP : 0, 0);
+    }
 }
-void ActivateProcessByPath(const wchar_t*, void*) {}
+
+// WinExec takes an ANSI command line; the program is searched for from our own directory on.
+void RunCommandLine(const wchar_t* commandLine, UINT show) {
+    char ansi[kCommandLength] = {};
+    if (WideCharToMultiByte(CP_ACP, 0, commandLine, -1, ansi, kCommandLength - 1, nullptr,
+                            nullptr) <= 0) {
+        return;
+    }
+    ansi[kCommandLength - 1] = 0;
+    WinExec(ansi, show);
+}
+
+void RunNumberedTool(const wchar_t* format, int button) {
+    wchar_t commandLine[kCommandLength] = {};
+    // format is one of our two fixed "... %d" command lines.
+    wsprintfW(commandLine, format, button);
+    RunCommandLine(commandLine, SW_RESTORE);
+}
+
+// The button's "homepage" or "application" value; false when the key or a usable string
+// value is missing.
+bool ReadButtonValue(int button, const wchar_t* valueName, wchar_t (&value)[kValueLength]) {
+    wchar_t keyName[kCommandLength];
+    if (!FormatButtonKeyName(button, keyName, kCommandLength)) {
+        return false;
+    }
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, keyName, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    BYTE data[kValueByteLimit] = {};
+    DWORD size = kValueByteLimit;
+    DWORD type = REG_NONE;
+    const LONG status = RegQueryValueExW(key, valueName, nullptr, &type, data, &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS || size > kValueByteLimit) {
+        return false;
+    }
+    return DecodeRegistryString(type, data, size, value, kValueLength);
+}
+
+void OpenButtonValue(int button, const wchar_t* valueName, bool activate) {
+    wchar_t value[kValueLength];
+    if (!ReadButtonValue(button, valueName, value)) {
+        return;
+    }
+    ShellExecuteW(nullptr, L"open", value, nullptr, nullptr, SW_RESTORE);
+    if (!activate) {
+        return;
+    }
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot != INVALID_HANDLE_VALUE) {
+        ActivateProcessByPath(value, snapshot);
+    }
+}
+
+struct WindowSearch {
+    DWORD processId;
+    HWND found;
+};
+
+// The process's first visible top-level window that has no owner: its main window.
+BOOL CALLBACK FindMainWindow(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId != search->processId || !IsWindowVisible(window) ||
+        GetWindow(window, GW_OWNER) != nullptr) {
+        return TRUE;
+    }
+    search->found = window;
+    return FALSE;
+}
+
+void BringProcessForward(DWORD processId) {
+    WindowSearch search = {processId, nullptr};
+    EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(&search));
+    if (search.found != nullptr) {
+        SetForegroundWindow(search.found);
+        SetActiveWindow(search.found);
+    }
+}
+
+bool ProcessHasModule(DWORD processId, const wchar_t* path) {
+    const HANDLE modules = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+    if (modules == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    bool found = false;
+    MODULEENTRY32W module = {};
+    module.dwSize = sizeof(module);
+    for (BOOL more = Module32FirstW(modules, &module); more && !found;
+         more = Module32NextW(modules, &module)) {
+        module.szExePath[MAX_PATH - 1] = 0;
+        found = lstrcmpW(module.szExePath, path) == 0;
+    }
+    CloseHandle(modules);
+    return found;
+}
+
+void RunAction(uint32_t code, int button) {
+    switch (code) {
+    case 1:
+    case 2:
+    case 3:
+        CloseTool(kScaladoClass);
+        CloseTool(kVeerlineClass);
+        break;
+    case 4:
+        BrowserNavigate(kNavigateBack);
+        break;
+    case 5:
+        BrowserNavigate(kNavigateForward);
+        break;
+    case 6:
+        mouse_event(MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+        mouse_event(MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+        break;
+    case 7:
+        CloseTool(kScaladoClass);
+        ToggleTool(kVeerlineClass, kVeerlineCommand);
+        break;
+    case 23:
+        CloseTool(kVeerlineClass);
+        ToggleTool(kScaladoClass, kScaladoCommand);
+        break;
+    case 25:
+        OpenButtonValue(button, L"homepage", false);
+        break;
+    case 26:
+        OpenButtonValue(button, L"application", true);
+        break;
+    case 27:
+        RunNumberedTool(kTapsmithCommand, button);
+        break;
+    case 28:
+        RunNumberedTool(kChordwellCommand, button);
+        break;
+    case 29:
+        dragLocked = !dragLocked;
+        mouse_event(dragLocked ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+        break;
+    case 31:
+        tiltState = 255;
+        ScrollStep();
+        break;
+    case 32:
+        tiltState = 1;
+        ScrollStep();
+        break;
+    case 33:
+        ToggleTool(kLupinaClass, kLupinaCommand);
+        break;
+    default:
+        // The key actions (8-22, 24, 30); codes 0 and 34-63 have no keys and do nothing.
+        SendKeys(KeysOfAction(code));
+        break;
+    }
+}
+} // namespace
+
+void RunButtonActions(uint32_t mask) {
+    int buttons[10];
+    const size_t count = ButtonsOfMask(mask, buttons);
+    for (size_t i = 0; i < count; ++i) {
+        RunAction(ActionCodeOf(agentSettings, buttons[i]), buttons[i]);
+    }
+}
+
+void CloseTool(const wchar_t* windowClass) {
+    const HWND tool = FindWindowW(windowClass, nullptr);
+    if (tool != nullptr) {
+        PostMessageW(tool, WM_CLOSE, 0, 0);
+    }
+}
+
+void ToggleTool(const wchar_t* windowClass, const wchar_t* commandLine) {
+    const HWND tool = FindWindowW(windowClass, nullptr);
+    if (tool != nullptr) {
+        PostMessageW(tool, WM_CLOSE, 0, 0);
+    } else {
+        RunCommandLine(commandLine, SW_SHOWNORMAL);
+    }
+}
+
+uint32_t ClassifyBrowser(HWND window) {
+    wchar_t name[kBrowserClassLength] = {};
+    GetClassNameW(window, name, kBrowserClassLength);
+    wchar_t title[kTitleLength] = {};
+    if (BrowserNeedsTitle(name)) {
+        // Bounded, so that a hung foreground window cannot stall the agent.
+        DWORD_PTR copied = 0;
+        SendMessageTimeoutW(window, WM_GETTEXT, kTitleLength, reinterpret_cast<LPARAM>(title),
+                            SMTO_ABORTIFHUNG, kTitleTimeoutMs, &copied);
+        title[kTitleLength - 1] = 0;
+    }
+    return BrowserGenerationOf(name, title);
+}
+
+void BrowserNavigate(int direction) {
+    if (direction != kNavigateBack && direction != kNavigateForward) {
+        return;
+    }
+    const bool back = direction == kNavigateBack;
+    const HWND window = GetForegroundWindow();
+    if (window == nullptr) {
+        return;
+    }
+    const uint32_t generation = ClassifyBrowser(window);
+    wchar_t name[kBrowserClassLength] = {};
+    GetClassNameW(window, name, kBrowserClassLength);
+    switch (NavigationMethodOf(name, generation)) {
+    case NavigationMethod::BrowserKey: {
+        const BYTE key = back ? VK_BROWSER_BACK : VK_BROWSER_FORWARD;
+        const auto scan = static_cast<BYTE>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+        keybd_event(key, scan, 0, 0);
+        Sleep(kBrowserKeyHoldMs);
+        keybd_event(key, scan, KEYEVENTF_KEYUP, 0);
+        break;
+    }
+    case NavigationMethod::FrameCommand:
+        PostMessageW(window, WM_COMMAND, back ? kFrameBack : kFrameForward, 0);
+        break;
+    case NavigationMethod::HelpCommand:
+        PostMessageW(window, WM_COMMAND, back ? kHelpBack : kHelpForward, 0);
+        break;
+    case NavigationMethod::AppCommand:
+        PostMessageW(
+            window, WM_APPCOMMAND, reinterpret_cast<WPARAM>(window),
+            MAKELPARAM(0, back ? APPCOMMAND_BROWSER_BACKWARD : APPCOMMAND_BROWSER_FORWARD));
+        break;
+    }
+}
+
+void ActivateProcessByPath(const wchar_t* path, void* processSnapshot) {
+    const HANDLE snapshot = processSnapshot;
+    if (snapshot == nullptr || snapshot == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    PROCESSENTRY32W process = {};
+    process.dwSize = sizeof(process);
+    if (path != nullptr) {
+        for (BOOL more = Process32FirstW(snapshot, &process); more;
+             more = Process32NextW(snapshot, &process)) {
+            if (ProcessHasModule(process.th32ProcessID, path)) {
+                BringProcessForward(process.th32ProcessID);
+            }
+        }
+    }
+    CloseHandle(snapshot);
+}
