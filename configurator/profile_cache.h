@@ -1,0 +1,26 @@
+// The per-user copy of the mouse's memory in the registry: five profile blocks ("pData"
+// under keys 0..4) and the header block ("pHeader" under key 255), 512 raw bytes each.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// HKEY_CURRENT_USER base path of the cache; also the key that holds "language".
+inline constexpr wchar_t kSettingsKeyPath[] = L"Software\\Orvane\\Gaming\\Settings";
+inline constexpr int kHeaderCacheNumber = 255;
+inline constexpr wchar_t kProfileValueName[] = L"pData";
+inline constexpr wchar_t kHeaderValueName[] = L"pHeader";
+
+// "%s\%d": the subkey of block `number` below the base path.
+std::wstring CacheKeyPath(int number);
+// "pHeader" for 255, "pData" for every other number.
+const wchar_t* CacheValueName(int number);
+
+// Stores headerBlock as "pHeader" for 255 and profileBlock as "pData" under key `number`
+// otherwise. Returns the status of opening the key (non-zero: nothing written) or of closing
+// it after the write.
+int32_t StoreCachedBlock(int number);
+// Loads "pData" of key currentProfile into profileBlock. A value of at most 512 bytes of any
+// type fills the start of the block; a missing or longer value, or a key that cannot be
+// opened, leaves 512 zero bytes. Creates the key when it is missing.
+int32_t LoadCachedProfile();

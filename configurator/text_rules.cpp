@@ -1,0 +1,125 @@
+#include "text_rules.h"
+
+#include <cwchar>
+
+namespace {
+
+constexpr uint32_t kRegString = 1;       // REG_SZ
+constexpr uint32_t kRegExpandString = 2; // REG_EXPAND_SZ
+constexpr uint32_t kLongestModulePath = 32768;
+
+bool IsHighSurrogate(wchar_t c) {
+    return static_cast<uint32_t>(c) >= 0xD800 && static_cast<uint32_t>(c) <= 0xDBFF;
+}
+
+} // namespace
+
+std::wstring FunctionKey(int function) {
+    return L"Func" + std::to_wstring(function);
+}
+
+std::wstring OverrideKey(int id) {
+    return std::to_wstring(id);
+}
+
+std::optional<std::wstring>
+ReadModulePath(const std::function<uint32_t(wchar_t*, uint32_t)>& query) {
+    for (uint32_t size = 128; size <= kLongestModulePath; size *= 2) {
+        std::wstring buffer(size, L'\0');
+        const uint32_t copied = query(buffer.data(), size);
+        if (copied == 0) {
+            return std::nullopt;
+        }
+        if (copied < size) {
+            buffer.resize(copied);
+            return buffer;
+        }
+    }
+    return std::nullopt;
+}
+
+std::wstring ProgramDirectory(std::wstring_view modulePath) {
+    const size_t slash = modulePath.rfind(L'\\');
+    if (slash == std::wstring_view::npos) {
+        return {};
+    }
+    return std::wstring(modulePath.substr(0, slash + 1));
+}
+
+std::wstring LanguageFilePath(std::wstring_view directory, std::wstring_view code) {
+    std::wstring path(directory);
+    path += kLanguageFolder;
+    path += code;
+    path += kLanguageFileExtension;
+    return path;
+}
+
+std::wstring PrefsFilePath(std::wstring_view directory) {
+    std::wstring path(directory);
+    path += kPrefsFileName;
+    return path;
+}
+
+std::optional<std::wstring> LanguageCodeFromValue(uint32_t type, const uint8_t* data,
+                                                  size_t length) {
+    if (type != kRegString && type != kRegExpandString) {
+        return std::nullopt;
+    }
+    if (data == nullptr || length > kLanguageValueByteLimit) {
+        return std::nullopt;
+    }
+    std::wstring code;
+    for (size_t i = 0; i + 1 < length; i += 2) {
+        const wchar_t unit = static_cast<wchar_t>(data[i] | (data[i + 1] << 8));
+        if (unit == L'\0') {
+            return code;
+        }
+        code.push_back(unit);
+    }
+    return std::nullopt; // no terminator inside the value
+}
+
+std::wstring CutToField(std::wstring_view text, size_t fieldLength) {
+    if (fieldLength == 0) {
+        return {};
+    }
+    const size_t nul = text.find(L'\0');
+    if (nul != std::wstring_view::npos) {
+        text = text.substr(0, nul);
+    }
+    if (text.size() < fieldLength) {
+        return std::wstring(text);
+    }
+    size_t keep = fieldLength - 1;
+    if (keep > 0 && IsHighSurrogate(text[keep - 1])) {
+        --keep;
+    }
+    return std::wstring(text.substr(0, keep));
+}
+
+std::wstring TextOrDefault(std::wstring_view lookedUp, std::wstring_view builtIn) {
+    return std::wstring(lookedUp.empty() ? builtIn : lookedUp);
+}
+
+std::wstring FormatExitItem(std::wstring_view pattern, std::wstring_view appName) {
+    std::wstring item;
+    bool substituted = false;
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        if (!substituted && pattern[i] == L'%' && i + 1 < pattern.size() &&
+            pattern[i + 1] == L's') {
+            item += appName;
+            substituted = true;
+            ++i;
+            continue;
+        }
+        item.push_back(pattern[i]);
+    }
+    return CutToField(item, kExitItemFieldLength);
+}
+
+AgentTextPaths BuildAgentTextPaths(std::wstring_view modulePath, std::wstring_view code) {
+    AgentTextPaths paths;
+    paths.directory = ProgramDirectory(modulePath);
+    paths.languageFile = LanguageFilePath(paths.directory, code);
+    return paths;
+}

@@ -1,0 +1,30 @@
+// Helpers of TarnDesk's Wine tests: the real registry, files beside the test program and
+// message pumping.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The registry value's bytes (empty when missing); its type through `type`.
+std::vector<uint8_t> ReadValue(const std::wstring& keyPath, const wchar_t* name,
+                               DWORD* type = nullptr, bool* exists = nullptr);
+void WriteValue(const std::wstring& keyPath, const wchar_t* name, DWORD type,
+                const std::vector<uint8_t>& bytes);
+void DeleteValue(const std::wstring& keyPath, const wchar_t* name);
+bool KeyExists(const std::wstring& keyPath);
+// Removes the whole cache below HKCU\Software\Orvane\Gaming\Settings.
+void DeleteSettingsTree();
+
+// The directory of the running test program, with its trailing backslash.
+std::wstring TestProgramDirectory();
+void WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes);
+// A UTF-16LE text with a byte-order mark, as the shipped language files are stored.
+std::vector<uint8_t> Utf16File(const std::wstring& text);
+// Writes Language\<code>.txt beside the test program.
+std::wstring WriteLanguageFile(const std::wstring& code, const std::vector<uint8_t>& bytes);
+
+// Dispatches messages of this thread for `milliseconds`.
+void PumpMessagesFor(DWORD milliseconds);

@@ -1,0 +1,112 @@
+// The shipped language files, loaded the way the programs load them.
+#include "text_files.h"
+
+#include "desk_test_support.h"
+#include "profile_cache.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Every key TarnDesk reads (besides "FontSize") and every key TarnAgent reads.
+std::vector<std::wstring> TextKeys() {
+    std::vector<std::wstring> keys = {L"Title", L"32773", L"32771",      L"32772",   L"101", L"200",
+                                      L"303",   L"306",   L"307",        L"308",     L"601", L"602",
+                                      L"603",   L"301",   L"302",        L"304",     L"305", L"103",
+                                      L"1",     L"Mouse", L"BatteryLow", L"OpenCPL", L"Exit"};
+    for (int id = 501; id <= 511; ++id) {
+        keys.push_back(std::to_wstring(id));
+    }
+    for (int id = 401; id <= 405; ++id) {
+        keys.push_back(std::to_wstring(id));
+    }
+    for (int n = 0; n < 11; ++n) {
+        keys.push_back(L"Func" + std::to_wstring(n));
+    }
+    return keys;
+}
+
+std::vector<std::wstring> ShippedCodes(const std::wstring& folder) {
+    std::vector<std::wstring> codes;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"*.txt").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return codes;
+    }
+    do {
+        std::wstring name = found.cFileName;
+        codes.push_back(name.substr(0, name.size() - 4));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return codes;
+}
+
+bool KeyPresent(const std::wstring& key) {
+    // The lookups cannot tell an empty value from a missing key; a sentinel default can.
+    wchar_t text[kTextBufferLength] = {};
+    GetPrivateProfileStringW(languageCode.c_str(), key.c_str(), L"\x01missing", text,
+                             static_cast<DWORD>(kTextBufferLength), languageFilePath.c_str());
+    return std::wstring(text) != L"\x01missing";
+}
+
+} // namespace
+
+TEST(LanguageFiles, EveryShippedFileHoldsEveryKey) {
+    const std::wstring shipped = TestProgramDirectory() + L"..\\bin\\Language\\";
+    const auto codes = ShippedCodes(shipped);
+    ASSERT_GE(codes.size(), 5u);
+    CreateDirectoryW((TestProgramDirectory() + L"Language").c_str(), nullptr);
+    for (const std::wstring& code : codes) {
+        SCOPED_TRACE(std::string(code.begin(), code.end()));
+        // Beside the program, named by the registry, as installed.
+        ASSERT_TRUE(CopyFileW((shipped + code + L".txt").c_str(),
+                              (TestProgramDirectory() + L"Language\\" + code + L".txt").c_str(),
+                              FALSE));
+        WriteValue(kSettingsKeyPath, kLanguageValueName, REG_SZ,
+                   std::vector<uint8_t>(reinterpret_cast<const uint8_t*>(code.c_str()),
+                                        reinterpret_cast<const uint8_t*>(code.c_str()) +
+                                            (code.size() + 1) * sizeof(wchar_t)));
+        languageCode = kDeskDefaultLanguage;
+        ASSERT_TRUE(LoadTextSettings());
+        ASSERT_EQ(languageCode, code);
+        EXPECT_GE(dialogFontSize, 6);
+        EXPECT_LE(dialogFontSize, 12);
+        for (const std::wstring& key : TextKeys()) {
+            EXPECT_TRUE(KeyPresent(key)) << std::string(key.begin(), key.end());
+            if (key != L"308") { // the status line starts empty in every language
+                EXPECT_FALSE(LookupText(key.c_str()).empty())
+                    << std::string(key.begin(), key.end());
+            }
+        }
+        for (int n = 0; n < 11; ++n) {
+            EXPECT_FALSE(LookupFunctionName(n).empty());
+        }
+        // The agent's exit item takes the application name exactly once.
+        const std::wstring item = FormatExitItem(LookupText(L"Exit"), L"\x263A");
+        EXPECT_EQ(item.find(L'%'), std::wstring::npos);
+        EXPECT_NE(item.find(L'\x263A'), std::wstring::npos);
+    }
+    DeleteValue(kSettingsKeyPath, kLanguageValueName);
+}
+
+TEST(LanguageFiles, NonLatinTextsSurviveTheRoundTrip) {
+    const std::wstring shipped = TestProgramDirectory() + L"..\\bin\\Language\\";
+    struct Expect {
+        const wchar_t* code;
+        const wchar_t* key;
+        const wchar_t* text;
+    } expects[] = {
+        {L"0409", L"32772", L"Reset to Default"},
+        {L"0407", L"32771",
+         L"Schlie\x00DF"
+         L"en"},
+        {L"040C", L"32773", L"Param\x00E8tres"},
+        {L"0411", L"Title", L"\x30DE\x30A6\x30B9"},
+        {L"0804", L"1", L"\x786E\x5B9A"},
+    };
+    for (const Expect& e : expects) {
+        languageCode = e.code;
+        languageFilePath = shipped + e.code + L".txt";
+        EXPECT_EQ(LookupText(e.key), e.text);
+    }
+}

@@ -1,0 +1,147 @@
+// The Windows-free text-file rules both tray programs follow.
+#include "text_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+namespace {
+
+std::vector<uint8_t> Utf16Bytes(const std::wstring& text, bool terminate) {
+    std::vector<uint8_t> bytes;
+    for (wchar_t c : text) {
+        bytes.push_back(static_cast<uint8_t>(c & 0xFF));
+        bytes.push_back(static_cast<uint8_t>((c >> 8) & 0xFF));
+    }
+    if (terminate) {
+        bytes.push_back(0);
+        bytes.push_back(0);
+    }
+    return bytes;
+}
+
+// Behaves like GetModuleFileNameW for a module named `name`.
+auto ModuleNamed(const std::wstring& name, int* calls = nullptr) {
+    return [name, calls](wchar_t* buffer, uint32_t size) -> uint32_t {
+        if (calls != nullptr) {
+            ++*calls;
+        }
+        if (name.size() < size) {
+            std::wmemcpy(buffer, name.c_str(), name.size() + 1);
+            return static_cast<uint32_t>(name.size());
+        }
+        std::wmemcpy(buffer, name.c_str(), size - 1);
+        buffer[size - 1] = L'\0';
+        return size;
+    };
+}
+
+} // namespace
+
+TEST(TextPaths, LanguageFileBesideTheProgram) {
+    const std::wstring directory = ProgramDirectory(L"C:\\Program Files\\Orvane\\TarnDesk.exe");
+    EXPECT_EQ(directory, L"C:\\Program Files\\Orvane\\");
+    EXPECT_EQ(LanguageFilePath(directory, L"0409"),
+              L"C:\\Program Files\\Orvane\\Language\\0409.txt");
+    EXPECT_EQ(PrefsFilePath(directory), L"C:\\Program Files\\Orvane\\TarnPrefs.txt");
+    // The agent with no language value names ".txt" (all its texts then take defaults).
+    const AgentTextPaths agent = BuildAgentTextPaths(L"D:\\x\\TarnAgent.exe", L"");
+    EXPECT_EQ(agent.directory, L"D:\\x\\");
+    EXPECT_EQ(agent.languageFile, L"D:\\x\\Language\\.txt");
+}
+
+TEST(TextPaths, NameWithoutDirectoryMeansCurrentDirectory) {
+    EXPECT_EQ(ProgramDirectory(L"TarnAgent.exe"), L"");
+    EXPECT_EQ(ProgramDirectory(L""), L"");
+    EXPECT_EQ(ProgramDirectory(L"C:\\"), L"C:\\");
+}
+
+TEST(ModulePath, LongPathsAreReadWhole) {
+    // Installed far below the root: 100 characters and more must still name the directory.
+    std::wstring deep = L"C:\\";
+    while (deep.size() < 400) {
+        deep += L"Orvane Gaming Mouse Software\\";
+    }
+    const std::wstring module = deep + L"TarnDesk.exe";
+    int calls = 0;
+    const auto path = ReadModulePath(ModuleNamed(module, &calls));
+    ASSERT_TRUE(path.has_value());
+    EXPECT_EQ(*path, module);
+    EXPECT_GT(calls, 1);
+    EXPECT_EQ(LanguageFilePath(ProgramDirectory(*path), L"0407"), deep + L"Language\\0407.txt");
+    // Exactly as long as the first buffer: cut, so the buffer must grow once more.
+    const std::wstring exact = L"C:\\" + std::wstring(124, L'a') + L"\\b";
+    EXPECT_EQ(ReadModulePath(ModuleNamed(exact)), exact);
+}
+
+TEST(ModulePath, FailureAndEndlessNamesBuildNothing) {
+    EXPECT_FALSE(ReadModulePath([](wchar_t*, uint32_t) -> uint32_t { return 0; }).has_value());
+    // A query that always fills its buffer never ends on its own.
+    EXPECT_FALSE(
+        ReadModulePath([](wchar_t*, uint32_t size) -> uint32_t { return size; }).has_value());
+}
+
+TEST(LanguageValue, StringsUpTo126CharactersCount) {
+    const auto bytes = Utf16Bytes(L"0407", true);
+    EXPECT_EQ(LanguageCodeFromValue(1, bytes.data(), bytes.size()), L"0407");
+    EXPECT_EQ(LanguageCodeFromValue(2, bytes.data(), bytes.size()), L"0407");
+    const auto longest = Utf16Bytes(std::wstring(126, L'x'), true);
+    ASSERT_EQ(longest.size(), 254u);
+    EXPECT_EQ(LanguageCodeFromValue(1, longest.data(), longest.size()), std::wstring(126, L'x'));
+    // Text after the first terminator is not part of the code.
+    auto twice = Utf16Bytes(L"0411", true);
+    const auto tail = Utf16Bytes(L"junk", true);
+    twice.insert(twice.end(), tail.begin(), tail.end());
+    EXPECT_EQ(LanguageCodeFromValue(1, twice.data(), twice.size()), L"0411");
+}
+
+TEST(LanguageValue, AnythingElseIsAbsent) {
+    const auto unterminated = Utf16Bytes(L"0407", false);
+    EXPECT_FALSE(LanguageCodeFromValue(1, unterminated.data(), unterminated.size()));
+    const uint8_t dword[4] = {0x07, 0x04, 0, 0};
+    EXPECT_FALSE(LanguageCodeFromValue(4, dword, sizeof(dword))); // REG_DWORD
+    const auto bytes = Utf16Bytes(L"0407", true);
+    EXPECT_FALSE(LanguageCodeFromValue(3, bytes.data(), bytes.size())); // REG_BINARY
+    EXPECT_FALSE(LanguageCodeFromValue(7, bytes.data(), bytes.size())); // REG_MULTI_SZ
+    const auto tooLong = Utf16Bytes(std::wstring(127, L'x'), true);
+    EXPECT_FALSE(LanguageCodeFromValue(1, tooLong.data(), tooLong.size()));
+    EXPECT_FALSE(LanguageCodeFromValue(1, nullptr, 0));
+    const uint8_t odd[1] = {0};
+    EXPECT_FALSE(LanguageCodeFromValue(1, odd, 1));
+    // An empty string is a value: the code is empty.
+    const uint8_t empty[2] = {0, 0};
+    EXPECT_EQ(LanguageCodeFromValue(1, empty, 2), L"");
+}
+
+TEST(FieldCut, TextsAreCutToTheirFields) {
+    EXPECT_EQ(CutToField(std::wstring(300, L'T'), kTipFieldLength), std::wstring(127, L'T'));
+    EXPECT_EQ(CutToField(L"Mouse", kTipFieldLength), L"Mouse");
+    EXPECT_EQ(CutToField(std::wstring(127, L'T'), kTipFieldLength), std::wstring(127, L'T'));
+    EXPECT_EQ(CutToField(L"abc", 0), L"");
+    // A pair of surrogates is never split: the high half is dropped with its partner.
+    std::wstring pairs(126, L'a');
+    pairs += static_cast<wchar_t>(0xD83D);
+    pairs += static_cast<wchar_t>(0xDDB1);
+    EXPECT_EQ(CutToField(pairs, kTipFieldLength), std::wstring(126, L'a'));
+}
+
+TEST(DefaultForm, EmptyLookupsTakeTheBuiltInText) {
+    EXPECT_EQ(TextOrDefault(L"", kDefaultTitle), L"Mouse");
+    EXPECT_EQ(TextOrDefault(L"Maus", kDefaultTitle), L"Maus");
+    EXPECT_EQ(FunctionKey(10), L"Func10");
+    EXPECT_EQ(OverrideKey(32773), L"32773");
+}
+
+TEST(ExitItem, OneNameAtMostAndEveryOtherPercentLiteral) {
+    EXPECT_EQ(FormatExitItem(kAgentDefaultExit, kDefaultAppName), L"Close Scroll Mouse");
+    EXPECT_EQ(FormatExitItem(L"%s beenden", L"Maus"), L"Maus beenden");
+    EXPECT_EQ(FormatExitItem(L"Quit", L"Maus"), L"Quit");
+    // Hostile translations: conversions that would read or write other memory stay text.
+    EXPECT_EQ(FormatExitItem(L"%s %s %n %d %x %%s", L"A"), L"A %s %n %d %x %%s");
+    EXPECT_EQ(FormatExitItem(L"%", L"A"), L"%");
+    EXPECT_EQ(FormatExitItem(L"100%", L"A"), L"100%");
+    EXPECT_EQ(FormatExitItem(L"%S%s", L"A"), L"%SA");
+    // The composed item fits the menu's 255 characters.
+    EXPECT_EQ(FormatExitItem(L"Close %s now", std::wstring(1000, L'n')).size(), 255u);
+}

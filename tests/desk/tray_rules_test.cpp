@@ -1,0 +1,35 @@
+// Which device arrivals make the tray program re-read the mouse.
+#include "tray_rules.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+TEST(ArrivalMatch, OnlyTheConfigurationInterfaceInAnyCase) {
+    const std::wstring pattern = ArrivalPattern(L"F1D0", L"0084");
+    EXPECT_EQ(pattern, L"Vid_F1D0&Pid_0084&MI_02&Col01");
+    const wchar_t wineName[] =
+        L"\\\\?\\hid#vid_f1d0&pid_0084&mi_02&col01#0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
+    EXPECT_TRUE(ContainsIgnoringCase(wineName, pattern));
+    EXPECT_TRUE(ContainsIgnoringCase(L"\\\\?\\HID#VID_F1D0&PID_0084&MI_02&COL01#7&1", pattern));
+    EXPECT_FALSE(ContainsIgnoringCase(L"\\\\?\\hid#vid_f1d0&pid_0084#0000", pattern));
+    EXPECT_FALSE(ContainsIgnoringCase(L"\\\\?\\hid#vid_f1d0&pid_0084&mi_01&col01#0", pattern));
+    EXPECT_FALSE(ContainsIgnoringCase(L"\\\\?\\hid#vid_f1d0&pid_0084&mi_02&col02#0", pattern));
+    EXPECT_FALSE(ContainsIgnoringCase(L"\\\\?\\hid#vid_f1d0&pid_0085&mi_02&col01#0", pattern));
+    EXPECT_FALSE(ContainsIgnoringCase(L"", pattern));
+    EXPECT_FALSE(ContainsIgnoringCase(L"Vid_F1D0&Pid_0084&MI_02&Col0", pattern));
+}
+
+TEST(ArrivalMatch, NameNeverReadPastTheRecord) {
+    // 12-byte header, name from offset 28 (as in DEV_BROADCAST_DEVICEINTERFACE_W).
+    wchar_t name[8];
+    std::wmemcpy(name, L"ABCDEFGH", 8); // no terminator anywhere
+    EXPECT_EQ(BroadcastInterfaceName(name, 28 + 8 * sizeof(wchar_t), 28), L"ABCDEFGH");
+    EXPECT_EQ(BroadcastInterfaceName(name, 28 + 3 * sizeof(wchar_t), 28), L"ABC");
+    EXPECT_EQ(BroadcastInterfaceName(name, 28 + 3 * sizeof(wchar_t) + 1, 28), L"ABC");
+    EXPECT_EQ(BroadcastInterfaceName(name, 28, 28), L"");
+    EXPECT_EQ(BroadcastInterfaceName(name, 12, 28), L"");
+    EXPECT_EQ(BroadcastInterfaceName(nullptr, 100, 28), L"");
+    name[2] = L'\0';
+    EXPECT_EQ(BroadcastInterfaceName(name, 28 + 8 * sizeof(wchar_t), 28), L"AB");
+}
