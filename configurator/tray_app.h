@@ -1,0 +1,52 @@
+// TarnDesk's process: start-up, the hidden main window, the tray icon and its menu, the
+// memory copy into the cache and "Reset to Default".
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+inline constexpr wchar_t kMainClassName[] = L"TarnDeskCLass";
+inline constexpr wchar_t kMainWindowName[] = L"TarnDeskWnd";
+inline constexpr UINT kTrayCallbackMessage = 3025;
+inline constexpr UINT kTrayIconId = 106;
+// NOTIFYICONDATAW up to and including guidItem, as laid out on 64-bit Windows.
+inline constexpr DWORD kTrayIconDataSize = 968;
+inline constexpr UINT_PTR kRereadTimerId = 1;
+inline constexpr UINT kRereadDelayMs = 200;
+inline constexpr wchar_t kTrayIconFile[] = L"image\\mark.ico";
+inline constexpr wchar_t kConnectMouseText[] =
+    L"Please connect your mouse to an available USB port!";
+inline constexpr wchar_t kTaskbarCreatedMessageName[] = L"TaskbarCreated";
+
+// Owned here.
+// 1 while no Settings dialog exists, 0 while one is open; the dialog sets it back to 1.
+extern int32_t settingsDialogClosed;
+// The program instance and the hidden main window, for the dialogs.
+extern HINSTANCE programInstance;
+extern HWND mainWindow;
+
+// Registers "TarnDeskCLass" (icon 110, menu 106) for `instance`.
+ATOM RegisterMainWindowClass(HINSTANCE instance);
+// Creates the hidden main window and registers it for HID interface arrivals. Null on failure.
+HWND CreateMainWindow(HINSTANCE instance);
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Reads the five profile blocks and the header block from the mouse into the cache; every
+// block is stored whether or not a mouse answered.
+void SyncCacheFromDevice();
+// Writes the default profiles and resolution records to the mouse and the cache.
+void ResetToDefault();
+// Adds the tray icon of `window`: "image\mark.ico" from the current directory, else icon
+// 112; tooltip "Title". False when no icon could be loaded or the shell refused it.
+bool AddTrayIcon(HWND window);
+// The tray icon's picture at 16 x 16; the caller destroys it. Null when neither loads.
+HICON LoadTrayIconImage();
+// Menu 106's popup with the language overrides applied; the caller destroys `loaded`.
+HMENU LoadTrayMenu(HMENU* loaded);
+void ShowTrayMenu(HWND window);
+// "Setting": opens dialog 101 when none is open and the mouse is present.
+void OpenSettingsDialog();
+
+// The whole program from its entry point; returns the exit code.
+int RunTarnDesk(HINSTANCE instance);

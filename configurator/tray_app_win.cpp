@@ -1,0 +1,278 @@
+// TarnDesk's hidden main window and tray.
+#include "tray_app.h"
+
+#include "device_channel.h"
+#include "profile_cache.h"
+#include "profile_record.h"
+#include "resources/tarndesk_res.h"
+#include "settings_dialog.h"
+#include "text_files.h"
+#include "tray_rules.h"
+
+#include <commctrl.h>
+#include <dbt.h>
+#include <shellapi.h>
+
+#include <cstddef>
+#include <cstring>
+#include <string>
+
+static_assert(offsetof(NOTIFYICONDATAW, guidItem) + sizeof(GUID) == kTrayIconDataSize);
+
+int32_t settingsDialogClosed = 1;
+HINSTANCE programInstance = nullptr;
+HWND mainWindow = nullptr;
+
+namespace {
+
+constexpr wchar_t kVendorId[] = L"F1D0";
+constexpr wchar_t kProductId[] = L"0084";
+constexpr GUID kHidInterfaceClass = {
+    0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+
+// Registered window message the shell broadcasts when the taskbar is (re)created.
+UINT taskbarCreatedMessage = 0;
+// The tooltip is read once, when the icon is first added, and kept for later re-adds.
+std::wstring trayTip;
+bool trayTipRead = false;
+// Handle of the arrival registration; kept for the whole run and never used.
+HDEVNOTIFY arrivalNotification = nullptr;
+
+void RegisterArrivalNotification(HWND window) {
+    DEV_BROADCAST_DEVICEINTERFACE_W filter = {};
+    filter.dbcc_size = sizeof(filter);
+    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    filter.dbcc_classguid = kHidInterfaceClass;
+    arrivalNotification = RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+}
+
+void OnDeviceChange(HWND window, WPARAM event, LPARAM data) {
+    if (event != DBT_DEVICEARRIVAL || data == 0) {
+        return;
+    }
+    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(data);
+    if (header->dbch_devicetype != DBT_DEVTYP_DEVICEINTERFACE) {
+        return;
+    }
+    const auto* broadcast = reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(data);
+    const std::wstring_view name =
+        BroadcastInterfaceName(broadcast->dbcc_name, header->dbch_size,
+                               offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name));
+    if (ContainsIgnoringCase(name, ArrivalPattern(kVendorId, kProductId))) {
+        // Restarting the timer on every arrival gives one re-read after a burst.
+        SetTimer(window, kRereadTimerId, kRereadDelayMs, nullptr);
+    }
+}
+
+} // namespace
+
+ATOM RegisterMainWindowClass(HINSTANCE instance) {
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = MainWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_PROGRAM));
+    windowClass.hIconSm = LoadIconW(instance, MAKEINTRESOURCEW(IDI_PROGRAM));
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
+    windowClass.lpszMenuName = MAKEINTRESOURCEW(IDM_TRAY);
+    windowClass.lpszClassName = kMainClassName;
+    return RegisterClassExW(&windowClass);
+}
+
+HWND CreateMainWindow(HINSTANCE instance) {
+    programInstance = instance;
+    taskbarCreatedMessage = RegisterWindowMessageW(kTaskbarCreatedMessageName);
+    HWND window = CreateWindowExW(0, kMainClassName, kMainWindowName, WS_OVERLAPPEDWINDOW,
+                                  CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  nullptr, nullptr, instance, nullptr);
+    if (window == nullptr) {
+        return nullptr;
+    }
+    mainWindow = window;
+    ShowWindow(window, SW_HIDE);
+    UpdateWindow(window);
+    RegisterArrivalNotification(window);
+    return window;
+}
+
+void SyncCacheFromDevice() {
+    for (int profile = 0; profile < kProfileCount; ++profile) {
+        RunDeviceOperation(ReadProfile, profile);
+        StoreCachedBlock(profile);
+    }
+    RunDeviceOperation(ReadHeader, 0);
+    StoreCachedBlock(kHeaderCacheNumber);
+}
+
+void ResetToDefault() {
+    std::memset(profileBlock, 0, kBlockLength);
+    for (int profile = 0; profile < kProfileCount; ++profile) {
+        WriteDefaultProfile(profile);
+        RunDeviceOperation(WriteProfile, profile);
+        StoreCachedBlock(profile);
+        WriteDefaultProfileSettings(profile);
+    }
+    RunDeviceOperation(WriteHeader, 0);
+    StoreCachedBlock(kHeaderCacheNumber);
+}
+
+HICON LoadTrayIconImage() {
+    auto icon =
+        static_cast<HICON>(LoadImageW(nullptr, kTrayIconFile, IMAGE_ICON, 16, 16, LR_LOADFROMFILE));
+    if (icon == nullptr) {
+        icon = static_cast<HICON>(
+            LoadImageW(programInstance, MAKEINTRESOURCEW(IDI_TRAY), IMAGE_ICON, 16, 16, 0));
+    }
+    return icon;
+}
+
+bool AddTrayIcon(HWND window) {
+    if (!trayTipRead) {
+        trayTip = CutToField(LookupDefault(kTitleKey, kDefaultTitle), kTipFieldLength);
+        trayTipRead = true;
+    }
+    HICON icon = LoadTrayIconImage();
+    if (icon == nullptr) {
+        return false;
+    }
+    NOTIFYICONDATAW data = {};
+    data.cbSize = kTrayIconDataSize;
+    data.hWnd = window;
+    data.uID = kTrayIconId;
+    data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    data.uCallbackMessage = kTrayCallbackMessage;
+    data.hIcon = icon;
+    wcsncpy(data.szTip, trayTip.c_str(), kTipFieldLength - 1);
+    const bool added = Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+    DestroyIcon(icon); // the shell keeps its own copy
+    return added;
+}
+
+HMENU LoadTrayMenu(HMENU* loaded) {
+    *loaded = LoadMenuW(programInstance, MAKEINTRESOURCEW(IDM_TRAY));
+    if (*loaded == nullptr) {
+        return nullptr;
+    }
+    HMENU popup = GetSubMenu(*loaded, 0);
+    for (int id : {IDM_SETTING, IDM_CLOSE, IDM_RESET_TO_DEFAULT}) {
+        OverrideMenuItemText(popup, id);
+    }
+    return popup;
+}
+
+void ShowTrayMenu(HWND window) {
+    HMENU loaded = nullptr;
+    HMENU popup = LoadTrayMenu(&loaded);
+    if (popup == nullptr) {
+        if (loaded != nullptr) {
+            DestroyMenu(loaded);
+        }
+        return;
+    }
+    POINT cursor = {};
+    GetCursorPos(&cursor);
+    // Without the foreground the menu would not close when the user clicks elsewhere.
+    SetForegroundWindow(window);
+    SetCapture(window);
+    TrackPopupMenu(popup, TPM_LEFTBUTTON, cursor.x, cursor.y, 0, window, nullptr);
+    DestroyMenu(loaded);
+    ReleaseCapture();
+}
+
+void OpenSettingsDialog() {
+    if (settingsDialogClosed != 1) {
+        return; // one Settings dialog at a time
+    }
+    if (!IsMousePresent()) {
+        MessageBoxW(nullptr, kConnectMouseText, nullptr, MB_ICONERROR | MB_OK);
+        return;
+    }
+    // The flag is cleared only for a dialog that exists, or "Setting" would never open again.
+    if (CreateDialogParamW(programInstance, MAKEINTRESOURCEW(IDD_SETTINGS), nullptr,
+                           SettingsDialogProc, 0) != nullptr) {
+        settingsDialogClosed = 0;
+    }
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDM_SETTING:
+            OpenSettingsDialog();
+            return 0;
+        case IDM_RESET_TO_DEFAULT:
+            ResetToDefault();
+            return 0;
+        case IDM_CLOSE:
+            DestroyWindow(window);
+            return 0;
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
+        }
+    case kTrayCallbackMessage:
+        if (lParam == WM_LBUTTONDBLCLK) {
+            OpenSettingsDialog();
+        } else if (lParam == WM_RBUTTONUP) {
+            ShowTrayMenu(window);
+        }
+        return 0;
+    case WM_DEVICECHANGE:
+        OnDeviceChange(window, wParam, lParam);
+        return 0;
+    case WM_TIMER:
+        SyncCacheFromDevice();
+        KillTimer(window, kRereadTimerId);
+        return 0;
+    case WM_PAINT: {
+        PAINTSTRUCT paint;
+        BeginPaint(window, &paint);
+        EndPaint(window, &paint);
+        return 0;
+    }
+    case WM_DESTROY: {
+        if (numberFont != nullptr) {
+            DeleteObject(numberFont);
+            numberFont = nullptr;
+        }
+        NOTIFYICONDATAW data = {};
+        data.cbSize = kTrayIconDataSize;
+        data.hWnd = window;
+        data.uID = kTrayIconId;
+        Shell_NotifyIconW(NIM_DELETE, &data);
+        if (window == mainWindow) {
+            mainWindow = nullptr;
+        }
+        PostQuitMessage(0);
+        return 0;
+    }
+    default:
+        if (taskbarCreatedMessage != 0 && message == taskbarCreatedMessage) {
+            AddTrayIcon(window); // Explorer restarted: without this the program is unreachable
+            return 0;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+int RunTarnDesk(HINSTANCE instance) {
+    RegisterMainWindowClass(instance);
+    InitCommonControls();
+    HWND window = CreateMainWindow(instance);
+    if (window == nullptr) {
+        return 0;
+    }
+    LoadTextSettings();
+    SyncCacheFromDevice();
+    AddTrayIcon(window);
+    MSG message = {};
+    BOOL got = 0;
+    // GetMessageW returns -1 on an invalid call; ending the loop then avoids spinning.
+    while ((got = GetMessageW(&message, nullptr, 0, 0)) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return got == 0 ? static_cast<int>(message.wParam) : 0;
+}

@@ -1,0 +1,403 @@
+// TarnDesk's main window procedure driven by messages, on the real registry, menus, timers
+// and shell, with no mouse attached.
+#include "tray_app.h"
+
+#include "desk_test_support.h"
+#include "device_channel.h"
+#include "profile_cache.h"
+#include "profile_record.h"
+#include "resources/tarndesk_res.h"
+#include "settings_dialog.h"
+#include "text_files.h"
+
+#include <gtest/gtest.h>
+
+#include <dbt.h>
+#include <shellapi.h>
+
+#include <atomic>
+#include <cstring>
+#include <thread>
+
+namespace {
+
+// A device-interface broadcast with `name`, laid out as the system sends it.
+std::vector<uint8_t> InterfaceBroadcast(const std::wstring& name,
+                                        DWORD type = DBT_DEVTYP_DEVICEINTERFACE) {
+    const size_t nameOffset = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name);
+    std::vector<uint8_t> bytes(nameOffset + (name.size() + 1) * sizeof(wchar_t), 0);
+    auto* broadcast = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(bytes.data());
+    broadcast->dbcc_size = static_cast<DWORD>(bytes.size());
+    broadcast->dbcc_devicetype = type;
+    std::memcpy(bytes.data() + nameOffset, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
+    return bytes;
+}
+
+const wchar_t kMouseConfigInterface[] =
+    L"\\\\?\\hid#vid_f1d0&pid_0084&mi_02&col01#0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
+
+bool TrayIconExists(HWND window) {
+    NOTIFYICONDATAW data = {};
+    data.cbSize = kTrayIconDataSize;
+    data.hWnd = window;
+    data.uID = kTrayIconId;
+    return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+}
+
+std::vector<uint8_t> CachedProfile(int number) {
+    return ReadValue(CacheKeyPath(number), kProfileValueName);
+}
+
+// The 16 x 16 icon's pixel at (x, y) as 0x00RRGGBB.
+uint32_t IconPixel(HICON icon, int x, int y) {
+    ICONINFO info = {};
+    if (!GetIconInfo(icon, &info)) {
+        return 0;
+    }
+    BITMAPINFO format = {};
+    format.bmiHeader.biSize = sizeof(format.bmiHeader);
+    format.bmiHeader.biWidth = 16;
+    format.bmiHeader.biHeight = -16;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    uint32_t pixels[256] = {};
+    HDC screen = GetDC(nullptr);
+    GetDIBits(screen, info.hbmColor, 0, 16, pixels, &format, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return pixels[y * 16 + x] & 0xFFFFFF;
+}
+
+class TrayApp : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        RegisterMainWindowClass(GetModuleHandleW(nullptr));
+        DeleteValue(kSettingsKeyPath, kLanguageValueName);
+        LoadTextSettings();
+    }
+
+    void SetUp() override {
+        settingsDialogClosed = 1;
+        window = CreateMainWindow(GetModuleHandleW(nullptr));
+        ASSERT_NE(window, nullptr);
+    }
+
+    void TearDown() override {
+        if (IsWindow(window)) {
+            DestroyWindow(window);
+        }
+        PumpMessagesFor(20); // drains WM_QUIT
+        settingsDialogClosed = 1;
+    }
+
+    void Arrive(const std::wstring& name, WPARAM event = DBT_DEVICEARRIVAL) {
+        auto bytes = InterfaceBroadcast(name);
+        SendMessageW(window, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(bytes.data()));
+    }
+
+    // True when an arrival started the re-read timer (stopping it).
+    bool RereadPending() { return KillTimer(window, kRereadTimerId) != FALSE; }
+
+    HWND window = nullptr;
+};
+
+} // namespace
+
+TEST_F(TrayApp, HiddenMainWindowOfItsClass) {
+    EXPECT_EQ(FindWindowW(L"TarnDeskCLass", L"TarnDeskWnd"), window);
+    EXPECT_FALSE(IsWindowVisible(window));
+    EXPECT_NE(GetClassLongPtrW(window, GCLP_HICON), 0);
+    EXPECT_EQ(GetClassLongPtrW(window, GCL_STYLE), static_cast<ULONG_PTR>(CS_HREDRAW | CS_VREDRAW));
+    EXPECT_EQ(mainWindow, window);
+}
+
+TEST_F(TrayApp, ArrivalsOfTheConfigurationInterfaceOnlyStartTheReread) {
+    Arrive(kMouseConfigInterface);
+    EXPECT_TRUE(RereadPending());
+    Arrive(L"\\\\?\\HID#VID_F1D0&PID_0084&MI_02&COL01#7&2B&0&0000#{4D1E55B2-F16F-11CF}");
+    EXPECT_TRUE(RereadPending());
+    Arrive(L"\\\\?\\hid#vid_f1d0&pid_0084#0000#{4d1e55b2-f16f-11cf-88cb-001111000030}");
+    EXPECT_FALSE(RereadPending());
+    Arrive(L"\\\\?\\hid#vid_f1d0&pid_0084&mi_01&col01#0000");
+    EXPECT_FALSE(RereadPending());
+    Arrive(L"\\\\?\\hid#vid_f1d0&pid_0084&mi_02&col02#0000");
+    EXPECT_FALSE(RereadPending());
+    // Removal and other events change nothing.
+    Arrive(kMouseConfigInterface, DBT_DEVICEREMOVECOMPLETE);
+    EXPECT_FALSE(RereadPending());
+    Arrive(kMouseConfigInterface, DBT_DEVNODES_CHANGED);
+    EXPECT_FALSE(RereadPending());
+}
+
+TEST_F(TrayApp, MalformedDeviceBroadcastsAreIgnored) {
+    EXPECT_EQ(SendMessageW(window, WM_DEVICECHANGE, DBT_DEVICEARRIVAL, 0), 0);
+    EXPECT_FALSE(RereadPending());
+    auto volume = InterfaceBroadcast(kMouseConfigInterface, DBT_DEVTYP_VOLUME);
+    SendMessageW(window, WM_DEVICECHANGE, DBT_DEVICEARRIVAL,
+                 reinterpret_cast<LPARAM>(volume.data()));
+    EXPECT_FALSE(RereadPending());
+    // A record whose size stops before the pattern ends is read no further than its size.
+    auto shortened = InterfaceBroadcast(kMouseConfigInterface);
+    reinterpret_cast<DEV_BROADCAST_HDR*>(shortened.data())->dbch_size =
+        static_cast<DWORD>(offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name) + 20 * 2);
+    SendMessageW(window, WM_DEVICECHANGE, DBT_DEVICEARRIVAL,
+                 reinterpret_cast<LPARAM>(shortened.data()));
+    EXPECT_FALSE(RereadPending());
+    reinterpret_cast<DEV_BROADCAST_HDR*>(shortened.data())->dbch_size = 4;
+    SendMessageW(window, WM_DEVICECHANGE, DBT_DEVICEARRIVAL,
+                 reinterpret_cast<LPARAM>(shortened.data()));
+    EXPECT_FALSE(RereadPending());
+}
+
+TEST_F(TrayApp, BurstOfArrivalsGivesOneCopyAfterTheLast) {
+    // With no mouse the copy stores the buffers as they are; a marker shows when it ran.
+    for (int i = 0; i < kProfileCount; ++i) {
+        WriteValue(CacheKeyPath(i), kProfileValueName, REG_BINARY,
+                   std::vector<uint8_t>(kBlockLength, 0));
+    }
+    std::memset(profileBlock, 0x5A, kBlockLength);
+    const std::vector<uint8_t> first(kBlockLength, 0x5A);
+    DWORD lastArrival = 0;
+    for (int i = 0; i < 4; ++i) {
+        Arrive(kMouseConfigInterface);
+        lastArrival = GetTickCount();
+        PumpMessagesFor(60);
+        EXPECT_NE(CachedProfile(0), first) << "copied before the burst ended";
+    }
+    DWORD copiedAt = 0;
+    while (GetTickCount() - lastArrival < 2000) {
+        PumpMessagesFor(5);
+        if (CachedProfile(0) == first) {
+            copiedAt = GetTickCount();
+            break;
+        }
+    }
+    ASSERT_NE(copiedAt, 0u) << "no copy after the burst";
+    EXPECT_GE(copiedAt - lastArrival, 180u);
+    for (int i = 0; i < kProfileCount; ++i) {
+        EXPECT_EQ(CachedProfile(i), first);
+    }
+    // Exactly one copy: later buffer contents never reach the cache.
+    std::memset(profileBlock, 0x6B, kBlockLength);
+    PumpMessagesFor(600);
+    EXPECT_EQ(CachedProfile(0), first);
+    EXPECT_FALSE(RereadPending());
+}
+
+TEST_F(TrayApp, AnyTimerCopiesTheMemoryAndStopsTheReread) {
+    std::memset(profileBlock, 0x21, kBlockLength);
+    std::memset(headerBlock, 0x43, kBlockLength);
+    Arrive(kMouseConfigInterface);
+    SendMessageW(window, WM_TIMER, 7, 0);
+    EXPECT_FALSE(RereadPending());
+    EXPECT_EQ(CachedProfile(4), std::vector<uint8_t>(kBlockLength, 0x21));
+    EXPECT_EQ(ReadValue(CacheKeyPath(255), kHeaderValueName),
+              std::vector<uint8_t>(kBlockLength, 0x43));
+}
+
+TEST_F(TrayApp, ResetWithoutMouseStoresTheDefaults) {
+    DeleteSettingsTree();
+    std::memset(profileBlock, 0x77, kBlockLength);
+    std::memset(headerBlock, 0xEE, kBlockLength); // as last read from the mouse
+    EXPECT_EQ(SendMessageW(window, WM_COMMAND, IDM_RESET_TO_DEFAULT, 0), 0);
+    for (int i = 0; i < kProfileCount; ++i) {
+        std::vector<uint8_t> expected(kBlockLength, 0);
+        const uint8_t records[7][4] = {{1, 0}, {1, 1}, {1, 2}, {1, 3}, {1, 4}, {0, 0}, {0, 0}};
+        for (int n = 0; n < 7; ++n) {
+            expected[4 * n] = static_cast<uint8_t>((i << 5) | n);
+            expected[4 * n + 1] = records[n][0];
+            expected[4 * n + 2] = records[n][1];
+        }
+        EXPECT_EQ(CachedProfile(i), expected) << "profile " << i;
+    }
+    std::vector<uint8_t> header(kBlockLength, 0xEE);
+    for (int i = 0; i < kProfileCount; ++i) {
+        const uint8_t record[5] = {static_cast<uint8_t>(i), 0, 1, 8, 8};
+        std::memcpy(header.data() + 64 + 8 * i, record, sizeof(record));
+    }
+    DWORD type = REG_NONE;
+    EXPECT_EQ(ReadValue(CacheKeyPath(255), kHeaderValueName, &type), header);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
+    EXPECT_EQ(std::vector<uint8_t>(headerBlock, headerBlock + kBlockLength), header);
+    EXPECT_EQ(profileBlock[0], 4 << 5); // the buffer ends with profile 4
+}
+
+TEST_F(TrayApp, SettingWithoutMouseShowsTheMessageOnce) {
+    std::atomic<bool> done{false};
+    std::wstring text;
+    std::wstring caption;
+    std::thread closer([&] {
+        for (int i = 0; i < 500 && !done; ++i) {
+            HWND box = FindWindowW(L"#32770", nullptr);
+            DWORD process = 0;
+            if (box != nullptr) {
+                GetWindowThreadProcessId(box, &process);
+            }
+            if (box != nullptr && process == GetCurrentProcessId() && IsWindowVisible(box)) {
+                wchar_t buffer[256] = {};
+                GetDlgItemTextW(box, 0xFFFF, buffer, 256);
+                text = buffer;
+                GetWindowTextW(box, buffer, 256);
+                caption = buffer;
+                PostMessageW(box, WM_COMMAND, IDOK, 0);
+                return;
+            }
+            Sleep(10);
+        }
+    });
+    SendMessageW(window, WM_COMMAND, IDM_SETTING, 0);
+    done = true;
+    closer.join();
+    EXPECT_EQ(text, kConnectMouseText);
+    EXPECT_EQ(caption, L"Error"); // no caption of our own: the system's default
+    EXPECT_EQ(settingsDialogClosed, 1);
+}
+
+TEST_F(TrayApp, SettingWhileTheDialogIsOpenDoesNothing) {
+    settingsDialogClosed = 0;
+    EXPECT_EQ(SendMessageW(window, WM_COMMAND, IDM_SETTING, 0), 0);
+    EXPECT_EQ(SendMessageW(window, kTrayCallbackMessage, 0, WM_LBUTTONDBLCLK), 0);
+    EXPECT_EQ(settingsDialogClosed, 0);
+    HWND box = FindWindowW(L"#32770", nullptr);
+    DWORD process = 0;
+    if (box != nullptr) {
+        GetWindowThreadProcessId(box, &process);
+    }
+    EXPECT_NE(process, GetCurrentProcessId());
+}
+
+TEST_F(TrayApp, PlaceholderDialogReopensAfterClosing) {
+    HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SETTINGS),
+                                     nullptr, SettingsDialogProc, 0);
+    ASSERT_NE(dialog, nullptr);
+    settingsDialogClosed = 0;
+    SendMessageW(dialog, WM_CLOSE, 0, 0);
+    EXPECT_EQ(settingsDialogClosed, 1);
+    EXPECT_FALSE(IsWindow(dialog));
+}
+
+TEST_F(TrayApp, MenuKeepsResourceTextsWhereTheFileHasNone) {
+    const std::wstring path =
+        WriteLanguageFile(L"7201", Utf16File(L"[7201]\r\n32773=Einstellungen\r\n32771=Schlie\x00DF"
+                                             L"en\r\n"));
+    const std::wstring savedCode = languageCode;
+    const std::wstring savedPath = languageFilePath;
+    languageCode = L"7201";
+    languageFilePath = path;
+    HMENU loaded = nullptr;
+    HMENU popup = LoadTrayMenu(&loaded);
+    ASSERT_NE(popup, nullptr);
+    ASSERT_EQ(GetMenuItemCount(popup), 5);
+    const UINT ids[5] = {IDM_SETTING, 0, IDM_RESET_TO_DEFAULT, 0, IDM_CLOSE};
+    const wchar_t* texts[5] = {L"Einstellungen", L"", L"Reset to Default", L"",
+                               L"Schlie\x00DF"
+                               L"en"};
+    for (int i = 0; i < 5; ++i) {
+        wchar_t text[64] = {};
+        GetMenuStringW(popup, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
+        EXPECT_STREQ(text, texts[i]);
+        if (ids[i] != 0) {
+            EXPECT_EQ(GetMenuItemID(popup, i), ids[i]);
+        } else {
+            EXPECT_TRUE(GetMenuState(popup, static_cast<UINT>(i), MF_BYPOSITION) & MF_SEPARATOR);
+        }
+    }
+    DestroyMenu(loaded);
+    languageCode = savedCode;
+    languageFilePath = savedPath;
+}
+
+TEST_F(TrayApp, MenuOpensOnRightButtonReleaseOnly) {
+    // A press does nothing.
+    EXPECT_EQ(SendMessageW(window, kTrayCallbackMessage, 0, WM_RBUTTONDOWN), 0);
+    EXPECT_EQ(FindWindowW(L"#32768", nullptr) != nullptr &&
+                  IsWindowVisible(FindWindowW(L"#32768", nullptr)),
+              false);
+    // The release tracks the menu; another thread reads and dismisses it.
+    std::atomic<bool> done{false};
+    std::wstring firstItem;
+    int items = 0;
+    std::thread closer([&] {
+        for (int i = 0; i < 500 && !done; ++i) {
+            HWND menuWindow = FindWindowW(L"#32768", nullptr);
+            if (menuWindow != nullptr && IsWindowVisible(menuWindow)) {
+                auto menu = reinterpret_cast<HMENU>(SendMessageW(menuWindow, MN_GETHMENU, 0, 0));
+                wchar_t text[64] = {};
+                GetMenuStringW(menu, 0, text, 64, MF_BYPOSITION);
+                firstItem = text;
+                items = GetMenuItemCount(menu);
+                PostMessageW(window, WM_CANCELMODE, 0, 0);
+                PostMessageW(menuWindow, WM_KEYDOWN, VK_ESCAPE, 0);
+                return;
+            }
+            Sleep(10);
+        }
+    });
+    EXPECT_EQ(SendMessageW(window, kTrayCallbackMessage, 0, WM_RBUTTONUP), 0);
+    done = true;
+    closer.join();
+    EXPECT_EQ(items, 5);
+    EXPECT_EQ(firstItem, L"Setting");
+    EXPECT_EQ(GetCapture(), nullptr);
+}
+
+TEST_F(TrayApp, TrayIconPictureFromTheCurrentDirectoryElseTheResource) {
+    wchar_t saved[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, saved);
+    // No "image" folder beside the tests: icon 112 (cyan wheel).
+    SetCurrentDirectoryW(TestProgramDirectory().c_str());
+    HICON icon = LoadTrayIconImage();
+    ASSERT_NE(icon, nullptr);
+    const uint32_t resourceWheel = IconPixel(icon, 8, 4);
+    DestroyIcon(icon);
+    // Beside the programs lies image\mark.ico (orange wheel).
+    SetCurrentDirectoryW((TestProgramDirectory() + L"..\\bin").c_str());
+    icon = LoadTrayIconImage();
+    ASSERT_NE(icon, nullptr);
+    const uint32_t fileWheel = IconPixel(icon, 8, 4);
+    DestroyIcon(icon);
+    SetCurrentDirectoryW(saved);
+    EXPECT_GT(resourceWheel & 0xFF, (resourceWheel >> 16) & 0xFF) << std::hex << resourceWheel;
+    EXPECT_GT((fileWheel >> 16) & 0xFF, fileWheel & 0xFF) << std::hex << fileWheel;
+}
+
+TEST_F(TrayApp, TrayIconAddedRemovedAndRestoredWithTheTaskbar) {
+    ASSERT_TRUE(AddTrayIcon(window));
+    EXPECT_TRUE(TrayIconExists(window));
+    // Explorer restarted: its icons are gone until the programs add them again.
+    NOTIFYICONDATAW data = {};
+    data.cbSize = kTrayIconDataSize;
+    data.hWnd = window;
+    data.uID = kTrayIconId;
+    Shell_NotifyIconW(NIM_DELETE, &data);
+    EXPECT_FALSE(TrayIconExists(window));
+    SendMessageW(window, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(TrayIconExists(window));
+    // Close: the icon goes, numberFont is released and the loop is told to end.
+    HFONT font =
+        CreateFontW(-16, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
+    numberFont = font;
+    EXPECT_EQ(SendMessageW(window, WM_COMMAND, IDM_CLOSE, 0), 0);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_FALSE(TrayIconExists(window));
+    EXPECT_EQ(numberFont, nullptr);
+    EXPECT_EQ(GetObjectType(font), 0u);
+    MSG message;
+    EXPECT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(message.wParam, 0u);
+}
+
+TEST_F(TrayApp, NoPictureAtAllMeansNoTrayIcon) {
+    wchar_t saved[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, saved);
+    SetCurrentDirectoryW(TestProgramDirectory().c_str());
+    programInstance = GetModuleHandleW(L"kernel32.dll"); // holds no icon 112
+    EXPECT_FALSE(AddTrayIcon(window));
+    programInstance = GetModuleHandleW(nullptr);
+    SetCurrentDirectoryW(saved);
+    EXPECT_FALSE(TrayIconExists(window));
+    // The other menu commands still work without an icon.
+    EXPECT_EQ(SendMessageW(window, WM_COMMAND, 40000, 0), 0);
+    EXPECT_EQ(SendMessageW(window, WM_PAINT, 0, 0), 0);
+}
