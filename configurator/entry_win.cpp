@@ -1,12 +1,6 @@
-// Entry point of TarnDesk. Replaced by the tray program.
-#include <windows.h>
+// Entry point of TarnDesk; the show command and command line are not used.
+#include "tray_app.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = instance;
-    wc.lpszClassName = L"TarnDeskCLass";
-    RegisterClassExW(&wc);
-    return 0;
+    return RunTarnDesk(instance);
 }

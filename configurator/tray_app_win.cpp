@@ -25,8 +25,6 @@ HWND mainWindow = nullptr;
 
 namespace {
 
-constexpr wchar_t kVendorId[] = L"F1D0";
-constexpr wchar_t kProductId[] = L"0084";
 constexpr GUID kHidInterfaceClass = {
     0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
 
@@ -58,7 +56,7 @@ void OnDeviceChange(HWND window, WPARAM event, LPARAM data) {
     const std::wstring_view name =
         BroadcastInterfaceName(broadcast->dbcc_name, header->dbch_size,
                                offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name));
-    if (ContainsIgnoringCase(name, ArrivalPattern(kVendorId, kProductId))) {
+    if (ContainsIgnoringCase(name, ArrivalPattern(vendorId, productId))) {
         // Restarting the timer on every arrival gives one re-read after a burst.
         SetTimer(window, kRereadTimerId, kRereadDelayMs, nullptr);
     }

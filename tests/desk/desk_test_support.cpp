@@ -2,6 +2,11 @@
 
 #include "profile_cache.h"
 
+#include <dbt.h>
+
+#include <cstddef>
+#include <cstring>
+
 std::vector<uint8_t> ReadValue(const std::wstring& keyPath, const wchar_t* name, DWORD* type,
                                bool* exists) {
     if (exists != nullptr) {
@@ -107,4 +112,15 @@ void PumpMessagesFor(DWORD milliseconds) {
         }
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
     }
+}
+
+// A device-interface broadcast with `name`, laid out as the system sends it.
+std::vector<uint8_t> InterfaceBroadcast(const std::wstring& name, DWORD type) {
+    const size_t nameOffset = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name);
+    std::vector<uint8_t> bytes(nameOffset + (name.size() + 1) * sizeof(wchar_t), 0);
+    auto* broadcast = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(bytes.data());
+    broadcast->dbcc_size = static_cast<DWORD>(bytes.size());
+    broadcast->dbcc_devicetype = type;
+    std::memcpy(bytes.data() + nameOffset, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
+    return bytes;
 }

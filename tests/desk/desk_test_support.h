@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <dbt.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,6 +27,13 @@ void WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes)
 std::vector<uint8_t> Utf16File(const std::wstring& text);
 // Writes Language\<code>.txt beside the test program.
 std::wstring WriteLanguageFile(const std::wstring& code, const std::vector<uint8_t>& bytes);
+
+// A device-interface broadcast carrying `name`, laid out as the system sends it.
+std::vector<uint8_t> InterfaceBroadcast(const std::wstring& name,
+                                        DWORD type = DBT_DEVTYP_DEVICEINTERFACE);
+// The name Wine gives the mouse's configuration interface.
+inline constexpr wchar_t kMouseConfigInterface[] =
+    L"\\\\?\\hid#vid_f1d0&pid_0084&mi_02&col01#0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
 
 // Dispatches messages of this thread for `milliseconds`.
 void PumpMessagesFor(DWORD milliseconds);

@@ -8,6 +8,7 @@
 #include "profile_record.h"
 #include "resources/tarndesk_res.h"
 #include "settings_dialog.h"
+#include "simulated_mouse.h"
 #include "text_files.h"
 
 #include <gtest/gtest.h>
@@ -20,21 +21,6 @@
 #include <thread>
 
 namespace {
-
-// A device-interface broadcast with `name`, laid out as the system sends it.
-std::vector<uint8_t> InterfaceBroadcast(const std::wstring& name,
-                                        DWORD type = DBT_DEVTYP_DEVICEINTERFACE) {
-    const size_t nameOffset = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name);
-    std::vector<uint8_t> bytes(nameOffset + (name.size() + 1) * sizeof(wchar_t), 0);
-    auto* broadcast = reinterpret_cast<DEV_BROADCAST_DEVICEINTERFACE_W*>(bytes.data());
-    broadcast->dbcc_size = static_cast<DWORD>(bytes.size());
-    broadcast->dbcc_devicetype = type;
-    std::memcpy(bytes.data() + nameOffset, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
-    return bytes;
-}
-
-const wchar_t kMouseConfigInterface[] =
-    L"\\\\?\\hid#vid_f1d0&pid_0084&mi_02&col01#0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
 
 bool TrayIconExists(HWND window) {
     NOTIFYICONDATAW data = {};
@@ -69,8 +55,12 @@ uint32_t IconPixel(HICON icon, int x, int y) {
     return pixels[y * 16 + x] & 0xFFFFFF;
 }
 
+// The main window with no mouse attached: the simulated mouse stays unplugged, whatever
+// HID devices the Wine prefix holds.
 class TrayApp : public ::testing::Test {
   protected:
+    TrayApp() { mouse.unplugged = true; }
+
     static void SetUpTestSuite() {
         RegisterMainWindowClass(GetModuleHandleW(nullptr));
         DeleteValue(kSettingsKeyPath, kLanguageValueName);
@@ -99,6 +89,9 @@ class TrayApp : public ::testing::Test {
     // True when an arrival started the re-read timer (stopping it).
     bool RereadPending() { return KillTimer(window, kRereadTimerId) != FALSE; }
 
+    SimulatedMouse mouse;
+    RecordingWait wait;
+    SimulatedMouseScope scope{mouse, &wait};
     HWND window = nullptr;
 };
 
@@ -221,6 +214,7 @@ TEST_F(TrayApp, ResetWithoutMouseStoresTheDefaults) {
     EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
     EXPECT_EQ(std::vector<uint8_t>(headerBlock, headerBlock + kBlockLength), header);
     EXPECT_EQ(profileBlock[0], 4 << 5); // the buffer ends with profile 4
+    EXPECT_TRUE(mouse.Sent().empty());
 }
 
 TEST_F(TrayApp, SettingWithoutMouseShowsTheMessageOnce) {

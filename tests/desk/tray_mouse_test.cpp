@@ -1,0 +1,155 @@
+// The tray program with the simulated mouse plugged in: the memory copy, the re-read after
+// arrivals, Reset to Default and the Settings dialog's single instance.
+#include "tray_app.h"
+
+#include "desk_test_support.h"
+#include "device_channel.h"
+#include "profile_cache.h"
+#include "profile_record.h"
+#include "resources/tarndesk_res.h"
+#include "simulated_mouse.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+std::vector<uint8_t> Area(const SimulatedMouse& mouse, int area) {
+    return std::vector<uint8_t>(mouse.firmware.memory[area],
+                                mouse.firmware.memory[area] + kBlockLength);
+}
+
+// Top-level dialogs of this process that are visible.
+int OpenDialogs() {
+    struct Count {
+        int dialogs = 0;
+    } count;
+    EnumWindows(
+        [](HWND candidate, LPARAM data) -> BOOL {
+            wchar_t className[16] = {};
+            DWORD process = 0;
+            GetWindowThreadProcessId(candidate, &process);
+            GetClassNameW(candidate, className, 16);
+            if (process == GetCurrentProcessId() && IsWindowVisible(candidate) &&
+                std::wstring(className) == L"#32770") {
+                ++reinterpret_cast<Count*>(data)->dialogs;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count.dialogs;
+}
+
+class TrayWithMouse : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() { RegisterMainWindowClass(GetModuleHandleW(nullptr)); }
+
+    void SetUp() override {
+        tarn_fw_init(&mouse.firmware);
+        for (int area = 0; area < kAreaCount; ++area) {
+            for (size_t i = 0; i < kBlockLength; ++i) {
+                mouse.firmware.memory[area][i] = static_cast<uint8_t>(area * 40 + i * 3);
+            }
+        }
+        settingsDialogClosed = 1;
+        window = CreateMainWindow(GetModuleHandleW(nullptr));
+        ASSERT_NE(window, nullptr);
+    }
+
+    void TearDown() override {
+        if (IsWindow(window)) {
+            DestroyWindow(window);
+        }
+        PumpMessagesFor(20);
+        settingsDialogClosed = 1;
+    }
+
+    SimulatedMouse mouse;
+    RecordingWait wait;
+    SimulatedMouseScope scope{mouse, &wait};
+    HWND window = nullptr;
+};
+
+} // namespace
+
+TEST_F(TrayWithMouse, CopyStoresEveryAreaOfTheMouse) {
+    DeleteSettingsTree();
+    SyncCacheFromDevice();
+    for (int profile = 0; profile < kProfileCount; ++profile) {
+        EXPECT_EQ(ReadValue(CacheKeyPath(profile), kProfileValueName), Area(mouse, profile + 1));
+    }
+    EXPECT_EQ(ReadValue(CacheKeyPath(255), kHeaderValueName), Area(mouse, 0));
+    EXPECT_EQ(std::vector<uint8_t>(profileBlock, profileBlock + kBlockLength), Area(mouse, 5));
+    EXPECT_TRUE(mouse.Sent().size() > 0);
+    EXPECT_EQ(mouse.OpenHandles(), 0);
+}
+
+TEST_F(TrayWithMouse, BurstOfArrivalsReadsTheMemoryOnce) {
+    SyncCacheFromDevice();
+    const uint32_t pagesPerCopy = mouse.firmware.pagesRead;
+    ASSERT_EQ(pagesPerCopy, 6u * 8u);
+    mouse.firmware.memory[3][0] ^= 0xFF; // changed on the mouse since the last copy
+    for (int i = 0; i < 5; ++i) {
+        auto bytes = InterfaceBroadcast(kMouseConfigInterface);
+        SendMessageW(window, WM_DEVICECHANGE, DBT_DEVICEARRIVAL,
+                     reinterpret_cast<LPARAM>(bytes.data()));
+        PumpMessagesFor(30);
+    }
+    EXPECT_EQ(mouse.firmware.pagesRead, pagesPerCopy);
+    PumpMessagesFor(800);
+    EXPECT_EQ(mouse.firmware.pagesRead, 2 * pagesPerCopy);
+    EXPECT_EQ(ReadValue(CacheKeyPath(2), kProfileValueName), Area(mouse, 3));
+}
+
+TEST_F(TrayWithMouse, ResetWritesDefaultsIntoTheMouseAndKeepsHeaderBytes) {
+    SyncCacheFromDevice(); // the header as the mouse holds it
+    const auto headerBefore = Area(mouse, 0);
+    SendMessageW(window, WM_COMMAND, IDM_RESET_TO_DEFAULT, 0);
+    for (int profile = 0; profile < kProfileCount; ++profile) {
+        const auto area = Area(mouse, profile + 1);
+        EXPECT_EQ(area[0], (profile << 5) | 0);
+        EXPECT_EQ(area[1], KindMouseButton);
+        EXPECT_EQ(area[4 * 4 + 2], 4); // button 4's record: "Button 5"
+        EXPECT_EQ(area[5 * 4 + 1], KindOff);
+        EXPECT_EQ(std::vector<uint8_t>(area.begin() + 28, area.end()),
+                  std::vector<uint8_t>(kBlockLength - 28, 0));
+        EXPECT_EQ(ReadValue(CacheKeyPath(profile), kProfileValueName), area);
+    }
+    auto header = headerBefore;
+    for (int profile = 0; profile < kProfileCount; ++profile) {
+        const uint8_t record[5] = {static_cast<uint8_t>(profile), 0, 1, 8, 8};
+        std::memcpy(header.data() + 64 + 8 * profile, record, sizeof(record));
+    }
+    EXPECT_EQ(Area(mouse, 0), header);
+    EXPECT_EQ(ReadValue(CacheKeyPath(255), kHeaderValueName), header);
+}
+
+TEST_F(TrayWithMouse, SettingOpensOneDialogAtATime) {
+    ASSERT_EQ(OpenDialogs(), 0);
+    SendMessageW(window, WM_COMMAND, IDM_SETTING, 0);
+    EXPECT_EQ(settingsDialogClosed, 0);
+    EXPECT_EQ(OpenDialogs(), 1);
+    // Neither the menu item nor a double click on the icon opens a second one.
+    SendMessageW(window, WM_COMMAND, IDM_SETTING, 0);
+    SendMessageW(window, kTrayCallbackMessage, 0, WM_LBUTTONDBLCLK);
+    EXPECT_EQ(OpenDialogs(), 1);
+    // Once it is closed, the next request opens a new one.
+    HWND open = FindWindowW(L"#32770", nullptr);
+    ASSERT_NE(open, nullptr);
+    SendMessageW(open, WM_CLOSE, 0, 0);
+    PumpMessagesFor(20);
+    EXPECT_EQ(settingsDialogClosed, 1);
+    if (IsWindow(open)) {
+        DestroyWindow(open);
+    }
+    SendMessageW(window, kTrayCallbackMessage, 0, WM_LBUTTONDBLCLK);
+    EXPECT_EQ(settingsDialogClosed, 0);
+    EXPECT_EQ(OpenDialogs(), 1);
+    open = FindWindowW(L"#32770", nullptr);
+    SendMessageW(open, WM_CLOSE, 0, 0);
+    if (IsWindow(open)) {
+        DestroyWindow(open);
+    }
+    PumpMessagesFor(20);
+}
