@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include "e2e_harness_win.h"
 #include "e2e_mouse.h"
@@ -58,16 +59,17 @@ class DeskEndToEnd : public testing::Test {
     void TearDown() override {
         if (HWND window = FindWindowW(L"TarnDeskCLass", L"TarnDeskWnd"))
             PostMessageW(window, WM_COMMAND, kCommandClose, 0);
-        if (desk_.Started())
-            EXPECT_TRUE(desk_.WaitExit(10000)) << "Close did not end TarnDesk";
+        if (desk_ && desk_->Started()) {
+            EXPECT_TRUE(desk_->WaitExit(10000)) << "Close did not end TarnDesk";
+        }
         KillProcesses(L"TarnDesk.exe");
     }
 
     // Starts TarnDesk and waits for its start-up copy; returns the copy's duration in ms.
     double StartDeskAndWaitForCopy(const virt::MemoryImage& image) {
         const double start = NowMs();
-        desk_ = Program(ProgramDir() + L"TarnDesk.exe", ProgramDir());
-        EXPECT_TRUE(desk_.Started());
+        desk_.emplace(ProgramDir() + L"TarnDesk.exe", ProgramDir());
+        EXPECT_TRUE(desk_->Started());
         EXPECT_TRUE(WaitUntil([&] { return CacheHolds(image); }, 30000, 5))
             << "the cache never held the memory";
         const double took = NowMs() - start;
@@ -85,7 +87,7 @@ class DeskEndToEnd : public testing::Test {
     }
 
     virt::MouseLink mouse_;
-    Program desk_;
+    std::optional<Program> desk_;
 };
 
 TEST_F(DeskEndToEnd, StartUpCopiesTheMouseMemoryIntoTheCacheByteForByte) {
