@@ -101,6 +101,16 @@ struct Key {
     bool operator==(const Key&) const = default;
 };
 
+// Only the per-button keys: the agent's own settings values belong to other tests.
+void DeleteButtonKeys() {
+    for (int button = 1; button <= 10; ++button) {
+        wchar_t keyName[64];
+        if (FormatButtonKeyName(button, keyName, 64)) {
+            RegDeleteTreeW(HKEY_CURRENT_USER, keyName);
+        }
+    }
+}
+
 class Dispatcher : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -110,7 +120,7 @@ class Dispatcher : public ::testing::Test {
         for (const wchar_t* tool : kToolNames) {
             DeleteFileW(LogPath(tool).c_str());
         }
-        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane\\Stilbe");
+        DeleteButtonKeys();
         front_ = CreateRecordingWindow(L"TarnTestFront", WS_POPUP | WS_VISIBLE, 50, 50, 300, 200);
         ASSERT_NE(front_, nullptr);
         SetForegroundWindow(front_);
@@ -126,7 +136,7 @@ class Dispatcher : public ::testing::Test {
         }
         DestroyWindow(front_);
         CloseAllTools();
-        RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane\\Stilbe");
+        DeleteButtonKeys();
     }
     static void CloseAllTools() {
         for (const wchar_t* windowClass : kToolClasses) {

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "actions.h"
-#include "agent_settings.h"
 
 namespace {
 std::vector<int> Buttons(uint32_t mask) {
@@ -22,14 +21,6 @@ TEST(ActionsLogic, ButtonsRunInAscendingOrderAndHighBitsAreIgnored) {
     EXPECT_EQ(Buttons(0x3FF), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
     EXPECT_TRUE(Buttons(0xFFFFFC00).empty());
     EXPECT_TRUE(Buttons(0).empty());
-}
-
-TEST(ActionsLogic, DefaultSettingsMapButtonsToTheirActions) {
-    const AgentSettings defaults;
-    const uint32_t expected[11] = {0, 1, 2, 3, 4, 5, 21, 22, 25, 0, 0};
-    for (int button = 0; button <= 10; ++button) {
-        EXPECT_EQ(ActionCodeOf(defaults, button), expected[button]) << button;
-    }
 }
 
 std::string Describe(const KeySequence& keys) {
