@@ -176,3 +176,74 @@ TEST_F(DeskEndToEnd, ResetToDefaultWritesTheDefaultsIntoTheMouse) {
 
 } // namespace
 } // namespace tarn::e2e
+
+#ifdef TARN_E2E_SETTINGS_DIALOG
+namespace tarn::e2e {
+namespace {
+
+constexpr UINT kCommandSetting = 32773;
+constexpr int kFirstProfileButton = 201; // 201 + profile is the enabled one of 201..205
+
+HWND FindSettingsDialog(DWORD processId) {
+    struct Search {
+        DWORD processId;
+        HWND found;
+    } search = {processId, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM parameter) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(parameter);
+            wchar_t className[16] = {};
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            GetClassNameW(window, className, 16);
+            if (owner == s->processId && wcscmp(className, L"#32770") == 0 &&
+                GetDlgItem(window, 201)) {
+                s->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+bool Shows(HWND dialog, int profile) {
+    for (int i = 0; i < 5; ++i)
+        if ((IsWindowEnabled(GetDlgItem(dialog, kFirstProfileButton + i)) != FALSE) !=
+            (i == profile))
+            return false;
+    return true;
+}
+
+TEST_F(DeskEndToEnd, SettingsDialogFollowsAProfileSwitchOnTheMouseWithin500Ms) {
+    const virt::MemoryImage image = virt::DefaultsAfterReset(virt::MemoryImage{});
+    ASSERT_TRUE(mouse_.Load(image));
+    ASSERT_TRUE(mouse_.Command(TARN_VMOUSE_SET_ACTIVE, 0, 1));
+    StartDeskAndWaitForCopy(image);
+
+    HWND window = FindWindowW(L"TarnDeskCLass", L"TarnDeskWnd");
+    ASSERT_NE(window, nullptr);
+    PostMessageW(window, WM_COMMAND, kCommandSetting, 0);
+    HWND dialog = nullptr;
+    ASSERT_TRUE(
+        WaitUntil([&] { return (dialog = FindSettingsDialog(desk_->Id())) != nullptr; }, 10000));
+    ASSERT_TRUE(WaitUntil([&] { return Shows(dialog, 1); }, 5000))
+        << "the dialog does not show profile 1";
+    SaveScreenshot(L"settings_dialog_profile1");
+
+    // The mouse's own "Select Profile" button.
+    ASSERT_TRUE(mouse_.Command(TARN_VMOUSE_PRESS_SWITCH, 0, 3));
+    const double pressed = NowMs();
+    ASSERT_TRUE(WaitUntil([&] { return Shows(dialog, 3); }, 3000, 2))
+        << "the dialog never followed the mouse";
+    const double took = NowMs() - pressed;
+    std::printf("Settings dialog followed the mouse's switch after %.0f ms\n", took);
+    // One poll period, plus the query and the refresh it triggers.
+    EXPECT_LE(took, 700.0);
+    SaveScreenshot(L"settings_dialog_profile3");
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+}
+
+} // namespace
+} // namespace tarn::e2e
+#endif

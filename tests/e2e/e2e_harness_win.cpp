@@ -112,6 +112,16 @@ Program::Program(Program&& other) noexcept : process_(other.process_), id_(other
     other.process_ = nullptr;
 }
 
+Program& Program::operator=(Program&& other) noexcept {
+    if (this != &other) {
+        Kill();
+        process_ = other.process_;
+        id_ = other.id_;
+        other.process_ = nullptr;
+    }
+    return *this;
+}
+
 bool Program::WaitExit(DWORD timeoutMs) {
     if (!process_)
         return true;

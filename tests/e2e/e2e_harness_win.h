@@ -39,6 +39,7 @@ class Program {
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
     Program(Program&& other) noexcept;
+    Program& operator=(Program&& other) noexcept;
 
     bool Started() const { return process_ != nullptr; }
     DWORD Id() const { return id_; }
