@@ -52,8 +52,9 @@ class DeskEndToEnd : public testing::Test {
     void SetUp() override {
         KillProcesses(L"TarnDesk.exe");
         ASSERT_TRUE(EnsurePlugged());
-        ASSERT_TRUE(mouse_.Open());
-        ASSERT_TRUE(mouse_.Command(TARN_VMOUSE_CLEAR_FAULTS));
+        mouse_.emplace();
+        ASSERT_TRUE(mouse_->Open());
+        ASSERT_TRUE(mouse_->Command(TARN_VMOUSE_CLEAR_FAULTS));
         DeleteCache();
     }
     void TearDown() override {
@@ -78,21 +79,21 @@ class DeskEndToEnd : public testing::Test {
     }
 
     uint32_t PagesRead() const {
-        std::optional<virt::MouseStatus> status = mouse_.Status();
+        std::optional<virt::MouseStatus> status = mouse_->Status();
         return status ? status->pagesRead : 0;
     }
     uint32_t PagesWritten() const {
-        std::optional<virt::MouseStatus> status = mouse_.Status();
+        std::optional<virt::MouseStatus> status = mouse_->Status();
         return status ? status->pagesWritten : 0;
     }
 
-    virt::MouseLink mouse_;
+    std::optional<virt::MouseLink> mouse_; // opened once the mouse is surely plugged
     std::optional<Program> desk_;
 };
 
 TEST_F(DeskEndToEnd, StartUpCopiesTheMouseMemoryIntoTheCacheByteForByte) {
     const virt::MemoryImage image = PatternImage(11);
-    ASSERT_TRUE(mouse_.Load(image));
+    ASSERT_TRUE(mouse_->Load(image));
 
     const double took = StartDeskAndWaitForCopy(image);
     ExpectCacheHolds(image);
@@ -109,13 +110,13 @@ TEST_F(DeskEndToEnd, StartUpCopiesTheMouseMemoryIntoTheCacheByteForByte) {
 
 TEST_F(DeskEndToEnd, ReplugRereadsTheMemoryOnce200MsAfterArrival) {
     const virt::MemoryImage first = PatternImage(21);
-    ASSERT_TRUE(mouse_.Load(first));
+    ASSERT_TRUE(mouse_->Load(first));
     StartDeskAndWaitForCopy(first);
     WaitUntil([&] { return PagesRead() >= 48; }, 5000);
 
     // New content while plugged; the mouse keeps it across the unplug.
     const virt::MemoryImage second = PatternImage(77);
-    ASSERT_TRUE(mouse_.Load(second));
+    ASSERT_TRUE(mouse_->Load(second));
     ASSERT_TRUE(EnsureUnplugged());
     PumpFor(300);
     EXPECT_TRUE(CacheHolds(first)) << "a removal must not touch the cache";
@@ -153,9 +154,9 @@ TEST_F(DeskEndToEnd, ReplugRereadsTheMemoryOnce200MsAfterArrival) {
 TEST_F(DeskEndToEnd, ResetToDefaultWritesTheDefaultsIntoTheMouse) {
     virt::MemoryImage image{};
     image.fill(0xEE);
-    ASSERT_TRUE(mouse_.Load(image));
+    ASSERT_TRUE(mouse_->Load(image));
     StartDeskAndWaitForCopy(image);
-    ASSERT_TRUE(mouse_.Command(TARN_VMOUSE_CLEAR_FAULTS));
+    ASSERT_TRUE(mouse_->Command(TARN_VMOUSE_CLEAR_FAULTS));
 
     HWND window = FindWindowW(L"TarnDeskCLass", L"TarnDeskWnd");
     ASSERT_NE(window, nullptr);
@@ -166,7 +167,7 @@ TEST_F(DeskEndToEnd, ResetToDefaultWritesTheDefaultsIntoTheMouse) {
     EXPECT_EQ(PagesWritten(), 48u);
 
     const virt::MemoryImage expected = virt::DefaultsAfterReset(image);
-    std::optional<virt::MemoryImage> memory = mouse_.Dump();
+    std::optional<virt::MemoryImage> memory = mouse_->Dump();
     ASSERT_TRUE(memory);
     for (size_t area = 0; area < virt::kAreaCount; ++area)
         EXPECT_TRUE(Area(*memory, area) == Area(expected, area)) << "area " << area << " differs";
@@ -217,8 +218,8 @@ bool Shows(HWND dialog, int profile) {
 
 TEST_F(DeskEndToEnd, SettingsDialogFollowsAProfileSwitchOnTheMouseWithin500Ms) {
     const virt::MemoryImage image = virt::DefaultsAfterReset(virt::MemoryImage{});
-    ASSERT_TRUE(mouse_.Load(image));
-    ASSERT_TRUE(mouse_.Command(TARN_VMOUSE_SET_ACTIVE, 0, 1));
+    ASSERT_TRUE(mouse_->Load(image));
+    ASSERT_TRUE(mouse_->Command(TARN_VMOUSE_SET_ACTIVE, 0, 1));
     StartDeskAndWaitForCopy(image);
 
     HWND window = FindWindowW(L"TarnDeskCLass", L"TarnDeskWnd");
@@ -232,7 +233,7 @@ TEST_F(DeskEndToEnd, SettingsDialogFollowsAProfileSwitchOnTheMouseWithin500Ms) {
     SaveScreenshot(L"settings_dialog_profile1");
 
     // The mouse's own "Select Profile" button.
-    ASSERT_TRUE(mouse_.Command(TARN_VMOUSE_PRESS_SWITCH, 0, 3));
+    ASSERT_TRUE(mouse_->Command(TARN_VMOUSE_PRESS_SWITCH, 0, 3));
     const double pressed = NowMs();
     ASSERT_TRUE(WaitUntil([&] { return Shows(dialog, 3); }, 3000, 2))
         << "the dialog never followed the mouse";
