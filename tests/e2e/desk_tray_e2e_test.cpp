@@ -1,0 +1,138 @@
+// TarnDesk, unmodified, with no mouse plugged in: the start-up copy stores the empty buffers,
+// the tray icon and its menu appear, "Setting" asks for the mouse, "Reset to Default" still
+// stores the defaults, and "Close" ends the program.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <optional>
+
+#include "e2e_harness_win.h"
+#include "e2e_mouse.h"
+
+namespace tarn::e2e {
+namespace {
+
+constexpr UINT kTrayCallback = 3025;
+constexpr UINT kTrayIconId = 106;
+constexpr UINT kCommandSetting = 32773;
+constexpr UINT kCommandReset = 32772;
+constexpr UINT kCommandClose = 32771;
+constexpr int kCacheKeys[] = {0, 1, 2, 3, 4, 255};
+
+bool CacheIs(const std::vector<uint8_t>& (*expected)(int key)) {
+    for (int key : kCacheKeys) {
+        std::optional<CachedBlock> block = ReadCachedBlock(key);
+        if (!block || block->type != REG_BINARY || block->bytes != expected(key))
+            return false;
+    }
+    return true;
+}
+
+const std::vector<uint8_t>& Zeros(int) {
+    static const std::vector<uint8_t> zeros(512, 0);
+    return zeros;
+}
+
+// What "Reset to Default" stores over an all-zero header.
+const std::vector<uint8_t>& ResetDefaults(int key) {
+    static const virt::MemoryImage image = virt::DefaultsAfterReset(virt::MemoryImage{});
+    static std::vector<std::vector<uint8_t>> areas;
+    if (areas.empty()) {
+        for (size_t area = 0; area < virt::kAreaCount; ++area)
+            areas.emplace_back(image.begin() + static_cast<std::ptrdiff_t>(area * 512),
+                               image.begin() + static_cast<std::ptrdiff_t>((area + 1) * 512));
+    }
+    return areas[key == 255 ? 0 : static_cast<size_t>(key + 1)];
+}
+
+bool TrayIconPresent(HWND window) {
+    NOTIFYICONDATAW data = {};
+    data.cbSize = 968;
+    data.hWnd = window;
+    data.uID = kTrayIconId;
+    return Shell_NotifyIconW(NIM_MODIFY, &data) != FALSE;
+}
+
+// A visible top-level window of `className` that belongs to process `id`.
+HWND WindowOfProcess(const wchar_t* className, DWORD id) {
+    for (HWND candidate = FindWindowW(className, nullptr); candidate != nullptr;
+         candidate = FindWindowExW(nullptr, candidate, className, nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(candidate, &owner);
+        if (owner == id && IsWindowVisible(candidate))
+            return candidate;
+    }
+    return nullptr;
+}
+
+class DeskWithoutMouse : public testing::Test {
+  protected:
+    void SetUp() override {
+        KillProcesses(L"TarnDesk.exe");
+        ASSERT_TRUE(EnsureUnplugged());
+        DeleteCache();
+        desk_.emplace(ProgramDir() + L"TarnDesk.exe", ProgramDir());
+        ASSERT_TRUE(desk_->Started());
+        window_ = WaitWindow(L"TarnDeskCLass", L"TarnDeskWnd", 10000);
+        ASSERT_NE(window_, nullptr);
+        ASSERT_TRUE(WaitUntil([] { return CacheIs(Zeros); }, 10000))
+            << "start-up did not store the empty buffers";
+    }
+    void TearDown() override {
+        if (IsWindow(window_))
+            PostMessageW(window_, WM_COMMAND, kCommandClose, 0);
+        if (desk_ && desk_->Started()) {
+            EXPECT_TRUE(desk_->WaitExit(10000)) << "Close did not end TarnDesk";
+        }
+        KillProcesses(L"TarnDesk.exe");
+        EXPECT_TRUE(EnsurePlugged()); // the tier expects the mouse back
+    }
+
+    std::optional<Program> desk_;
+    HWND window_ = nullptr;
+};
+
+TEST_F(DeskWithoutMouse, StartsHiddenWithItsTrayIconAndMenu) {
+    EXPECT_FALSE(IsWindowVisible(window_));
+    EXPECT_TRUE(WaitUntil([&] { return TrayIconPresent(window_); }, 5000));
+    PostMessageW(window_, kTrayCallback, 0, WM_RBUTTONUP);
+    HWND menu = nullptr;
+    EXPECT_TRUE(WaitUntil(
+        [&] { return (menu = WindowOfProcess(L"#32768", desk_->Id())) != nullptr; }, 5000))
+        << "the tray menu did not open";
+    PumpFor(300);
+    SaveScreenshot(L"desk_tray_menu");
+    PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
+    PostMessageW(window_, WM_CANCELMODE, 0, 0);
+    EXPECT_TRUE(
+        WaitUntil([&] { return WindowOfProcess(L"#32768", desk_->Id()) == nullptr; }, 5000));
+}
+
+TEST_F(DeskWithoutMouse, SettingAsksForTheMouse) {
+    PostMessageW(window_, WM_COMMAND, kCommandSetting, 0);
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] { return (box = WindowOfProcess(L"#32770", desk_->Id())) != nullptr; }, 5000));
+    wchar_t text[128] = {};
+    GetDlgItemTextW(box, 0xFFFF, text, 128);
+    EXPECT_STREQ(text, L"Please connect your mouse to an available USB port!");
+    SaveScreenshot(L"desk_connect_mouse");
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 5000));
+}
+
+TEST_F(DeskWithoutMouse, ResetStoresTheDefaultsAndCloseEndsTheProgram) {
+    PostMessageW(window_, WM_COMMAND, kCommandReset, 0);
+    EXPECT_TRUE(WaitUntil([] { return CacheIs(ResetDefaults); }, 10000))
+        << "Reset did not store the defaults";
+    PostMessageW(window_, WM_COMMAND, kCommandClose, 0);
+    ASSERT_TRUE(desk_->WaitExit(10000));
+    EXPECT_FALSE(IsWindow(window_));
+    EXPECT_FALSE(TrayIconPresent(window_));
+}
+
+} // namespace
+} // namespace tarn::e2e
