@@ -14,8 +14,10 @@ stage="$out/stage"
 rm -rf "$stage"
 mkdir -p "$stage"
 cp "$win64_bin/TarnDesk.exe" "$win64_bin/TarnAgent.exe" "$win32_bin/TarnWake.exe" "$stage/"
-(cd "$root/install" && find . -type f ! -name '*.nsi' ! -name '*.nsh' ! -name '*.py' \
-    ! -name '*.md' ! -name '.*' -print0 | while IFS= read -r -d '' f; do
+# Sources of installed files stay behind: language_texts/ becomes Language\.
+(cd "$root/install" && find . -path ./language_texts -prune -o -type f ! -name '*.nsi' \
+    ! -name '*.nsh' ! -name '*.py' ! -name '*.md' ! -name '.*' -print0 |
+    while IFS= read -r -d '' f; do
         mkdir -p "$stage/$(dirname "$f")"
         cp "$f" "$stage/$f"
     done)

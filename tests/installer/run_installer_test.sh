@@ -18,5 +18,5 @@ mkdir -p "$out"
     { cat "$out/makensis.log" >&2; exit 1; }
 windows_path() { printf 'Z:%s' "$(cd "$1" && pwd)" | tr / '\\'; }
 export TARN_INSTALLER="$(windows_path "$out")\\TarnSetup-$version.exe"
-export TARN_INSTALL_SOURCE="$(windows_path "$src/install")"
+export TARN_INSTALL_STAGE="$(windows_path "$out/stage")"
 exec timeout 600 wine "$check"
