@@ -1,7 +1,7 @@
 // Screenshot of TarnDesk's Settings dialog as the user opens it, for checking the dialogs at
 // other display scales: starts TarnDesk.exe from FOLDER (its pictures are found from there),
 // chooses "Setting" from its tray menu, saves the dialog's screen area as a 24-bit BMP and
-// ends TarnDesk with "Close". Prints the dialog's DPI and size. Needs the mouse present.
+// ends TarnDesk with "Close". Prints the dialog's size and the DPI. Needs the mouse present.
 //
 // Usage: dialog_shot FOLDER OUT.bmp
 #include <windows.h>
@@ -112,8 +112,8 @@ int wmain(int argc, wchar_t** argv) {
             Sleep(1500);
             RECT rect;
             GetWindowRect(search.found, &rect);
-            wprintf(L"dialog %ldx%ld px, window DPI %u, system DPI %u\n", rect.right - rect.left,
-                    rect.bottom - rect.top, GetDpiForWindow(search.found), GetDpiForSystem());
+            wprintf(L"dialog %ldx%ld px at %u dpi\n", rect.right - rect.left,
+                    rect.bottom - rect.top, GetDpiForSystem());
             result = SaveBmp(search.found, argv[2]) ? 0 : 1;
         }
         PostMessageW(search.main, WM_COMMAND, kCloseCommand, 0);
