@@ -68,12 +68,28 @@ HWND WindowOfProcess(const wchar_t* className, DWORD id) {
     return nullptr;
 }
 
+// Names the language file TarnDesk reads ("language" under its settings key); null removes it.
+void SetLanguage(const wchar_t* code) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Orvane\\Gaming\\Settings", 0, nullptr, 0,
+                        KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return;
+    if (code != nullptr)
+        RegSetValueExW(key, L"language", 0, REG_SZ, reinterpret_cast<const BYTE*>(code),
+                       static_cast<DWORD>((wcslen(code) + 1) * sizeof(wchar_t)));
+    else
+        RegDeleteValueW(key, L"language");
+    RegCloseKey(key);
+}
+
 class DeskWithoutMouse : public testing::Test {
   protected:
     void SetUp() override {
         KillProcesses(L"TarnDesk.exe");
         ASSERT_TRUE(EnsureUnplugged());
         DeleteCache();
+        // German texts, so the screenshots show the language file at work.
+        SetLanguage(L"0407");
         desk_.emplace(ProgramDir() + L"TarnDesk.exe", ProgramDir());
         ASSERT_TRUE(desk_->Started());
         window_ = WaitWindow(L"TarnDeskCLass", L"TarnDeskWnd", 10000);
@@ -88,6 +104,7 @@ class DeskWithoutMouse : public testing::Test {
             EXPECT_TRUE(desk_->WaitExit(10000)) << "Close did not end TarnDesk";
         }
         KillProcesses(L"TarnDesk.exe");
+        SetLanguage(nullptr);
         EXPECT_TRUE(EnsurePlugged()); // the tier expects the mouse back
     }
 
