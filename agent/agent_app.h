@@ -33,6 +33,9 @@ extern RECT screenRect;
 extern AgentEventState agentEventState;
 extern std::wstring agentDirectory;    // empty until the paths are built
 extern std::wstring agentLanguageFile; // empty until the paths are built
+// Records handled by the window procedure (messages 3026 and 3028 that carried one).
+extern uint64_t driverEventsHandled;
+extern uint64_t hidEventsHandled;
 
 // WinMain's body.
 int AgentMain(HINSTANCE instance);

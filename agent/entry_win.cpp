@@ -1,12 +1,6 @@
-// Entry point of TarnAgent. Replaced by the tray program.
-#include <windows.h>
+// Entry point of TarnAgent: the whole process lives in agent_app.
+#include "agent_app.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.lpfnWndProc = DefWindowProcW;
-    wc.hInstance = instance;
-    wc.lpszClassName = L"TarnAgentClass";
-    RegisterClassExW(&wc);
-    return 0;
+    return AgentMain(instance);
 }
