@@ -1,0 +1,211 @@
+// Event-to-action latency of TarnAgent and the records it loses at the fastest rate, in-process
+// with the simulated filter drivers: the real window procedure, readers, record hand-off and
+// dispatcher; the action is observed as the key it injects, seen by a low-level keyboard hook.
+//   wine build/win64/bench/agent_event_bench.exe [events]
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+#include "agent_app.h"
+#include "driver_link_win.h"
+#include "sim_filter_drivers.h"
+
+namespace {
+
+LARGE_INTEGER frequency;
+volatile LONGLONG lastKeyAt = 0;
+volatile LONG keysSeen = 0;
+
+LONGLONG Now() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+double Ms(LONGLONG ticks) {
+    return 1000.0 * static_cast<double>(ticks) / static_cast<double>(frequency.QuadPart);
+}
+
+LRESULT CALLBACK WatchKeys(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION) {
+        if (wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN) {
+            lastKeyAt = Now();
+            InterlockedIncrement(&keysSeen);
+        }
+        return 1; // the benchmark's keys go nowhere
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+bool PumpUntil(LONG keys, DWORD timeoutMs) {
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    while (keysSeen < keys) {
+        if (GetTickCount64() > end) {
+            return false;
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageW(&msg);
+        }
+    }
+    return true;
+}
+
+void Pump(DWORD ms) {
+    const ULONGLONG end = GetTickCount64() + ms;
+    while (GetTickCount64() < end) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageW(&msg);
+        }
+    }
+}
+
+void Report(const char* what, std::vector<double>& samples, int timeouts) {
+    if (samples.empty()) {
+        std::printf("%-44s no samples (%d timed out)\n", what, timeouts);
+        return;
+    }
+    std::sort(samples.begin(), samples.end());
+    const double median = samples[samples.size() / 2];
+    const double p99 = samples[std::min(samples.size() - 1, samples.size() * 99 / 100)];
+    std::printf("%-44s n=%zu median %.3f ms  p99 %.3f ms  max %.3f ms  timeouts %d\n", what,
+                samples.size(), median, p99, samples.back(), timeouts);
+}
+
+// Button 4 = action 19 (Pause); the rest do nothing.
+constexpr uint32_t kButtonA = 19u << 18;
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const int events = argc > 1 ? std::max(2, std::atoi(argv[1])) : 10000;
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    QueryPerformanceFrequency(&frequency);
+    HHOOK hook = SetWindowsHookExW(WH_KEYBOARD_LL, WatchKeys, GetModuleHandleW(nullptr), 0);
+    if (!hook) {
+        std::printf("no keyboard hook\n");
+        return 1;
+    }
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, kAgentRegistryKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                    &key, nullptr);
+    DWORD buttonA = kButtonA, hadButtonA = 0, oldButtonA = 0, size = sizeof(oldButtonA);
+    hadButtonA = RegQueryValueExW(key, L"buttonA", nullptr, nullptr,
+                                  reinterpret_cast<BYTE*>(&oldButtonA), &size) == ERROR_SUCCESS;
+    RegSetValueExW(key, L"buttonA", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&buttonA),
+                   sizeof(buttonA));
+
+    auto* drivers = new SimFilterDrivers;
+    drivers->SetPresent(0, true);
+    drivers->SetPresent(1, true);
+    drivers->SetPresent(2, true);
+    SetFilterDeviceIo(drivers);
+    UINT wheel = 3;
+    SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &wheel, 0);
+    if (!StartAgent(GetModuleHandleW(nullptr))) {
+        std::printf("agent did not start\n");
+        return 1;
+    }
+    Pump(200);
+
+    // 1. HID upper filter: every record is an action (button 4 at once).
+    std::vector<double> hid;
+    int hidTimeouts = 0;
+    HidEventRecord button4;
+    button4.code = 0x24;
+    for (int i = 0; i < events; ++i) {
+        const LONG want = keysSeen + 1;
+        const LONGLONG at = Now();
+        drivers->InjectHidEvent(2, button4);
+        if (PumpUntil(want, 1000)) {
+            hid.push_back(Ms(lastKeyAt - at));
+        } else {
+            ++hidTimeouts;
+        }
+    }
+    Report("HID upper filter record -> key (button 4)", hid, hidTimeouts);
+
+    // 2. HID lower filter: key code 113, then 0; each 113 becomes Ctrl+Windows+Tab.
+    std::vector<double> tarn;
+    int tarnTimeouts = 0;
+    EventRecord chord, idle;
+    chord.keyCode = 113;
+    for (int i = 0; i < events / 2; ++i) {
+        const LONG want = keysSeen + 3;
+        const LONGLONG at = Now();
+        drivers->InjectEvent(0, chord);
+        if (PumpUntil(want - 2, 1000)) {
+            tarn.push_back(Ms(lastKeyAt - at));
+            PumpUntil(want, 1000);
+        } else {
+            ++tarnTimeouts;
+        }
+        drivers->InjectEvent(0, idle);
+    }
+    Report("HID lower filter key code 113 -> Ctrl down", tarn, tarnTimeouts);
+
+    // 3. Fastest rate: two drivers inject as fast as they can while the window thread runs.
+    for (bool single : {false, true}) {
+        drivers->SetSingleBuffer(0, single);
+        drivers->SetSingleBuffer(1, single);
+        const uint64_t handledBefore = driverEventsHandled;
+        const uint64_t droppedBefore = drivers->Dropped(0) + drivers->Dropped(1);
+        EventRecord record;
+        record.field0 = 1;
+        const LONGLONG start = Now();
+        std::atomic<int> finished{0};
+        auto burst = [&](int device) {
+            for (int i = 0; i < events; ++i) {
+                drivers->InjectEvent(device, record);
+            }
+            ++finished;
+        };
+        std::thread a(burst, 0), b(burst, 1);
+        // The window thread must keep handling while the drivers inject.
+        while (finished.load() < 2) {
+            Pump(1);
+        }
+        a.join();
+        b.join();
+        const LONGLONG injected = Now();
+        const uint64_t dropped = drivers->Dropped(0) + drivers->Dropped(1) - droppedBefore;
+        const uint64_t expected = 2ull * static_cast<uint64_t>(events) - dropped;
+        const ULONGLONG end = GetTickCount64() + 20000;
+        while (driverEventsHandled - handledBefore < expected && GetTickCount64() < end) {
+            Pump(1);
+        }
+        const LONGLONG done = Now();
+        const uint64_t handled = driverEventsHandled - handledBefore;
+        std::printf(
+            "%s driver, 2 x %d records: injected in %.1f ms (%.0f records/s), handled %llu "
+            "in %.1f ms (%.0f records/s); lost by the driver %llu, lost by the agent %lld\n",
+            single ? "one-record" : "queueing", events, Ms(injected - start),
+            2.0 * events / (Ms(injected - start) / 1000.0),
+            static_cast<unsigned long long>(handled), Ms(done - start),
+            static_cast<double>(handled) / (Ms(done - start) / 1000.0),
+            static_cast<unsigned long long>(dropped),
+            static_cast<long long>(expected) - static_cast<long long>(handled));
+        Pump(100);
+    }
+
+    SendMessageW(agentWindow, WM_COMMAND, kCmdExit, 0);
+    Pump(50);
+    UnhookWindowsHookEx(hook);
+    SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, wheel, nullptr, 0);
+    if (hadButtonA) {
+        RegSetValueExW(key, L"buttonA", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&oldButtonA),
+                       sizeof(oldButtonA));
+    } else {
+        RegDeleteValueW(key, L"buttonA");
+    }
+    RegCloseKey(key);
+    return 0;
+}
