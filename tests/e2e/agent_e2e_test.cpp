@@ -2,6 +2,7 @@
 // readers it arms, an injected key code turned into Ctrl+Windows+Tab, and the stop at exit.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <vector>
 
 #include "e2e_harness_win.h"
@@ -28,8 +29,8 @@ class AgentEndToEnd : public testing::Test {
         KillProcesses(L"TarnAgent.exe");
         for (int device = 0; device < TARN_FILTER_DEVICE_COUNT; ++device)
             ASSERT_TRUE(virt::ResetFilterDevice(device));
-        agent_ = Program(ProgramDir() + L"TarnAgent.exe", ProgramDir());
-        ASSERT_TRUE(agent_.Started());
+        agent_.emplace(ProgramDir() + L"TarnAgent.exe", ProgramDir());
+        ASSERT_TRUE(agent_->Started());
         window_ = WaitWindow(L"TarnAgentClass", L"TarnAgentWnd", 10000);
         ASSERT_NE(window_, nullptr);
         // Every reader arms its device before it waits.
@@ -50,7 +51,7 @@ class AgentEndToEnd : public testing::Test {
         KillProcesses(L"TarnAgent.exe");
     }
 
-    Program agent_;
+    std::optional<Program> agent_;
     HWND window_ = nullptr;
 };
 
@@ -103,7 +104,7 @@ TEST_F(AgentEndToEnd, InjectedKeyCode113BecomesCtrlWindowsTabOnce) {
 
 TEST_F(AgentEndToEnd, ExitStopsEveryDeviceWithEnableZero) {
     PostMessageW(window_, WM_COMMAND, kCommandExit, 0);
-    EXPECT_TRUE(agent_.WaitExit(10000));
+    EXPECT_TRUE(agent_->WaitExit(10000));
     for (int device = 0; device < TARN_FILTER_DEVICE_COUNT; ++device) {
         std::optional<virt::FilterStatus> status = virt::QueryFilterStatus(device);
         ASSERT_TRUE(status);
