@@ -369,6 +369,7 @@ LRESULT CALLBACK AgentWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case MSG_DRIVER_EVENT: {
         EventRecord record;
         if (TakeDriverEvent(wParam, lParam, &record)) {
+            ++driverEventsHandled;
             HandleDriverEvent(record);
         }
         return 0;
@@ -379,6 +380,7 @@ LRESULT CALLBACK AgentWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case MSG_HID_EVENT: {
         HidEventRecord record;
         if (TakeHidEvent(wParam, lParam, &record)) {
+            ++hidEventsHandled;
             HandleHidEvent(record);
         }
         return 0;
