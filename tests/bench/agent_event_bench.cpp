@@ -152,6 +152,8 @@ int main(int argc, char** argv) {
     }
     Report("HID lower filter key code 113 -> Ctrl down", tarn, tarnTimeouts);
 
+    Pump(300);
+
     // 3. Fastest rate: two drivers inject as fast as they can while the window thread runs.
     for (bool single : {false, true}) {
         drivers->SetSingleBuffer(0, single);
@@ -194,6 +196,38 @@ int main(int argc, char** argv) {
             static_cast<unsigned long long>(dropped),
             static_cast<long long>(expected) - static_cast<long long>(handled));
         Pump(100);
+    }
+
+    // 4. A driver with one record buffer, paced: the highest rate at which nothing is lost.
+    drivers->SetSingleBuffer(0, true);
+    for (int rate : {500, 1000, 2000, 5000, 10000}) {
+        const uint64_t handledBefore = driverEventsHandled;
+        const uint64_t droppedBefore = drivers->Dropped(0);
+        const int count = std::max(100, rate); // about one second each
+        std::atomic<bool> finished{false};
+        std::thread injector([&] {
+            const LONGLONG step = frequency.QuadPart / rate;
+            LONGLONG next = Now();
+            EventRecord record;
+            for (int i = 0; i < count; ++i) {
+                while (Now() < next) {
+                    YieldProcessor();
+                }
+                drivers->InjectEvent(0, record);
+                next += step;
+            }
+            finished = true;
+        });
+        while (!finished.load()) {
+            Pump(1);
+        }
+        injector.join();
+        Pump(300);
+        const uint64_t handled = driverEventsHandled - handledBefore;
+        std::printf("one-record driver paced at %5d records/s: %d injected, %llu handled, "
+                    "lost by the driver %llu\n",
+                    rate, count, static_cast<unsigned long long>(handled),
+                    static_cast<unsigned long long>(drivers->Dropped(0) - droppedBefore));
     }
 
     SendMessageW(agentWindow, WM_COMMAND, kCmdExit, 0);
