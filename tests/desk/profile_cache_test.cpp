@@ -58,16 +58,6 @@ TEST_F(ProfileCache, StoresRawBlocksUnderTheirKeys) {
     EXPECT_FALSE(exists);
 }
 
-TEST_F(ProfileCache, StoreAndLoadRoundTrip) {
-    const auto profile = Pattern(kBlockLength, 91);
-    std::memcpy(profileBlock, profile.data(), kBlockLength);
-    StoreCachedBlock(2);
-    std::memset(profileBlock, 0xEE, kBlockLength);
-    currentProfile = 2;
-    EXPECT_EQ(LoadCachedProfile(), ERROR_SUCCESS);
-    EXPECT_EQ(ProfileBlockBytes(), profile);
-}
-
 TEST_F(ProfileCache, NeverStoredKeyIsCreatedAndLoadsZeros) {
     currentProfile = 3;
     std::memset(profileBlock, 0xAA, kBlockLength);

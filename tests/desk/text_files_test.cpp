@@ -126,30 +126,18 @@ TEST_F(TextFiles, LookupsInBothForms) {
     EXPECT_EQ(LookupDefault(L"title", kDefaultTitle), L"Maus");
 }
 
-TEST_F(TextFiles, OverridesReplaceMenuItemsAndCaptionsOnlyWithText) {
-    WriteLanguageFile(L"7002",
-                      Utf16Language(L"7002", L"32773=Einstellungen\r\n32771=\r\n101=Optionen\r\n"));
+TEST_F(TextFiles, OverrideReplacesACaptionOnlyWithText) {
+    WriteLanguageFile(L"7002", Utf16Language(L"7002", L"101=Optionen\r\n306=\r\n"));
     LoadWithCode(L"7002");
-    HMENU menu = CreatePopupMenu();
-    AppendMenuW(menu, MF_STRING, 32773, L"Setting");
-    AppendMenuW(menu, MF_STRING, 32771, L"Close");
-    AppendMenuW(menu, MF_STRING, 32772, L"Reset to Default");
-    EXPECT_TRUE(OverrideMenuItemText(menu, 32773));
-    EXPECT_FALSE(OverrideMenuItemText(menu, 32771));
-    EXPECT_FALSE(OverrideMenuItemText(menu, 32772));
     wchar_t text[64] = {};
-    GetMenuStringW(menu, 32773, text, 64, MF_BYCOMMAND);
-    EXPECT_STREQ(text, L"Einstellungen");
-    GetMenuStringW(menu, 32771, text, 64, MF_BYCOMMAND);
-    EXPECT_STREQ(text, L"Close");
-    GetMenuStringW(menu, 32772, text, 64, MF_BYCOMMAND);
-    EXPECT_STREQ(text, L"Reset to Default");
-    DestroyMenu(menu);
-
     HWND window = CreateWindowExW(0, L"STATIC", L"Setting", WS_POPUP, 0, 0, 10, 10, nullptr,
                                   nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(OverrideWindowText(window, 101));
+    GetWindowTextW(window, text, 64);
+    EXPECT_STREQ(text, L"Optionen");
+    EXPECT_FALSE(OverrideWindowText(window, 306)); // present but empty: the text stays
+    EXPECT_FALSE(OverrideWindowText(window, 307)); // absent
     GetWindowTextW(window, text, 64);
     EXPECT_STREQ(text, L"Optionen");
     DestroyWindow(window);

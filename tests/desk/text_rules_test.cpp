@@ -126,13 +126,6 @@ TEST(FieldCut, TextsAreCutToTheirFields) {
     EXPECT_EQ(CutToField(pairs, kTipFieldLength), std::wstring(126, L'a'));
 }
 
-TEST(DefaultForm, EmptyLookupsTakeTheBuiltInText) {
-    EXPECT_EQ(TextOrDefault(L"", kDefaultTitle), L"Mouse");
-    EXPECT_EQ(TextOrDefault(L"Maus", kDefaultTitle), L"Maus");
-    EXPECT_EQ(FunctionKey(10), L"Func10");
-    EXPECT_EQ(OverrideKey(32773), L"32773");
-}
-
 TEST(ExitItem, OneNameAtMostAndEveryOtherPercentLiteral) {
     EXPECT_EQ(FormatExitItem(kAgentDefaultExit, kDefaultAppName), L"Close Scroll Mouse");
     EXPECT_EQ(FormatExitItem(L"%s beenden", L"Maus"), L"Maus beenden");

@@ -97,14 +97,6 @@ class TrayApp : public ::testing::Test {
 
 } // namespace
 
-TEST_F(TrayApp, HiddenMainWindowOfItsClass) {
-    EXPECT_EQ(FindWindowW(L"TarnDeskCLass", L"TarnDeskWnd"), window);
-    EXPECT_FALSE(IsWindowVisible(window));
-    EXPECT_NE(GetClassLongPtrW(window, GCLP_HICON), 0);
-    EXPECT_EQ(GetClassLongPtrW(window, GCL_STYLE), static_cast<ULONG_PTR>(CS_HREDRAW | CS_VREDRAW));
-    EXPECT_EQ(mainWindow, window);
-}
-
 TEST_F(TrayApp, ArrivalsOfTheConfigurationInterfaceOnlyStartTheReread) {
     Arrive(kMouseConfigInterface);
     EXPECT_TRUE(RereadPending());
@@ -246,29 +238,6 @@ TEST_F(TrayApp, SettingWithoutMouseShowsTheMessageOnce) {
     EXPECT_EQ(text, kConnectMouseText);
     EXPECT_EQ(caption, L"Error"); // no caption of our own: the system's default
     EXPECT_EQ(settingsDialogClosed, 1);
-}
-
-TEST_F(TrayApp, SettingWhileTheDialogIsOpenDoesNothing) {
-    settingsDialogClosed = 0;
-    EXPECT_EQ(SendMessageW(window, WM_COMMAND, IDM_SETTING, 0), 0);
-    EXPECT_EQ(SendMessageW(window, kTrayCallbackMessage, 0, WM_LBUTTONDBLCLK), 0);
-    EXPECT_EQ(settingsDialogClosed, 0);
-    HWND box = FindWindowW(L"#32770", nullptr);
-    DWORD process = 0;
-    if (box != nullptr) {
-        GetWindowThreadProcessId(box, &process);
-    }
-    EXPECT_NE(process, GetCurrentProcessId());
-}
-
-TEST_F(TrayApp, PlaceholderDialogReopensAfterClosing) {
-    HWND dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SETTINGS),
-                                     nullptr, SettingsDialogProc, 0);
-    ASSERT_NE(dialog, nullptr);
-    settingsDialogClosed = 0;
-    SendMessageW(dialog, WM_CLOSE, 0, 0);
-    EXPECT_EQ(settingsDialogClosed, 1);
-    EXPECT_FALSE(IsWindow(dialog));
 }
 
 TEST_F(TrayApp, MenuKeepsResourceTextsWhereTheFileHasNone) {

@@ -85,23 +85,6 @@ TEST_F(TrayWithMouse, CopyStoresEveryAreaOfTheMouse) {
     EXPECT_EQ(mouse.OpenHandles(), 0);
 }
 
-TEST_F(TrayWithMouse, BurstOfArrivalsReadsTheMemoryOnce) {
-    SyncCacheFromDevice();
-    const uint32_t pagesPerCopy = mouse.firmware.pagesRead;
-    ASSERT_EQ(pagesPerCopy, 6u * 8u);
-    mouse.firmware.memory[3][0] ^= 0xFF; // changed on the mouse since the last copy
-    for (int i = 0; i < 5; ++i) {
-        auto bytes = InterfaceBroadcast(kMouseConfigInterface);
-        SendMessageW(window, WM_DEVICECHANGE, DBT_DEVICEARRIVAL,
-                     reinterpret_cast<LPARAM>(bytes.data()));
-        PumpMessagesFor(30);
-    }
-    EXPECT_EQ(mouse.firmware.pagesRead, pagesPerCopy);
-    PumpMessagesFor(800);
-    EXPECT_EQ(mouse.firmware.pagesRead, 2 * pagesPerCopy);
-    EXPECT_EQ(ReadValue(CacheKeyPath(2), kProfileValueName), Area(mouse, 3));
-}
-
 TEST_F(TrayWithMouse, ResetWritesDefaultsIntoTheMouseAndKeepsHeaderBytes) {
     SyncCacheFromDevice(); // the header as the mouse holds it
     const auto headerBefore = Area(mouse, 0);
