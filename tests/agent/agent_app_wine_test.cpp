@@ -441,3 +441,42 @@ TEST_F(AgentApp, ExitStopsClosesAndEndsTheLoop) {
     EXPECT_FALSE(sim_->IsOpen(0));
     EXPECT_FALSE(sim_->IsOpen(2));
 }
+
+namespace {
+WNDPROC agentProc = nullptr;
+std::wstring menuOpenText, menuExitText;
+int menuItems = -1;
+
+LRESULT CALLBACK WatchMenu(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITMENUPOPUP) {
+        HMENU menu = reinterpret_cast<HMENU>(wParam);
+        wchar_t text[300] = {};
+        GetMenuStringW(menu, kCmdOpenCpl, text, 300, MF_BYCOMMAND);
+        menuOpenText = text;
+        GetMenuStringW(menu, kCmdExit, text, 300, MF_BYCOMMAND);
+        menuExitText = text;
+        menuItems = GetMenuItemCount(menu);
+        PostMessageW(window, WM_CANCELMODE, 0, 0);
+    }
+    return CallWindowProcW(agentProc, window, message, wParam, lParam);
+}
+} // namespace
+
+TEST_F(AgentApp, TrayMenuShowsTheLanguageTextsAndTheFormattedExitItem) {
+    WriteFile(BesideTests(L"TarnPrefs.txt"), L"[MouseSetting]\r\nAppName=Tarn Mouse\r\n");
+    Start({0});
+    agentProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(agentWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchMenu)));
+    menuItems = -1;
+    // Fallback in case the popup never starts: the timer ends any menu still open.
+    SetTimer(nullptr, 0, 2000, [](HWND, UINT, UINT_PTR id, DWORD) {
+        KillTimer(nullptr, id);
+        EndMenu();
+    });
+    SendMessageW(agentWindow, MSG_TRAY_NOTIFY, kTrayIconId, WM_RBUTTONUP);
+    SetWindowLongPtrW(agentWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(agentProc));
+    EXPECT_EQ(3, menuItems);
+    EXPECT_EQ(L"Open Mouse Control Panel", menuOpenText);
+    EXPECT_EQ(L"Close Tarn Mouse", menuExitText);
+    EXPECT_NE(GetCapture(), agentWindow) << "capture left on the agent window";
+}
