@@ -1,24 +1,409 @@
-// Stand-in for the Settings dialog until the full dialog exists: a modeless window that only
-// closes and lets the tray open it again.
+// The Settings dialog: polls the mouse's active profile, shows the profile from the cache,
+// edits button functions, resolutions and the pointer speed, and writes them on Apply.
 #include "settings_dialog.h"
 
+#include "device_channel.h"
+#include "dialog_drawing.h"
+#include "profile_cache.h"
+#include "profile_record.h"
+#include "recorder.h"
+#include "resources/dialog_ids.h"
+#include "select_profile.h"
+#include "text_files.h"
 #include "tray_app.h"
 
-HFONT numberFont = nullptr;
+#include <commctrl.h>
 
-INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+#include <cwchar>
+
+HFONT numberFont = nullptr;
+int32_t xStep = 0;
+int32_t yStep = 0;
+int32_t speedPosition = 0;
+int32_t lastSeenProfile = 0;
+HICON dialogIcon = nullptr;
+
+namespace {
+
+constexpr UINT_PTR kHoverTimer = kHoverTimerId;
+constexpr int kStepMin = 4;
+constexpr int kStepMax = 32;
+constexpr int kSpeedMax = 10;
+constexpr int kNumberPoints = 12;
+constexpr int kTrayIconResource = 112;
+constexpr int kApplyPauseMs = 50;
+constexpr wchar_t kDialogIconFile[] = L"image\\mark.ico";
+constexpr int kCaptionCount = 11;
+
+HWND trackX = nullptr;
+HWND trackY = nullptr;
+HWND trackSpeed = nullptr;
+
+bool IsProfileIndex(int32_t profile) {
+    return profile >= 0 && profile < kProfileCount;
+}
+
+void Show(HWND dialog, int id, bool shown) {
+    ShowWindow(GetDlgItem(dialog, id), shown ? SW_SHOW : SW_HIDE);
+}
+
+void Enable(HWND dialog, int id, bool enabled) {
+    EnableWindow(GetDlgItem(dialog, id), enabled ? TRUE : FALSE);
+}
+
+void ShowAndEnable(HWND dialog, int first, int last, bool on) {
+    for (int id = first; id <= last; ++id) {
+        Show(dialog, id, on);
+        Enable(dialog, id, on);
+    }
+}
+
+// The mouse's answer to the profile query. An answer outside 0..5 is no profile the dialog
+// can show: keep the one shown (the previous value).
+void QueryProfile() {
+    int32_t shown = currentProfile;
+    RunDeviceOperation(QueryCurrentProfile, 0);
+    if (currentProfile < 0 || currentProfile > kBasicProfile) {
+        currentProfile = shown;
+    }
+}
+
+void ShowButtonFunctions(HWND dialog) {
+    for (int n = 0; n < kButtonCount; ++n) {
+        SendDlgItemMessageW(dialog, IDC_FUNCTION1 + n, CB_SETCURSEL,
+                            static_cast<WPARAM>(buttonChoices[n]), 0);
+        Show(dialog, IDC_DETAIL1 + n, false);
+        if (buttonChoices[n] >= FunctionSingleKey && buttonChoices[n] <= FunctionSelectProfile) {
+            Show(dialog, IDC_DETAIL1 + n, true);
+        }
+    }
+}
+
+void ShowActiveNumber(HWND dialog) {
+    for (int i = 0; i < kProfileCount; ++i) {
+        Enable(dialog, IDC_PROFILE_NUMBER1 + i, false);
+    }
+    if (IsProfileIndex(currentProfile)) {
+        Enable(dialog, IDC_PROFILE_NUMBER1 + currentProfile, true);
+    }
+}
+
+void SetStepText(HWND dialog, int id, int32_t step) {
+    wchar_t text[32];
+    std::swprintf(text, 32, L"%d", step * 100);
+    SetDlgItemTextW(dialog, id, text);
+}
+
+void CreateNumberFont(HWND dialog) {
+    auto font = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
+    LOGFONTW logFont{};
+    if (font == nullptr || GetObjectW(font, sizeof(logFont), &logFont) == 0) {
+        GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(logFont), &logFont);
+    }
+    HDC dc = GetDC(dialog);
+    logFont.lfHeight = -MulDiv(kNumberPoints, GetDeviceCaps(dc, LOGPIXELSY), 72);
+    ReleaseDC(dialog, dc);
+    if (numberFont != nullptr) {
+        DeleteObject(numberFont);
+    }
+    numberFont = CreateFontIndirectW(&logFont);
+    for (int i = 0; i < kProfileCount; ++i) {
+        SendDlgItemMessageW(dialog, IDC_PROFILE_NUMBER1 + i, WM_SETFONT,
+                            reinterpret_cast<WPARAM>(numberFont), TRUE);
+        wchar_t number[2] = {static_cast<wchar_t>(L'1' + i), 0};
+        SetDlgItemTextW(dialog, IDC_PROFILE_NUMBER1 + i, number);
+    }
+}
+
+void LoadDialogIcon(HWND dialog) {
+    dialogIcon = static_cast<HICON>(
+        LoadImageW(nullptr, kDialogIconFile, IMAGE_ICON, 16, 16, LR_LOADFROMFILE));
+    if (dialogIcon == nullptr) {
+        dialogIcon = static_cast<HICON>(LoadImageW(
+            GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kTrayIconResource), IMAGE_ICON, 16, 16, 0));
+    }
+    SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(dialogIcon));
+}
+
+void SetTrackRange(HWND track, int low, int high) {
+    SendMessageW(track, TBM_SETRANGE, TRUE, MAKELPARAM(low, high));
+    SendMessageW(track, TBM_SETPAGESIZE, 0, 1);
+}
+
+void OnInitDialog(HWND dialog) {
+    ApplyFontSize(dialog);
+    OverrideDialogItemText(dialog, IDC_PROFILE_LABEL);
+    CreateNumberFont(dialog);
+    LoadDialogIcon(dialog);
+    OverrideWindowText(dialog, 101);
+    for (int id : {IDC_CLOSE, IDC_APPLY, IDC_REFRESH, IDC_STATUS}) {
+        OverrideDialogItemText(dialog, id);
+    }
+    for (int i = 0; i < kCaptionCount; ++i) {
+        OverrideDialogItemText(dialog, IDC_CAPTION1 + i);
+    }
+    for (int id = IDC_SLOW; id <= IDC_ACCELERATION; ++id) {
+        OverrideDialogItemText(dialog, id);
+    }
+    Enable(dialog, IDC_APPLY, false);
+    for (int n = 0; n < kButtonCount; ++n) {
+        for (int f = 0; f < kFunctionCount; ++f) {
+            std::wstring name = LookupFunctionName(f);
+            SendDlgItemMessageW(dialog, IDC_FUNCTION1 + n, CB_ADDSTRING, 0,
+                                reinterpret_cast<LPARAM>(name.c_str()));
+        }
+    }
+    trackX = GetDlgItem(dialog, IDC_TRACK_X);
+    trackY = GetDlgItem(dialog, IDC_TRACK_Y);
+    trackSpeed = GetDlgItem(dialog, IDC_SPEED);
+    SetTrackRange(trackSpeed, 0, kSpeedMax);
+    int speed = 0;
+    SystemParametersInfoW(SPI_GETMOUSESPEED, 0, &speed, 0);
+    speedPosition = speed / 2;
+    SendMessageW(trackSpeed, TBM_SETPOS, TRUE, speedPosition);
+    SetTrackRange(trackX, kStepMin, kStepMax);
+    SetTrackRange(trackY, kStepMin, kStepMax);
+    RefreshSettingsDialog(dialog);
+    SetTimer(dialog, kPollTimerId, kPollPeriodMs, nullptr);
+}
+
+void OnProfileButton(HWND dialog, int id) {
+    int profile = id - IDC_PROFILE_BUTTON1;
+    for (int i = 0; i < kProfileCount; ++i) {
+        Enable(dialog, IDC_PROFILE_NUMBER1 + i, false);
+    }
+    Enable(dialog, IDC_PROFILE_NUMBER1 + profile, true);
+    currentProfile = profile;
+    RunDeviceOperation(SelectProfile, currentProfile);
+    LoadCachedProfile();
+    DecodeButtonFunctions();
+    ShowButtonFunctions(dialog);
+    ShowProfileResolution(dialog);
+}
+
+void RunDetailDialog(HWND dialog, int button) {
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    if (buttonChoices[button] == FunctionSelectProfile) {
+        DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_SELECT_PROFILE), dialog,
+                        SelectProfileDialogProc, button);
+    } else {
+        DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_RECORDER), dialog, RecorderDialogProc,
+                        button);
+    }
+    RunDeviceOperation(WriteProfile, currentProfile);
+    StoreCachedBlock(currentProfile);
+    Enable(dialog, IDC_APPLY, false);
+}
+
+void OnFunctionChosen(HWND dialog, int id) {
+    int n = id - IDC_FUNCTION1;
+    LRESULT choice = SendDlgItemMessageW(dialog, id, CB_GETCURSEL, 0, 0);
+    if (choice < 0 || choice >= kFunctionCount) {
+        return;
+    }
+    int c = static_cast<int>(choice);
+    buttonChoices[n] = c;
+    Show(dialog, IDC_DETAIL1 + n, false);
+    if (c >= FunctionSingleKey) {
+        Show(dialog, IDC_DETAIL1 + n, true);
+    }
+    EncodeButtonFunction(n);
+    if (c <= FunctionDoubleClick) {
+        Enable(dialog, IDC_APPLY, true);
+        return;
+    }
+    Enable(dialog, IDC_APPLY, false);
+    SendDlgItemMessageW(dialog, id, CB_SETCURSEL, static_cast<WPARAM>(c), 0);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_DETAIL1 + n, 0), 0);
+}
+
+void OnApply(HWND dialog) {
+    Enable(dialog, IDC_APPLY, false);
+    int speed = speedPosition == 0 ? 1 : 2 * speedPosition;
+    SystemParametersInfoW(SPI_SETMOUSESPEED, 0,
+                          reinterpret_cast<void*>(static_cast<INT_PTR>(speed)),
+                          SPIF_UPDATEINIFILE | SPIF_SENDCHANGE);
+    RunDeviceOperation(WriteProfile, currentProfile);
+    StoreCachedBlock(currentProfile);
+    RunDeviceOperation(WriteHeader, 0);
+    StoreCachedBlock(kHeaderCacheNumber);
+    Sleep(kApplyPauseMs);
+    RunDeviceOperation(SelectProfile, currentProfile);
+}
+
+void OnClose(HWND dialog) {
+    if (dialogIcon != nullptr) {
+        DestroyIcon(dialogIcon);
+        dialogIcon = nullptr;
+    }
+    settingsDialogClosed = 1;
+    KillTimer(dialog, kPollTimerId);
+    EndDialog(dialog, 1);
+    // Modeless: nothing refers to a closed dialog, so it is destroyed rather than kept hidden.
+    DestroyWindow(dialog);
+}
+
+void OnTrackbar(HWND dialog, WPARAM wParam, LPARAM lParam) {
+    auto track = reinterpret_cast<HWND>(lParam);
+    int code = LOWORD(wParam);
+    if (track == nullptr || code < TB_LINEUP || code > TB_BOTTOM) {
+        return;
+    }
+    auto position = static_cast<int32_t>(SendMessageW(track, TBM_GETPOS, 0, 0));
+    if (track == trackX || track == trackY) {
+        if (track == trackX) {
+            xStep = position;
+            SetStepText(dialog, IDC_DPI_X, xStep);
+        } else {
+            yStep = position;
+            SetStepText(dialog, IDC_DPI_Y, yStep);
+        }
+        // Only the five records of the header block are resolution settings.
+        if (IsProfileIndex(currentProfile)) {
+            WriteResolution(headerBlock, currentProfile, xStep & 0xFF, yStep & 0xFF);
+        }
+    } else if (track == trackSpeed) {
+        speedPosition = position;
+    } else {
+        return;
+    }
+    Enable(dialog, IDC_APPLY, true);
+}
+
+bool IsClickArea(int id) {
+    return (id >= IDC_PROFILE_BUTTON1 && id < IDC_PROFILE_BUTTON1 + kProfileCount) ||
+           (id >= IDC_DETAIL1 && id < IDC_DETAIL1 + kButtonCount);
+}
+
+void OnSetCursor(HWND over) {
+    if (over == nullptr || !IsClickArea(GetDlgCtrlID(over))) {
+        return;
+    }
+    HCURSOR hand = LoadCursorW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_HAND_CURSOR));
+    if (hand != nullptr) {
+        // Replaces the arrow on the whole desktop until the hover watch reloads the cursors.
+        SetSystemCursor(CopyCursor(hand), 32512);
+        DestroyCursor(hand);
+    }
+    if (IsWindow(over)) {
+        SetTimer(over, kHoverTimer, kHoverPeriodMs, HoverWatch);
+    }
+}
+
+void OnDestroy(HWND dialog) {
+    KillTimer(dialog, kPollTimerId);
+    ReleaseDialogFont(dialog);
+    // Each opening creates its own number font; release it with the dialog.
+    if (numberFont != nullptr) {
+        DeleteObject(numberFont);
+        numberFont = nullptr;
+    }
+    trackX = trackY = trackSpeed = nullptr;
+}
+
+} // namespace
+
+void SetLayout(HWND dialog, bool basic) {
+    InvalidateRect(dialog, nullptr, TRUE);
+    bool profile = !basic;
+    ShowAndEnable(dialog, IDC_PROFILE_LABEL, IDC_PROFILE_NUMBER1 + kProfileCount - 1, profile);
+    ShowAndEnable(dialog, IDC_PROFILE_BUTTON1, IDC_PROFILE_BUTTON1 + kProfileCount - 1, profile);
+    Show(dialog, IDC_FUNCTION1, profile);
+    Enable(dialog, IDC_FUNCTION1, false); // button 0 keeps its function
+    ShowAndEnable(dialog, IDC_FUNCTION1 + 1, IDC_FUNCTION1 + kButtonCount - 1, profile);
+    ShowAndEnable(dialog, IDC_DETAIL1, IDC_DETAIL1 + kButtonCount - 1, profile);
+    ShowAndEnable(dialog, IDC_DPI_X_LABEL, IDC_TRACK_Y, profile);
+    ShowAndEnable(dialog, IDC_MOUSE_ANCHOR, IDC_MOUSE_ANCHOR, profile);
+    ShowAndEnable(dialog, IDC_CAPTION1, IDC_CAPTION1 + kCaptionCount - 1, basic);
+    ShowAndEnable(dialog, IDC_SPEED, IDC_ACCELERATION, basic);
+    Show(dialog, IDC_APPLY, true);
+    ShowAndEnable(dialog, IDC_CLOSE, IDC_CLOSE, true);
+    ShowAndEnable(dialog, IDC_REFRESH, IDC_REFRESH, false);
+}
+
+void ShowProfileResolution(HWND dialog) {
+    if (!IsProfileIndex(currentProfile)) {
+        return;
+    }
+    ProfileSettings settings = ReadProfileSettings(headerBlock, currentProfile);
+    xStep = settings.resolutionX;
+    yStep = settings.resolutionY;
+    SendDlgItemMessageW(dialog, IDC_TRACK_X, TBM_SETPOS, TRUE, xStep);
+    SendDlgItemMessageW(dialog, IDC_TRACK_Y, TBM_SETPOS, TRUE, yStep);
+    SetStepText(dialog, IDC_DPI_X, xStep);
+    SetStepText(dialog, IDC_DPI_Y, yStep);
+}
+
+void RefreshSettingsDialog(HWND dialog) {
+    QueryProfile();
+    if (currentProfile == kBasicProfile) {
+        SetLayout(dialog, true);
+        return;
+    }
+    SetLayout(dialog, false);
+    LoadCachedProfile();
+    DecodeButtonFunctions();
+    ShowActiveNumber(dialog);
+    ShowButtonFunctions(dialog);
+    ShowProfileResolution(dialog);
+}
+
+INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
+        OnInitDialog(dialog);
         return TRUE;
-    case WM_COMMAND:
-        if (LOWORD(wParam) != IDOK && LOWORD(wParam) != IDCANCEL) {
-            return FALSE;
+    case WM_COMMAND: {
+        int id = LOWORD(wParam);
+        if (id >= IDC_PROFILE_BUTTON1 && id < IDC_PROFILE_BUTTON1 + kProfileCount) {
+            OnProfileButton(dialog, id);
+        } else if (id >= IDC_FUNCTION1 && id < IDC_FUNCTION1 + kButtonCount) {
+            if (HIWORD(wParam) == CBN_SELCHANGE) {
+                OnFunctionChosen(dialog, id);
+            }
+        } else if (id >= IDC_DETAIL1 && id < IDC_DETAIL1 + kButtonCount) {
+            RunDetailDialog(dialog, id - IDC_DETAIL1);
+        } else if (id == IDC_APPLY) {
+            OnApply(dialog);
+        } else if (id == IDC_CLOSE) {
+            OnClose(dialog);
+        } else if (id == IDC_REFRESH) {
+            RefreshSettingsDialog(dialog);
         }
-        [[fallthrough]];
+        return FALSE;
+    }
     case WM_CLOSE:
-        settingsDialogClosed = 1;
-        DestroyWindow(dialog);
-        return TRUE;
+        OnClose(dialog);
+        return FALSE;
+    case WM_TIMER:
+        if (wParam == kPollTimerId) {
+            QueryProfile();
+            if (currentProfile != lastSeenProfile) {
+                RefreshSettingsDialog(dialog);
+            }
+            lastSeenProfile = currentProfile;
+        }
+        return FALSE;
+    case WM_HSCROLL:
+        OnTrackbar(dialog, wParam, lParam);
+        return FALSE;
+    case WM_SETCURSOR:
+        OnSetCursor(reinterpret_cast<HWND>(wParam));
+        return FALSE;
+    case WM_MOUSELEAVE:
+        SystemParametersInfoW(SPI_SETCURSORS, 0, nullptr, 0);
+        return FALSE;
+    case WM_PAINT:
+        PaintSettingsPictures(dialog);
+        return FALSE;
+    case WM_DRAWITEM:
+        DrawDetailButton(dialog, reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return FALSE;
+    case WM_NOTIFY:
+        return TrackbarCustomDraw(dialog, wParam, lParam);
+    case WM_DESTROY:
+        OnDestroy(dialog);
+        return FALSE;
     default:
         return FALSE;
     }

@@ -1,0 +1,30 @@
+// Drawing helpers of the configurator's dialogs: pictures with the yellow key colour laid
+// over a dialog, the configured font size, the hover watch of the hand cursor, and the
+// Settings dialog's paint, owner-draw and trackbar custom-draw handling.
+#pragma once
+
+#include <windows.h>
+
+// Pixels of this colour are not drawn.
+inline constexpr COLORREF kKeyColour = RGB(255, 255, 0);
+inline constexpr UINT_PTR kHoverTimerId = 2;
+inline constexpr UINT kHoverPeriodMs = 10;
+
+// Draws the bitmap at the top-left corner of the dialog's control. The caller deletes it.
+void DrawTransparentOnControl(HWND dialog, HBITMAP bitmap, int controlId);
+// Draws the bitmap with its top-left corner at `at`. The bitmap's key-coloured pixels are
+// turned white in place; the caller deletes it.
+void DrawTransparentAt(HDC target, HBITMAP bitmap, POINT at);
+// Gives every child window a font of dialogFontSize points (the window's own font stays).
+void ApplyFontSize(HWND window);
+// Timer procedure on a hovered control: posts WM_MOUSELEAVE to its parent once the pointer
+// has left it.
+// Deletes the font ApplyFontSize gave the window's children; call when the dialog ends.
+void ReleaseDialogFont(HWND window);
+void CALLBACK HoverWatch(HWND control, UINT message, UINT_PTR timerId, DWORD time);
+
+// The Settings dialog's pictures (WM_PAINT), detail buttons (WM_DRAWITEM) and resolution
+// trackbars (WM_NOTIFY custom draw; returns TRUE with DWLP_MSGRESULT set when answered).
+void PaintSettingsPictures(HWND dialog);
+void DrawDetailButton(HWND dialog, const DRAWITEMSTRUCT* item);
+INT_PTR TrackbarCustomDraw(HWND dialog, WPARAM wParam, LPARAM lParam);

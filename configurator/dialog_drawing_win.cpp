@@ -1,0 +1,239 @@
+// Pictures over the dialogs, the control font, the hover watch and the Settings dialog's
+// paint, owner-draw and trackbar custom-draw handling.
+#include "dialog_drawing.h"
+
+#include "device_channel.h"
+#include "profile_record.h"
+#include "resources/dialog_ids.h"
+#include "text_files.h"
+
+#include <commctrl.h>
+
+namespace {
+
+constexpr wchar_t kBasicPictureFile[] = L"image\\bk.bmp";
+constexpr wchar_t kMousePictureFile[] = L"image\\mouse.bmp";
+constexpr wchar_t kLogoFile[] = L"image\\logo.bmp";
+constexpr wchar_t kMakerPictureFile[] = L"image\\company.bmp";
+constexpr int kBasicLayoutProfile = 5;
+
+HBITMAP LoadResourceBitmap(int id) {
+    return LoadBitmapW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id));
+}
+
+// The picture file relative to the current directory, else the bitmap resource (0: none).
+HBITMAP LoadPicture(const wchar_t* file, int fallbackId) {
+    auto bitmap =
+        static_cast<HBITMAP>(LoadImageW(nullptr, file, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+    if (bitmap == nullptr && fallbackId != 0) {
+        bitmap = LoadResourceBitmap(fallbackId);
+    }
+    return bitmap;
+}
+
+// Draws the picture into the dialog's paint context at the anchor's top-left corner, so it
+// may reach beyond the small anchor control.
+void DrawPictureAtAnchor(HWND dialog, HDC dc, const wchar_t* file, int fallbackId, int anchorId) {
+    HWND anchor = GetDlgItem(dialog, anchorId);
+    if (anchor == nullptr) {
+        return;
+    }
+    HBITMAP bitmap = LoadPicture(file, fallbackId);
+    if (bitmap == nullptr) {
+        return;
+    }
+    RECT rect;
+    GetWindowRect(anchor, &rect);
+    POINT at{rect.left, rect.top};
+    ScreenToClient(dialog, &at);
+    DrawTransparentAt(dc, bitmap, at);
+    DeleteObject(bitmap);
+}
+
+int DetailBitmapOf(int function) {
+    switch (function) {
+    case FunctionSingleKey:
+        return IDB_DETAIL_SINGLE;
+    case FunctionMacroKey:
+        return IDB_DETAIL_MACRO;
+    case FunctionStringKey:
+        return IDB_DETAIL_STRING;
+    case FunctionSelectProfile:
+        return IDB_DETAIL_PROFILE;
+    default:
+        return 0;
+    }
+}
+
+INT_PTR AnswerCustomDraw(HWND dialog, LONG_PTR result) {
+    SetWindowLongPtrW(dialog, DWLP_MSGRESULT, result);
+    return TRUE;
+}
+
+constexpr wchar_t kFontProperty[] = L"TarnControlFont";
+
+} // namespace
+
+void DrawTransparentAt(HDC target, HBITMAP bitmap, POINT at) {
+    BITMAP info{};
+    if (GetObjectW(bitmap, sizeof(info), &info) == 0) {
+        return;
+    }
+    int w = info.bmWidth;
+    int h = info.bmHeight;
+    HDC image = CreateCompatibleDC(target);
+    HDC mask = CreateCompatibleDC(target);
+    HBITMAP maskBitmap = CreateBitmap(w, h, 1, 1, nullptr);
+    HGDIOBJ oldImage = SelectObject(image, bitmap);
+    HGDIOBJ oldMask = SelectObject(mask, maskBitmap);
+
+    COLORREF oldBackground = SetBkColor(image, kKeyColour);
+    // Key-coloured pixels 0, all others 1: whiten the target where the picture is opaque.
+    BitBlt(mask, 0, 0, w, h, image, 0, 0, NOTSRCCOPY);
+    BitBlt(target, at.x, at.y, w, h, mask, 0, 0, SRCPAINT);
+    // Key-coloured pixels 1: whiten them in the picture, then AND it onto the target.
+    BitBlt(mask, 0, 0, w, h, image, 0, 0, SRCCOPY);
+    SetBkColor(image, oldBackground);
+    BitBlt(image, 0, 0, w, h, mask, 0, 0, SRCPAINT);
+    BitBlt(target, at.x, at.y, w, h, image, 0, 0, SRCAND);
+
+    SelectObject(mask, oldMask);
+    SelectObject(image, oldImage);
+    DeleteDC(mask);
+    DeleteDC(image);
+    DeleteObject(maskBitmap);
+}
+
+void DrawTransparentOnControl(HWND dialog, HBITMAP bitmap, int controlId) {
+    HWND control = GetDlgItem(dialog, controlId);
+    if (control == nullptr) {
+        return;
+    }
+    HDC dc = GetDC(control);
+    if (dc == nullptr) {
+        return;
+    }
+    DrawTransparentAt(dc, bitmap, POINT{0, 0});
+    ReleaseDC(control, dc);
+}
+
+void ApplyFontSize(HWND window) {
+    auto font = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
+    LOGFONTW logFont{};
+    if (font == nullptr || GetObjectW(font, sizeof(logFont), &logFont) == 0) {
+        GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(logFont), &logFont);
+    }
+    HDC dc = GetDC(window);
+    logFont.lfHeight = -MulDiv(dialogFontSize, GetDeviceCaps(dc, LOGPIXELSY), 72);
+    ReleaseDC(window, dc);
+    HFONT sized = CreateFontIndirectW(&logFont);
+    if (sized == nullptr) {
+        return;
+    }
+    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(sized), TRUE);
+    }
+    // The font lives as long as the dialog's controls; ReleaseDialogFont deletes it.
+    auto previous = static_cast<HFONT>(RemovePropW(window, kFontProperty));
+    SetPropW(window, kFontProperty, sized);
+    if (previous != nullptr) {
+        DeleteObject(previous);
+    }
+}
+
+void ReleaseDialogFont(HWND window) {
+    auto font = static_cast<HFONT>(RemovePropW(window, kFontProperty));
+    if (font != nullptr) {
+        DeleteObject(font);
+    }
+}
+
+void CALLBACK HoverWatch(HWND control, UINT, UINT_PTR timerId, DWORD) {
+    RECT rect;
+    GetClientRect(control, &rect);
+    MapWindowPoints(control, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    if (PtInRect(&rect, cursor) && WindowFromPoint(cursor) == control) {
+        return;
+    }
+    KillTimer(control, timerId);
+    PostMessageW(GetParent(control), WM_MOUSELEAVE, 0, 0);
+}
+
+void PaintSettingsPictures(HWND dialog) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(dialog, &paint);
+    if (currentProfile == kBasicLayoutProfile) {
+        DrawPictureAtAnchor(dialog, dc, kBasicPictureFile, IDB_BASIC, IDC_BASIC_ANCHOR);
+    } else {
+        DrawPictureAtAnchor(dialog, dc, kMousePictureFile, IDB_MOUSE, IDC_MOUSE_ANCHOR);
+    }
+    DrawPictureAtAnchor(dialog, dc, kLogoFile, 0, IDC_LOGO_ANCHOR);
+    DrawPictureAtAnchor(dialog, dc, kMakerPictureFile, 0, IDC_MAKER_ANCHOR);
+    EndPaint(dialog, &paint);
+}
+
+void DrawDetailButton(HWND dialog, const DRAWITEMSTRUCT* item) {
+    int id = static_cast<int>(item->CtlID);
+    if (id < IDC_DETAIL1 || id >= IDC_DETAIL1 + kButtonCount) {
+        return;
+    }
+    int bitmapId = DetailBitmapOf(buttonChoices[id - IDC_DETAIL1]);
+    if (bitmapId == 0) {
+        return;
+    }
+    HBITMAP bitmap = LoadResourceBitmap(bitmapId);
+    if (bitmap == nullptr) {
+        return;
+    }
+    DrawTransparentOnControl(dialog, bitmap, id);
+    DeleteObject(bitmap);
+}
+
+INT_PTR TrackbarCustomDraw(HWND dialog, WPARAM wParam, LPARAM lParam) {
+    if ((wParam != IDC_TRACK_X && wParam != IDC_TRACK_Y) || lParam == 0) {
+        return FALSE;
+    }
+    auto* draw = reinterpret_cast<NMCUSTOMDRAW*>(lParam);
+    if (draw->hdr.code != static_cast<UINT>(NM_CUSTOMDRAW)) {
+        return FALSE;
+    }
+    switch (draw->dwDrawStage) {
+    case CDDS_PREPAINT:
+        return AnswerCustomDraw(dialog,
+                                CDRF_NOTIFYITEMDRAW | CDRF_NOTIFYPOSTPAINT | CDRF_NOTIFYPOSTERASE);
+    case CDDS_POSTPAINT:
+    case CDDS_PREERASE:
+    case CDDS_POSTERASE:
+    case CDDS_ITEMPREERASE:
+    case CDDS_ITEMPOSTERASE:
+        return AnswerCustomDraw(dialog, 0);
+    case CDDS_ITEMPREPAINT:
+        if (draw->dwItemSpec == TBCD_TICS || draw->dwItemSpec == TBCD_THUMB) {
+            bool tics = draw->dwItemSpec == TBCD_TICS;
+            HBITMAP bitmap = LoadResourceBitmap(tics ? IDB_TRACKBAR : IDB_THUMB);
+            if (bitmap != nullptr) {
+                POINT at = tics ? POINT{0, 0} : POINT{draw->rc.left, draw->rc.top};
+                DrawTransparentAt(draw->hdc, bitmap, at);
+                DeleteObject(bitmap);
+            }
+            return AnswerCustomDraw(dialog, CDRF_SKIPDEFAULT);
+        }
+        if (draw->dwItemSpec == TBCD_CHANNEL) {
+            return AnswerCustomDraw(dialog, CDRF_NOTIFYPOSTPAINT);
+        }
+        return FALSE;
+    case CDDS_ITEMPOSTPAINT:
+        if (draw->dwItemSpec == TBCD_CHANNEL) {
+            HGDIOBJ oldPen = SelectObject(draw->hdc, GetStockObject(WHITE_PEN));
+            Rectangle(draw->hdc, draw->rc.left, draw->rc.top, draw->rc.right, draw->rc.bottom);
+            SelectObject(draw->hdc, oldPen);
+            return AnswerCustomDraw(dialog, CDRF_SKIPDEFAULT);
+        }
+        return AnswerCustomDraw(dialog, 0);
+    default:
+        return FALSE;
+    }
+}

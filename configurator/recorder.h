@@ -1,0 +1,59 @@
+// The key and macro recorder (dialog resource 102): records presses and releases through a
+// low-level keyboard hook, or takes a typed string, and stores the result as the edited
+// button's record and event list in profileBlock.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+inline constexpr int kSingleKeyLimit = 2;
+inline constexpr int kMacroLimit = 16;
+// A string key holds one event per character, at most 16 (the 64-byte event list).
+inline constexpr int kStringLimit = 16;
+inline constexpr uint16_t kRecordedKeyDelay = 10;
+inline constexpr uint8_t kHookReleaseBit = 0x80; // LLKHF_UP in the hook structure's flags
+inline constexpr int kStoredTextLength = 255;
+
+// Recorder state shared by the dialog and the hook procedure.
+extern int32_t editedButton;   // 0..6, also used by the Select Profile dialog
+extern int32_t editedFunction; // 7, 8 or 9
+extern int32_t recordedCount;  // events recorded since the last Start
+extern int32_t recordLimit;    // 2 or 16; set from editedFunction by every hook call
+// The last key event the hook examined, recorded or not; survive between recordings.
+extern uint32_t lastKeyCode;
+extern uint32_t lastKeyUp;
+extern int32_t recordingLabelShown;
+
+enum class KeyMessage { Down, Up, Other };
+
+// The hook's decision for one keyboard event (hookAction: the hook code is HC_ACTION).
+// Returns true when the event was recorded as workEvents[recordedCount - 1].
+bool ExamineKeyEvent(bool hookAction, KeyMessage message, uint32_t virtualKey, uint32_t hookFlags);
+
+// Start of a recording: workEvents cleared, recordedCount 0.
+void BeginRecording();
+
+// Loads the edited button's record into workRecord and clears workEvents. For functions 7
+// and 8 with a matching kind, copies the stored events to list into workEvents and returns
+// their number: never more than the 64-byte list holds, whatever eventBytes claims, and
+// stopping at the first usage 0. Returns 0 when nothing is to be listed.
+int LoadStoredEvents();
+// For function 9: the text of the stored string (the key names of its events), cut to
+// `capacity` - 1 characters. Returns false when the record is not a string key.
+bool StoredStringText(wchar_t* text, size_t capacity);
+
+// " %s (Down)  " / " %s (Up) " for stored events; " %s (Down)" / " %s (Up)" for live ones.
+void FormatEventRow(wchar_t* row, size_t capacity, const wchar_t* name, bool press, bool stored);
+
+// Stores the recording (functions 7 and 8) as the edited button's record and events.
+void StoreRecording();
+// Stores at most kStringLimit characters of `text` as a string key. `keyScan` gives the
+// virtual-key code of a character in its low byte (VkKeyScanW); -1 for none.
+void StoreString(const wchar_t* text, int16_t (*keyScan)(wchar_t));
+
+#ifdef _WIN32
+#include <windows.h>
+
+INT_PTR CALLBACK RecorderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT CALLBACK RecordKeyProc(int code, WPARAM wParam, LPARAM lParam);
+#endif

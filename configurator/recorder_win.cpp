@@ -1,0 +1,269 @@
+// The recorder dialog and its low-level keyboard hook.
+#include "recorder.h"
+
+#include "device_channel.h"
+#include "dialog_drawing.h"
+#include "key_tables.h"
+#include "profile_cache.h"
+#include "profile_record.h"
+#include "resources/dialog_ids.h"
+#include "text_files.h"
+
+#include <cwchar>
+
+namespace {
+
+constexpr UINT_PTR kBlinkTimerId = 1;
+constexpr UINT kBlinkPeriodMs = 500;
+constexpr int kRowHeight = 14;
+constexpr int kRowTextX = 2;
+constexpr int kRowBitmapX = 180;
+constexpr int kRowLength = 256;
+
+HWND recorderDialog = nullptr;
+HHOOK keyboardHook = nullptr;
+HBITMAP pressBitmap = nullptr;
+HBITMAP releaseBitmap = nullptr;
+
+void AddRow(const wchar_t* text, bool press) {
+    HWND list = GetDlgItem(recorderDialog, IDC_EVENTS);
+    LRESULT index = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    if (index < 0) {
+        return;
+    }
+    SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(index),
+                 reinterpret_cast<LPARAM>(press ? pressBitmap : releaseBitmap));
+    SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+void ShowItem(HWND dialog, int id, bool shown) {
+    ShowWindow(GetDlgItem(dialog, id), shown ? SW_SHOW : SW_HIDE);
+}
+
+void EnableItem(HWND dialog, int id, bool enabled) {
+    EnableWindow(GetDlgItem(dialog, id), enabled ? TRUE : FALSE);
+}
+
+void ListStoredEvents() {
+    int count = LoadStoredEvents();
+    for (int i = 0; i < count; ++i) {
+        KeyEvent event = ReadKeyEvent(workEvents, i);
+        bool press = (event.flags & kEventPress) != 0;
+        wchar_t row[kRowLength];
+        FormatEventRow(row, kRowLength, NameOfUsage(event.usage), press, true);
+        AddRow(row, press);
+    }
+}
+
+void ShowStoredString(HWND dialog) {
+    wchar_t text[kStoredTextLength + 1] = {};
+    if (StoredStringText(text, kStoredTextLength)) {
+        SetDlgItemTextW(dialog, IDC_STRING, text);
+    }
+}
+
+void StopRecording(HWND dialog) {
+    ShowItem(dialog, IDC_RECORDING, false);
+    recordingLabelShown = 0;
+    KillTimer(dialog, kBlinkTimerId);
+    EnableItem(dialog, IDC_START, true);
+    EnableItem(dialog, IDC_APPLY, true);
+    EnableItem(dialog, IDC_STOP, false);
+    if (keyboardHook != nullptr) {
+        UnhookWindowsHookEx(keyboardHook);
+    }
+    keyboardHook = nullptr;
+}
+
+void StartRecording(HWND dialog) {
+    BeginRecording();
+    keyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, RecordKeyProc, GetModuleHandleW(nullptr), 0);
+    recordingLabelShown = 1;
+    ShowItem(dialog, IDC_RECORDING, true);
+    SendDlgItemMessageW(dialog, IDC_EVENTS, LB_RESETCONTENT, 0, 0);
+    EnableItem(dialog, IDC_START, false);
+    EnableItem(dialog, IDC_APPLY, false);
+    EnableItem(dialog, IDC_STOP, true);
+    recordedCount = 0;
+    SetTimer(dialog, kBlinkTimerId, kBlinkPeriodMs, nullptr);
+}
+
+void ReleaseBitmaps() {
+    if (pressBitmap != nullptr) {
+        DeleteObject(pressBitmap);
+    }
+    if (releaseBitmap != nullptr) {
+        DeleteObject(releaseBitmap);
+    }
+    pressBitmap = nullptr;
+    releaseBitmap = nullptr;
+}
+
+int16_t ScanKey(wchar_t character) {
+    return VkKeyScanW(character);
+}
+
+void Apply(HWND dialog) {
+    if (editedFunction == FunctionStringKey) {
+        wchar_t text[kStoredTextLength] = {};
+        GetDlgItemTextW(dialog, IDC_STRING, text, kStoredTextLength - 1);
+        StoreString(text, ScanKey);
+    } else {
+        StoreRecording();
+    }
+    ReleaseBitmaps();
+    EndDialog(dialog, IDC_APPLY);
+    RunDeviceOperation(WriteProfile, currentProfile);
+    StoreCachedBlock(currentProfile);
+}
+
+void Cancel(HWND dialog) {
+    if (keyboardHook != nullptr) {
+        StopRecording(dialog);
+    }
+    ReleaseBitmaps();
+    EndDialog(dialog, IDC_CANCEL);
+}
+
+void OnInitDialog(HWND dialog, LPARAM parameter) {
+    recorderDialog = dialog;
+    ApplyFontSize(dialog);
+    SendDlgItemMessageW(dialog, IDC_EVENTS, LB_RESETCONTENT, 0, 0);
+    recordingLabelShown = 0;
+    ShowItem(dialog, IDC_RECORDING, recordingLabelShown != 0);
+    HINSTANCE instance = GetModuleHandleW(nullptr);
+    pressBitmap = LoadBitmapW(instance, MAKEINTRESOURCEW(IDB_KEY_PRESS));
+    releaseBitmap = LoadBitmapW(instance, MAKEINTRESOURCEW(IDB_KEY_RELEASE));
+    EnableItem(dialog, IDC_START, true);
+    EnableItem(dialog, IDC_STOP, false);
+    for (int id = IDC_START; id <= IDC_CANCEL; ++id) {
+        OverrideDialogItemText(dialog, id);
+    }
+    editedButton = parameter >= 0 && parameter < kButtonCount ? static_cast<int32_t>(parameter) : 0;
+    editedFunction = buttonChoices[editedButton];
+    SetWindowTextW(dialog, LookupFunctionName(editedFunction).c_str());
+    ShowItem(dialog, IDC_EVENTS, false);
+    ShowItem(dialog, IDC_STRING, false);
+    ShowItem(dialog, IDC_START, false);
+    ShowItem(dialog, IDC_STOP, false);
+    EnableItem(dialog, IDC_APPLY, false);
+    if (editedFunction == FunctionStringKey) {
+        // What the field shows is what is stored: no more than the event list holds.
+        SendDlgItemMessageW(dialog, IDC_STRING, EM_LIMITTEXT, kStringLimit, 0);
+        ShowItem(dialog, IDC_STRING, true);
+        ShowStoredString(dialog);
+        // Filling the field is no change by the user.
+        EnableItem(dialog, IDC_APPLY, false);
+    } else {
+        ShowItem(dialog, IDC_EVENTS, true);
+        ShowItem(dialog, IDC_START, true);
+        ShowItem(dialog, IDC_STOP, true);
+        ListStoredEvents();
+    }
+}
+
+void DrawRow(const DRAWITEMSTRUCT* item) {
+    if (item->itemID == static_cast<UINT>(-1) ||
+        (item->itemAction & (ODA_DRAWENTIRE | ODA_SELECT)) == 0) {
+        return;
+    }
+    wchar_t text[kRowLength] = {};
+    LRESULT length = SendMessageW(item->hwndItem, LB_GETTEXTLEN, item->itemID, 0);
+    if (length < 0 || length >= kRowLength) {
+        return;
+    }
+    SendMessageW(item->hwndItem, LB_GETTEXT, item->itemID, reinterpret_cast<LPARAM>(text));
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(item->hDC, &metrics);
+    const RECT& rc = item->rcItem;
+    int y = (rc.top + rc.bottom - metrics.tmHeight) / 2;
+    TextOutW(item->hDC, kRowTextX, y, text, static_cast<int>(std::wcslen(text)));
+    auto bitmap =
+        reinterpret_cast<HBITMAP>(SendMessageW(item->hwndItem, LB_GETITEMDATA, item->itemID, 0));
+    if (bitmap == nullptr || reinterpret_cast<LRESULT>(bitmap) == LB_ERR) {
+        return;
+    }
+    HDC memory = CreateCompatibleDC(item->hDC);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(item->hDC, rc.left + kRowBitmapX, rc.top, rc.right - rc.left - kRowBitmapX,
+           rc.bottom - rc.top, memory, 0, 0, SRCCOPY);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+}
+
+} // namespace
+
+LRESULT CALLBACK RecordKeyProc(int code, WPARAM wParam, LPARAM lParam) {
+    const auto* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+    KeyMessage message = wParam == WM_KEYDOWN ? KeyMessage::Down
+                         : wParam == WM_KEYUP ? KeyMessage::Up
+                                              : KeyMessage::Other;
+    if (key != nullptr && ExamineKeyEvent(code == HC_ACTION, message, key->vkCode, key->flags)) {
+        wchar_t row[kRowLength];
+        bool press = message == KeyMessage::Down;
+        FormatEventRow(row, kRowLength, NameOfKey(static_cast<int>(key->vkCode)), press, false);
+        AddRow(row, press);
+    }
+    return CallNextHookEx(keyboardHook, code, wParam, lParam);
+}
+
+INT_PTR CALLBACK RecorderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        OnInitDialog(dialog, lParam);
+        return TRUE;
+    case WM_TIMER:
+        if (wParam == kBlinkTimerId) {
+            recordingLabelShown = recordingLabelShown != 0 ? 0 : 1;
+            ShowItem(dialog, IDC_RECORDING, recordingLabelShown != 0);
+        }
+        return FALSE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDC_START:
+            StartRecording(dialog);
+            break;
+        case IDC_STOP:
+            StopRecording(dialog);
+            break;
+        case IDC_APPLY:
+            Apply(dialog);
+            break;
+        case IDC_CANCEL:
+            Cancel(dialog);
+            break;
+        case IDC_STRING:
+            if (HIWORD(wParam) == EN_CHANGE) {
+                EnableItem(dialog, IDC_APPLY, true);
+            }
+            break;
+        default: // Escape (IDCANCEL) does nothing
+            break;
+        }
+        return FALSE;
+    case WM_MEASUREITEM: {
+        auto* measure = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
+        measure->itemHeight = kRowHeight;
+        return TRUE;
+    }
+    case WM_DRAWITEM:
+        DrawRow(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        return TRUE;
+    case WM_PAINT:
+        ValidateRect(dialog, nullptr);
+        return FALSE;
+    case WM_DESTROY:
+        // A dialog ended by its owner's end still removes the hook.
+        if (keyboardHook != nullptr) {
+            UnhookWindowsHookEx(keyboardHook);
+            keyboardHook = nullptr;
+        }
+        KillTimer(dialog, kBlinkTimerId);
+        ReleaseDialogFont(dialog);
+        ReleaseBitmaps();
+        recorderDialog = nullptr;
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}

@@ -1,0 +1,55 @@
+// The Select Profile dialog: five radio buttons and OK; it cannot be cancelled.
+#include "select_profile.h"
+
+#include "dialog_drawing.h"
+#include "profile_record.h"
+#include "recorder.h"
+#include "resources/dialog_ids.h"
+#include "text_files.h"
+
+namespace {
+
+constexpr int kLastTarget = IDC_TARGET1 + kProfileCount - 1;
+
+void OnInitDialog(HWND dialog, LPARAM parameter) {
+    ApplyFontSize(dialog);
+    editedButton = parameter >= 0 && parameter < kButtonCount ? static_cast<int32_t>(parameter) : 0;
+    editedFunction = buttonChoices[editedButton];
+    OverrideWindowText(dialog, IDD_SELECT_PROFILE);
+    for (int id = IDC_TARGET1; id <= kLastTarget; ++id) {
+        OverrideDialogItemText(dialog, id);
+    }
+    OverrideDialogItemText(dialog, IDOK);
+    selectedProfile = InitialTargetProfile();
+    CheckRadioButton(dialog, IDC_TARGET1, kLastTarget, IDC_TARGET1 + selectedProfile);
+}
+
+} // namespace
+
+INT_PTR CALLBACK SelectProfileDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        OnInitDialog(dialog, lParam);
+        return TRUE;
+    case WM_COMMAND: {
+        int id = LOWORD(wParam);
+        if (id >= IDC_TARGET1 && id <= kLastTarget) {
+            selectedProfile = id - IDC_TARGET1;
+            CheckRadioButton(dialog, IDC_TARGET1, kLastTarget, id);
+        } else if (id == IDOK) {
+            StoreProfileSwitch();
+            EndDialog(dialog, 1);
+        }
+        // Every other command, Escape (IDCANCEL) among them, is ignored.
+        return FALSE;
+    }
+    case WM_PAINT:
+        ValidateRect(dialog, nullptr);
+        return FALSE;
+    case WM_DESTROY:
+        ReleaseDialogFont(dialog);
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
