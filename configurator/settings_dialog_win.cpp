@@ -336,6 +336,9 @@ void ShowProfileResolution(HWND dialog) {
 
 void RefreshSettingsDialog(HWND dialog) {
     QueryProfile();
+    // The poll compares with what is shown: a switch that happens before the first poll
+    // after opening must not be mistaken for the profile already shown.
+    lastSeenProfile = currentProfile;
     if (currentProfile == kBasicProfile) {
         SetLayout(dialog, true);
         return;

@@ -21,14 +21,14 @@ IMAGE_DIR = os.path.join(ROOT, "install", "image")
 KEY = (255, 255, 0)
 SS = 3
 
-# Dialog units -> pixels for "MS Shell Dlg" 8 at 96 dpi (base units 6 x 13 under Wine's
-# Tahoma): x * 6 / 4, y * 13 / 8. Used to aim the leader lines at the controls.
+# Dialog units -> pixels for "MS Shell Dlg" 8 at 96 dpi (base units 6 x 12 under Wine's
+# Tahoma): x * 6 / 4, y * 12 / 8. Used to aim the leader lines at the controls.
 def dlu_x(x):
     return x * 6 / 4
 
 
 def dlu_y(y):
-    return y * 13 / 8
+    return y * 12 / 8
 
 
 # Palette
@@ -258,7 +258,7 @@ def draw_mouse(c, cx, top, length, width, marks):
     def shell(x, y):
         t = (y - top) / length
         edge = abs(x - cx) / max(1.0, half_width(t))
-        light = 0.55 - 0.45 * edge - 0.25 * t + (0.15 if x < cx else 0.0)
+        light = 0.55 - 0.45 * edge - 0.25 * t + 0.12 * (cx - x) / (width / 2)
         return mix(BODY_DARK, BODY_LIGHT, light)
 
     c.fill(body, shell, box)
@@ -394,11 +394,12 @@ def render_basic_picture():
     }
     for cid, (x, y, cw, chh, align) in captions.items():
         tx, ty = targets[cid]
+        # Aim at the middle of the caption's first text line, not of its rectangle.
         if align == "r":
-            sx, sy = dlu_x(x + cw) - ox + 3, dlu_y(y + chh / 2) - oy
+            sx, sy = dlu_x(x + cw) - ox + 3, dlu_y(y) - oy + 7
             path = [(sx, sy), (sx + 14, sy), (tx, ty)]
         elif align == "l":
-            sx, sy = dlu_x(x) - ox - 3, dlu_y(y + chh / 2) - oy
+            sx, sy = dlu_x(x) - ox - 3, dlu_y(y) - oy + 7
             path = [(sx, sy), (sx - 14, sy), (tx, ty)]
         elif cid == 502:
             sx, sy = dlu_x(x + cw / 2) - ox, dlu_y(y + chh) - oy + 3

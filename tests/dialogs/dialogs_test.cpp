@@ -1,0 +1,580 @@
+// The Settings, recorder and Select Profile dialogs under Wine, against the simulated mouse,
+// the real registry cache and real keyboard input.
+#include "dialog_harness.h"
+
+#include "dialog_drawing.h"
+#include "recorder.h"
+#include "resources/dialog_ids.h"
+#include "select_profile.h"
+#include "settings_dialog.h"
+#include "text_files.h"
+#include "tray_app.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+HINSTANCE Instance() {
+    return GetModuleHandleW(nullptr);
+}
+
+class DialogTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        scope_ = std::make_unique<SimulatedMouseScope>(mouse, &wait);
+        dialogFontSize = 8;
+        currentProfile = 0;
+        lastSeenProfile = 0;
+        settingsDialogClosed = 1;
+        std::memset(profileBlock, 0, sizeof(profileBlock));
+        std::memset(headerBlock, 0, sizeof(headerBlock));
+        for (int p = 0; p < kProfileCount; ++p) {
+            SeedProfile(p, {});
+            WriteResolution(headerBlock, p, 8, 8);
+        }
+    }
+    void TearDown() override {
+        if (dialog_ != nullptr && IsWindow(dialog_)) {
+            DestroyWindow(dialog_);
+        }
+        Pump(50);
+        scope_.reset();
+    }
+
+    // Profile p in the cache and in the mouse: the given records, events of button 1.
+    void SeedProfile(int p, std::vector<ButtonRecord> records,
+                     std::vector<uint8_t> button1Events = {}) {
+        std::memset(profileBlock, 0, sizeof(profileBlock));
+        for (size_t n = 0; n < records.size(); ++n) {
+            WriteButtonRecord(profileBlock, static_cast<int>(n), records[n]);
+        }
+        std::memcpy(profileBlock + 128, button1Events.data(), button1Events.size());
+        StoreCachedBlock(p);
+        std::memcpy(mouse.firmware.memory[p + 1], profileBlock, kBlockLength);
+    }
+
+    HWND OpenSettings() {
+        dialog_ =
+            CreateDialogParamW(Instance(), MAKEINTRESOURCEW(101), nullptr, SettingsDialogProc, 0);
+        settingsDialogClosed = 0;
+        Pump(50);
+        return dialog_;
+    }
+
+    int Selection(int id) {
+        return static_cast<int>(SendDlgItemMessageW(dialog_, id, CB_GETCURSEL, 0, 0));
+    }
+
+    void Choose(int comboId, int function) {
+        HWND combo = GetDlgItem(dialog_, comboId);
+        SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(function), 0);
+        SendMessageW(dialog_, WM_COMMAND, MAKEWPARAM(comboId, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(combo));
+    }
+
+    std::vector<uint8_t> Buffer() const {
+        return std::vector<uint8_t>(profileBlock, profileBlock + kBlockLength);
+    }
+
+    SimulatedMouse mouse;
+    RecordingWait wait;
+    HWND dialog_ = nullptr;
+
+  private:
+    std::unique_ptr<SimulatedMouseScope> scope_;
+};
+
+constexpr ButtonRecord Rec(uint8_t kind, uint8_t param = 0, uint8_t bytes = 0) {
+    return ButtonRecord{0, kind, param, bytes};
+}
+
+// A profile with a recorded macro on button 1 and a profile switch on button 2.
+const std::vector<ButtonRecord> kRichProfile = {Rec(1, 0), Rec(4, 0, 8), Rec(10, 2),  Rec(1, 3),
+                                                Rec(1, 4), Rec(1, 5),    Rec(5, 0, 4)};
+const std::vector<uint8_t> kMacroEvents = {0x04, 0x80, 10, 0, 0x04, 0x00, 10, 0};
+
+using SettingsDialog = DialogTest;
+
+TEST_F(SettingsDialog, OpensOnTheMouseProfileWithTheCachedButtonsAndResolution) {
+    SeedProfile(1, kRichProfile, kMacroEvents);
+    WriteResolution(headerBlock, 1, 8, 12);
+    tarn_fw_set_active(&mouse.firmware, 1);
+    HWND d = OpenSettings();
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(currentProfile, 1);
+    for (int i = 0; i < kProfileCount; ++i) {
+        EXPECT_EQ(Enabled(d, IDC_PROFILE_NUMBER1 + i), i == 1) << i;
+        EXPECT_EQ(ItemText(d, IDC_PROFILE_NUMBER1 + i),
+                  std::wstring(1, static_cast<wchar_t>(L'1' + i)));
+    }
+    const int expected[] = {1, 8, 10, 4, 5, 6, 9};
+    for (int n = 0; n < kButtonCount; ++n) {
+        EXPECT_EQ(Selection(IDC_FUNCTION1 + n), expected[n]) << n;
+        EXPECT_EQ(Visible(d, IDC_DETAIL1 + n), expected[n] >= 7) << n;
+    }
+    EXPECT_EQ(ItemText(d, IDC_DPI_X), L"800");
+    EXPECT_EQ(ItemText(d, IDC_DPI_Y), L"1200");
+    EXPECT_EQ(SendDlgItemMessageW(d, IDC_TRACK_Y, TBM_GETPOS, 0, 0), 12);
+    EXPECT_FALSE(Enabled(d, IDC_FUNCTION1));
+    EXPECT_FALSE(Enabled(d, IDC_APPLY));
+    EXPECT_FALSE(Visible(d, IDC_REFRESH));
+    EXPECT_FALSE(Visible(d, IDC_CAPTION1));
+    EXPECT_EQ(ItemText(d, IDC_FUNCTION1 + 1), L"Macro Key");
+    EXPECT_TRUE(SaveScreenshot(d, L"settings_profile.png"));
+}
+
+TEST_F(SettingsDialog, FollowsAProfileSwitchOnTheMouseWithinOnePoll) {
+    SeedProfile(3, kRichProfile, kMacroEvents);
+    HWND d = OpenSettings();
+    EXPECT_EQ(Selection(IDC_FUNCTION1 + 1), 0);
+    tarn_fw_switch_profile(&mouse.firmware, 3);
+    Pump(650);
+    EXPECT_EQ(currentProfile, 3);
+    EXPECT_TRUE(Enabled(d, IDC_PROFILE_NUMBER1 + 3));
+    EXPECT_FALSE(Enabled(d, IDC_PROFILE_NUMBER1));
+    EXPECT_EQ(Selection(IDC_FUNCTION1 + 1), 8);
+}
+
+TEST_F(SettingsDialog, ClickingNumberFourSelectsIndexThree) {
+    SeedProfile(3, kRichProfile, kMacroEvents);
+    HWND d = OpenSettings();
+    // A real click on the click area over the number.
+    SetForegroundWindow(d);
+    RECT rect;
+    GetWindowRect(GetDlgItem(d, IDC_PROFILE_BUTTON1 + 3), &rect);
+    SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+    mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+    Pump(150);
+    EXPECT_EQ(currentProfile, 3);
+    EXPECT_EQ(mouse.firmware.activeProfile, 3);
+    EXPECT_TRUE(Enabled(d, IDC_PROFILE_NUMBER1 + 3));
+    EXPECT_EQ(Selection(IDC_FUNCTION1 + 2), 10);
+    // The next poll sees the new profile and shows the same content.
+    Pump(600);
+    EXPECT_EQ(lastSeenProfile, 3);
+    EXPECT_EQ(Selection(IDC_FUNCTION1 + 2), 10);
+    SetCursorPos(1, 1);
+}
+
+TEST_F(SettingsDialog, MacroChoiceOpensTheRecorderAndClosingItWritesTheProfile) {
+    tarn_fw_set_active(&mouse.firmware, 2);
+    HWND d = OpenSettings();
+    Choose(IDC_FUNCTION1 + 1, 1); // a change before the recorder, written with it
+    EXPECT_TRUE(Enabled(d, IDC_APPLY));
+    bool recorderShown = false;
+    ModalSteps steps({[&] {
+        HWND r = FindDialog(L"Macro Key");
+        recorderShown = r != nullptr;
+        if (r != nullptr) {
+            SendMessageW(r, WM_COMMAND, IDC_CANCEL, 0);
+        }
+    }});
+    Choose(IDC_FUNCTION1 + 3, FunctionMacroKey);
+    EXPECT_TRUE(recorderShown);
+    EXPECT_TRUE(Visible(d, IDC_DETAIL1 + 3));
+    EXPECT_FALSE(Enabled(d, IDC_APPLY));
+    EXPECT_EQ(Selection(IDC_FUNCTION1 + 3), FunctionMacroKey);
+    EXPECT_EQ(MouseArea(mouse, 3), Buffer());
+    EXPECT_EQ(CachedValue(2), Buffer());
+    EXPECT_EQ(profileBlock[5], KindMouseButton); // button 1 now "Left Click"
+
+    Choose(IDC_FUNCTION1 + 3, FunctionLeftClick);
+    EXPECT_FALSE(Visible(d, IDC_DETAIL1 + 3));
+    EXPECT_TRUE(Enabled(d, IDC_APPLY));
+}
+
+TEST_F(SettingsDialog, SelectProfileChoiceStoresTheTargetInMouseAndCache) {
+    HWND d = OpenSettings();
+    ModalSteps steps({[&] {
+        HWND s = FindDialog(L"Select Profile");
+        if (s != nullptr) {
+            SendMessageW(s, WM_COMMAND, MAKEWPARAM(IDC_TARGET1 + 4, BN_CLICKED), 0);
+            SendMessageW(s, WM_COMMAND, IDOK, 0);
+        }
+    }});
+    Choose(IDC_FUNCTION1 + 5, FunctionSelectProfile);
+    const uint8_t record[] = {0x05, KindProfileSwitch, 4, 0};
+    EXPECT_EQ(std::memcmp(mouse.firmware.memory[1] + 20, record, 4), 0);
+    EXPECT_EQ(CachedValue(0), Buffer());
+    EXPECT_TRUE(Visible(d, IDC_DETAIL1 + 5));
+}
+
+TEST_F(SettingsDialog, ResolutionTrackbarsShowStepsAndWriteBothIntoTheHeader) {
+    WriteResolution(headerBlock, 0, 8, 12);
+    HWND d = OpenSettings();
+    HWND trackX = GetDlgItem(d, IDC_TRACK_X);
+    SendMessageW(trackX, TBM_SETPOS, TRUE, 4);
+    SendMessageW(d, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 4), reinterpret_cast<LPARAM>(trackX));
+    EXPECT_EQ(ItemText(d, IDC_DPI_X), L"400");
+    EXPECT_EQ(headerBlock[64 + 3], 4);
+    EXPECT_EQ(headerBlock[64 + 4], 12);
+    EXPECT_TRUE(Enabled(d, IDC_APPLY));
+    // TB_ENDTRACK changes nothing.
+    SendMessageW(trackX, TBM_SETPOS, TRUE, 9);
+    SendMessageW(d, WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(trackX));
+    EXPECT_EQ(ItemText(d, IDC_DPI_X), L"400");
+
+    // Real keys on the focused Y trackbar.
+    SetForegroundWindow(d);
+    SetFocus(GetDlgItem(d, IDC_TRACK_Y));
+    TapKey(VK_END);
+    Pump(100);
+    EXPECT_EQ(ItemText(d, IDC_DPI_Y), L"3200");
+    EXPECT_EQ(headerBlock[64 + 4], 32);
+
+    SendMessageW(d, WM_COMMAND, IDC_APPLY, 0);
+    EXPECT_EQ(mouse.firmware.memory[0][64 + 3], 4);
+    EXPECT_EQ(mouse.firmware.memory[0][64 + 4], 32);
+    EXPECT_EQ(CachedValue(255)[64 + 4], 32);
+    EXPECT_FALSE(Enabled(d, IDC_APPLY));
+}
+
+TEST_F(SettingsDialog, PointerSpeedRoundTripsThroughTheTrackbar) {
+    int saved = 10;
+    SystemParametersInfoW(SPI_GETMOUSESPEED, 0, &saved, 0);
+    // Windows takes the new speed from pvParam; Wine 8 takes it from uiParam. Passing it in
+    // both sets up 7 on either.
+    SystemParametersInfoW(SPI_SETMOUSESPEED, 7, reinterpret_cast<void*>(INT_PTR{7}), 0);
+    HWND d = OpenSettings();
+    EXPECT_EQ(SendDlgItemMessageW(d, IDC_SPEED, TBM_GETPOS, 0, 0), 3);
+    SystemParametersInfoW(SPI_SETMOUSESPEED, 0, reinterpret_cast<void*>(INT_PTR{9}), 0);
+    int probe = 0;
+    SystemParametersInfoW(SPI_GETMOUSESPEED, 0, &probe, 0);
+    if (probe != 9) {
+        SystemParametersInfoW(SPI_SETMOUSESPEED, saved, reinterpret_cast<void*>(INT_PTR{saved}), 0);
+        GTEST_SKIP() << "this system ignores the speed passed in pvParam (Wine 8)";
+    }
+    SendMessageW(d, WM_COMMAND, IDC_APPLY, 0);
+    int speed = 0;
+    SystemParametersInfoW(SPI_GETMOUSESPEED, 0, &speed, 0);
+    EXPECT_EQ(speed, 6);
+    HWND track = GetDlgItem(d, IDC_SPEED);
+    SendMessageW(track, TBM_SETPOS, TRUE, 0);
+    SendMessageW(d, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, 0), reinterpret_cast<LPARAM>(track));
+    SendMessageW(d, WM_COMMAND, IDC_APPLY, 0);
+    SystemParametersInfoW(SPI_GETMOUSESPEED, 0, &speed, 0);
+    EXPECT_EQ(speed, 1);
+    SystemParametersInfoW(SPI_SETMOUSESPEED, saved, reinterpret_cast<void*>(INT_PTR{saved}), 0);
+}
+
+TEST_F(SettingsDialog, BasicStateShowsOnlyTheBasicLayout) {
+    tarn_fw_set_active(&mouse.firmware, 5);
+    HWND d = OpenSettings();
+    EXPECT_EQ(currentProfile, 5);
+    for (int id = IDC_CAPTION1; id < IDC_CAPTION1 + 11; ++id) {
+        EXPECT_TRUE(Visible(d, id) && Enabled(d, id)) << id;
+    }
+    for (int id : {IDC_SPEED, IDC_SLOW, IDC_FAST, IDC_ACCELERATION, IDC_APPLY, IDC_CLOSE,
+                   IDC_STATUS, IDC_LOGO_ANCHOR, IDC_BASIC_ANCHOR, IDC_MAKER_ANCHOR}) {
+        EXPECT_TRUE(Visible(d, id)) << id;
+    }
+    for (int id : {IDC_PROFILE_LABEL, 201, 205, 211, 215, 221, 222, 227, 231, 237, 241, 243, 245,
+                   246, IDC_MOUSE_ANCHOR, IDC_REFRESH}) {
+        EXPECT_FALSE(Visible(d, id)) << id;
+    }
+    EXPECT_TRUE(SaveScreenshot(d, L"settings_basic.png"));
+    // Back to a profile: the profile layout returns at the next poll.
+    tarn_fw_set_active(&mouse.firmware, 0);
+    Pump(650);
+    EXPECT_TRUE(Visible(d, IDC_FUNCTION1 + 1));
+    EXPECT_FALSE(Visible(d, IDC_SPEED));
+}
+
+TEST_F(SettingsDialog, AnswerAboveFiveKeepsWhatIsShown) {
+    SeedProfile(1, kRichProfile, kMacroEvents);
+    tarn_fw_set_active(&mouse.firmware, 1);
+    HWND d = OpenSettings();
+    mouse.firmware.queryAnswer = 9;
+    Pump(650);
+    EXPECT_EQ(currentProfile, 1);
+    for (int i = 0; i < kProfileCount; ++i) {
+        EXPECT_EQ(Enabled(d, IDC_PROFILE_NUMBER1 + i), i == 1) << i;
+    }
+    EXPECT_EQ(Selection(IDC_FUNCTION1 + 1), 8);
+    SendMessageW(d, WM_COMMAND, IDC_REFRESH, 0);
+    EXPECT_EQ(currentProfile, 1);
+}
+
+TEST_F(SettingsDialog, CloseEndsTheDialogAndAllowsTheNextOne) {
+    HWND d = OpenSettings();
+    SendMessageW(d, WM_COMMAND, IDC_CLOSE, 0);
+    EXPECT_EQ(settingsDialogClosed, 1);
+    EXPECT_FALSE(IsWindow(d));
+    EXPECT_EQ(numberFont, nullptr);
+    d = OpenSettings();
+    SendMessageW(d, WM_CLOSE, 0, 0);
+    EXPECT_EQ(settingsDialogClosed, 1);
+}
+
+TEST_F(SettingsDialog, HoverWatchReportsTheLeaveToTheDialog) {
+    HWND d = OpenSettings();
+    HWND area = GetDlgItem(d, IDC_PROFILE_BUTTON1);
+    SetCursorPos(1, 1);
+    SetTimer(area, kHoverTimerId, kHoverPeriodMs, HoverWatch);
+    Pump(60);
+    MSG msg;
+    // The timer was killed: no further WM_TIMER for the control.
+    EXPECT_FALSE(PeekMessageW(&msg, area, WM_TIMER, WM_TIMER, PM_NOREMOVE));
+}
+
+// --- Recorder ---------------------------------------------------------------------------
+
+class Recorder : public DialogTest {
+  protected:
+    INT_PTR Run(int button) {
+        return DialogBoxParamW(Instance(), MAKEINTRESOURCEW(IDD_RECORDER), nullptr,
+                               RecorderDialogProc, button);
+    }
+    static HWND Find(const wchar_t* caption = L"Macro Key") { return FindDialog(caption); }
+    static void Command(int id) { SendMessageW(Find(), WM_COMMAND, id, 0); }
+};
+
+TEST_F(Recorder, InjectedKeysBecomePressAndReleaseEventsWithTheirUsages) {
+    currentProfile = 1;
+    buttonChoices[2] = FunctionMacroKey;
+    std::vector<std::wstring> rows;
+    ModalSteps steps({[] { Command(IDC_START); },
+                      [] {
+                          PressKey('A', true);
+                          PressKey('A', true); // auto-repeat of a held key
+                          PressKey('A', true);
+                          PressKey('A', false);
+                          PressKey(VK_F5, true);
+                          PressKey(VK_F5, false);
+                          PressKey('7', true);
+                          PressKey('7', false);
+                      },
+                      [] {},
+                      [&] {
+                          rows = ListRows(Find(), IDC_EVENTS);
+                          SaveScreenshot(Find(), L"recorder_live.png");
+                          Command(IDC_STOP);
+                      },
+                      [] { Command(IDC_APPLY); }});
+    EXPECT_EQ(Run(2), IDC_APPLY);
+    ASSERT_EQ(rows.size(), 6u);
+    EXPECT_EQ(rows[0], L" A (Down)");
+    EXPECT_EQ(rows[1], L" A (Up)");
+    EXPECT_EQ(rows[2], L" F5 (Down)");
+    const uint8_t record[] = {0x22, KindMacro, 0, 24};
+    EXPECT_EQ(std::memcmp(profileBlock + 8, record, 4), 0);
+    const uint8_t events[] = {0x04, 0x80, 10, 0, 0x04, 0,    10, 0, 0x3E, 0x80, 10, 0,
+                              0x3E, 0,    10, 0, 0x24, 0x80, 10, 0, 0x24, 0,    10, 0};
+    EXPECT_EQ(std::memcmp(profileBlock + 192, events, sizeof(events)), 0);
+    EXPECT_EQ(MouseArea(mouse, 2), Buffer());
+    EXPECT_EQ(CachedValue(1), Buffer());
+}
+
+TEST_F(Recorder, SingleKeyKeepsTwoEventsAndSystemKeysAreSkipped) {
+    buttonChoices[0] = FunctionSingleKey;
+    std::vector<std::wstring> rows;
+    ModalSteps steps({[] { SendMessageW(Find(L"Single Key"), WM_COMMAND, IDC_START, 0); },
+                      [] {
+                          PressKey(VK_MENU, true); // Alt held: system key messages
+                          TapKey('X');
+                          PressKey(VK_MENU, false);
+                          TapKey('B');
+                          TapKey('C');
+                      },
+                      [] {},
+                      [&] {
+                          rows = ListRows(Find(L"Single Key"), IDC_EVENTS);
+                          SendMessageW(Find(L"Single Key"), WM_COMMAND, IDC_STOP, 0);
+                          SendMessageW(Find(L"Single Key"), WM_COMMAND, IDC_APPLY, 0);
+                      }});
+    Run(0);
+    for (const std::wstring& row : rows) {
+        EXPECT_EQ(row.find(L"X"), std::wstring::npos) << std::string(row.begin(), row.end());
+    }
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(profileBlock[1], KindSingleKey);
+    EXPECT_EQ(profileBlock[3], 8);
+}
+
+TEST_F(Recorder, MacroStopsAtSixteenAndTheLastKeyCarriesOver) {
+    buttonChoices[1] = FunctionMacroKey;
+    std::vector<std::wstring> first;
+    std::vector<std::wstring> second;
+    ModalSteps steps({[] { Command(IDC_START); },
+                      [] {
+                          for (WORD vk = 'A'; vk < 'A' + 10; ++vk) {
+                              TapKey(vk);
+                          }
+                      },
+                      [] {},
+                      [&] {
+                          first = ListRows(Find(), IDC_EVENTS);
+                          Command(IDC_STOP);
+                          Command(IDC_START);
+                      },
+                      [] {
+                          PressKey('H', false); // same release as the last key examined
+                          TapKey('K');
+                      },
+                      [] {},
+                      [&] {
+                          second = ListRows(Find(), IDC_EVENTS);
+                          Command(IDC_STOP);
+                          Command(IDC_CANCEL);
+                      }});
+    Run(1);
+    EXPECT_EQ(first.size(), 16u);
+    ASSERT_EQ(second.size(), 2u);
+    EXPECT_EQ(second[0], L" K (Down)");
+}
+
+TEST_F(Recorder, StartStopApplyStoresAnEmptyRecording) {
+    currentProfile = 2;
+    SeedProfile(2, kRichProfile, kMacroEvents);
+    buttonChoices[1] = FunctionMacroKey;
+    ModalSteps steps(
+        {[] { Command(IDC_START); }, [] { Command(IDC_STOP); }, [] { Command(IDC_APPLY); }});
+    Run(1);
+    const uint8_t record[] = {0x41, KindMacro, 0, 0};
+    EXPECT_EQ(std::memcmp(profileBlock + 4, record, 4), 0);
+    for (int i = 0; i < 64; ++i) {
+        ASSERT_EQ(profileBlock[128 + i], 0) << i;
+    }
+}
+
+TEST_F(Recorder, CancelLeavesTheRecordAndListsTheStoredMacro) {
+    std::vector<uint8_t> events;
+    for (int i = 0; i < 16; ++i) { // a foreign record claiming more than the list holds
+        events.insert(events.end(), {static_cast<uint8_t>(0x04 + i / 2),
+                                     static_cast<uint8_t>(i % 2 ? 0 : 0x80), 10, 0});
+    }
+    std::vector<ButtonRecord> records = kRichProfile;
+    records[1] = Rec(KindMacro, 0, 0xF0);
+    SeedProfile(0, records, events);
+    std::vector<uint8_t> before = Buffer();
+    buttonChoices[1] = FunctionMacroKey;
+    std::vector<std::wstring> rows;
+    ModalSteps steps({[] {},
+                      [&] {
+                          rows = ListRows(Find(), IDC_EVENTS);
+                          SaveScreenshot(Find(), L"recorder_macro.png");
+                          Command(IDC_START);
+                      },
+                      [] { TapKey('Q'); }, [] {}, [] { Command(IDC_CANCEL); }});
+    EXPECT_EQ(Run(1), IDC_CANCEL);
+    ASSERT_EQ(rows.size(), 16u);
+    EXPECT_EQ(rows[0], L" A (Down)  ");
+    EXPECT_EQ(rows[15], L" H (Up) ");
+    EXPECT_EQ(Buffer(), before);
+}
+
+TEST_F(Recorder, TypedStringIsStoredAsKeysAndReopensAsTheirNames) {
+    buttonChoices[4] = FunctionStringKey;
+    std::wstring shown;
+    bool applyBefore = true;
+    ModalSteps typing({[&] {
+                           HWND r = Find(L"String Key");
+                           applyBefore = Enabled(r, IDC_APPLY);
+                           SetForegroundWindow(r);
+                           SetFocus(GetDlgItem(r, IDC_STRING));
+                           TapKey('A');
+                           PressKey(VK_SHIFT, true);
+                           TapKey('1');
+                           PressKey(VK_SHIFT, false);
+                       },
+                       [] {},
+                       [&] {
+                           HWND r = Find(L"String Key");
+                           shown = ItemText(r, IDC_STRING);
+                           SendMessageW(r, WM_COMMAND, IDC_APPLY, 0);
+                       }});
+    Run(4);
+    EXPECT_FALSE(applyBefore);
+    EXPECT_EQ(shown, L"A!");
+    const uint8_t record[] = {0x04, KindString, 0, 8};
+    EXPECT_EQ(std::memcmp(profileBlock + 16, record, 4), 0);
+    const uint8_t events[] = {0x04, 0, 0, 0, 0x1E, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(profileBlock + 64 + 4 * 64, events, 8), 0);
+
+    std::wstring reopened;
+    LRESULT limit = 0;
+    ModalSteps again({[&] {
+        HWND r = Find(L"String Key");
+        reopened = ItemText(r, IDC_STRING);
+        limit = SendDlgItemMessageW(r, IDC_STRING, EM_GETLIMITTEXT, 0, 0);
+        SendMessageW(r, WM_COMMAND, IDC_CANCEL, 0);
+    }});
+    Run(4);
+    EXPECT_EQ(reopened, L"A1");
+    EXPECT_EQ(limit, 16);
+}
+
+// --- Select Profile ----------------------------------------------------------------------
+
+class SelectProfile : public DialogTest {
+  protected:
+    INT_PTR Run(int button) {
+        return DialogBoxParamW(Instance(), MAKEINTRESOURCEW(IDD_SELECT_PROFILE), nullptr,
+                               SelectProfileDialogProc, button);
+    }
+};
+
+TEST_F(SelectProfile, PreselectsTheStoredTargetAndEnterActsAsOk) {
+    SeedProfile(0, kRichProfile);
+    buttonChoices[2] = FunctionSelectProfile;
+    bool checked = false;
+    bool openAfterEscape = false;
+    ModalSteps steps({[] {},
+                      [&] {
+                          HWND s = FindDialog(L"Select Profile");
+                          checked = IsDlgButtonChecked(s, IDC_TARGET1 + 2) == BST_CHECKED;
+                          SaveScreenshot(s, L"select_profile.png");
+                          SetForegroundWindow(s);
+                          TapKey(VK_ESCAPE);
+                      },
+                      [&] {
+                          openAfterEscape = FindDialog(L"Select Profile") != nullptr;
+                          SendMessageW(FindDialog(L"Select Profile"), WM_COMMAND, IDCANCEL, 0);
+                      },
+                      [] { TapKey(VK_RETURN); }});
+    EXPECT_EQ(Run(2), 1);
+    EXPECT_TRUE(checked);
+    EXPECT_TRUE(openAfterEscape);
+    const uint8_t record[] = {0x02, KindProfileSwitch, 2, 0};
+    EXPECT_EQ(std::memcmp(profileBlock + 8, record, 4), 0);
+}
+
+TEST_F(SelectProfile, OtherRecordsPreselectTheActiveProfileAndLoseTheirEvents) {
+    currentProfile = 3;
+    SeedProfile(3, kRichProfile, kMacroEvents);
+    buttonChoices[1] = FunctionSelectProfile;
+    bool checked = false;
+    ModalSteps steps({[&] {
+        HWND s = FindDialog(L"Select Profile");
+        checked = IsDlgButtonChecked(s, IDC_TARGET1 + 3) == BST_CHECKED;
+        SendMessageW(s, WM_COMMAND, IDOK, 0);
+    }});
+    Run(1);
+    EXPECT_TRUE(checked);
+    const uint8_t record[] = {0x61, KindProfileSwitch, 3, 0};
+    EXPECT_EQ(std::memcmp(profileBlock + 4, record, 4), 0);
+    for (int i = 0; i < 64; ++i) {
+        ASSERT_EQ(profileBlock[128 + i], 0) << i;
+    }
+}
+
+TEST_F(SelectProfile, BasicStateStoresARealProfile) {
+    currentProfile = 5;
+    buttonChoices[0] = FunctionSelectProfile;
+    bool anyChecked = false;
+    ModalSteps steps({[&] {
+        HWND s = FindDialog(L"Select Profile");
+        anyChecked = IsDlgButtonChecked(s, IDC_TARGET1) == BST_CHECKED;
+        SendMessageW(s, WM_COMMAND, IDOK, 0);
+    }});
+    Run(0);
+    EXPECT_TRUE(anyChecked);
+    EXPECT_EQ(profileBlock[1], KindProfileSwitch);
+    EXPECT_EQ(profileBlock[2], 0);
+}
+
+} // namespace
