@@ -87,6 +87,12 @@ void DrawTransparentAt(HDC target, HBITMAP bitmap, POINT at) {
     HGDIOBJ oldImage = SelectObject(image, bitmap);
     HGDIOBJ oldMask = SelectObject(mask, maskBitmap);
 
+    // A monochrome source is expanded with the destination's text (0) and background (1)
+    // colours: make them black and white so that the mask bits become exactly 0 and white.
+    COLORREF targetText = SetTextColor(target, RGB(0, 0, 0));
+    COLORREF targetBackground = SetBkColor(target, RGB(255, 255, 255));
+    SetTextColor(image, RGB(0, 0, 0));
+
     COLORREF oldBackground = SetBkColor(image, kKeyColour);
     // Key-coloured pixels 0, all others 1: whiten the target where the picture is opaque.
     BitBlt(mask, 0, 0, w, h, image, 0, 0, NOTSRCCOPY);
@@ -94,8 +100,12 @@ void DrawTransparentAt(HDC target, HBITMAP bitmap, POINT at) {
     // Key-coloured pixels 1: whiten them in the picture, then AND it onto the target.
     BitBlt(mask, 0, 0, w, h, image, 0, 0, SRCCOPY);
     SetBkColor(image, oldBackground);
+    SetBkColor(image, RGB(255, 255, 255));
     BitBlt(image, 0, 0, w, h, mask, 0, 0, SRCPAINT);
     BitBlt(target, at.x, at.y, w, h, image, 0, 0, SRCAND);
+
+    SetBkColor(target, targetBackground);
+    SetTextColor(target, targetText);
 
     SelectObject(mask, oldMask);
     SelectObject(image, oldImage);

@@ -578,3 +578,120 @@ TEST_F(SelectProfile, BasicStateStoresARealProfile) {
 }
 
 } // namespace
+
+namespace {
+
+// --- Drawing helpers ---------------------------------------------------------------------
+
+HBITMAP SolidBitmap(HDC dc, int w, int h, COLORREF colour) {
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, w, h);
+    HDC memory = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    HBRUSH brush = CreateSolidBrush(colour);
+    RECT rect{0, 0, w, h};
+    FillRect(memory, &rect, brush);
+    DeleteObject(brush);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    return bitmap;
+}
+
+TEST(DialogDrawing, KeyColourLeavesTheTargetAndOtherColoursCoverIt) {
+    HDC screen = GetDC(nullptr);
+    HDC target = CreateCompatibleDC(screen);
+    HBITMAP canvas = SolidBitmap(screen, 40, 40, RGB(10, 20, 30));
+    HGDIOBJ old = SelectObject(target, canvas);
+
+    HBITMAP clear = SolidBitmap(screen, 20, 20, kKeyColour);
+    DrawTransparentAt(target, clear, POINT{5, 5});
+    EXPECT_EQ(GetPixel(target, 10, 10), RGB(10, 20, 30));
+    HBITMAP solid = SolidBitmap(screen, 20, 20, RGB(200, 40, 90));
+    // A dialog's paint context need not have black text on a white background.
+    SetBkColor(target, RGB(240, 240, 240));
+    SetTextColor(target, RGB(12, 34, 56));
+    DrawTransparentAt(target, solid, POINT{5, 5});
+    EXPECT_EQ(GetBkColor(target), RGB(240, 240, 240));
+    EXPECT_EQ(GetPixel(target, 5, 5), RGB(200, 40, 90));
+    EXPECT_EQ(GetPixel(target, 24, 24), RGB(200, 40, 90));
+    EXPECT_EQ(GetPixel(target, 25, 25), RGB(10, 20, 30));
+    EXPECT_EQ(GetPixel(target, 4, 4), RGB(10, 20, 30));
+
+    DeleteObject(clear);
+    DeleteObject(solid);
+    SelectObject(target, old);
+    DeleteObject(canvas);
+    DeleteDC(target);
+    ReleaseDC(nullptr, screen);
+}
+
+using TrackbarDrawing = DialogTest;
+
+TEST_F(TrackbarDrawing, ResolutionTrackbarsAnswerCustomDrawThroughTheMessageResult) {
+    HWND d = OpenSettings();
+    HDC dc = GetDC(GetDlgItem(d, IDC_TRACK_X));
+    auto ask = [&](UINT_PTR id, DWORD stage, DWORD_PTR item, LONG_PTR* result) {
+        NMCUSTOMDRAW draw{};
+        draw.hdr.hwndFrom = GetDlgItem(d, static_cast<int>(id));
+        draw.hdr.idFrom = id;
+        draw.hdr.code = static_cast<UINT>(NM_CUSTOMDRAW);
+        draw.dwDrawStage = stage;
+        draw.dwItemSpec = item;
+        draw.hdc = dc;
+        draw.rc = RECT{10, 2, 21, 23};
+        SetWindowLongPtrW(d, DWLP_MSGRESULT, 0x5A5A);
+        INT_PTR answered = SettingsDialogProc(d, WM_NOTIFY, id, reinterpret_cast<LPARAM>(&draw));
+        *result = GetWindowLongPtrW(d, DWLP_MSGRESULT);
+        return answered;
+    };
+    LONG_PTR result = 0;
+    EXPECT_TRUE(ask(IDC_TRACK_X, CDDS_PREPAINT, 0, &result));
+    EXPECT_EQ(result, 0x70);
+    EXPECT_TRUE(ask(IDC_TRACK_Y, CDDS_ITEMPREPAINT, TBCD_TICS, &result));
+    EXPECT_EQ(result, CDRF_SKIPDEFAULT);
+    EXPECT_TRUE(ask(IDC_TRACK_X, CDDS_ITEMPREPAINT, TBCD_THUMB, &result));
+    EXPECT_EQ(result, CDRF_SKIPDEFAULT);
+    EXPECT_TRUE(ask(IDC_TRACK_X, CDDS_ITEMPREPAINT, TBCD_CHANNEL, &result));
+    EXPECT_EQ(result, CDRF_NOTIFYPOSTPAINT);
+    EXPECT_TRUE(ask(IDC_TRACK_X, CDDS_ITEMPOSTPAINT, TBCD_CHANNEL, &result));
+    EXPECT_EQ(result, CDRF_SKIPDEFAULT);
+    EXPECT_TRUE(ask(IDC_TRACK_X, CDDS_ITEMPOSTPAINT, TBCD_THUMB, &result));
+    EXPECT_EQ(result, 0);
+    for (DWORD stage :
+         {CDDS_POSTPAINT, CDDS_PREERASE, CDDS_POSTERASE, CDDS_ITEMPREERASE, CDDS_ITEMPOSTERASE}) {
+        EXPECT_TRUE(ask(IDC_TRACK_X, stage, 0, &result)) << stage;
+        EXPECT_EQ(result, 0) << stage;
+    }
+    // Other items, other controls and the speed trackbar are left to the system.
+    EXPECT_FALSE(ask(IDC_TRACK_X, CDDS_ITEMPREPAINT, 7, &result));
+    EXPECT_FALSE(ask(IDC_SPEED, CDDS_PREPAINT, 0, &result));
+    EXPECT_EQ(result, 0x5A5A);
+    ReleaseDC(GetDlgItem(d, IDC_TRACK_X), dc);
+}
+
+TEST_F(TrackbarDrawing, DetailButtonsShowThePictureOfTheirFunction) {
+    SeedProfile(0, kRichProfile, kMacroEvents);
+    HWND d = OpenSettings();
+    SetForegroundWindow(d);
+    Pump(300);
+    // Button 1 records a macro: bitmap 136 is drawn onto its detail button.
+    HWND detail = GetDlgItem(d, IDC_DETAIL1 + 1);
+    HDC dc = GetDC(detail);
+    DRAWITEMSTRUCT item{};
+    item.CtlType = ODT_BUTTON;
+    item.CtlID = IDC_DETAIL1 + 1;
+    item.hwndItem = detail;
+    item.hDC = dc;
+    SettingsDialogProc(d, WM_DRAWITEM, item.CtlID, reinterpret_cast<LPARAM>(&item));
+    COLORREF drawn = GetPixel(dc, 9, 9);
+    HBITMAP macro = LoadBitmapW(Instance(), MAKEINTRESOURCEW(IDB_DETAIL_MACRO));
+    HDC memory = CreateCompatibleDC(dc);
+    HGDIOBJ old = SelectObject(memory, macro);
+    COLORREF expected = GetPixel(memory, 9, 9);
+    SelectObject(memory, old);
+    DeleteDC(memory);
+    DeleteObject(macro);
+    ReleaseDC(detail, dc);
+    EXPECT_EQ(drawn, expected);
+}
+
+} // namespace

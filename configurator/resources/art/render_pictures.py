@@ -257,8 +257,9 @@ def draw_mouse(c, cx, top, length, width, marks):
 
     def shell(x, y):
         t = (y - top) / length
-        edge = abs(x - cx) / max(1.0, half_width(t))
-        light = 0.55 - 0.45 * edge - 0.25 * t + 0.12 * (cx - x) / (width / 2)
+        across = (x - cx) / max(1.0, half_width(t))
+        # A rounded shell: bright along a ridge left of the middle, darker towards the rim.
+        light = 0.62 - 0.55 * (across + 0.25) ** 2 - 0.30 * t
         return mix(BODY_DARK, BODY_LIGHT, light)
 
     c.fill(body, shell, box)
@@ -271,8 +272,8 @@ def draw_mouse(c, cx, top, length, width, marks):
 
     def button_face(x, y):
         t = (y - top) / (split - top)
-        side = abs(x - cx) / (width / 2)
-        return mix(BODY_MID, BODY_LIGHT, 0.65 - 0.5 * t - 0.4 * side)
+        across = (x - cx) / (width / 2)
+        return mix(BODY_MID, BODY_LIGHT, 0.70 - 0.45 * t - 0.6 * (across + 0.2) ** 2)
 
     c.fill(buttons, button_face, (box[0], top, box[2], split))
     # Seams: the gap between the buttons and the arc that ends them.
