@@ -310,17 +310,6 @@ TEST_F(SettingsDialog, CloseEndsTheDialogAndAllowsTheNextOne) {
     EXPECT_EQ(settingsDialogClosed, 1);
 }
 
-TEST_F(SettingsDialog, HoverWatchReportsTheLeaveToTheDialog) {
-    HWND d = OpenSettings();
-    HWND area = GetDlgItem(d, IDC_PROFILE_BUTTON1);
-    SetCursorPos(1, 1);
-    SetTimer(area, kHoverTimerId, kHoverPeriodMs, HoverWatch);
-    Pump(60);
-    MSG msg;
-    // The timer was killed: no further WM_TIMER for the control.
-    EXPECT_FALSE(PeekMessageW(&msg, area, WM_TIMER, WM_TIMER, PM_NOREMOVE));
-}
-
 // --- Recorder ---------------------------------------------------------------------------
 
 class Recorder : public DialogTest {
