@@ -485,15 +485,22 @@ def render_detail(kind):
     return c
 
 
+# The empty anchor statics repaint their own rectangle over a picture's top-left corner, so
+# the logo and maker pictures start right of it (15 x 13 and 20 x 20 dialog units).
+LOGO_MARGIN = 24
+MAKER_MARGIN = 32
+
+
 def render_logo():
     """image\\logo.bmp: the product wordmark at anchor 151."""
     words = "TARN DESK"
     size = 14
-    w = int(text_width(words, size) + 34)
+    m = LOGO_MARGIN
+    w = int(text_width(words, size) + 34 + m)
     c = Canvas(w, 24)
-    c.ellipse(9, 12, 8, 8, ACCENT)
-    c.ellipse(9, 12, 4, 4, WHITE)
-    text(c, words, 24, 5, size, 2.2, INK)
+    c.ellipse(m + 9, 12, 8, 8, ACCENT)
+    c.ellipse(m + 9, 12, 4, 4, WHITE)
+    text(c, words, m + 24, 5, size, 2.2, INK)
     return c
 
 
@@ -501,13 +508,14 @@ def render_company():
     """image\\company.bmp: the maker's name at the anchor in the upper right corner."""
     words = "ORVANE"
     size = 18
-    w = int(text_width(words, size, 2.0) + 40)
+    m = MAKER_MARGIN
+    w = int(text_width(words, size, 2.0) + 40 + m)
     c = Canvas(w, 40)
-    c.round_rect(0, 4, 30, 34, 7, lambda x, y: mix(ACCENT_LIGHT, ACCENT, y / 34))
-    c.polygon([(8, 27), (15, 10), (22, 27)], WHITE)
-    c.polygon([(12, 27), (15, 19), (18, 27)], ACCENT)
-    text(c, words, 38, 7, size, 2.6, INK, 2.0)
-    text(c, "GAMING", 39, 29, 7, 1.2, LEADER, 2.2)
+    c.round_rect(m, 4, m + 30, 34, 7, lambda x, y: mix(ACCENT_LIGHT, ACCENT, y / 34))
+    c.polygon([(m + 8, 27), (m + 15, 10), (m + 22, 27)], WHITE)
+    c.polygon([(m + 12, 27), (m + 15, 19), (m + 18, 27)], ACCENT)
+    text(c, words, m + 38, 7, size, 2.6, INK, 2.0)
+    text(c, "GAMING", m + 39, 29, 7, 1.2, LEADER, 2.2)
     return c
 
 
