@@ -231,6 +231,8 @@ TEST_F(DeskEndToEnd, SettingsDialogFollowsAProfileSwitchOnTheMouseWithin500Ms) {
         WaitUntil([&] { return (dialog = FindSettingsDialog(desk_->Id())) != nullptr; }, 10000));
     ASSERT_TRUE(WaitUntil([&] { return Shows(dialog, 1); }, 5000))
         << "the dialog does not show profile 1";
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    PumpFor(700); // TarnDesk paints on its own thread
     SaveScreenshot(L"settings_dialog_profile1");
 
     // The mouse's own "Select Profile" button.
@@ -242,6 +244,8 @@ TEST_F(DeskEndToEnd, SettingsDialogFollowsAProfileSwitchOnTheMouseWithin500Ms) {
     std::printf("Settings dialog followed the mouse's switch after %.0f ms\n", took);
     // One poll period, plus the query and the refresh it triggers.
     EXPECT_LE(took, 700.0);
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    PumpFor(700); // TarnDesk paints on its own thread
     SaveScreenshot(L"settings_dialog_profile3");
     PostMessageW(dialog, WM_CLOSE, 0, 0);
 }
