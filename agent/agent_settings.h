@@ -4,10 +4,10 @@
 
 #include <cstdint>
 
-inline constexpr uint32_t kDefaultButtonA = 0x05103081; // codes 1, 2, 3, 4, 5
-inline constexpr uint32_t kDefaultButtonB = 0x00019595; // codes 21, 22, 25, 0, 0
+inline constexpr uint32_t kDefaultButtonA = 0x05103081;   // codes 1, 2, 3, 4, 5
+inline constexpr uint32_t kDefaultButtonB = 0x00019595;   // codes 21, 22, 25, 0, 0
 inline constexpr uint32_t kDefaultScrolling = 0x00000303; // 3 lines, 3 repeats
-inline constexpr int kLanguageLength = 128; // 255 bytes with terminator, rounded up
+inline constexpr int kLanguageLength = 128;               // 255 bytes with terminator, rounded up
 
 struct AgentSettings {
     uint32_t buttonA = kDefaultButtonA;

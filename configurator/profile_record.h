@@ -10,7 +10,7 @@ inline constexpr int kProfileCount = 5;
 inline constexpr int kButtonCount = 7;
 inline constexpr int kMaxEvents = 16;
 inline constexpr size_t kEventListLength = 64;
-inline constexpr size_t kEventListOffset = 64; // event list of button n at 64 + 64n
+inline constexpr size_t kEventListOffset = 64;       // event list of button n at 64 + 64n
 inline constexpr size_t kProfileSettingsOffset = 64; // ProfileSettings of profile p at 64 + 8p
 
 // Button functions as the Settings dialog offers them (language keys "Func0".."Func10").
