@@ -81,6 +81,13 @@ void DrawTransparentAt(HDC target, HBITMAP bitmap, POINT at) {
     }
     int w = info.bmWidth;
     int h = info.bmHeight;
+    // The pictures are drawn for 96 dpi; at a larger scale the dialog's controls grow, so the
+    // pictures must grow with them to stay beside the controls they point at.
+    int dpi = GetDeviceCaps(target, LOGPIXELSX);
+    int targetW = dpi > 96 ? MulDiv(w, dpi, 96) : w;
+    int targetH = dpi > 96 ? MulDiv(h, dpi, 96) : h;
+    // Whole pixels only: blended pixels would no longer match the mask.
+    int oldStretchMode = SetStretchBltMode(target, COLORONCOLOR);
     HDC image = CreateCompatibleDC(target);
     HDC mask = CreateCompatibleDC(target);
     HBITMAP maskBitmap = CreateBitmap(w, h, 1, 1, nullptr);
@@ -96,14 +103,15 @@ void DrawTransparentAt(HDC target, HBITMAP bitmap, POINT at) {
     COLORREF oldBackground = SetBkColor(image, kKeyColour);
     // Key-coloured pixels 0, all others 1: whiten the target where the picture is opaque.
     BitBlt(mask, 0, 0, w, h, image, 0, 0, NOTSRCCOPY);
-    BitBlt(target, at.x, at.y, w, h, mask, 0, 0, SRCPAINT);
+    StretchBlt(target, at.x, at.y, targetW, targetH, mask, 0, 0, w, h, SRCPAINT);
     // Key-coloured pixels 1: whiten them in the picture, then AND it onto the target.
     BitBlt(mask, 0, 0, w, h, image, 0, 0, SRCCOPY);
     SetBkColor(image, oldBackground);
     SetBkColor(image, RGB(255, 255, 255));
     BitBlt(image, 0, 0, w, h, mask, 0, 0, SRCPAINT);
-    BitBlt(target, at.x, at.y, w, h, image, 0, 0, SRCAND);
+    StretchBlt(target, at.x, at.y, targetW, targetH, image, 0, 0, w, h, SRCAND);
 
+    SetStretchBltMode(target, oldStretchMode);
     SetBkColor(target, targetBackground);
     SetTextColor(target, targetText);
 
