@@ -2,17 +2,23 @@
 // with the simulated filter drivers: the real window procedure, readers, record hand-off and
 // dispatcher; the action is observed as the key it injects, seen by a low-level keyboard hook.
 //   wine build/win64/bench/agent_event_bench.exe [events]
+// With --virtual the agent opens the OS-level virtual filter drivers through the production
+// device seam, and the records are injected into that kernel driver from this process.
+//   wine build/win64/bench/agent_event_bench.exe --virtual [events]
 #include <windows.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <thread>
 #include <vector>
 
 #include "agent_app.h"
+#include "device_install_win.h"
 #include "driver_link_win.h"
+#include "filter_client_win.h"
 #include "sim_filter_drivers.h"
 
 namespace {
@@ -83,10 +89,94 @@ void Report(const char* what, std::vector<double>& samples, int timeouts) {
 // Button 4 = action 19 (Pause); the rest do nothing.
 constexpr uint32_t kButtonA = 19u << 18;
 
+bool Inject(HANDLE device, const std::vector<uint8_t>& record) {
+    DWORD returned = 0;
+    return DeviceIoControl(device, TARN_SIM_IOCTL_INJECT, const_cast<uint8_t*>(record.data()),
+                           static_cast<DWORD>(record.size()), nullptr, 0, &returned,
+                           nullptr) != FALSE;
+}
+
+uint32_t VirtualDropped(int device) {
+    const auto status = tarn::virt::QueryFilterStatus(device);
+    return status ? status->dropped : 0;
+}
+
+// The agent runs on the virtual filter drivers; every record crosses the driver host twice
+// (inject, then the agent's fetch).
+void RunVirtual(int events) {
+    using namespace tarn::virt;
+    HANDLE vell = OpenFilterDevice(TARN_FILTER_VELL);
+    HANDLE hidLower = OpenFilterDevice(TARN_FILTER_HID_LOWER);
+    InjectRequest request;
+    request.code = 0x24;
+    const std::vector<uint8_t> button4 = BuildRecord(TARN_FILTER_VELL, request);
+    std::vector<double> samples;
+    int timeouts = 0;
+    for (int i = 0; i < events; ++i) {
+        const LONG want = keysSeen + 1;
+        const LONGLONG at = Now();
+        if (Inject(vell, button4) && PumpUntil(want, 1000)) {
+            samples.push_back(Ms(lastKeyAt - at));
+        } else {
+            ++timeouts;
+        }
+    }
+    Report("virtual HID upper filter record -> key", samples, timeouts);
+    Pump(300);
+
+    // Fastest rate: one thread injects back to back while the window thread handles.
+    const std::vector<uint8_t> record = BuildRecord(TARN_FILTER_HID_LOWER, InjectRequest{});
+    const uint64_t handledBefore = driverEventsHandled;
+    const uint32_t droppedBefore = VirtualDropped(TARN_FILTER_HID_LOWER);
+    std::atomic<bool> finished{false};
+    std::atomic<int> sent{0};
+    const LONGLONG start = Now();
+    std::thread injector([&] {
+        for (int i = 0; i < events; ++i) {
+            sent += Inject(hidLower, record) ? 1 : 0;
+        }
+        finished = true;
+    });
+    while (!finished.load()) {
+        Pump(1);
+    }
+    injector.join();
+    const LONGLONG injected = Now();
+    const uint32_t dropped = VirtualDropped(TARN_FILTER_HID_LOWER) - droppedBefore;
+    const uint64_t expected = static_cast<uint64_t>(sent.load()) - dropped;
+    const ULONGLONG end = GetTickCount64() + 20000;
+    while (driverEventsHandled - handledBefore < expected && GetTickCount64() < end) {
+        Pump(1);
+    }
+    const uint64_t handled = driverEventsHandled - handledBefore;
+    std::printf("virtual driver, %d records back to back: injected in %.1f ms (%.0f records/s), "
+                "handled %llu; lost by the driver %u, lost by the agent %lld\n",
+                sent.load(), Ms(injected - start), sent.load() / (Ms(injected - start) / 1000.0),
+                static_cast<unsigned long long>(handled), dropped,
+                static_cast<long long>(expected) - static_cast<long long>(handled));
+
+    // The driver host alone: inject requests on a device nobody reads.
+    SendMessageW(agentWindow, WM_COMMAND, kCmdExit, 0);
+    Pump(50);
+    ResetFilterDevice(TARN_FILTER_HID_LOWER);
+    const LONGLONG alone = Now();
+    int accepted = 0;
+    for (int i = 0; i < events; ++i) {
+        accepted += Inject(hidLower, record) ? 1 : 0;
+    }
+    const double ms = Ms(Now() - alone);
+    std::printf("driver host alone: %d inject requests in %.1f ms (%.0f requests/s)\n", accepted,
+                ms, accepted / (ms / 1000.0));
+    CloseHandle(vell);
+    CloseHandle(hidLower);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    const int events = argc > 1 ? std::max(2, std::atoi(argv[1])) : 10000;
+    const bool virtualDrivers = argc > 1 && std::string(argv[1]) == "--virtual";
+    const int first = virtualDrivers ? 2 : 1;
+    const int events = argc > first ? std::max(2, std::atoi(argv[first])) : 10000;
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     QueryPerformanceFrequency(&frequency);
     HHOOK hook = SetWindowsHookExW(WH_KEYBOARD_LL, WatchKeys, GetModuleHandleW(nullptr), 0);
@@ -107,7 +197,20 @@ int main(int argc, char** argv) {
     drivers->SetPresent(0, true);
     drivers->SetPresent(1, true);
     drivers->SetPresent(2, true);
-    SetFilterDeviceIo(drivers);
+    if (virtualDrivers) {
+        // The kernel driver and its tool land beside this directory, in ..\virtual.
+        std::wstring error;
+        if (!tarn::virt::StartFilterDrivers(tarn::virt::ToolDirectory() + L"..\\virtual\\",
+                                            &error)) {
+            std::printf("virtual filter drivers did not start: %ls\n", error.c_str());
+            return 1;
+        }
+        for (int device = 0; device < TARN_FILTER_DEVICE_COUNT; ++device) {
+            tarn::virt::ResetFilterDevice(device);
+        }
+    } else {
+        SetFilterDeviceIo(drivers);
+    }
     UINT wheel = 3;
     SystemParametersInfoW(SPI_GETWHEELSCROLLLINES, 0, &wheel, 0);
     if (!StartAgent(GetModuleHandleW(nullptr))) {
@@ -115,123 +218,128 @@ int main(int argc, char** argv) {
         return 1;
     }
     Pump(200);
-
-    // 1. HID upper filter: every record is an action (button 4 at once).
-    std::vector<double> hid;
-    int hidTimeouts = 0;
-    HidEventRecord button4;
-    button4.code = 0x24;
-    for (int i = 0; i < events; ++i) {
-        const LONG want = keysSeen + 1;
-        const LONGLONG at = Now();
-        drivers->InjectHidEvent(2, button4);
-        if (PumpUntil(want, 1000)) {
-            hid.push_back(Ms(lastKeyAt - at));
-        } else {
-            ++hidTimeouts;
-        }
+    if (virtualDrivers) {
+        RunVirtual(events);
     }
-    Report("HID upper filter record -> key (button 4)", hid, hidTimeouts);
 
-    // 2. HID lower filter: key code 113, then 0; each 113 becomes Ctrl+Windows+Tab.
-    std::vector<double> tarn;
-    int tarnTimeouts = 0;
-    EventRecord chord, idle;
-    chord.keyCode = 113;
-    for (int i = 0; i < events / 2; ++i) {
-        const LONG want = keysSeen + 3;
-        const LONGLONG at = Now();
-        drivers->InjectEvent(0, chord);
-        if (PumpUntil(want - 2, 1000)) {
-            tarn.push_back(Ms(lastKeyAt - at));
-            PumpUntil(want, 1000);
-        } else {
-            ++tarnTimeouts;
-        }
-        drivers->InjectEvent(0, idle);
-    }
-    Report("HID lower filter key code 113 -> Ctrl down", tarn, tarnTimeouts);
-
-    Pump(300);
-
-    // 3. Fastest rate: two drivers inject as fast as they can while the window thread runs.
-    for (bool single : {false, true}) {
-        drivers->SetSingleBuffer(0, single);
-        drivers->SetSingleBuffer(1, single);
-        const uint64_t handledBefore = driverEventsHandled;
-        const uint64_t droppedBefore = drivers->Dropped(0) + drivers->Dropped(1);
-        EventRecord record;
-        record.field0 = 1;
-        const LONGLONG start = Now();
-        std::atomic<int> finished{0};
-        auto burst = [&](int device) {
-            for (int i = 0; i < events; ++i) {
-                drivers->InjectEvent(device, record);
+    if (!virtualDrivers) {
+        // 1. HID upper filter: every record is an action (button 4 at once).
+        std::vector<double> hid;
+        int hidTimeouts = 0;
+        HidEventRecord button4;
+        button4.code = 0x24;
+        for (int i = 0; i < events; ++i) {
+            const LONG want = keysSeen + 1;
+            const LONGLONG at = Now();
+            drivers->InjectHidEvent(2, button4);
+            if (PumpUntil(want, 1000)) {
+                hid.push_back(Ms(lastKeyAt - at));
+            } else {
+                ++hidTimeouts;
             }
-            ++finished;
-        };
-        std::thread a(burst, 0), b(burst, 1);
-        // The window thread must keep handling while the drivers inject.
-        while (finished.load() < 2) {
-            Pump(1);
         }
-        a.join();
-        b.join();
-        const LONGLONG injected = Now();
-        const uint64_t dropped = drivers->Dropped(0) + drivers->Dropped(1) - droppedBefore;
-        const uint64_t expected = 2ull * static_cast<uint64_t>(events) - dropped;
-        const ULONGLONG end = GetTickCount64() + 20000;
-        while (driverEventsHandled - handledBefore < expected && GetTickCount64() < end) {
-            Pump(1);
-        }
-        const LONGLONG done = Now();
-        const uint64_t handled = driverEventsHandled - handledBefore;
-        std::printf(
-            "%s driver, 2 x %d records: injected in %.1f ms (%.0f records/s), handled %llu "
-            "in %.1f ms (%.0f records/s); lost by the driver %llu, lost by the agent %lld\n",
-            single ? "one-record" : "queueing", events, Ms(injected - start),
-            2.0 * events / (Ms(injected - start) / 1000.0),
-            static_cast<unsigned long long>(handled), Ms(done - start),
-            static_cast<double>(handled) / (Ms(done - start) / 1000.0),
-            static_cast<unsigned long long>(dropped),
-            static_cast<long long>(expected) - static_cast<long long>(handled));
-        Pump(100);
-    }
+        Report("HID upper filter record -> key (button 4)", hid, hidTimeouts);
 
-    // 4. A driver with one record buffer, paced: the highest rate at which nothing is lost.
-    drivers->SetSingleBuffer(0, true);
-    for (int rate : {500, 1000, 2000, 5000, 10000}) {
-        const uint64_t handledBefore = driverEventsHandled;
-        const uint64_t droppedBefore = drivers->Dropped(0);
-        const int count = std::max(100, rate); // about one second each
-        std::atomic<bool> finished{false};
-        std::thread injector([&] {
-            const LONGLONG step = frequency.QuadPart / rate;
-            LONGLONG next = Now();
-            EventRecord record;
-            for (int i = 0; i < count; ++i) {
-                while (Now() < next) {
-                    YieldProcessor();
-                }
-                drivers->InjectEvent(0, record);
-                next += step;
+        // 2. HID lower filter: key code 113, then 0; each 113 becomes Ctrl+Windows+Tab.
+        std::vector<double> tarn;
+        int tarnTimeouts = 0;
+        EventRecord chord, idle;
+        chord.keyCode = 113;
+        for (int i = 0; i < events / 2; ++i) {
+            const LONG want = keysSeen + 3;
+            const LONGLONG at = Now();
+            drivers->InjectEvent(0, chord);
+            if (PumpUntil(want - 2, 1000)) {
+                tarn.push_back(Ms(lastKeyAt - at));
+                PumpUntil(want, 1000);
+            } else {
+                ++tarnTimeouts;
             }
-            finished = true;
-        });
-        while (!finished.load()) {
-            Pump(1);
+            drivers->InjectEvent(0, idle);
         }
-        injector.join();
+        Report("HID lower filter key code 113 -> Ctrl down", tarn, tarnTimeouts);
+
         Pump(300);
-        const uint64_t handled = driverEventsHandled - handledBefore;
-        std::printf("one-record driver paced at %5d records/s: %d injected, %llu handled, "
-                    "lost by the driver %llu\n",
-                    rate, count, static_cast<unsigned long long>(handled),
-                    static_cast<unsigned long long>(drivers->Dropped(0) - droppedBefore));
-    }
 
-    SendMessageW(agentWindow, WM_COMMAND, kCmdExit, 0);
-    Pump(50);
+        // 3. Fastest rate: two drivers inject as fast as they can while the window thread runs.
+        for (bool single : {false, true}) {
+            drivers->SetSingleBuffer(0, single);
+            drivers->SetSingleBuffer(1, single);
+            const uint64_t handledBefore = driverEventsHandled;
+            const uint64_t droppedBefore = drivers->Dropped(0) + drivers->Dropped(1);
+            EventRecord record;
+            record.field0 = 1;
+            const LONGLONG start = Now();
+            std::atomic<int> finished{0};
+            auto burst = [&](int device) {
+                for (int i = 0; i < events; ++i) {
+                    drivers->InjectEvent(device, record);
+                }
+                ++finished;
+            };
+            std::thread a(burst, 0), b(burst, 1);
+            // The window thread must keep handling while the drivers inject.
+            while (finished.load() < 2) {
+                Pump(1);
+            }
+            a.join();
+            b.join();
+            const LONGLONG injected = Now();
+            const uint64_t dropped = drivers->Dropped(0) + drivers->Dropped(1) - droppedBefore;
+            const uint64_t expected = 2ull * static_cast<uint64_t>(events) - dropped;
+            const ULONGLONG end = GetTickCount64() + 20000;
+            while (driverEventsHandled - handledBefore < expected && GetTickCount64() < end) {
+                Pump(1);
+            }
+            const LONGLONG done = Now();
+            const uint64_t handled = driverEventsHandled - handledBefore;
+            std::printf(
+                "%s driver, 2 x %d records: injected in %.1f ms (%.0f records/s), handled %llu "
+                "in %.1f ms (%.0f records/s); lost by the driver %llu, lost by the agent %lld\n",
+                single ? "one-record" : "queueing", events, Ms(injected - start),
+                2.0 * events / (Ms(injected - start) / 1000.0),
+                static_cast<unsigned long long>(handled), Ms(done - start),
+                static_cast<double>(handled) / (Ms(done - start) / 1000.0),
+                static_cast<unsigned long long>(dropped),
+                static_cast<long long>(expected) - static_cast<long long>(handled));
+            Pump(100);
+        }
+
+        // 4. A driver with one record buffer, paced: the highest rate at which nothing is lost.
+        drivers->SetSingleBuffer(0, true);
+        for (int rate : {500, 1000, 2000, 5000, 10000}) {
+            const uint64_t handledBefore = driverEventsHandled;
+            const uint64_t droppedBefore = drivers->Dropped(0);
+            const int count = std::max(100, rate); // about one second each
+            std::atomic<bool> finished{false};
+            std::thread injector([&] {
+                const LONGLONG step = frequency.QuadPart / rate;
+                LONGLONG next = Now();
+                EventRecord record;
+                for (int i = 0; i < count; ++i) {
+                    while (Now() < next) {
+                        YieldProcessor();
+                    }
+                    drivers->InjectEvent(0, record);
+                    next += step;
+                }
+                finished = true;
+            });
+            while (!finished.load()) {
+                Pump(1);
+            }
+            injector.join();
+            Pump(300);
+            const uint64_t handled = driverEventsHandled - handledBefore;
+            std::printf("one-record driver paced at %5d records/s: %d injected, %llu handled, "
+                        "lost by the driver %llu\n",
+                        rate, count, static_cast<unsigned long long>(handled),
+                        static_cast<unsigned long long>(drivers->Dropped(0) - droppedBefore));
+        }
+
+        SendMessageW(agentWindow, WM_COMMAND, kCmdExit, 0);
+        Pump(50);
+    }
     UnhookWindowsHookEx(hook);
     SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, wheel, nullptr, 0);
     if (hadButtonA) {
