@@ -20,6 +20,16 @@ constexpr int kRowTextX = 2;
 constexpr int kRowBitmapX = 180;
 constexpr int kRowLength = 256;
 
+// Rows are 14 pixels at 96 dpi; at a larger scale the font grows, so the rows grow with it.
+int ScaledForDisplay(HWND window, int pixels) {
+    HDC dc = GetDC(window);
+    int dpi = dc != nullptr ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
+    if (dc != nullptr) {
+        ReleaseDC(window, dc);
+    }
+    return dpi > 96 ? MulDiv(pixels, dpi, 96) : pixels;
+}
+
 HWND recorderDialog = nullptr;
 HHOOK keyboardHook = nullptr;
 HBITMAP pressBitmap = nullptr;
@@ -177,16 +187,23 @@ void DrawRow(const DRAWITEMSTRUCT* item) {
     GetTextMetricsW(item->hDC, &metrics);
     const RECT& rc = item->rcItem;
     int y = (rc.top + rc.bottom - metrics.tmHeight) / 2;
-    TextOutW(item->hDC, kRowTextX, y, text, static_cast<int>(std::wcslen(text)));
+    TextOutW(item->hDC, ScaledForDisplay(item->hwndItem, kRowTextX), y, text,
+             static_cast<int>(std::wcslen(text)));
     auto bitmap =
         reinterpret_cast<HBITMAP>(SendMessageW(item->hwndItem, LB_GETITEMDATA, item->itemID, 0));
     if (bitmap == nullptr || reinterpret_cast<LRESULT>(bitmap) == LB_ERR) {
         return;
     }
+    BITMAP info{};
+    GetObjectW(bitmap, sizeof(info), &info);
     HDC memory = CreateCompatibleDC(item->hDC);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(item->hDC, rc.left + kRowBitmapX, rc.top, rc.right - rc.left - kRowBitmapX,
-           rc.bottom - rc.top, memory, 0, 0, SRCCOPY);
+    int oldMode = SetStretchBltMode(item->hDC, COLORONCOLOR);
+    StretchBlt(item->hDC, rc.left + ScaledForDisplay(item->hwndItem, kRowBitmapX), rc.top,
+               ScaledForDisplay(item->hwndItem, info.bmWidth),
+               ScaledForDisplay(item->hwndItem, info.bmHeight), memory, 0, 0, info.bmWidth,
+               info.bmHeight, SRCCOPY);
+    SetStretchBltMode(item->hDC, oldMode);
     SelectObject(memory, old);
     DeleteDC(memory);
 }
@@ -243,7 +260,7 @@ INT_PTR CALLBACK RecorderDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         return FALSE;
     case WM_MEASUREITEM: {
         auto* measure = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
-        measure->itemHeight = kRowHeight;
+        measure->itemHeight = static_cast<UINT>(ScaledForDisplay(dialog, kRowHeight));
         return TRUE;
     }
     case WM_DRAWITEM:
