@@ -21,6 +21,10 @@ void ApplyFontSize(HWND window);
 // has left it.
 // Deletes the font ApplyFontSize gave the window's children; call when the dialog ends.
 void ReleaseDialogFont(HWND window);
+// Answers WM_PAINT for a dialog without pictures. Validates only the dialog itself:
+// ValidateRect on a window without WS_CLIPCHILDREN validates its controls too, and they would
+// never paint.
+void PaintDialogItself(HWND dialog);
 void CALLBACK HoverWatch(HWND control, UINT message, UINT_PTR timerId, DWORD time);
 
 // The Settings dialog's pictures (WM_PAINT), detail buttons (WM_DRAWITEM) and resolution

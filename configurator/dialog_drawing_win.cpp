@@ -167,6 +167,12 @@ void ReleaseDialogFont(HWND window) {
     }
 }
 
+void PaintDialogItself(HWND dialog) {
+    PAINTSTRUCT paint;
+    BeginPaint(dialog, &paint);
+    EndPaint(dialog, &paint);
+}
+
 void CALLBACK HoverWatch(HWND control, UINT, UINT_PTR timerId, DWORD) {
     RECT rect;
     GetClientRect(control, &rect);

@@ -266,14 +266,9 @@ INT_PTR CALLBACK RecorderDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     case WM_DRAWITEM:
         DrawRow(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         return TRUE;
-    case WM_PAINT: {
-        // Validate only the dialog itself: ValidateRect on a window without WS_CLIPCHILDREN
-        // validates its controls too, and they would never paint.
-        PAINTSTRUCT paint;
-        BeginPaint(dialog, &paint);
-        EndPaint(dialog, &paint);
+    case WM_PAINT:
+        PaintDialogItself(dialog);
         return FALSE;
-    }
     case WM_DESTROY:
         // A dialog ended by its owner's end still removes the hook.
         if (keyboardHook != nullptr) {

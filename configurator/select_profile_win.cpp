@@ -43,14 +43,9 @@ INT_PTR CALLBACK SelectProfileDialogProc(HWND dialog, UINT message, WPARAM wPara
         // Every other command, Escape (IDCANCEL) among them, is ignored.
         return FALSE;
     }
-    case WM_PAINT: {
-        // Validate only the dialog itself: ValidateRect on a window without WS_CLIPCHILDREN
-        // validates its controls too, and they would never paint.
-        PAINTSTRUCT paint;
-        BeginPaint(dialog, &paint);
-        EndPaint(dialog, &paint);
+    case WM_PAINT:
+        PaintDialogItself(dialog);
         return FALSE;
-    }
     case WM_DESTROY:
         ReleaseDialogFont(dialog);
         return FALSE;
