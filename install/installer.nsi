@@ -102,10 +102,17 @@ Section "Programs"
   !include "${LISTS}\install_files.nsh"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
 
-  ; The 64-bit view, where TarnWake reads the agent's command. Unquoted: TarnWake hands the
-  ; whole value to the shell as one file name.
+  ; An earlier version wrote both Run values in the 64-bit view; beside the new ones log-on
+  ; would start every program twice. The names are ours, so they go whatever they hold.
+  DeleteRegValue HKLM "${RUN_KEY}" "TarnAgent"
+  DeleteRegValue HKLM "${RUN_KEY}" "TarnWake"
+  ; The 32-bit view, where the 32-bit TarnWake reads the agent's command (Windows runs the
+  ; entries of both views at log-on). Unquoted: TarnWake hands the whole value to the shell
+  ; as one file name.
+  SetRegView 32
   WriteRegStr HKLM "${RUN_KEY}" "TarnAgent" "$INSTDIR\TarnAgent.exe"
   WriteRegStr HKLM "${RUN_KEY}" "TarnWake" "$INSTDIR\TarnWake.exe"
+  SetRegView 64
 
   ; TarnDesk finds its pictures relative to the working folder.
   CreateDirectory "${MENU_FOLDER}"
@@ -147,7 +154,9 @@ Section "Uninstall"
   Delete "${SHORTCUT}"
   RMDir "${MENU_FOLDER}"
 
-  ; Only the values that still name this installation's programs.
+  ; Only the values that still name this installation's programs, in the 32-bit view where
+  ; the installer wrote them.
+  SetRegView 32
   ReadRegStr $0 HKLM "${RUN_KEY}" "TarnAgent"
   ${If} $0 == "$INSTDIR\TarnAgent.exe"
     DeleteRegValue HKLM "${RUN_KEY}" "TarnAgent"
@@ -156,5 +165,6 @@ Section "Uninstall"
   ${If} $0 == "$INSTDIR\TarnWake.exe"
     DeleteRegValue HKLM "${RUN_KEY}" "TarnWake"
   ${EndIf}
+  SetRegView 64
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd

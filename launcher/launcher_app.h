@@ -14,11 +14,10 @@ inline constexpr wchar_t kAgentWindowName[] = L"TarnAgentWnd";
 inline constexpr wchar_t kRunKeyPath[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr wchar_t kRunValueName[] = L"TarnAgent";
 
-// The installer writes the agent's Run value into the 64-bit registry view, beside the 64-bit
-// agent it starts. This 32-bit program would otherwise be redirected to the 32-bit view
-// (WOW6432Node) on 64-bit Windows, so it asks for the 64-bit view explicitly; 32-bit Windows
-// ignores the flag.
-inline constexpr REGSAM kRunKeyAccess = KEY_READ | KEY_WOW64_64KEY;
+// Plain KEY_READ: on 64-bit Windows this 32-bit program reads the 32-bit view of the Run key
+// (Software\WOW6432Node\...\Run), where the installer and driver packages put the agent's
+// command. Windows runs the Run entries of both views at log-on, 64-bit programs included.
+inline constexpr REGSAM kRunKeyAccess = KEY_READ;
 
 // Process-wide state, written only by launcher_app_win.cpp: the program instance, the hidden
 // main window, its HID arrival registration and the INF file, open from start-up until the

@@ -10,11 +10,12 @@ namespace {
 
 constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 
-// TarnWake reads the 64-bit view, where the installer writes the agent's command.
+// TarnWake, a 32-bit program, reads the 32-bit view, where the installer writes the agent's
+// command; this test program is 64-bit, so it names that view.
 void SetRunCommand(const std::wstring& command) {
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, nullptr, 0,
-                        KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &key, nullptr) != ERROR_SUCCESS)
+                        KEY_ALL_ACCESS | KEY_WOW64_32KEY, nullptr, &key, nullptr) != ERROR_SUCCESS)
         return;
     if (command.empty())
         RegDeleteValueW(key, L"TarnAgent");

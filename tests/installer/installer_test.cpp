@@ -194,10 +194,21 @@ std::string ManifestOf(const std::wstring& path) {
 
 // Processes started during the run, ended by the uninstaller.
 PROCESS_INFORMATION desk = {};
-// The 32-bit view's Run values before installing: the installer must not touch them.
-std::wstring agent32Before;
-std::wstring wake32Before;
 PROCESS_INFORMATION wake = {};
+
+// Sets a Run value of one registry view as an earlier installation left it.
+bool SetRunValue(REGSAM view, const wchar_t* name, const std::wstring& command) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, kRunKey, 0, nullptr, 0, KEY_SET_VALUE | view, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    const LONG status =
+        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                       static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
 
 class Installer : public ::testing::Test {
   protected:
@@ -226,8 +237,9 @@ TEST_F(Installer, InstallsSilently) {
                    sizeof(kMarkerValue));
     RegCloseKey(key);
 
-    agent32Before = RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnAgent", KEY_WOW64_32KEY);
-    wake32Before = RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnWake", KEY_WOW64_32KEY);
+    // An upgrade over a version that wrote the Run values in the 64-bit view.
+    ASSERT_TRUE(SetRunValue(KEY_WOW64_64KEY, L"TarnAgent", kInstallDir + L"\\TarnAgent.exe"));
+    ASSERT_TRUE(SetRunValue(KEY_WOW64_64KEY, L"TarnWake", kInstallDir + L"\\TarnWake.exe"));
     EXPECT_EQ(RunAndWait(setup, L"/S", 300000), 0u);
 }
 
@@ -257,11 +269,14 @@ TEST_F(Installer, PlacesProgramsAndEverythingInTheInstallFolder) {
 }
 
 TEST_F(Installer, WritesRunKeyInTheViewTarnWakeReads) {
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnAgent", KEY_WOW64_64KEY),
+    // The 32-bit view, which the 32-bit TarnWake reads; the earlier version's 64-bit values
+    // are gone, so log-on starts each program once.
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnAgent", KEY_WOW64_32KEY),
               kInstallDir + L"\\TarnAgent.exe");
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnAgent", KEY_WOW64_32KEY), agent32Before);
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnWake", KEY_WOW64_64KEY),
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnWake", KEY_WOW64_32KEY),
               kInstallDir + L"\\TarnWake.exe");
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnAgent", KEY_WOW64_64KEY), L"<absent>");
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnWake", KEY_WOW64_64KEY), L"<absent>");
     EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion", KEY_WOW64_64KEY),
               TEXT(TARN_VERSION_STRING));
     EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString", KEY_WOW64_64KEY),
@@ -367,10 +382,10 @@ TEST_F(Installer, UninstallsSilentlyLeavingOnlyTheUserCache) {
         }
     }
 
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnAgent", KEY_WOW64_64KEY), L"<absent>");
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnWake", KEY_WOW64_64KEY), L"<absent>");
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnAgent", KEY_WOW64_32KEY), agent32Before);
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnWake", KEY_WOW64_32KEY), wake32Before);
+    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+        EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnAgent", view), L"<absent>");
+        EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnWake", view), L"<absent>");
+    }
     for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey, view));
     }

@@ -51,13 +51,13 @@ class Launcher : public ::testing::Test {
     void SetUp() override {
         ASSERT_NE(RegisterWakeClass(GetModuleHandleW(nullptr)), 0);
         agent_ = folder_.Copy(ProgramFolder() + L"stand_in_agent.exe", L"TarnAgent.exe");
-        ASSERT_TRUE(SetRunValue(KEY_WOW64_64KEY, agent_));
+        ASSERT_TRUE(SetRunValue(KEY_WOW64_32KEY, agent_));
     }
 
     void TearDown() override {
         Stop();
-        DeleteRunValue(KEY_WOW64_64KEY);
         DeleteRunValue(KEY_WOW64_32KEY);
+        DeleteRunValue(KEY_WOW64_64KEY);
     }
 
     bool Start(const std::string& inf) {
@@ -150,15 +150,15 @@ TEST_F(Launcher, EachMatchingFieldStartsTheAgentUnlessItRuns) {
 TEST_F(Launcher, RunValueIsHandedOverAsOneFileName) {
     ASSERT_TRUE(Start(ControlFlags(kConfigId)));
     // As one file name this names no file; split into program and arguments it would start.
-    ASSERT_TRUE(SetRunValue(KEY_WOW64_64KEY, L"\"" + agent_ + L"\" /background"));
+    ASSERT_TRUE(SetRunValue(KEY_WOW64_32KEY, L"\"" + agent_ + L"\" /background"));
     SendArrival(mainWindow, kMousePath);
-    ASSERT_TRUE(SetRunValue(KEY_WOW64_64KEY, agent_ + L" /background"));
+    ASSERT_TRUE(SetRunValue(KEY_WOW64_32KEY, agent_ + L" /background"));
     SendArrival(mainWindow, kMousePath);
     EXPECT_EQ(folder_.WaitForStarts(0), 0);
 
     // A program whose own name holds a space and what looks like an argument.
     const std::wstring odd = folder_.Copy(agent_, L"Tarn Agent -x.exe");
-    ASSERT_TRUE(SetRunValue(KEY_WOW64_64KEY, odd));
+    ASSERT_TRUE(SetRunValue(KEY_WOW64_32KEY, odd));
     SendArrival(mainWindow, kMousePath);
     EXPECT_EQ(folder_.WaitForStarts(1), 1);
 }
@@ -178,25 +178,25 @@ TEST_F(Launcher, NoLineNoFieldOrNoRunValueStartsNothing) {
         Stop();
     }
     ASSERT_TRUE(Start(ControlFlags(kConfigId)));
-    DeleteRunValue(KEY_WOW64_64KEY);
+    DeleteRunValue(KEY_WOW64_32KEY);
     SendArrival(mainWindow, kMousePath);
-    ASSERT_TRUE(SetRunValue(KEY_WOW64_64KEY, L""));
+    ASSERT_TRUE(SetRunValue(KEY_WOW64_32KEY, L""));
     SendArrival(mainWindow, kMousePath);
     const DWORD number = 0x41;
-    ASSERT_TRUE(SetRunValueBytes(KEY_WOW64_64KEY, REG_DWORD, &number, sizeof(number)));
+    ASSERT_TRUE(SetRunValueBytes(KEY_WOW64_32KEY, REG_DWORD, &number, sizeof(number)));
     SendArrival(mainWindow, kMousePath);
     // Longer than the 255-byte limit: not read at all.
-    ASSERT_TRUE(SetRunValue(KEY_WOW64_64KEY, agent_ + std::wstring(130, L' ')));
+    ASSERT_TRUE(SetRunValue(KEY_WOW64_32KEY, agent_ + std::wstring(130, L' ')));
     SendArrival(mainWindow, kMousePath);
     EXPECT_EQ(folder_.WaitForStarts(0), 0);
 
     // The same launcher starts the agent once the value is back.
-    ASSERT_TRUE(SetRunValue(KEY_WOW64_64KEY, agent_));
+    ASSERT_TRUE(SetRunValue(KEY_WOW64_32KEY, agent_));
     SendArrival(mainWindow, kMousePath);
     EXPECT_EQ(folder_.WaitForStarts(1), 1);
 }
 
-TEST_F(Launcher, ReadsTheRunValueFromThe64BitView) {
+TEST_F(Launcher, ReadsTheRunValueFromThe32BitView) {
     // Distinct values in the two views tell whether this prefix redirects the Run key.
     ASSERT_TRUE(SetRunValue(KEY_WOW64_32KEY, L"32"));
     ASSERT_TRUE(SetRunValue(KEY_WOW64_64KEY, L"64"));
@@ -208,12 +208,12 @@ TEST_F(Launcher, ReadsTheRunValueFromThe64BitView) {
     EXPECT_STREQ(seen, L"32") << "a 32-bit program sees the 32-bit view by default";
 
     ASSERT_TRUE(Start(ControlFlags(kConfigId)));
-    ASSERT_TRUE(SetRunValue(KEY_WOW64_32KEY, agent_));
-    DeleteRunValue(KEY_WOW64_64KEY);
-    SendArrival(mainWindow, kMousePath);
-    EXPECT_EQ(folder_.WaitForStarts(0), 0) << "the 32-bit view is not read";
-    DeleteRunValue(KEY_WOW64_32KEY);
     ASSERT_TRUE(SetRunValue(KEY_WOW64_64KEY, agent_));
+    DeleteRunValue(KEY_WOW64_32KEY);
+    SendArrival(mainWindow, kMousePath);
+    EXPECT_EQ(folder_.WaitForStarts(0), 0) << "a value only in the 64-bit view starts nothing";
+    DeleteRunValue(KEY_WOW64_64KEY);
+    ASSERT_TRUE(SetRunValue(KEY_WOW64_32KEY, agent_));
     SendArrival(mainWindow, kMousePath);
     EXPECT_EQ(folder_.WaitForStarts(1), 1);
 }

@@ -41,7 +41,7 @@ class ReleaseLauncher : public ::testing::Test {
         program_ = folder_.Copy(bin + L"TarnWake.exe", L"TarnWake.exe");
         inf_ = bin + L"TarnMsFlt.inf";
         agent_ = folder_.Copy(ProgramFolder() + L"stand_in_agent.exe", L"TarnAgent.exe");
-        ASSERT_TRUE(SetRunValue(KEY_WOW64_64KEY, agent_));
+        ASSERT_TRUE(SetRunValue(KEY_WOW64_32KEY, agent_));
     }
 
     void TearDown() override {
@@ -52,7 +52,7 @@ class ReleaseLauncher : public ::testing::Test {
             CloseHandle(process_.hProcess);
             CloseHandle(process_.hThread);
         }
-        DeleteRunValue(KEY_WOW64_64KEY);
+        DeleteRunValue(KEY_WOW64_32KEY);
     }
 
     bool Launch() {
