@@ -20,7 +20,8 @@ void tarn_fw_clear_faults(TarnFirmware* fw) {
     fw->failPage = -1;
     fw->failTransfer = -1;
     fw->queryAnswer = -1;
-    fw->strictPacing = 0;
+    /* The real mouse refuses a page command that comes too soon. */
+    fw->strictPacing = 1;
 }
 
 void tarn_fw_init(TarnFirmware* fw) {

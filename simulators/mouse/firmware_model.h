@@ -29,9 +29,10 @@
  * - Select with an index above 4 fails and leaves the active profile unchanged (5, the basic
  *   state, is entered only through tarn_fw_set_active).
  * - A page command that arrives sooner than 50 ms after the previous tail is counted in
- *   pacingViolations (when the caller supplies times); with strictPacing it also fails.
+ *   pacingViolations (when the caller supplies times); with strictPacing, which is on unless
+ *   a test turns it off, it also fails and nothing of that page moves.
  *
- * Fault hooks (for tests; tarn_fw_init clears them):
+ * Fault hooks (for tests; tarn_fw_init clears them and turns strictPacing on):
  * - rejectPages[area]: bit p set makes the page command for that area and page fail.
  * - failTransfer (0..8 a chunk, 9 the tail, -1 none) of failArea/failPage (-1: any): that
  *   transfer fails. It still uses up its place in the page, so the page stays aligned: a

@@ -220,6 +220,8 @@ static NTSTATUS ControlSet(MouseDevice* mouse, const uint8_t* report, uint32_t l
         tarn_fw_clear_faults(&mouse->fw);
         mouse->fw.pagesRead = mouse->fw.pagesWritten = mouse->fw.rejectedReports = 0;
         mouse->fw.pacingViolations = 0;
+        /* A test starts afresh: no earlier tail holds back its first page command. */
+        mouse->fw.tailSeen = 0;
         mouse->featureSets = mouse->featureGets = mouse->persistFailures = 0;
         return STATUS_SUCCESS;
     case TARN_VMOUSE_RELOAD: {
@@ -267,6 +269,18 @@ static NTSTATUS ControlGet(MouseDevice* mouse, uint8_t* report, uint32_t length)
     return STATUS_SUCCESS;
 }
 
+/* The firmware's clock in microseconds, for its 50 ms rule between a page's tail and the next
+ * page command. Never 0, which the model takes for "no time known". */
+static uint64_t NowUs(void) {
+    LARGE_INTEGER frequency;
+    LARGE_INTEGER counter = KeQueryPerformanceCounter(&frequency);
+    if (frequency.QuadPart <= 0)
+        return 1;
+    uint64_t ticks = (uint64_t)counter.QuadPart;
+    uint64_t hz = (uint64_t)frequency.QuadPart;
+    return (ticks / hz) * 1000000u + (ticks % hz) * 1000000u / hz + 1;
+}
+
 static NTSTATUS Feature(MouseDevice* mouse, uint32_t code, HidXferPacket* packet) {
     if (!packet || !packet->reportBuffer)
         return STATUS_INVALID_PARAMETER;
@@ -281,14 +295,14 @@ static NTSTATUS Feature(MouseDevice* mouse, uint32_t code, HidXferPacket* packet
         ++mouse->featureSets;
         uint32_t written = mouse->fw.pagesWritten;
         uint8_t active = mouse->fw.activeProfile;
-        int ok = tarn_fw_set_feature(&mouse->fw, report, length, 0);
+        int ok = tarn_fw_set_feature(&mouse->fw, report, length, NowUs());
         if (mouse->fw.pagesWritten != written || mouse->fw.activeProfile != active)
             Persist(mouse);
         return ok ? STATUS_SUCCESS : STATUS_UNSUCCESSFUL;
     }
     ++mouse->featureGets;
-    return tarn_fw_get_feature(&mouse->fw, report, length, 0) ? STATUS_SUCCESS
-                                                              : STATUS_UNSUCCESSFUL;
+    return tarn_fw_get_feature(&mouse->fw, report, length, NowUs()) ? STATUS_SUCCESS
+                                                                    : STATUS_UNSUCCESSFUL;
 }
 
 static NTSTATUS Finish(PIRP irp, NTSTATUS status) {

@@ -172,16 +172,31 @@ TEST_F(FirmwareModel, MalformedReportsAreRefusedSafely) {
     EXPECT_EQ(0x99, r[1]);
 }
 
-TEST_F(FirmwareModel, PacingCountsEarlyPageCommands) {
+TEST_F(FirmwareModel, PacingRefusesEarlyPageCommandsUnlessTurnedOff) {
     uint8_t page[64] = {};
-    WritePage(0, 0, page, 1000);
-    WritePage(0, 1, page, 1000 + 49999); // one microsecond too early
+    uint8_t data[64];
+    std::memset(data, 0x3C, sizeof data);
+    EXPECT_EQ(11, WritePage(0, 0, page, 1000));
+    // One microsecond too early: refused, and nothing of the page moves.
+    EXPECT_EQ(0, WritePage(0, 1, data, 1000 + 49999));
     EXPECT_EQ(1u, fw.pacingViolations);
-    WritePage(0, 2, page, 1000 + 49999 + 50000);
+    EXPECT_EQ(0, fw.memory[0][64]);
+    // On time, counted from the last tail the mouse took.
+    EXPECT_EQ(11, WritePage(0, 1, data, 1000 + 50000));
+    EXPECT_EQ(0x3C, fw.memory[0][64]);
     EXPECT_EQ(1u, fw.pacingViolations);
-    fw.strictPacing = 1;
-    EXPECT_EQ(0, Set({5, 7, 0, 0, 0, 0, 0, 0}, 1000 + 49999 + 50001));
+    // The tail of a read counts as well.
+    EXPECT_EQ(11, ReadPage(0, 1, page, 200000));
+    EXPECT_EQ(0, Set({5, 7, 0, 0, 0, 0, 0, 0}, 200000 + 49999));
     EXPECT_EQ(2u, fw.pacingViolations);
+    // Without a clock there is nothing to check.
+    EXPECT_EQ(11, WritePage(0, 2, data, 0));
+    // Turned off, an early command is only counted.
+    fw.strictPacing = 0;
+    EXPECT_EQ(11, WritePage(0, 3, data, 1));
+    EXPECT_EQ(11, WritePage(0, 4, data, 2));
+    EXPECT_EQ(3u, fw.pacingViolations);
+    EXPECT_EQ(0x3C, fw.memory[0][4 * 64]);
 }
 
 TEST_F(FirmwareModel, AnyReportSequenceStaysInBounds) {

@@ -65,7 +65,9 @@ TEST_F(VirtualMouse, PageWrittenThroughReport5ReadsBackThroughReport5) {
         ASSERT_TRUE(SetReport(mouse, page));
     }
     ASSERT_TRUE(SetReport(mouse, {0x05, data[63], 5, 5, 5, 5, 5, 5}));
-    Sleep(50);
+    // The mouse refuses a page command sooner than 50 ms after a tail; Sleep may end a
+    // fraction of a tick early.
+    Sleep(60);
 
     ASSERT_TRUE(SetReport(mouse, {0x05, 0x07, 0x00, 0x00, 2, 6, 0, 0}));
     std::array<uint8_t, 64> back{};
