@@ -1,6 +1,8 @@
 // Windows-free decisions of the action dispatcher and its process-wide state.
 #include "actions.h"
 
+#include "registry_string.h"
+
 #include <cwchar>
 
 bool dragLocked = false;
@@ -145,24 +147,16 @@ bool FormatButtonKeyName(int button, wchar_t* out, size_t outCount) {
 
 bool DecodeRegistryString(uint32_t type, const uint8_t* data, size_t size, wchar_t* out,
                           size_t outCount) {
-    constexpr uint32_t kRegSz = 1;
-    constexpr uint32_t kRegExpandSz = 2;
     if (outCount == 0) {
         return false;
     }
     out[0] = 0;
-    if ((type != kRegSz && type != kRegExpandSz) || data == nullptr) {
+    const auto text = RegistryStringValue(type, data, size, kButtonValueByteLimit);
+    // An empty text would open nothing sensible; one that does not fit is not the value.
+    if (!text || text->empty() || text->size() >= outCount) {
         return false;
     }
-    const size_t units = size / 2;
-    for (size_t i = 0; i < units && i < outCount; ++i) {
-        const auto unit = static_cast<wchar_t>(data[2 * i] | (data[2 * i + 1] << 8));
-        out[i] = unit;
-        if (unit == 0) {
-            return i > 0;
-        }
-    }
-    // No terminator inside the value (or it does not fit): not a usable string.
-    out[0] = 0;
-    return false;
+    text->copy(out, text->size());
+    out[text->size()] = 0;
+    return true;
 }

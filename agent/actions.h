@@ -55,8 +55,11 @@ NavigationMethod NavigationMethodOf(const wchar_t* className, uint32_t generatio
 
 // "Software\Orvane\Stilbe\Settings\<button>" into out; false when it does not fit.
 bool FormatButtonKeyName(int button, wchar_t* out, size_t outCount);
-// A registry string value as read (type, bytes): true and a terminated copy in out when it
-// is a string type holding a terminator and some text; false otherwise.
+// "homepage" and "application" are read with a byte limit of 255.
+inline constexpr size_t kButtonValueByteLimit = 255;
+// A button's registry string value as read (type, bytes): true and a terminated copy in out
+// when it is a string type of at most kButtonValueByteLimit bytes holding some text, with or
+// without its terminator (RegistryStringValue); false otherwise.
 bool DecodeRegistryString(uint32_t type, const uint8_t* data, size_t size, wchar_t* out,
                           size_t outCount);
 

@@ -14,7 +14,7 @@ constexpr int kTitleLength = 501;       // 500 characters and the terminator
 constexpr DWORD kBrowserKeyHoldMs = 20;
 constexpr UINT kTitleTimeoutMs = 1000;
 constexpr int kValueLength = 128; // 255 bytes of string data, terminator included
-constexpr DWORD kValueByteLimit = 255;
+constexpr DWORD kValueByteLimit = kButtonValueByteLimit;
 constexpr int kCommandLength = 256;
 
 constexpr WPARAM kFrameBack = 32780; // 0x800C

@@ -1,11 +1,11 @@
 #include "text_rules.h"
 
+#include "registry_string.h"
+
 #include <cwchar>
 
 namespace {
 
-constexpr uint32_t kRegString = 1;       // REG_SZ
-constexpr uint32_t kRegExpandString = 2; // REG_EXPAND_SZ
 constexpr uint32_t kLongestModulePath = 32768;
 
 bool IsHighSurrogate(wchar_t c) {
@@ -62,21 +62,7 @@ std::wstring PrefsFilePath(std::wstring_view directory) {
 
 std::optional<std::wstring> LanguageCodeFromValue(uint32_t type, const uint8_t* data,
                                                   size_t length) {
-    if (type != kRegString && type != kRegExpandString) {
-        return std::nullopt;
-    }
-    if (data == nullptr || length > kLanguageValueByteLimit) {
-        return std::nullopt;
-    }
-    std::wstring code;
-    for (size_t i = 0; i + 1 < length; i += 2) {
-        const wchar_t unit = static_cast<wchar_t>(data[i] | (data[i + 1] << 8));
-        if (unit == L'\0') {
-            return code;
-        }
-        code.push_back(unit);
-    }
-    return std::nullopt; // no terminator inside the value
+    return RegistryStringValue(type, data, length, kLanguageValueByteLimit);
 }
 
 std::wstring CutToField(std::wstring_view text, size_t fieldLength) {

@@ -76,9 +76,9 @@ std::wstring LanguageFilePath(std::wstring_view directory, std::wstring_view cod
 // "%sTarnPrefs.txt".
 std::wstring PrefsFilePath(std::wstring_view directory);
 
-// The language code held by a raw registry value (type, bytes as read). Only a string value
-// (REG_SZ or REG_EXPAND_SZ) of at most 255 bytes whose UTF-16 text ends in a terminator
-// counts; anything else is absent (nullopt) and the caller keeps its default.
+// The language code held by a raw registry value (type, bytes as read). A string value
+// (REG_SZ or REG_EXPAND_SZ) of at most 255 bytes counts, with or without its terminator
+// (RegistryStringValue); anything else is absent (nullopt) and the caller keeps its default.
 std::optional<std::wstring> LanguageCodeFromValue(uint32_t type, const uint8_t* data,
                                                   size_t length);
 

@@ -1,5 +1,7 @@
 #include "device_list.h"
 
+#include "registry_string.h"
+
 namespace tarnwake {
 
 namespace {
@@ -65,18 +67,7 @@ std::wstring InfPathBeside(std::wstring_view modulePath) {
 }
 
 std::wstring StartCommandFromValue(const std::uint8_t* data, std::size_t size) {
-    std::wstring command;
-    if (data == nullptr) {
-        return command;
-    }
-    for (std::size_t at = 0; at + 1 < size; at += 2) {
-        const auto unit = static_cast<wchar_t>(data[at] | (data[at + 1] << 8));
-        if (unit == L'\0') {
-            break;
-        }
-        command += unit;
-    }
-    return command;
+    return RegistryStringText(data, size);
 }
 
 } // namespace tarnwake

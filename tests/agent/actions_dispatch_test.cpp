@@ -323,12 +323,6 @@ TEST_F(Dispatcher, HomepageOpensOnlyAUsableStringValue) {
     SetButtonValue(3, L"homepage", REG_BINARY, page.c_str(),
                    static_cast<DWORD>((page.size() + 1) * sizeof(wchar_t)));
     RunButtonActions(4);
-    // No terminator: the registry adds one when the character after the data is 0, so it
-    // must not be.
-    const std::wstring open = page + L"x";
-    SetButtonValue(3, L"homepage", REG_SZ, open.c_str(),
-                   static_cast<DWORD>(page.size() * sizeof(wchar_t)));
-    RunButtonActions(4);
     const std::wstring tooLong = std::wstring(130, L'\\') + page;
     SetButtonString(3, L"homepage", tooLong);
     RunButtonActions(4);
@@ -341,6 +335,13 @@ TEST_F(Dispatcher, HomepageOpensOnlyAUsableStringValue) {
     SetButtonString(3, L"homepage", page);
     RunButtonActions(4);
     EXPECT_TRUE(WaitFor([] { return ToolLog(L"tapsmith").size() == 1; }));
+    // Stored without a terminator (the registry adds one when the character after the data
+    // is 0, so it must not be): the characters up to the value's length.
+    const std::wstring open = page + L"x";
+    SetButtonValue(3, L"homepage", REG_SZ, open.c_str(),
+                   static_cast<DWORD>(page.size() * sizeof(wchar_t)));
+    RunButtonActions(4);
+    EXPECT_TRUE(WaitFor([] { return ToolLog(L"tapsmith").size() == 2; }));
 }
 
 TEST_F(Dispatcher, ApplicationOpensAndRunningCopiesComeForward) {

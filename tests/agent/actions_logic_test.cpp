@@ -116,7 +116,7 @@ std::vector<uint8_t> Utf16(const std::u16string& text, bool terminated) {
     return bytes;
 }
 
-TEST(ActionsLogic, RegistryStringsMustBeTerminatedStrings) {
+TEST(ActionsLogic, RegistryStringsAreStringTypesWithOrWithoutTerminator) {
     constexpr uint32_t kSz = 1, kExpandSz = 2, kBinary = 3, kDword = 4, kMultiSz = 7;
     wchar_t out[128];
     std::vector<uint8_t> good = Utf16(u"C:\\pages\\start.html", true);
@@ -131,8 +131,18 @@ TEST(ActionsLogic, RegistryStringsMustBeTerminatedStrings) {
         EXPECT_FALSE(DecodeRegistryString(type, good.data(), good.size(), out, 128)) << type;
         EXPECT_EQ(out[0], 0);
     }
-    const std::vector<uint8_t> open = Utf16(u"http://example.invalid", false);
-    EXPECT_FALSE(DecodeRegistryString(kSz, open.data(), open.size(), out, 128));
+    // Stored without its terminator: the characters up to the value's length.
+    std::vector<uint8_t> open = Utf16(u"http://example.invalid", false);
+    ASSERT_TRUE(DecodeRegistryString(kSz, open.data(), open.size(), out, 128));
+    EXPECT_EQ(std::wstring(out), L"http://example.invalid");
+    open.push_back(0x41); // and a stray odd byte at its end
+    ASSERT_TRUE(DecodeRegistryString(kSz, open.data(), open.size(), out, 128));
+    EXPECT_EQ(std::wstring(out), L"http://example.invalid");
+    // Longer than the 255-byte limit: absent, even with room in the caller's buffer.
+    const std::vector<uint8_t> longest = Utf16(std::u16string(127, u'a'), false);
+    EXPECT_TRUE(DecodeRegistryString(kSz, longest.data(), longest.size(), out, 128));
+    const std::vector<uint8_t> tooLong = Utf16(std::u16string(128, u'a'), false);
+    EXPECT_FALSE(DecodeRegistryString(kSz, tooLong.data(), tooLong.size(), out, 200));
     EXPECT_EQ(out[0], 0);
     const std::vector<uint8_t> empty = Utf16(u"", true);
     EXPECT_FALSE(DecodeRegistryString(kSz, empty.data(), empty.size(), out, 128));

@@ -325,10 +325,14 @@ TEST_F(AgentApp, RegistryValuesOfWrongTypesAndSizes) {
     ReadAgentSettings();
     ASSERT_STREQ(L"0409", agentSettings.language);
 
+    // Stored without a terminator: the characters up to the value's length.
     const wchar_t unterminated[4] = {L'd', L'e', L'u', L'x'};
     SetRaw(L"language", REG_SZ, unterminated, sizeof(unterminated));
     ReadAgentSettings();
-    EXPECT_STREQ(L"0409", agentSettings.language);
+    EXPECT_STREQ(L"deux", agentSettings.language);
+    SetString(L"language", L"0409");
+    ReadAgentSettings();
+    ASSERT_STREQ(L"0409", agentSettings.language);
 
     const DWORD number = 0x00340030;
     SetRaw(L"language", REG_DWORD, &number, sizeof(number));

@@ -67,16 +67,13 @@ TEST_F(TextFiles, LanguageValuesThatAreNoCodeKeepTheDefault) {
     } cases[] = {
         {"dword", REG_DWORD, {0x07, 0x04, 0, 0}},
         {"binary", REG_BINARY, StringValue(L"0407")},
-        // Followed by a non-zero character in memory, so the registry adds no terminator.
-        {"unterminated", REG_SZ, StringValue(L"0407X", false)},
         {"127 characters", REG_SZ, StringValue(std::wstring(127, L'7'))},
         {"300 bytes", REG_SZ, StringValue(std::wstring(149, L'7'))},
         {"64 KiB", REG_SZ, StringValue(std::wstring(32767, L'7'))},
     };
     for (const Case& c : cases) {
         languageCode = kDeskDefaultLanguage;
-        const DWORD length =
-            static_cast<DWORD>(std::string_view(c.what) == "unterminated" ? 8 : c.bytes.size());
+        const DWORD length = static_cast<DWORD>(c.bytes.size());
         HKEY key = nullptr;
         ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKeyPath, 0, nullptr, 0,
                                   KEY_ALL_ACCESS, nullptr, &key, nullptr),
@@ -91,6 +88,18 @@ TEST_F(TextFiles, LanguageValuesThatAreNoCodeKeepTheDefault) {
     const std::wstring longest(126, L'7');
     LoadWithCode(longest);
     EXPECT_EQ(languageFilePath, TestProgramDirectory() + L"Language\\" + longest + L".txt");
+    // Stored without a terminator (followed by a non-zero character in memory, so the
+    // registry adds none): the characters up to the value's length.
+    const std::vector<uint8_t> open = StringValue(L"0407X", false);
+    HKEY key = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKeyPath, 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    RegSetValueExW(key, kLanguageValueName, 0, REG_SZ, open.data(), 8);
+    RegCloseKey(key);
+    ASSERT_TRUE(LoadTextSettings());
+    EXPECT_EQ(languageCode, L"0407");
+    EXPECT_EQ(languageFilePath, TestProgramDirectory() + L"Language\\0407.txt");
 }
 
 TEST_F(TextFiles, LookupsInBothForms) {

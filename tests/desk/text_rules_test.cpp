@@ -94,11 +94,16 @@ TEST(LanguageValue, StringsUpTo126CharactersCount) {
     const auto tail = Utf16Bytes(L"junk", true);
     twice.insert(twice.end(), tail.begin(), tail.end());
     EXPECT_EQ(LanguageCodeFromValue(1, twice.data(), twice.size()), L"0411");
+    // Stored without a terminator: the characters up to the value's length, up to 127 of
+    // them in 254 bytes; an odd last byte is no character.
+    const auto unterminated = Utf16Bytes(L"0407", false);
+    EXPECT_EQ(LanguageCodeFromValue(1, unterminated.data(), unterminated.size()), L"0407");
+    EXPECT_EQ(LanguageCodeFromValue(1, unterminated.data(), unterminated.size() - 1), L"040");
+    const auto fullest = Utf16Bytes(std::wstring(127, L'x'), false);
+    EXPECT_EQ(LanguageCodeFromValue(1, fullest.data(), fullest.size()), std::wstring(127, L'x'));
 }
 
 TEST(LanguageValue, AnythingElseIsAbsent) {
-    const auto unterminated = Utf16Bytes(L"0407", false);
-    EXPECT_FALSE(LanguageCodeFromValue(1, unterminated.data(), unterminated.size()));
     const uint8_t dword[4] = {0x07, 0x04, 0, 0};
     EXPECT_FALSE(LanguageCodeFromValue(4, dword, sizeof(dword))); // REG_DWORD
     const auto bytes = Utf16Bytes(L"0407", true);
@@ -107,11 +112,11 @@ TEST(LanguageValue, AnythingElseIsAbsent) {
     const auto tooLong = Utf16Bytes(std::wstring(127, L'x'), true);
     EXPECT_FALSE(LanguageCodeFromValue(1, tooLong.data(), tooLong.size()));
     EXPECT_FALSE(LanguageCodeFromValue(1, nullptr, 0));
-    const uint8_t odd[1] = {0};
-    EXPECT_FALSE(LanguageCodeFromValue(1, odd, 1));
     // An empty string is a value: the code is empty.
     const uint8_t empty[2] = {0, 0};
     EXPECT_EQ(LanguageCodeFromValue(1, empty, 2), L"");
+    const uint8_t odd[1] = {0x41};
+    EXPECT_EQ(LanguageCodeFromValue(1, odd, 1), L"");
 }
 
 TEST(FieldCut, TextsAreCutToTheirFields) {
