@@ -107,22 +107,36 @@ class RecordingWait : public PacingWait {
     void Wait(uint32_t milliseconds) override {
         waits.push_back(milliseconds);
         nowUs += uint64_t(milliseconds) * 1000;
+        if (onWait)
+            onWait(milliseconds);
     }
     std::vector<uint32_t> waits;
     uint64_t nowUs = 1; // 0 would mean "no time" to the firmware
+    // Optional: called after each wait, so a test can see what had happened by then.
+    std::function<void(uint32_t)> onWait;
 };
 
-// Installs a simulated mouse and a pacing wait for the lifetime of the object.
+// Installs a simulated mouse and a pacing wait for the lifetime of the object. With a
+// recording wait, the mouse's firmware reads its virtual clock, so every test that moves
+// memory pages also has its pacing checked (and refused when too early).
 class SimulatedMouseScope {
   public:
-    SimulatedMouseScope(SimulatedMouse& mouse, PacingWait* wait) {
+    SimulatedMouseScope(SimulatedMouse& mouse, PacingWait* wait) : mouse_(mouse) {
         mouseInterfaces = &mouse;
         pacingWait = wait;
     }
+    SimulatedMouseScope(SimulatedMouse& mouse, RecordingWait* wait)
+        : SimulatedMouseScope(mouse, static_cast<PacingWait*>(wait)) {
+        mouse.clock = [wait] { return wait->nowUs; };
+    }
     ~SimulatedMouseScope() {
+        mouse_.clock = nullptr;
         mouseInterfaces = nullptr;
         pacingWait = nullptr;
     }
     SimulatedMouseScope(const SimulatedMouseScope&) = delete;
     SimulatedMouseScope& operator=(const SimulatedMouseScope&) = delete;
+
+  private:
+    SimulatedMouse& mouse_;
 };
