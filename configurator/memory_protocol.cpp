@@ -7,10 +7,14 @@ uint8_t outgoingReport[kReportLength];
 uint8_t incomingReport[kReportLength];
 PacingWait* pacingWait = nullptr; // null: SystemPacingWait()
 
+void PacingPause(uint32_t milliseconds) {
+    (pacingWait ? *pacingWait : SystemPacingWait()).Wait(milliseconds);
+}
+
 namespace {
 
 void Pause(uint32_t milliseconds) {
-    (pacingWait ? *pacingWait : SystemPacingWait()).Wait(milliseconds);
+    PacingPause(milliseconds);
 }
 
 bool Send(const MouseLink& link) {

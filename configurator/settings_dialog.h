@@ -21,6 +21,32 @@ extern int32_t speedPosition;   // speed trackbar position 0..10
 extern int32_t lastSeenProfile; // profile seen by the previous poll; kept across openings
 extern HICON dialogIcon;
 
+// The system-wide settings the dialog changes: the pointer speed (Apply) and, while the
+// pointer rests on a click area, the arrow cursor of the whole desktop. The production side
+// is SystemParametersInfoW and SetSystemCursor; tests install a recorder, since Wine keeps
+// neither the speed nor the replaced cursor.
+class DesktopSettings {
+  public:
+    virtual ~DesktopSettings() = default;
+    virtual int PointerSpeed() = 0;              // SPI_GETMOUSESPEED, 1..20
+    virtual void SetPointerSpeed(int speed) = 0; // SPI_SETMOUSESPEED, saved and broadcast
+    // SetSystemCursor(cursor, OCR_NORMAL): the system owns `cursor` from then on.
+    virtual void SetArrowCursor(HCURSOR cursor) = 0;
+    virtual void ReloadSystemCursors() = 0; // SPI_SETCURSORS
+};
+// Owned by settings_dialog_win.cpp; null (the initial value) means SystemDesktopSettings().
+// Tests point it at a recorder and set it back to null; the program never changes it.
+extern DesktopSettings* desktopSettings;
+DesktopSettings& SystemDesktopSettings();
+
+// True while the hand replaces the system arrow: from a WM_SETCURSOR over a click area until
+// the system cursors are reloaded. Written only by settings_dialog_win.cpp.
+extern bool handCursorShown;
+// Reloads the system cursors when the hand replaces the arrow. The hover watch's timer dies
+// with its control, so whatever ends the dialog (closing, destroying, log-off) or the program
+// calls this; otherwise every window on the desktop would keep the hand.
+void RestoreSystemCursors();
+
 // Dialog procedure of resource 101, created modeless by the tray with parameter 0.
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 

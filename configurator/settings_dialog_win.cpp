@@ -4,6 +4,7 @@
 
 #include "device_channel.h"
 #include "dialog_drawing.h"
+#include "memory_protocol.h"
 #include "profile_cache.h"
 #include "profile_record.h"
 #include "recorder.h"
@@ -22,6 +23,8 @@ int32_t yStep = 0;
 int32_t speedPosition = 0;
 int32_t lastSeenProfile = 0;
 HICON dialogIcon = nullptr;
+DesktopSettings* desktopSettings = nullptr;
+bool handCursorShown = false;
 
 namespace {
 
@@ -34,10 +37,37 @@ constexpr int kTrayIconResource = 112;
 constexpr int kApplyPauseMs = 50;
 constexpr wchar_t kDialogIconFile[] = L"image\\mark.ico";
 constexpr int kCaptionCount = 11;
+constexpr DWORD kArrowCursorId = 32512; // OCR_NORMAL, the system's normal arrow
 
 HWND trackX = nullptr;
 HWND trackY = nullptr;
 HWND trackSpeed = nullptr;
+
+class SystemSettings final : public DesktopSettings {
+  public:
+    int PointerSpeed() override {
+        int speed = 0;
+        SystemParametersInfoW(SPI_GETMOUSESPEED, 0, &speed, 0);
+        return speed;
+    }
+    void SetPointerSpeed(int speed) override {
+        SystemParametersInfoW(SPI_SETMOUSESPEED, 0,
+                              reinterpret_cast<void*>(static_cast<INT_PTR>(speed)),
+                              SPIF_UPDATEINIFILE | SPIF_SENDCHANGE);
+    }
+    void SetArrowCursor(HCURSOR cursor) override { SetSystemCursor(cursor, kArrowCursorId); }
+    void ReloadSystemCursors() override { SystemParametersInfoW(SPI_SETCURSORS, 0, nullptr, 0); }
+};
+
+DesktopSettings& Desktop() {
+    return desktopSettings ? *desktopSettings : SystemDesktopSettings();
+}
+
+// After WM_MOUSELEAVE the cursors are reloaded whether or not the hand is shown.
+void ReloadCursors() {
+    Desktop().ReloadSystemCursors();
+    handCursorShown = false;
+}
 
 bool IsProfileIndex(int32_t profile) {
     return profile >= 0 && profile < kProfileCount;
@@ -157,9 +187,7 @@ void OnInitDialog(HWND dialog) {
     trackY = GetDlgItem(dialog, IDC_TRACK_Y);
     trackSpeed = GetDlgItem(dialog, IDC_SPEED);
     SetTrackRange(trackSpeed, 0, kSpeedMax);
-    int speed = 0;
-    SystemParametersInfoW(SPI_GETMOUSESPEED, 0, &speed, 0);
-    speedPosition = speed / 2;
+    speedPosition = Desktop().PointerSpeed() / 2;
     SendMessageW(trackSpeed, TBM_SETPOS, TRUE, speedPosition);
     SetTrackRange(trackX, kStepMin, kStepMax);
     SetTrackRange(trackY, kStepMin, kStepMax);
@@ -219,15 +247,12 @@ void OnFunctionChosen(HWND dialog, int id) {
 
 void OnApply(HWND dialog) {
     Enable(dialog, IDC_APPLY, false);
-    int speed = speedPosition == 0 ? 1 : 2 * speedPosition;
-    SystemParametersInfoW(SPI_SETMOUSESPEED, 0,
-                          reinterpret_cast<void*>(static_cast<INT_PTR>(speed)),
-                          SPIF_UPDATEINIFILE | SPIF_SENDCHANGE);
+    Desktop().SetPointerSpeed(speedPosition == 0 ? 1 : 2 * speedPosition);
     RunDeviceOperation(WriteProfile, currentProfile);
     StoreCachedBlock(currentProfile);
     RunDeviceOperation(WriteHeader, 0);
     StoreCachedBlock(kHeaderCacheNumber);
-    Sleep(kApplyPauseMs);
+    PacingPause(kApplyPauseMs);
     RunDeviceOperation(SelectProfile, currentProfile);
 }
 
@@ -282,7 +307,8 @@ void OnSetCursor(HWND over) {
     HCURSOR hand = LoadCursorW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_HAND_CURSOR));
     if (hand != nullptr) {
         // Replaces the arrow on the whole desktop until the hover watch reloads the cursors.
-        SetSystemCursor(CopyCursor(hand), 32512);
+        Desktop().SetArrowCursor(CopyCursor(hand));
+        handCursorShown = true;
         DestroyCursor(hand);
     }
     if (IsWindow(over)) {
@@ -292,6 +318,8 @@ void OnSetCursor(HWND over) {
 
 void OnDestroy(HWND dialog) {
     KillTimer(dialog, kPollTimerId);
+    // The hover timer dies with its control and never posts WM_MOUSELEAVE.
+    RestoreSystemCursors();
     ReleaseDialogFont(dialog);
     // Each opening creates its own number font; release it with the dialog.
     if (numberFont != nullptr) {
@@ -302,6 +330,17 @@ void OnDestroy(HWND dialog) {
 }
 
 } // namespace
+
+DesktopSettings& SystemDesktopSettings() {
+    static SystemSettings system;
+    return system;
+}
+
+void RestoreSystemCursors() {
+    if (handCursorShown) {
+        ReloadCursors();
+    }
+}
 
 void SetLayout(HWND dialog, bool basic) {
     InvalidateRect(dialog, nullptr, TRUE);
@@ -394,7 +433,13 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         OnSetCursor(reinterpret_cast<HWND>(wParam));
         return FALSE;
     case WM_MOUSELEAVE:
-        SystemParametersInfoW(SPI_SETCURSORS, 0, nullptr, 0);
+        ReloadCursors();
+        return FALSE;
+    case WM_ENDSESSION:
+        // Log-off ends the program without destroying the dialog.
+        if (wParam != FALSE) {
+            RestoreSystemCursors();
+        }
         return FALSE;
     case WM_PAINT:
         PaintSettingsPictures(dialog);

@@ -232,7 +232,15 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         EndPaint(window, &paint);
         return 0;
     }
+    case WM_ENDSESSION:
+        // Log-off ends the program here, without WM_DESTROY.
+        if (wParam != FALSE) {
+            RestoreSystemCursors();
+        }
+        return 0;
     case WM_DESTROY: {
+        // The program ends; a Settings dialog still open may have left the hand cursor.
+        RestoreSystemCursors();
         if (numberFont != nullptr) {
             DeleteObject(numberFont);
             numberFont = nullptr;

@@ -6,7 +6,9 @@
 #include "device_channel.h"
 #include "profile_cache.h"
 #include "profile_record.h"
+#include "resources/dialog_ids.h"
 #include "resources/tarndesk_res.h"
+#include "settings_dialog.h"
 #include "simulated_mouse.h"
 
 #include <gtest/gtest.h>
@@ -135,4 +137,52 @@ TEST_F(TrayWithMouse, SettingOpensOneDialogAtATime) {
         DestroyWindow(open);
     }
     PumpMessagesFor(20);
+}
+
+namespace {
+
+// Counts what the Settings dialog does to the system cursors, which Wine does not show.
+class CursorRecorder final : public DesktopSettings {
+  public:
+    int PointerSpeed() override { return 10; }
+    void SetPointerSpeed(int) override {}
+    void SetArrowCursor(HCURSOR cursor) override {
+        ++handsSet;
+        DestroyCursor(cursor);
+    }
+    void ReloadSystemCursors() override { ++reloads; }
+    int handsSet = 0;
+    int reloads = 0;
+};
+
+} // namespace
+
+TEST_F(TrayWithMouse, ProgramEndRestoresTheHandTheDialogLeft) {
+    CursorRecorder desktop;
+    desktopSettings = &desktop;
+    SendMessageW(window, WM_COMMAND, IDM_SETTING, 0);
+    HWND dialog = FindWindowW(L"#32770", nullptr);
+    ASSERT_NE(dialog, nullptr);
+    // The pointer rests on profile number 1 (no WM_MOUSELEAVE will come).
+    const auto hover = [&] {
+        SendMessageW(dialog, WM_SETCURSOR,
+                     reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDC_PROFILE_BUTTON1)),
+                     MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    };
+    hover();
+    ASSERT_EQ(desktop.handsSet, 1);
+    // Log-off: the program hears of it and ends without destroying anything.
+    SendMessageW(window, WM_ENDSESSION, FALSE, 0); // cancelled: nothing ends
+    EXPECT_EQ(desktop.reloads, 0);
+    SendMessageW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    EXPECT_EQ(desktop.reloads, 1);
+    // The tray's Close ends the program while the dialog is open.
+    hover();
+    SendMessageW(window, WM_COMMAND, IDM_CLOSE, 0);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(desktop.reloads, 2);
+    DestroyWindow(dialog);
+    EXPECT_EQ(desktop.reloads, 2) << "restored once only";
+    PumpMessagesFor(20);
+    desktopSettings = nullptr;
 }

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -21,10 +22,39 @@ HINSTANCE Instance() {
     return GetModuleHandleW(nullptr);
 }
 
+// What the dialog does to the system-wide settings, which Wine does not keep: the pointer
+// speed (with the number of reports the mouse had seen by then) and the arrow cursor.
+class DesktopRecorder final : public DesktopSettings {
+  public:
+    explicit DesktopRecorder(const SimulatedMouse& mouse) : mouse_(mouse) {}
+    int PointerSpeed() override { return speed; }
+    void SetPointerSpeed(int value) override {
+        speed = value;
+        speedsSet.push_back(value);
+        reportsBeforeSpeed = mouse_.transcript.size();
+    }
+    void SetArrowCursor(HCURSOR cursor) override {
+        ++handsSet;
+        DestroyCursor(cursor); // the system would own it
+    }
+    void ReloadSystemCursors() override { ++reloads; }
+
+    int speed = 10;
+    std::vector<int> speedsSet;
+    size_t reportsBeforeSpeed = 0;
+    int handsSet = 0;
+    int reloads = 0;
+
+  private:
+    const SimulatedMouse& mouse_;
+};
+
 class DialogTest : public ::testing::Test {
   protected:
     void SetUp() override {
         scope_ = std::make_unique<SimulatedMouseScope>(mouse, &wait);
+        desktopSettings = &desktop;
+        handCursorShown = false;
         dialogFontSize = 8;
         currentProfile = 0;
         lastSeenProfile = 0;
@@ -41,6 +71,7 @@ class DialogTest : public ::testing::Test {
             DestroyWindow(dialog_);
         }
         Pump(50);
+        desktopSettings = nullptr;
         scope_.reset();
     }
 
@@ -79,8 +110,15 @@ class DialogTest : public ::testing::Test {
         return std::vector<uint8_t>(profileBlock, profileBlock + kBlockLength);
     }
 
+    // The pointer resting on a click area: the WM_SETCURSOR the system sends for it.
+    void Hover(int id) {
+        SendMessageW(dialog_, WM_SETCURSOR, reinterpret_cast<WPARAM>(GetDlgItem(dialog_, id)),
+                     MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+    }
+
     SimulatedMouse mouse;
     RecordingWait wait;
+    DesktopRecorder desktop{mouse};
     HWND dialog_ = nullptr;
 
   private:
@@ -234,31 +272,116 @@ TEST_F(SettingsDialog, ResolutionTrackbarsShowStepsAndWriteBothIntoTheHeader) {
 }
 
 TEST_F(SettingsDialog, PointerSpeedRoundTripsThroughTheTrackbar) {
-    int saved = 10;
-    SystemParametersInfoW(SPI_GETMOUSESPEED, 0, &saved, 0);
-    // Windows takes the new speed from pvParam; Wine 8 takes it from uiParam. Passing it in
-    // both sets up 7 on either.
-    SystemParametersInfoW(SPI_SETMOUSESPEED, 7, reinterpret_cast<void*>(INT_PTR{7}), 0);
+    desktop.speed = 7;
     HWND d = OpenSettings();
     EXPECT_EQ(SendDlgItemMessageW(d, IDC_SPEED, TBM_GETPOS, 0, 0), 3);
-    SystemParametersInfoW(SPI_SETMOUSESPEED, 0, reinterpret_cast<void*>(INT_PTR{9}), 0);
-    int probe = 0;
-    SystemParametersInfoW(SPI_GETMOUSESPEED, 0, &probe, 0);
-    if (probe != 9) {
-        SystemParametersInfoW(SPI_SETMOUSESPEED, saved, reinterpret_cast<void*>(INT_PTR{saved}), 0);
-        GTEST_SKIP() << "this system ignores the speed passed in pvParam (Wine 8)";
-    }
-    SendMessageW(d, WM_COMMAND, IDC_APPLY, 0);
-    int speed = 0;
-    SystemParametersInfoW(SPI_GETMOUSESPEED, 0, &speed, 0);
-    EXPECT_EQ(speed, 6);
+    SendMessageW(d, WM_COMMAND, IDC_APPLY, 0); // without moving it: 2 x 3
     HWND track = GetDlgItem(d, IDC_SPEED);
     SendMessageW(track, TBM_SETPOS, TRUE, 0);
     SendMessageW(d, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, 0), reinterpret_cast<LPARAM>(track));
+    EXPECT_TRUE(Enabled(d, IDC_APPLY));
+    SendMessageW(d, WM_COMMAND, IDC_APPLY, 0); // position 0 gives the slowest speed, 1
+    SendMessageW(track, TBM_SETPOS, TRUE, 10);
+    SendMessageW(d, WM_HSCROLL, MAKEWPARAM(TB_ENDTRACK, 0), reinterpret_cast<LPARAM>(track));
+    SendMessageW(d, WM_COMMAND, IDC_APPLY, 0); // TB_ENDTRACK moved nothing
+    SendMessageW(d, WM_HSCROLL, MAKEWPARAM(TB_BOTTOM, 0), reinterpret_cast<LPARAM>(track));
     SendMessageW(d, WM_COMMAND, IDC_APPLY, 0);
-    SystemParametersInfoW(SPI_GETMOUSESPEED, 0, &speed, 0);
-    EXPECT_EQ(speed, 1);
-    SystemParametersInfoW(SPI_SETMOUSESPEED, saved, reinterpret_cast<void*>(INT_PTR{saved}), 0);
+    EXPECT_EQ(desktop.speedsSet, (std::vector<int>{6, 1, 1, 20}));
+    // The system's own speed at an opening: 20 shows position 10, 1 shows 0.
+    SendMessageW(d, WM_COMMAND, IDC_CLOSE, 0);
+    desktop.speed = 1;
+    d = OpenSettings();
+    EXPECT_EQ(SendDlgItemMessageW(d, IDC_SPEED, TBM_GETPOS, 0, 0), 0);
+}
+
+// Apply: pointer speed, profile write, its cache store, header write, its cache store, the
+// 50 ms pause and the select, in this order; observed at every pacing wait.
+TEST_F(SettingsDialog, ApplyWritesInItsOrderAndSelectsAfterThePause) {
+    tarn_fw_set_active(&mouse.firmware, 2);
+    HWND d = OpenSettings();
+    ASSERT_EQ(currentProfile, 2);
+    Choose(IDC_FUNCTION1 + 1, FunctionRightClick);
+    HWND trackX = GetDlgItem(d, IDC_TRACK_X);
+    SendMessageW(trackX, TBM_SETPOS, TRUE, 16);
+    SendMessageW(d, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 16), reinterpret_cast<LPARAM>(trackX));
+    const std::vector<uint8_t> oldProfile = CachedValue(2);
+    const std::vector<uint8_t> oldHeader = CachedValue(255);
+    const std::vector<uint8_t> newProfile = Buffer();
+    const std::vector<uint8_t> newHeader(headerBlock, headerBlock + kBlockLength);
+    ASSERT_NE(oldProfile, newProfile);
+    ASSERT_NE(oldHeader, newHeader);
+
+    struct Seen {
+        uint32_t ms;
+        size_t sent; // reports sent by then
+        bool profileStored;
+        bool headerStored;
+    };
+    std::vector<Seen> seen;
+    wait.onWait = [&](uint32_t ms) {
+        seen.push_back(
+            {ms, mouse.Sent().size(), CachedValue(2) == newProfile, CachedValue(255) == newHeader});
+    };
+    mouse.ClearTranscript();
+    SendMessageW(d, WM_COMMAND, IDC_APPLY, 0);
+    wait.onWait = nullptr;
+
+    EXPECT_EQ(desktop.speedsSet.size(), 1u);
+    EXPECT_EQ(desktop.reportsBeforeSpeed, 0u) << "the speed is set before any report";
+    // The reports: profile 2 into area 3, the header into area 0, then the select.
+    const std::vector<FeatureReport> sent = mouse.Sent();
+    ASSERT_EQ(sent.size(), 88u + 88u + 1u);
+    for (size_t p = 0; p < 8; ++p) {
+        EXPECT_EQ(sent[11 * p], (FeatureReport{5, 7, 1, 0, 3, uint8_t(p), 0, 0})) << p;
+        EXPECT_EQ(sent[88 + 11 * p], (FeatureReport{5, 7, 1, 0, 0, uint8_t(p), 0, 0})) << p;
+    }
+    EXPECT_EQ(sent.back(), (FeatureReport{5, 9, 0xFE, 2, 0, 0, 0, 0}));
+    EXPECT_EQ(MouseArea(mouse, 3), newProfile);
+    EXPECT_EQ(MouseArea(mouse, 0), newHeader);
+    EXPECT_EQ(mouse.firmware.pacingViolations, 0u);
+
+    // 88 waits per block, the pause, the select's wait.
+    ASSERT_EQ(seen.size(), 88u + 88u + 2u);
+    const Seen& profileEnd = seen[87];
+    EXPECT_FALSE(profileEnd.profileStored) << "stored before the profile was written";
+    const Seen& headerStart = seen[88];
+    EXPECT_TRUE(headerStart.profileStored) << "the profile is stored before the header write";
+    EXPECT_FALSE(headerStart.headerStored);
+    const Seen& headerEnd = seen[175];
+    EXPECT_FALSE(headerEnd.headerStored) << "stored before the header was written";
+    const Seen& pause = seen[176];
+    EXPECT_EQ(pause.ms, 50u);
+    EXPECT_EQ(pause.sent, 176u) << "the pause follows the header's last report";
+    EXPECT_EQ(headerEnd.sent, 176u);
+    EXPECT_TRUE(pause.headerStored) << "the header is stored before the pause";
+    EXPECT_EQ(seen[177].sent, 177u) << "the select comes after it";
+    EXPECT_EQ(seen[177].ms, 5u);
+    EXPECT_FALSE(Enabled(d, IDC_APPLY));
+}
+
+TEST_F(SettingsDialog, ApplyInTheBasicStateWritesOnlyTheHeader) {
+    tarn_fw_set_active(&mouse.firmware, 5);
+    HWND d = OpenSettings();
+    ASSERT_EQ(currentProfile, 5);
+    std::memset(profileBlock, 0x5A, sizeof(profileBlock));
+    headerBlock[3] = 9;
+    mouse.ClearTranscript();
+    wait.waits.clear();
+    SendMessageW(d, WM_COMMAND, IDC_APPLY, 0);
+    EXPECT_EQ(desktop.speedsSet.size(), 1u);
+    // Index 5 has no area on the mouse: no profile write and no select, only the header.
+    const std::vector<FeatureReport> sent = mouse.Sent();
+    ASSERT_EQ(sent.size(), 88u);
+    for (size_t p = 0; p < 8; ++p) {
+        EXPECT_EQ(sent[11 * p], (FeatureReport{5, 7, 1, 0, 0, uint8_t(p), 0, 0})) << p;
+    }
+    EXPECT_EQ(mouse.firmware.memory[0][3], 9);
+    EXPECT_EQ(mouse.firmware.activeProfile, 5);
+    EXPECT_EQ(wait.waits.size(), 88u + 1u);
+    EXPECT_EQ(wait.waits.back(), 50u);
+    // The cache takes both blocks like any other index.
+    EXPECT_EQ(CachedValue(5), Buffer());
+    EXPECT_EQ(CachedValue(255)[3], 9);
 }
 
 TEST_F(SettingsDialog, BasicStateShowsOnlyTheBasicLayout) {
@@ -297,6 +420,64 @@ TEST_F(SettingsDialog, AnswerAboveFiveKeepsWhatIsShown) {
     EXPECT_EQ(Selection(IDC_FUNCTION1 + 1), 8);
     SendMessageW(d, WM_COMMAND, IDC_REFRESH, 0);
     EXPECT_EQ(currentProfile, 1);
+}
+
+TEST_F(SettingsDialog, HandOverClickAreasOnlyAndTheHoverWatchRestoresTheCursors) {
+    SeedProfile(0, kRichProfile, kMacroEvents);
+    HWND d = OpenSettings();
+    Hover(IDC_FUNCTION1 + 1);
+    Hover(IDC_APPLY);
+    SendMessageW(d, WM_SETCURSOR, reinterpret_cast<WPARAM>(d), MAKELPARAM(HTCLIENT, 0));
+    EXPECT_EQ(desktop.handsSet, 0);
+    EXPECT_FALSE(handCursorShown);
+
+    // The pointer on a detail button: the hand, and a 10 ms watch on that button.
+    SetCursorPos(1, 1);
+    Hover(IDC_DETAIL1 + 1);
+    EXPECT_EQ(desktop.handsSet, 1);
+    EXPECT_TRUE(handCursorShown);
+    EXPECT_EQ(desktop.reloads, 0);
+    // The pointer is elsewhere, so the watch ends the hover within a few ticks.
+    Pump(100);
+    EXPECT_EQ(desktop.reloads, 1);
+    EXPECT_FALSE(handCursorShown);
+    EXPECT_FALSE(KillTimer(GetDlgItem(d, IDC_DETAIL1 + 1), kHoverTimerId)) << "watch still runs";
+    Hover(IDC_PROFILE_BUTTON1 + 4);
+    EXPECT_EQ(desktop.handsSet, 2);
+    Pump(100);
+    EXPECT_EQ(desktop.reloads, 2);
+}
+
+TEST_F(SettingsDialog, EveryWayOutWhileTheHandIsShownRestoresTheCursors) {
+    // Close, the close box, destroying the window (the tray's Close ends the program), and
+    // log-off, which destroys nothing.
+    const std::function<void(HWND)> endings[] = {
+        [](HWND d) { SendMessageW(d, WM_COMMAND, IDC_CLOSE, 0); },
+        [](HWND d) { SendMessageW(d, WM_CLOSE, 0, 0); },
+        [](HWND d) { DestroyWindow(d); },
+        [](HWND d) { SendMessageW(d, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF); },
+    };
+    int expected = 0;
+    for (const auto& end : endings) {
+        HWND d = OpenSettings();
+        // The dialog ends while the pointer still rests on the button: before the watch's
+        // first tick, so no WM_MOUSELEAVE can come.
+        Hover(IDC_PROFILE_BUTTON1);
+        ASSERT_TRUE(handCursorShown);
+        ASSERT_EQ(desktop.reloads, expected);
+        end(d);
+        EXPECT_EQ(desktop.reloads, ++expected);
+        EXPECT_FALSE(handCursorShown);
+        if (IsWindow(d)) {
+            DestroyWindow(d); // after log-off: nothing more to restore
+            EXPECT_EQ(desktop.reloads, expected);
+        }
+        Pump(30);
+    }
+    // Without the hand, ending the dialog leaves the system cursors alone.
+    HWND d = OpenSettings();
+    DestroyWindow(d);
+    EXPECT_EQ(desktop.reloads, expected);
 }
 
 TEST_F(SettingsDialog, CloseEndsTheDialogAndAllowsTheNextOne) {
