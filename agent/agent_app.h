@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 
 #include <string>
 
@@ -45,6 +46,14 @@ bool StartAgent(HINSTANCE instance);
 int RunAgentMessageLoop();
 LRESULT CALLBACK AgentWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// Starts a file as the shell does (ShellExecuteW, "open", no owner, no directory). Owned
+// here; null (the initial value) means ShellExecuteW. Only the Mouse control panel goes
+// through it, so tests can see its command line where Wine cannot show it (Wine has no
+// main.cpl, and finds rundll32.exe in the system directory before any stand-in).
+using ShellStart = void (*)(const wchar_t* file, const wchar_t* parameters, int show);
+extern ShellStart shellStart;
+
+// rundll32.exe with "shell32.dll,Control_RunDLL <system directory>\main.cpl", SW_RESTORE.
 void OpenMouseControlPanel();
 void ReadAgentSettings();
 void ApplyWheelSetting();
@@ -52,6 +61,9 @@ void AddTrayIcon();
 void UpdateRegionIcon();
 void UpdateBatteryIcon();
 void ShowBatteryBalloon();
+// What ShowBatteryBalloon hands the shell with NIM_MODIFY (the shell shows the balloon, and
+// Wine keeps no trace of it to look at).
+NOTIFYICONDATAW BatteryBalloonData();
 void ShowTrayMenu();
 void HandleDriverEvent(const EventRecord& record);
 void HandleHidEvent(const HidEventRecord& record);

@@ -22,6 +22,7 @@ std::wstring agentDirectory;
 std::wstring agentLanguageFile;
 uint64_t driverEventsHandled = 0;
 uint64_t hidEventsHandled = 0;
+ShellStart shellStart = nullptr;
 
 namespace {
 
@@ -171,6 +172,10 @@ void OpenMouseControlPanel() {
     }
     const std::wstring parameters =
         std::wstring(L"shell32.dll,Control_RunDLL ") + system + L"\\main.cpl";
+    if (shellStart != nullptr) {
+        shellStart(L"rundll32.exe", parameters.c_str(), SW_RESTORE);
+        return;
+    }
     ShellExecuteW(nullptr, L"open", L"rundll32.exe", parameters.c_str(), nullptr, SW_RESTORE);
 }
 
@@ -249,6 +254,11 @@ void UpdateBatteryIcon() {
 }
 
 void ShowBatteryBalloon() {
+    NOTIFYICONDATAW data = BatteryBalloonData();
+    Shell_NotifyIconW(NIM_MODIFY, &data);
+}
+
+NOTIFYICONDATAW BatteryBalloonData() {
     NOTIFYICONDATAW data = TrayIconData();
     data.uFlags = NIF_INFO;
     CopyToField(data.szInfoTitle, std::size(data.szInfoTitle),
@@ -259,7 +269,7 @@ void ShowBatteryBalloon() {
     CopyToField(data.szTip, std::size(data.szTip), text);
     data.dwInfoFlags = NIIF_WARNING;
     data.uTimeout = 10000;
-    Shell_NotifyIconW(NIM_MODIFY, &data);
+    return data;
 }
 
 void ShowTrayMenu() {

@@ -107,6 +107,31 @@ UINT WheelLines() {
     return lines;
 }
 
+// What the agent asked the shell to start: "<file> <parameters> <show>".
+std::vector<std::wstring> shellStarts;
+void RecordShellStart(const wchar_t* file, const wchar_t* parameters, int show) {
+    shellStarts.push_back(std::wstring(file) + L" " + parameters + L" " + std::to_wstring(show));
+}
+
+// The Mouse control panel's start: rundll32.exe, its parameters, SW_RESTORE (9).
+std::wstring PanelStart() {
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    return std::wstring(L"rundll32.exe shell32.dll,Control_RunDLL ") + system + L"\\main.cpl 9";
+}
+
+// Counts the WM_HSCROLL messages a plain window under the pointer receives.
+int hscrolls = 0;
+WPARAM lastHScroll = 0;
+LRESULT CALLBACK CountHScroll(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_HSCROLL) {
+        ++hscrolls;
+        lastHScroll = wParam;
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
 // Action codes: 15 Enter, 16 Esc, 17 Tab, 18 Space.
 constexpr uint32_t Codes(uint32_t b1, uint32_t b2, uint32_t b3, uint32_t b4, uint32_t b5) {
     return b1 | b2 << 6 | b3 << 12 | b4 << 18 | b5 << 24;
@@ -123,6 +148,8 @@ class AgentApp : public ::testing::Test {
         agentLanguageFile.clear();
         tiltState = 0;
         keyDowns.clear();
+        shellStarts.clear();
+        shellStart = RecordShellStart;
         sim_ = new SimFilterDrivers; // outlives any reader left waiting
         SetFilterDeviceIo(sim_);
         hook_ = SetWindowsHookExW(WH_KEYBOARD_LL, WatchKeys, GetModuleHandleW(nullptr), 0);
@@ -137,6 +164,7 @@ class AgentApp : public ::testing::Test {
         EXPECT_EQ(nullptr, agentWindow);
         UnhookWindowsHookEx(hook_);
         SetFilterDeviceIo(nullptr);
+        shellStart = nullptr;
         SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, wheelBefore_, nullptr, 0);
         RegDeleteTreeW(HKEY_CURRENT_USER, kAgentRegistryKey);
         DeleteFileW(BesideTests(L"TarnPrefs.txt").c_str());
@@ -402,13 +430,64 @@ TEST_F(AgentApp, BatteryBlinksUntilTheFlagClears) {
     EXPECT_EQ(stopped, agentEventState.blinkPhase) << "timer 2 still runs";
 }
 
+TEST_F(AgentApp, BatteryBalloonIsAWarningWithTheLanguageTexts) {
+    Start({0});
+    NOTIFYICONDATAW data = BatteryBalloonData();
+    EXPECT_EQ(kTrayIconSize, data.cbSize);
+    EXPECT_EQ(agentWindow, data.hWnd);
+    EXPECT_EQ(kTrayIconId, data.uID);
+    EXPECT_EQ(static_cast<UINT>(NIF_INFO), data.uFlags) << "the balloon only: icon and tip stay";
+    EXPECT_EQ(static_cast<DWORD>(NIIF_WARNING), data.dwInfoFlags);
+    EXPECT_EQ(10000u, data.uTimeout);
+    EXPECT_STREQ(L"Mouse", data.szInfoTitle);
+    EXPECT_STREQ(L"Battery Low", data.szInfo);
+    EXPECT_STREQ(L"Battery Low", data.szTip);
+
+    // Translations, cut to the fields that show them.
+    const std::wstring languageFile = BesideTests(L"agent_balloon_language.txt");
+    WriteFile(languageFile, L"[xx]\r\nMouse=" + std::wstring(100, L'M') + L"\r\nBatteryLow=Akku " +
+                                std::wstring(300, L'B') + L"\r\n");
+    agentLanguageFile = languageFile;
+    wcscpy(agentSettings.language, L"xx");
+    data = BatteryBalloonData();
+    EXPECT_EQ(std::wstring(63, L'M'), data.szInfoTitle);
+    EXPECT_EQ(254u, wcslen(data.szInfo)); // the file's value is cut at 254 characters
+    EXPECT_EQ(0, wcsncmp(data.szInfo, L"Akku BBB", 8));
+    EXPECT_EQ(127u, wcslen(data.szTip));
+    DeleteFileW(languageFile.c_str());
+}
+
 TEST_F(AgentApp, TiltRepeatsEvery200msUntilReleased) {
     Start({0});
+    // A plain window under the pointer takes the steps (three WM_HSCROLL each by default).
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = CountHScroll;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"TarnTiltTarget";
+    RegisterClassW(&windowClass);
+    HWND target =
+        CreateWindowExW(WS_EX_TOPMOST, L"TarnTiltTarget", L"", WS_POPUP | WS_VISIBLE, 300, 300, 300,
+                        200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(nullptr, target);
+    SetCursorPos(450, 400);
+    Settle(50);
+    ASSERT_EQ(target, WindowFromPoint(POINT{450, 400}));
+    hscrolls = 0;
+
     EventRecord record;
     record.tilt = 0x0001;
     Inject(record);
     EXPECT_EQ(1, tiltState);
     EXPECT_EQ(1u, agentEventState.repeatTimerActive);
+    EXPECT_GE(hscrolls, 3) << "one step at once";
+    EXPECT_EQ(static_cast<WPARAM>(SB_LINERIGHT), lastHScroll);
+    // Then one step per 200 ms from timer 1: about five in a second (loose bounds, as
+    // timers under load run late).
+    const int atStart = hscrolls;
+    Settle(1000);
+    const int steps = (hscrolls - atStart) / 3;
+    EXPECT_GE(steps, 3);
+    EXPECT_LE(steps, 6);
     record.tilt = 0; // no tilt information: the repeat goes on
     Inject(record);
     EXPECT_EQ(1, tiltState);
@@ -417,22 +496,65 @@ TEST_F(AgentApp, TiltRepeatsEvery200msUntilReleased) {
     Inject(record);
     EXPECT_EQ(0, tiltState);
     EXPECT_EQ(0u, agentEventState.repeatTimerActive);
+    const int atRelease = hscrolls;
+    Settle(500);
+    EXPECT_EQ(atRelease, hscrolls) << "steps after the release";
     EXPECT_FALSE(KillTimer(agentWindow, kTiltTimer)) << "the repeat timer was left running";
     record.tilt = 0xFF01;
     Inject(record);
     EXPECT_EQ(1, tiltState);
     EXPECT_EQ(0u, agentEventState.repeatTimerActive);
+    EXPECT_EQ(atRelease + 3, hscrolls) << "one step, no repeat";
+    Settle(300);
+    EXPECT_EQ(atRelease + 3, hscrolls);
     EXPECT_FALSE(KillTimer(agentWindow, kTiltTimer));
+    DestroyWindow(target);
 }
 
 TEST_F(AgentApp, TaskbarRestartAndTrayMessagesAreHarmless) {
     Start({0});
+    NOTIFYICONDATAW probe = {};
+    probe.cbSize = kTrayIconSize;
+    probe.hWnd = agentWindow;
+    probe.uID = kTrayIconId;
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &probe)) << "the agent added no tray icon";
+    // A restarted taskbar has forgotten the icon; the agent adds it again.
+    ASSERT_TRUE(Shell_NotifyIconW(NIM_DELETE, &probe));
+    EXPECT_FALSE(Shell_NotifyIconW(NIM_MODIFY, &probe));
     SendMessageW(agentWindow, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
-    SendMessageW(agentWindow, MSG_TRAY_NOTIFY, kTrayIconId, WM_MOUSEMOVE);
+    EXPECT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &probe));
+
+    // Other tray notifications, and event messages that carry no record, do nothing.
+    const uint64_t driverEvents = driverEventsHandled;
+    const uint64_t hidEvents = hidEventsHandled;
+    for (LPARAM notification : {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN}) {
+        SendMessageW(agentWindow, MSG_TRAY_NOTIFY, kTrayIconId, notification);
+    }
     SendMessageW(agentWindow, MSG_DRIVER_EVENT, 0, 0x7FFFFFFF);
     SendMessageW(agentWindow, MSG_HID_EVENT, 5, 0);
+    Settle(300);
+    EXPECT_EQ(driverEvents, driverEventsHandled);
+    EXPECT_EQ(hidEvents, hidEventsHandled);
+    EXPECT_TRUE(keyDowns.empty());
+    EXPECT_TRUE(shellStarts.empty()) << "a notification opened the control panel";
+    EXPECT_EQ(nullptr, FindWindowW(L"#32768", nullptr)) << "a notification opened the menu";
+
+    // A display change measures the desktop again.
+    screenRect = RECT{};
     SendMessageW(agentWindow, WM_DISPLAYCHANGE, 32, 0);
+    RECT desktop;
+    GetWindowRect(GetDesktopWindow(), &desktop);
+    EXPECT_EQ(desktop.right, screenRect.right);
+    EXPECT_EQ(desktop.bottom, screenRect.bottom);
     EXPECT_TRUE(IsWindow(agentWindow));
+}
+
+TEST_F(AgentApp, DoubleClickAndMenuCommandOpenTheMouseControlPanel) {
+    Start({0});
+    SendMessageW(agentWindow, MSG_TRAY_NOTIFY, kTrayIconId, WM_LBUTTONDBLCLK);
+    EXPECT_EQ((std::vector<std::wstring>{PanelStart()}), shellStarts);
+    SendMessageW(agentWindow, WM_COMMAND, kCmdOpenCpl, 0);
+    EXPECT_EQ((std::vector<std::wstring>{PanelStart(), PanelStart()}), shellStarts);
 }
 
 TEST_F(AgentApp, ExitStopsClosesAndEndsTheLoop) {

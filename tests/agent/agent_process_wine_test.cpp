@@ -6,6 +6,7 @@
 #include <tlhelp32.h>
 
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -91,6 +92,25 @@ void EndChildrenOf(DWORD parent) {
     CloseHandle(snapshot);
 }
 
+// What the agent host asked the shell to start, one line per start.
+std::vector<std::string> ShellStarts() {
+    std::vector<std::string> lines;
+    FILE* f = _wfopen(BesideTests(L"shell_starts.log").c_str(), L"rb");
+    if (f == nullptr) {
+        return lines;
+    }
+    char line[600];
+    while (fgets(line, sizeof line, f) != nullptr) {
+        std::string text(line);
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) {
+            text.pop_back();
+        }
+        lines.push_back(text);
+    }
+    fclose(f);
+    return lines;
+}
+
 DWORD WaitExit(const Started& started, DWORD timeoutMs) {
     if (WaitForSingleObject(started.process, timeoutMs) != WAIT_OBJECT_0) {
         return STILL_ACTIVE;
@@ -120,9 +140,16 @@ TEST(AgentProcess, SecondStartLeavesOneAgentAndExitEndsIt) {
     HWND window = WaitForAgentWindow(10000);
     ASSERT_NE(nullptr, window);
 
+    DeleteFileW(BesideTests(L"shell_starts.log").c_str());
     Started second = StartHost(L"1 2 3");
     ASSERT_NE(nullptr, second.process);
     EXPECT_EQ(0u, WaitExit(second, 10000));
+    // It opened the Mouse control panel, once; the running agent started nothing.
+    char system[MAX_PATH] = {};
+    GetSystemDirectoryA(system, MAX_PATH);
+    EXPECT_EQ(ShellStarts(),
+              (std::vector<std::string>{std::string("rundll32.exe shell32.dll,Control_RunDLL ") +
+                                        system + "\\main.cpl"}));
     EndChildrenOf(second.id);
     EXPECT_EQ(1, CountAgentWindows());
     EXPECT_EQ(window, FindWindowW(kClass, kName)) << "the running agent was replaced";
