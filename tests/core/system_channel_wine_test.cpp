@@ -6,12 +6,69 @@
 #include "profile_record.h"
 
 #include <windows.h>
+// windows.h first: the SetupAPI and HID headers rely on its types.
+#include <setupapi.h>
+extern "C" {
+#include <hidsdi.h>
+}
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 namespace {
+
+// The system's own HID interfaces, passed through and counted: shows that a walk really went
+// over SetupDi's list, member by member to its end, and what it opened.
+class CountedSystemInterfaces final : public MouseInterfaceSet {
+  public:
+    bool BeginEnumeration(EnumerationPurpose purpose) override {
+        ++begun;
+        return system.BeginEnumeration(purpose);
+    }
+    InterfaceEntry InterfaceAt(uint32_t n, wchar_t* path, size_t capacity) override {
+        const InterfaceEntry entry = system.InterfaceAt(n, path, capacity);
+        ++asked;
+        paths += entry == InterfaceEntry::Path;
+        ended += entry == InterfaceEntry::End;
+        return entry;
+    }
+    void EndEnumeration() override {
+        ++finished;
+        system.EndEnumeration();
+    }
+    bool Open(const wchar_t* path, MouseHandle* handle) override {
+        ++opened;
+        return system.Open(path, handle);
+    }
+    bool SetFeature(MouseHandle handle, const uint8_t* report, uint32_t length) override {
+        return system.SetFeature(handle, report, length);
+    }
+    bool GetFeature(MouseHandle handle, uint8_t* report, uint32_t length) override {
+        return system.GetFeature(handle, report, length);
+    }
+    void Close(MouseHandle handle) override { system.Close(handle); }
+
+    MouseInterfaceSet& system = SystemMouseInterfaces();
+    int begun = 0, asked = 0, paths = 0, ended = 0, finished = 0, opened = 0;
+};
+
+// HID interfaces present, counted straight from SetupDi.
+int PresentHidInterfaces() {
+    GUID hid;
+    HidD_GetHidGuid(&hid);
+    HDEVINFO set =
+        SetupDiGetClassDevsW(&hid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (set == INVALID_HANDLE_VALUE)
+        return -1;
+    int count = 0;
+    SP_DEVICE_INTERFACE_DATA data = {};
+    data.cbSize = sizeof data;
+    while (SetupDiEnumDeviceInterfaces(set, nullptr, &hid, DWORD(count), &data))
+        ++count;
+    SetupDiDestroyDeviceInfoList(set);
+    return count;
+}
 
 TEST(SystemChannel, WalkRunsAndFindsNoMouse) {
     ASSERT_EQ(nullptr, mouseInterfaces);
@@ -20,8 +77,21 @@ TEST(SystemChannel, WalkRunsAndFindsNoMouse) {
     currentProfile = 2;
     if (IsMousePresent())
         GTEST_SKIP() << "a virtual mouse is plugged into this Wine prefix";
+    CountedSystemInterfaces counted;
+    mouseInterfaces = &counted;
     for (int op = -1; op <= 6; ++op)
         RunDeviceOperation(op, 0);
+    const bool present = IsMousePresent();
+    mouseInterfaces = nullptr;
+    EXPECT_FALSE(present);
+    // Every operation and the presence check walked the system's list to its end.
+    EXPECT_EQ(9, counted.begun);
+    EXPECT_EQ(9, counted.finished);
+    EXPECT_EQ(9, counted.ended);
+    const int interfaces = PresentHidInterfaces();
+    ASSERT_GE(interfaces, 0);
+    EXPECT_EQ(9 * interfaces, counted.paths) << "each walk sees every HID interface";
+    EXPECT_EQ(0, counted.opened) << "no interface names the mouse";
     EXPECT_EQ(2, currentProfile);
     EXPECT_EQ(0x3C, profileBlock[0]);
     EXPECT_EQ(0x3C, profileBlock[511]);

@@ -228,6 +228,11 @@ TEST(TextFilesLongPath, ChildFindsLanguageFile) {
     EXPECT_EQ(languageFilePath, TestProgramDirectory() + L"Language\\0409.txt");
     EXPECT_EQ(dialogFontSize, 13);
     EXPECT_EQ(LookupDefault(kTitleKey, kDefaultTitle), L"Far away");
+    // Tells the parent that the checks ran here (a filter that matches nothing, or a skip,
+    // would also end with exit code 0).
+    if (!HasFailure()) {
+        WriteFileBytes(TestProgramDirectory() + L"child_checked.txt", {'o', 'k'});
+    }
 }
 
 TEST(TextFilesLongPath, LongModulePathFindsLanguageFile) {
@@ -247,6 +252,8 @@ TEST(TextFilesLongPath, LongModulePathFindsLanguageFile) {
     WriteFileBytes(directory + L"Language\\0409.txt",
                    Utf16File(L"[0409]\r\nFontSize=13\r\nTitle=Far away\r\n"));
 
+    const std::wstring checked = directory + L"child_checked.txt";
+    DeleteFileW(checked.c_str());
     SetEnvironmentVariableW(L"TARN_DESK_LONG_PATH_CHILD", L"1");
     std::wstring command =
         L"\"" + copy + L"\" --gtest_filter=TextFilesLongPath.ChildFindsLanguageFile";
@@ -263,4 +270,6 @@ TEST(TextFilesLongPath, LongModulePathFindsLanguageFile) {
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     EXPECT_EQ(exitCode, 0u);
+    EXPECT_NE(GetFileAttributesW(checked.c_str()), INVALID_FILE_ATTRIBUTES)
+        << "the child ran no checks";
 }
