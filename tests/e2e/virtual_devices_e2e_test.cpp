@@ -65,8 +65,9 @@ TEST_F(VirtualMouse, PageWrittenThroughReport5ReadsBackThroughReport5) {
         ASSERT_TRUE(SetReport(mouse, page));
     }
     ASSERT_TRUE(SetReport(mouse, {0x05, data[63], 5, 5, 5, 5, 5, 5}));
-    // The mouse refuses a page command sooner than 50 ms after a tail; Sleep may end a
-    // fraction of a tick early.
+    // The mouse refuses a page command sooner than 50 ms after a tail (Sleep may end a
+    // fraction of a tick early, so the test waits longer).
+    EXPECT_FALSE(SetReport(mouse, {0x05, 0x07, 0x00, 0x00, 2, 6, 0, 0})) << "too soon";
     Sleep(60);
 
     ASSERT_TRUE(SetReport(mouse, {0x05, 0x07, 0x00, 0x00, 2, 6, 0, 0}));
