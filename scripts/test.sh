@@ -14,7 +14,7 @@ status=0
 run_tier() { # dir, ctest args...
     local dir=$1
     shift
-    say "ctest in $dir $*"
+    say "ctest in $dir $*" | tee -a "$log"
     (cd "$dir" && ctest --output-on-failure --timeout 600 "$@") 2>&1 | tee -a "$log" || status=1
 }
 run_tier "$TARN_BUILD/native" -j2
@@ -34,13 +34,14 @@ for line in open(sys.argv[1], errors="replace"):
     m = re.match(r"== ctest in (\S+)", line)
     if m:
         tier = m.group(1).rstrip("/").split("/")[-1]
-    m = re.search(r"Test +#\d+: (\S+) \.+ *(\*\*\*)?(\w+)", line)
+    m = re.search(r"Test +#(\d+): (\S+) \.+ *(\*\*\*)?(\w+)", line)
     if m:
-        attempts.setdefault((tier, m.group(1)), []).append(m.group(3) == "Passed" and not m.group(2))
+        attempts.setdefault((tier, m.group(1), m.group(2)), []).append(m.group(4))
     m = re.search(r"tests passed, (\d+) tests failed out of (\d+)", line)
     if m:
         failed += int(m.group(1)); passed += int(m.group(2)) - int(m.group(1))
-retried = sorted(f"{t}/{n}" for (t, n), runs in attempts.items() if len(runs) > 1 and runs[-1])
+retried = sorted(f"{t}/{n}" for (t, _, n), runs in attempts.items()
+                 if len(runs) > 1 and runs[-1] == "Passed")
 print(f"{passed} passed, {failed} failed")
 print("passed on a retry: " + (", ".join(retried) if retried else "none"))
 sys.exit(1 if failed else 0)
