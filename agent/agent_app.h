@@ -10,15 +10,14 @@
 #include "agent_events.h"
 #include "agent_settings.h"
 #include "driver_link.h"
+#include "tray_messages.h"
 
 inline constexpr wchar_t kAgentClassName[] = L"TarnAgentClass";
 inline constexpr wchar_t kAgentWindowName[] = L"TarnAgentWnd";
 inline constexpr wchar_t kAgentRegistryKey[] = L"Software\\Orvane\\Stilbe\\Settings";
 
-inline constexpr UINT MSG_TRAY_NOTIFY = 3025;
 inline constexpr UINT MSG_RELOAD_SETTINGS = 3027;
 inline constexpr UINT kTrayIconId = 109;
-inline constexpr UINT kTrayIconSize = 968; // NOTIFYICONDATAW up to guidItem, 64-bit layout
 inline constexpr int kTrayMenuId = 109;
 inline constexpr UINT kCmdOpenCpl = 32771;
 inline constexpr UINT kCmdExit = 105;

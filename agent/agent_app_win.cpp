@@ -11,7 +11,7 @@
 #include "scroll_engine.h"
 #include "text_rules.h"
 
-static_assert(offsetof(NOTIFYICONDATAW, guidItem) + sizeof(GUID) == kTrayIconSize,
+static_assert(offsetof(NOTIFYICONDATAW, guidItem) + sizeof(GUID) == kTrayIconDataSize,
               "the shell is handed the structure up to guidItem");
 
 HINSTANCE agentInstance = nullptr;
@@ -37,7 +37,7 @@ std::wstring ModulePath() {
 
 NOTIFYICONDATAW TrayIconData() {
     NOTIFYICONDATAW data = {};
-    data.cbSize = kTrayIconSize;
+    data.cbSize = kTrayIconDataSize;
     data.hWnd = agentWindow;
     data.uID = kTrayIconId;
     return data;

@@ -6,12 +6,11 @@
 
 #include <cstdint>
 
+#include "tray_messages.h"
+
 inline constexpr wchar_t kMainClassName[] = L"TarnDeskCLass";
 inline constexpr wchar_t kMainWindowName[] = L"TarnDeskWnd";
-inline constexpr UINT kTrayCallbackMessage = 3025;
 inline constexpr UINT kTrayIconId = 106;
-// NOTIFYICONDATAW up to and including guidItem, as laid out on 64-bit Windows.
-inline constexpr DWORD kTrayIconDataSize = 968;
 inline constexpr UINT_PTR kRereadTimerId = 1;
 inline constexpr UINT kRereadDelayMs = 200;
 inline constexpr wchar_t kTrayIconFile[] = L"image\\mark.ico";

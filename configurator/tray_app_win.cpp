@@ -142,7 +142,7 @@ bool AddTrayIcon(HWND window) {
     data.hWnd = window;
     data.uID = kTrayIconId;
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-    data.uCallbackMessage = kTrayCallbackMessage;
+    data.uCallbackMessage = MSG_TRAY_NOTIFY;
     data.hIcon = icon;
     wcsncpy(data.szTip, trayTip.c_str(), kTipFieldLength - 1);
     const bool added = Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
@@ -212,7 +212,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         default:
             return DefWindowProcW(window, message, wParam, lParam);
         }
-    case kTrayCallbackMessage:
+    case MSG_TRAY_NOTIFY:
         if (lParam == WM_LBUTTONDBLCLK) {
             OpenSettingsDialog();
         } else if (lParam == WM_RBUTTONUP) {

@@ -6,11 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "text_search.h" // ContainsIgnoringCase: an arrival is matched with it
+
 // "Vid_%s&Pid_%s&MI_02&Col01": the mouse's configuration interface.
 std::wstring ArrivalPattern(std::wstring_view vendorId, std::wstring_view productId);
-
-// True when `name` contains `pattern`, letters compared without regard to case.
-bool ContainsIgnoringCase(std::wstring_view name, std::wstring_view pattern);
 
 // The interface name carried by a device-interface broadcast of `size` bytes whose name
 // field starts `nameOffset` bytes in: it ends at its terminator or at the end of the record,

@@ -1,16 +1,9 @@
 #include "device_list.h"
 
 #include "registry_string.h"
+#include "text_search.h"
 
 namespace tarnwake {
-
-namespace {
-
-wchar_t FoldAscii(wchar_t c) {
-    return (c >= L'a' && c <= L'z') ? static_cast<wchar_t>(c - L'a' + L'A') : c;
-}
-
-} // namespace
 
 std::wstring_view DeviceIdPart(std::wstring_view field) {
     if (field.find(L"HID") == std::wstring_view::npos) {
@@ -21,23 +14,6 @@ std::wstring_view DeviceIdPart(std::wstring_view field) {
         return {};
     }
     return field.substr(slash + 1);
-}
-
-bool ContainsIgnoringCase(std::wstring_view haystack, std::wstring_view needle) {
-    if (needle.empty() || needle.size() > haystack.size()) {
-        return false;
-    }
-    const std::size_t last = haystack.size() - needle.size();
-    for (std::size_t start = 0; start <= last; ++start) {
-        std::size_t i = 0;
-        while (i < needle.size() && FoldAscii(haystack[start + i]) == FoldAscii(needle[i])) {
-            ++i;
-        }
-        if (i == needle.size()) {
-            return true;
-        }
-    }
-    return false;
 }
 
 bool FieldMatchesDevicePath(std::wstring_view field, std::wstring_view devicePath) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "text_search.h" // ContainsIgnoringCase: the id part is matched with it
+
 namespace tarnwake {
 
 // Characters of one INF field read by the launcher; longer fields fail to read and are skipped.
@@ -27,10 +29,6 @@ std::wstring_view DeviceIdPart(std::wstring_view field);
 
 // True when the id part of field occurs in the device path, letters compared without case.
 bool FieldMatchesDevicePath(std::wstring_view field, std::wstring_view devicePath);
-
-// Case-insensitive substring search with the ASCII letter fold that device paths and hardware
-// ids use. An empty needle is never found.
-bool ContainsIgnoringCase(std::wstring_view haystack, std::wstring_view needle);
 
 // The device path of an arrival: the characters up to the first terminator, never beyond
 // maxChars, so a name without a terminator is not read past its structure.

@@ -10,6 +10,8 @@ extern "C" {
 #include <cstdio>
 #include <vector>
 
+#include "text_search.h"
+
 namespace tarn::virt {
 
 namespace {
@@ -117,7 +119,7 @@ std::wstring FindHidInterface(const std::wstring& pattern) {
         detail->cbSize = sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W);
         if (!SetupDiGetDeviceInterfaceDetailW(set, &data, detail, size, nullptr, nullptr))
             continue;
-        if (StrStrIW(detail->DevicePath, pattern.c_str()))
+        if (ContainsIgnoringCase(detail->DevicePath, pattern))
             found = detail->DevicePath;
     }
     SetupDiDestroyDeviceInfoList(set);

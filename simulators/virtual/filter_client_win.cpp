@@ -7,7 +7,8 @@ namespace tarn::virt {
 namespace {
 
 const wchar_t* const kDevicePaths[TARN_FILTER_DEVICE_COUNT] = {
-    L"\\\\.\\TarnHidLowerFilter", L"\\\\.\\TarnPS2UpperFilter", L"\\\\.\\VellHIDupFilter"};
+    L"\\\\.\\" TARN_HID_LOWER_FILTER_NAME, L"\\\\.\\" TARN_PS2_UPPER_FILTER_NAME,
+    L"\\\\.\\" VELL_HID_UPPER_FILTER_NAME};
 
 uint32_t GetU32(const uint8_t* p) {
     return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |

@@ -28,10 +28,11 @@ typedef struct FilterDevice {
 } FilterDevice;
 
 static const WCHAR* const kDeviceNames[TARN_FILTER_DEVICE_COUNT] = {
-    L"\\Device\\TarnHidLowerFilter", L"\\Device\\TarnPS2UpperFilter", L"\\Device\\VellHIDupFilter"};
+    L"\\Device\\" TARN_HID_LOWER_FILTER_NAME, L"\\Device\\" TARN_PS2_UPPER_FILTER_NAME,
+    L"\\Device\\" VELL_HID_UPPER_FILTER_NAME};
 static const WCHAR* const kLinkNames[TARN_FILTER_DEVICE_COUNT] = {
-    L"\\DosDevices\\TarnHidLowerFilter", L"\\DosDevices\\TarnPS2UpperFilter",
-    L"\\DosDevices\\VellHIDupFilter"};
+    L"\\DosDevices\\" TARN_HID_LOWER_FILTER_NAME, L"\\DosDevices\\" TARN_PS2_UPPER_FILTER_NAME,
+    L"\\DosDevices\\" VELL_HID_UPPER_FILTER_NAME};
 
 static PDEVICE_OBJECT devices[TARN_FILTER_DEVICE_COUNT];
 
@@ -145,7 +146,7 @@ static NTSTATUS DispatchControl(PDEVICE_OBJECT device, PIRP irp) {
     uint8_t* buffer = (uint8_t*)irp->AssociatedIrp.SystemBuffer; /* METHOD_BUFFERED */
     const int tarnDevice = fd->index != TARN_FILTER_VELL;
 
-    if (tarnDevice && code == TARN_IOCTL_SET_SETTINGS) {
+    if (tarnDevice && code == IOCTL_TARN_SET_SETTINGS) {
         if (!buffer || inLength < TARN_SETTINGS_RECORD_LENGTH)
             return Complete(irp, STATUS_INVALID_PARAMETER, 0);
         CopyBytes(fd->settings, buffer, TARN_SETTINGS_RECORD_LENGTH);
@@ -265,14 +266,14 @@ NTSTATUS DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) {
         fd->index = i;
         if (i == TARN_FILTER_VELL) {
             fd->recordLength = TARN_HID_EVENT_RECORD_LENGTH;
-            fd->armCode = VELL_IOCTL_ARM_EVENT;
-            fd->stopCode = VELL_IOCTL_STOP;
-            fd->getCode = VELL_IOCTL_GET_EVENT;
+            fd->armCode = IOCTL_VELL_ARM_EVENT;
+            fd->stopCode = IOCTL_VELL_STOP;
+            fd->getCode = IOCTL_VELL_GET_EVENT;
         } else {
             fd->recordLength = TARN_EVENT_RECORD_LENGTH;
-            fd->armCode = TARN_IOCTL_ARM_EVENT;
-            fd->stopCode = TARN_IOCTL_STOP;
-            fd->getCode = TARN_IOCTL_GET_EVENT;
+            fd->armCode = IOCTL_TARN_ARM_EVENT;
+            fd->stopCode = IOCTL_TARN_STOP;
+            fd->getCode = IOCTL_TARN_GET_EVENT;
         }
         devices[i] = device;
         status = IoCreateSymbolicLink(&link, &name);

@@ -433,7 +433,7 @@ TEST_F(AgentApp, BatteryBlinksUntilTheFlagClears) {
 TEST_F(AgentApp, BatteryBalloonIsAWarningWithTheLanguageTexts) {
     Start({0});
     NOTIFYICONDATAW data = BatteryBalloonData();
-    EXPECT_EQ(kTrayIconSize, data.cbSize);
+    EXPECT_EQ(kTrayIconDataSize, data.cbSize);
     EXPECT_EQ(agentWindow, data.hWnd);
     EXPECT_EQ(kTrayIconId, data.uID);
     EXPECT_EQ(static_cast<UINT>(NIF_INFO), data.uFlags) << "the balloon only: icon and tip stay";
@@ -514,7 +514,7 @@ TEST_F(AgentApp, TiltRepeatsEvery200msUntilReleased) {
 TEST_F(AgentApp, TaskbarRestartAndTrayMessagesAreHarmless) {
     Start({0});
     NOTIFYICONDATAW probe = {};
-    probe.cbSize = kTrayIconSize;
+    probe.cbSize = kTrayIconDataSize;
     probe.hWnd = agentWindow;
     probe.uID = kTrayIconId;
     ASSERT_TRUE(Shell_NotifyIconW(NIM_MODIFY, &probe)) << "the agent added no tray icon";

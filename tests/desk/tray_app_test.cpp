@@ -273,7 +273,7 @@ TEST_F(TrayApp, MenuKeepsResourceTextsWhereTheFileHasNone) {
 
 TEST_F(TrayApp, MenuOpensOnRightButtonReleaseOnly) {
     // A press does nothing.
-    EXPECT_EQ(SendMessageW(window, kTrayCallbackMessage, 0, WM_RBUTTONDOWN), 0);
+    EXPECT_EQ(SendMessageW(window, MSG_TRAY_NOTIFY, 0, WM_RBUTTONDOWN), 0);
     EXPECT_EQ(FindWindowW(L"#32768", nullptr) != nullptr &&
                   IsWindowVisible(FindWindowW(L"#32768", nullptr)),
               false);
@@ -297,7 +297,7 @@ TEST_F(TrayApp, MenuOpensOnRightButtonReleaseOnly) {
             Sleep(10);
         }
     });
-    EXPECT_EQ(SendMessageW(window, kTrayCallbackMessage, 0, WM_RBUTTONUP), 0);
+    EXPECT_EQ(SendMessageW(window, MSG_TRAY_NOTIFY, 0, WM_RBUTTONUP), 0);
     done = true;
     closer.join();
     EXPECT_EQ(items, 5);

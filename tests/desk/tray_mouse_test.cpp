@@ -117,7 +117,7 @@ TEST_F(TrayWithMouse, SettingOpensOneDialogAtATime) {
     EXPECT_EQ(OpenDialogs(), 1);
     // Neither the menu item nor a double click on the icon opens a second one.
     SendMessageW(window, WM_COMMAND, IDM_SETTING, 0);
-    SendMessageW(window, kTrayCallbackMessage, 0, WM_LBUTTONDBLCLK);
+    SendMessageW(window, MSG_TRAY_NOTIFY, 0, WM_LBUTTONDBLCLK);
     EXPECT_EQ(OpenDialogs(), 1);
     // Once it is closed, the next request opens a new one.
     HWND open = FindWindowW(L"#32770", nullptr);
@@ -128,7 +128,7 @@ TEST_F(TrayWithMouse, SettingOpensOneDialogAtATime) {
     if (IsWindow(open)) {
         DestroyWindow(open);
     }
-    SendMessageW(window, kTrayCallbackMessage, 0, WM_LBUTTONDBLCLK);
+    SendMessageW(window, MSG_TRAY_NOTIFY, 0, WM_LBUTTONDBLCLK);
     EXPECT_EQ(settingsDialogClosed, 0);
     EXPECT_EQ(OpenDialogs(), 1);
     open = FindWindowW(L"#32770", nullptr);

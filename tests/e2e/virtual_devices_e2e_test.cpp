@@ -163,7 +163,7 @@ TEST_F(VirtualFilters, ArmedEventStaysClearUntilARecordArrives) {
     ASSERT_NE(device, INVALID_HANDLE_VALUE);
     const std::vector<uint8_t> wait = virt::BuildWaitRecord(reinterpret_cast<uintptr_t>(event_), 1);
     SetEvent(event_); // left set by an earlier wait: the arm clears it
-    ASSERT_TRUE(Call(device, TARN_IOCTL_ARM_EVENT, wait));
+    ASSERT_TRUE(Call(device, IOCTL_TARN_ARM_EVENT, wait));
     EXPECT_EQ(WaitForSingleObject(event_, 100), static_cast<DWORD>(WAIT_TIMEOUT));
 
     virt::InjectRequest request;
@@ -172,13 +172,13 @@ TEST_F(VirtualFilters, ArmedEventStaysClearUntilARecordArrives) {
     ASSERT_TRUE(virt::InjectRecord(TARN_FILTER_HID_LOWER, request));
     EXPECT_EQ(WaitForSingleObject(event_, 2000), static_cast<DWORD>(WAIT_OBJECT_0));
     uint8_t record[TARN_EVENT_RECORD_LENGTH] = {};
-    ASSERT_TRUE(Call(device, TARN_IOCTL_GET_EVENT, wait, record, sizeof(record)));
+    ASSERT_TRUE(Call(device, IOCTL_TARN_GET_EVENT, wait, record, sizeof(record)));
     EXPECT_EQ(record[TARN_EVENT_BUTTONS_OFFSET], 0x10);
     EXPECT_EQ(record[TARN_EVENT_BATTERY_OFFSET], 1);
 
     // A record that arrived before the arm signals at once.
     ASSERT_TRUE(virt::InjectRecord(TARN_FILTER_HID_LOWER, request));
-    ASSERT_TRUE(Call(device, TARN_IOCTL_ARM_EVENT, wait));
+    ASSERT_TRUE(Call(device, IOCTL_TARN_ARM_EVENT, wait));
     EXPECT_EQ(WaitForSingleObject(event_, 2000), static_cast<DWORD>(WAIT_OBJECT_0));
     CloseHandle(device);
 }
@@ -186,9 +186,9 @@ TEST_F(VirtualFilters, ArmedEventStaysClearUntilARecordArrives) {
 TEST_F(VirtualFilters, StopDisarmsAndRecordsTheEnableField) {
     HANDLE device = virt::OpenFilterDevice(TARN_FILTER_VELL);
     ASSERT_NE(device, INVALID_HANDLE_VALUE);
-    ASSERT_TRUE(Call(device, VELL_IOCTL_ARM_EVENT,
+    ASSERT_TRUE(Call(device, IOCTL_VELL_ARM_EVENT,
                      virt::BuildWaitRecord(reinterpret_cast<uintptr_t>(event_), 1)));
-    ASSERT_TRUE(Call(device, VELL_IOCTL_STOP,
+    ASSERT_TRUE(Call(device, IOCTL_VELL_STOP,
                      virt::BuildWaitRecord(reinterpret_cast<uintptr_t>(event_), 0)));
     virt::InjectRequest request;
     request.code = 0x25;
@@ -200,7 +200,7 @@ TEST_F(VirtualFilters, StopDisarmsAndRecordsTheEnableField) {
     EXPECT_EQ(status->stops, 1u);
     EXPECT_EQ(status->lastStopEnable, 0u);
     EXPECT_EQ(status->armed, 0u);
-    EXPECT_FALSE(Call(device, TARN_IOCTL_SET_SETTINGS, std::vector<uint8_t>(24, 1)))
+    EXPECT_FALSE(Call(device, IOCTL_TARN_SET_SETTINGS, std::vector<uint8_t>(24, 1)))
         << "the HID upper filter takes no settings";
     CloseHandle(device);
 }
@@ -211,9 +211,9 @@ TEST_F(VirtualFilters, SettingsRecordIsKeptForReadBackAndShortInputIsRefused) {
     std::vector<uint8_t> settings(24);
     for (size_t i = 0; i < settings.size(); ++i)
         settings[i] = static_cast<uint8_t>(i + 1);
-    ASSERT_TRUE(Call(device, TARN_IOCTL_SET_SETTINGS, settings));
-    EXPECT_FALSE(Call(device, TARN_IOCTL_SET_SETTINGS, std::vector<uint8_t>(23, 0xFF)));
-    EXPECT_FALSE(Call(device, TARN_IOCTL_ARM_EVENT, std::vector<uint8_t>(8, 0)));
+    ASSERT_TRUE(Call(device, IOCTL_TARN_SET_SETTINGS, settings));
+    EXPECT_FALSE(Call(device, IOCTL_TARN_SET_SETTINGS, std::vector<uint8_t>(23, 0xFF)));
+    EXPECT_FALSE(Call(device, IOCTL_TARN_ARM_EVENT, std::vector<uint8_t>(8, 0)));
     std::optional<virt::FilterStatus> status = virt::QueryFilterStatus(TARN_FILTER_PS2_UPPER);
     ASSERT_TRUE(status);
     EXPECT_EQ(status->settingsCount, 1u);
@@ -224,7 +224,7 @@ TEST_F(VirtualFilters, SettingsRecordIsKeptForReadBackAndShortInputIsRefused) {
 TEST_F(VirtualFilters, ClosingTheArmingHandleReleasesItsEvent) {
     HANDLE device = virt::OpenFilterDevice(TARN_FILTER_HID_LOWER);
     ASSERT_NE(device, INVALID_HANDLE_VALUE);
-    ASSERT_TRUE(Call(device, TARN_IOCTL_ARM_EVENT,
+    ASSERT_TRUE(Call(device, IOCTL_TARN_ARM_EVENT,
                      virt::BuildWaitRecord(reinterpret_cast<uintptr_t>(event_), 1)));
     CloseHandle(device);
     std::optional<virt::FilterStatus> status = virt::QueryFilterStatus(TARN_FILTER_HID_LOWER);

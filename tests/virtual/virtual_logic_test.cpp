@@ -7,13 +7,13 @@ namespace tarn::virt {
 namespace {
 
 TEST(FilterCodes, MatchTheAgentsControlCodes) {
-    EXPECT_EQ(TARN_IOCTL_SET_SETTINGS, 0x000F0FC8u);
-    EXPECT_EQ(TARN_IOCTL_ARM_EVENT, 0x000F0FCCu);
-    EXPECT_EQ(TARN_IOCTL_STOP, 0x000F0FD0u);
-    EXPECT_EQ(TARN_IOCTL_GET_EVENT, 0x000F0FD4u);
-    EXPECT_EQ(VELL_IOCTL_ARM_EVENT, 0x00221F6Cu);
-    EXPECT_EQ(VELL_IOCTL_STOP, 0x00221F70u);
-    EXPECT_EQ(VELL_IOCTL_GET_EVENT, 0x00225DC0u);
+    EXPECT_EQ(IOCTL_TARN_SET_SETTINGS, 0x000F0FC8u);
+    EXPECT_EQ(IOCTL_TARN_ARM_EVENT, 0x000F0FCCu);
+    EXPECT_EQ(IOCTL_TARN_STOP, 0x000F0FD0u);
+    EXPECT_EQ(IOCTL_TARN_GET_EVENT, 0x000F0FD4u);
+    EXPECT_EQ(IOCTL_VELL_ARM_EVENT, 0x00221F6Cu);
+    EXPECT_EQ(IOCTL_VELL_STOP, 0x00221F70u);
+    EXPECT_EQ(IOCTL_VELL_GET_EVENT, 0x00225DC0u);
 }
 
 TEST(FilterRecord, EventRecordCarriesEachFieldAtItsOffset) {
@@ -165,20 +165,14 @@ TEST(MouseControl, ResetDefaultsKeepTheRestOfTheHeader) {
 } // namespace
 } // namespace tarn::virt
 
-// The stand-in drivers and the agent must agree on every code and byte.
+// The stand-in drivers and the agent compile one protocol header, whose layout checks run at
+// build time; what is left to check is that the bytes the stand-in builds decode as built.
 #include "driver_link.h"
 
 namespace tarn::virt {
 namespace {
 
 TEST(FilterRecord, AgentReadsInjectedRecordsAsInjected) {
-    EXPECT_EQ(TARN_IOCTL_SET_SETTINGS, IOCTL_TARN_SET_SETTINGS);
-    EXPECT_EQ(TARN_IOCTL_ARM_EVENT, IOCTL_TARN_ARM_EVENT);
-    EXPECT_EQ(TARN_IOCTL_STOP, IOCTL_TARN_STOP);
-    EXPECT_EQ(TARN_IOCTL_GET_EVENT, IOCTL_TARN_GET_EVENT);
-    EXPECT_EQ(VELL_IOCTL_ARM_EVENT, IOCTL_VELL_ARM_EVENT);
-    EXPECT_EQ(VELL_IOCTL_STOP, IOCTL_VELL_STOP);
-    EXPECT_EQ(VELL_IOCTL_GET_EVENT, IOCTL_VELL_GET_EVENT);
 
     InjectRequest request;
     request.buttons = 0x300;

@@ -130,7 +130,7 @@ int Latency(int count) {
     std::vector<double> micros;
     uint8_t fetched[TARN_EVENT_RECORD_LENGTH];
     for (int i = 0; i < count; ++i) {
-        if (!Control(reader, TARN_IOCTL_ARM_EVENT, wait.data(), TARN_WAIT_RECORD_LENGTH, nullptr,
+        if (!Control(reader, IOCTL_TARN_ARM_EVENT, wait.data(), TARN_WAIT_RECORD_LENGTH, nullptr,
                      0))
             return Fail(L"arm refused");
         LARGE_INTEGER start, end;
@@ -140,7 +140,7 @@ int Latency(int count) {
         if (WaitForSingleObject(event, 2000) != WAIT_OBJECT_0)
             return Fail(L"the armed event was not set");
         QueryPerformanceCounter(&end);
-        Control(reader, TARN_IOCTL_GET_EVENT, wait.data(), TARN_WAIT_RECORD_LENGTH, fetched,
+        Control(reader, IOCTL_TARN_GET_EVENT, wait.data(), TARN_WAIT_RECORD_LENGTH, fetched,
                 sizeof(fetched));
         micros.push_back(static_cast<double>(end.QuadPart - start.QuadPart) * 1e6 /
                          static_cast<double>(frequency.QuadPart));

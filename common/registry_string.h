@@ -1,6 +1,6 @@
 // Registry string values as the programs read them: UTF-16 little-endian bytes, stored with
 // or without a terminating zero (both are legal and common). Windows-free, and the one
-// decoder of the suite: TarnDesk, TarnAgent and TarnWake each compile this source.
+// decoder of the suite: TarnDesk, TarnAgent and TarnWake each compile it from common/.
 #pragma once
 
 #include <cstddef>
