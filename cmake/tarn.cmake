@@ -91,19 +91,13 @@ function(tarn_test name)
     endif()
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE tarn_warnings ${T_LIBS} GTest::gmock GTest::gtest_main)
+    if(NOT TARN_FLAVOUR STREQUAL "native")
+        target_link_libraries(${name} PRIVATE tarn_test_harness)
+    endif()
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     gtest_discover_tests(${name}
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 120
         WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
         PROPERTIES LABELS ${T_LABEL} TIMEOUT 300)
-endfunction()
-
-# tarn_add_existing_subdirs(a b c): add those of the listed subdirectories that exist.
-function(tarn_add_existing_subdirs)
-    foreach(d ${ARGN})
-        if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${d}/CMakeLists.txt)
-            add_subdirectory(${d})
-        endif()
-    endforeach()
 endfunction()

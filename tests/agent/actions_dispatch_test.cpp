@@ -24,7 +24,7 @@ bool WaitFor(const std::function<bool()>& done, DWORD milliseconds = 5000) {
         if (GetTickCount64() > end) {
             return false;
         }
-        PumpMessages(10);
+        PumpMessagesFor(10, 1);
     }
     return true;
 }
@@ -124,7 +124,7 @@ class Dispatcher : public ::testing::Test {
         front_ = CreateRecordingWindow(L"TarnTestFront", WS_POPUP | WS_VISIBLE, 50, 50, 300, 200);
         ASSERT_NE(front_, nullptr);
         SetForegroundWindow(front_);
-        PumpMessages(20);
+        PumpMessagesFor(20, 1);
         input_ = std::make_unique<InputRecorder>();
         ASSERT_TRUE(input_->Active());
         ClearRecordedMessages();
@@ -149,7 +149,7 @@ class Dispatcher : public ::testing::Test {
 
     // Keys injected since the last call, scan codes checked against the keyboard layout.
     std::vector<Key> TakeKeys(bool zeroScan = false) {
-        PumpMessages(20);
+        PumpMessagesFor(20, 1);
         std::vector<Key> keys;
         for (const InjectedKey& k : input_->Keys()) {
             keys.push_back({k.vk, k.up});
@@ -181,7 +181,7 @@ TEST_F(Dispatcher, DefaultSettingsCloseToolsNavigatePageAndOpenHomepage) {
     ASSERT_EQ(GetForegroundWindow(), front_);
     ClearRecordedMessages();
     RunButtonActions(8 | 16);
-    PumpMessages(20);
+    PumpMessagesFor(20, 1);
     const auto commands = RecordedMessages(WM_APPCOMMAND);
     ASSERT_EQ(commands.size(), 2u);
     EXPECT_EQ(commands[0].window, front_);
@@ -247,7 +247,7 @@ TEST_F(Dispatcher, UnusedCodesDoNothing) {
     }
     Assign(7, 0);
     RunButtonActions(0x3FF);
-    PumpMessages(200);
+    PumpMessagesFor(200, 1);
     EXPECT_TRUE(TakeKeys().empty());
     EXPECT_TRUE(input_->MouseMessages().empty());
     EXPECT_TRUE(RecordedMessages().empty());
@@ -260,7 +260,7 @@ TEST_F(Dispatcher, UnusedCodesDoNothing) {
 TEST_F(Dispatcher, ClicksAndDragLock) {
     Assign(5, 6);
     RunButtonActions(16);
-    PumpMessages(20);
+    PumpMessagesFor(20, 1);
     EXPECT_EQ(input_->MouseMessages(),
               (std::vector<WPARAM>{WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDOWN, WM_LBUTTONUP}));
     input_->Clear();
@@ -270,7 +270,7 @@ TEST_F(Dispatcher, ClicksAndDragLock) {
     EXPECT_TRUE(dragLocked);
     RunButtonActions(16);
     EXPECT_FALSE(dragLocked);
-    PumpMessages(20);
+    PumpMessagesFor(20, 1);
     EXPECT_EQ(input_->MouseMessages(), (std::vector<WPARAM>{WM_LBUTTONDOWN, WM_LBUTTONUP}));
 }
 
@@ -284,7 +284,7 @@ TEST_F(Dispatcher, Action7TogglesVeerlineAndClosesScaladoFirst) {
 
     RunButtonActions(1);
     EXPECT_TRUE(WaitFor([] { return !ToolRuns(L"veerlineClass"); }));
-    PumpMessages(200);
+    PumpMessagesFor(200, 1);
     EXPECT_FALSE(ToolRuns(L"scaladoClass"));
     EXPECT_EQ(ToolLog(L"veerline").size(), 1u);
 
@@ -329,7 +329,7 @@ TEST_F(Dispatcher, HomepageOpensOnlyAUsableStringValue) {
     const DWORD number = 5;
     SetButtonValue(3, L"homepage", REG_DWORD, &number, sizeof(number));
     RunButtonActions(4);
-    PumpMessages(500);
+    PumpMessagesFor(500, 1);
     EXPECT_TRUE(ToolLog(L"tapsmith").empty());
 
     SetButtonString(3, L"homepage", page);
@@ -361,7 +361,7 @@ TEST_F(Dispatcher, ApplicationOpensAndRunningCopiesComeForward) {
         c = static_cast<wchar_t>(towupper(c));
     }
     ActivateProcessByPath(otherCase.c_str(), CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PumpMessages(50);
+    PumpMessagesFor(50, 1);
     EXPECT_EQ(GetForegroundWindow(), front_);
     ActivateProcessByPath(program.c_str(), CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     EXPECT_TRUE(
@@ -397,7 +397,7 @@ TEST_F(Dispatcher, BackAndForwardFollowTheForegroundWindowsClass) {
         ClearRecordedMessages();
         BrowserNavigate(kNavigateBack);
         BrowserNavigate(kNavigateForward);
-        PumpMessages(20);
+        PumpMessagesFor(20, 1);
         const auto keys = input_->Keys();
         if (c.message == 0) {
             ASSERT_EQ(keys.size(), 4u);
@@ -438,7 +438,7 @@ TEST_F(Dispatcher, TiltActionsStepLeftAndRight) {
     Assign(2, 32);
     RunButtonActions(2);
     EXPECT_EQ(tiltState, 1);
-    PumpMessages(20);
+    PumpMessagesFor(20, 1);
     const auto got = RecordedMessages(WM_HSCROLL);
     ASSERT_EQ(got.size(), 6u);
     EXPECT_EQ(got[0].wParam, WPARAM{SB_LINELEFT});

@@ -142,25 +142,13 @@ void DisableHorizontalBar(HWND window) {
     EnableScrollBar(window, SB_HORZ, ESB_DISABLE_BOTH);
 }
 
-void PumpMessages(DWORD milliseconds) {
-    const ULONGLONG end = GetTickCount64() + milliseconds;
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(1);
-    } while (GetTickCount64() < end);
-}
-
 bool PlacePointer(HWND window, int clientX, int clientY) {
     POINT point = {clientX, clientY};
     ClientToScreen(window, &point);
     SetCursorPos(point.x, point.y);
     POINT now = {};
     for (int attempt = 0; attempt < 50; ++attempt) {
-        PumpMessages(2);
+        PumpMessagesFor(2, 1);
         if (GetCursorPos(&now) && now.x == point.x && now.y == point.y) {
             return true;
         }
@@ -193,13 +181,4 @@ const std::vector<WPARAM>& InputRecorder::MouseMessages() const {
 void InputRecorder::Clear() {
     injectedKeys.clear();
     injectedMouse.clear();
-}
-
-std::wstring BesideTests(const wchar_t* fileName) {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring result(path, length);
-    const size_t slash = result.find_last_of(L'\\');
-    result.resize(slash == std::wstring::npos ? 0 : slash + 1);
-    return result + fileName;
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "test_harness_win.h"
+
 struct RecordedMessage {
     HWND window;
     UINT message;
@@ -31,8 +33,6 @@ void EnableHorizontalBar(HWND window);
 // to scroll (not after EnableScrollBar alone), which is also how a real window gets there.
 void DisableHorizontalBar(HWND window);
 
-// Dispatches this thread's messages for the given time.
-void PumpMessages(DWORD milliseconds);
 // Moves the pointer to a point of the window's client area; true when it got there.
 bool PlacePointer(HWND window, int clientX, int clientY);
 
@@ -60,6 +60,3 @@ class InputRecorder {
     HHOOK keyboard_;
     HHOOK mouse_;
 };
-
-// Builds the path of a file beside the test program.
-std::wstring BesideTests(const wchar_t* fileName);

@@ -15,6 +15,7 @@
 #include "driver_link_win.h"
 #include "scroll_engine.h"
 #include "sim_filter_drivers.h"
+#include "test_harness_win.h"
 #include "text_rules.h"
 
 namespace {
@@ -32,41 +33,12 @@ LRESULT CALLBACK WatchKeys(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message != WM_QUIT) {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
-        }
-    }
-    return true;
-}
-
-void Settle(int ms) {
-    PumpUntil([] { return false; }, ms);
-}
-
 int Count(const std::vector<DWORD>& keys, DWORD vk) {
     int n = 0;
     for (DWORD k : keys) {
         n += k == vk;
     }
     return n;
-}
-
-std::wstring BesideTests(const wchar_t* name) {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path);
-    return dir.substr(0, dir.find_last_of(L'\\') + 1) + name;
 }
 
 void WriteFile(const std::wstring& path, const std::wstring& text) {
@@ -160,7 +132,7 @@ class AgentApp : public ::testing::Test {
         if (agentWindow) {
             SendMessageW(agentWindow, WM_COMMAND, kCmdExit, 0);
         }
-        Settle(30);
+        PumpMessagesFor(30);
         EXPECT_EQ(nullptr, agentWindow);
         UnhookWindowsHookEx(hook_);
         SetFilterDeviceIo(nullptr);
@@ -185,7 +157,7 @@ class AgentApp : public ::testing::Test {
         sim_->InjectEvent(0, record);
         // Handled once the driver is armed again and the message queue is empty.
         PumpUntil([&] { return sim_->Queued(0) == 0 && sim_->IsArmed(0); });
-        Settle(30);
+        PumpMessagesFor(30);
         (void)before;
     }
     void InjectButtons(uint32_t mask) {
@@ -228,7 +200,7 @@ TEST_F(AgentApp, KeyCode113TwiceSendsOneChordAndWithAGapTwo) {
     InjectKey(113);
     InjectKey(113);
     ASSERT_TRUE(PumpUntil([] { return keyDowns.size() >= 3; }));
-    Settle(100);
+    PumpMessagesFor(100);
     EXPECT_EQ((std::vector<DWORD>{VK_CONTROL, VK_LWIN, VK_TAB}), keyDowns);
     keyDowns.clear();
     InjectKey(0);
@@ -242,17 +214,17 @@ TEST_F(AgentApp, ButtonsActOnceOnReleaseWithTheLastMask) {
     Start({0});
     InjectButtons(1);
     InjectButtons(3);
-    Settle(50);
+    PumpMessagesFor(50);
     EXPECT_TRUE(keyDowns.empty()) << "acted before the release";
     InjectButtons(0);
     ASSERT_TRUE(PumpUntil([] { return keyDowns.size() >= 2; }));
-    Settle(50);
+    PumpMessagesFor(50);
     EXPECT_EQ((std::vector<DWORD>{VK_RETURN, VK_TAB}), keyDowns);
     keyDowns.clear();
     InjectButtons(0);       // a second release runs nothing
     InjectButtons(1 << 12); // bits above button 10 are nobody's
     InjectButtons(0);
-    Settle(50);
+    PumpMessagesFor(50);
     EXPECT_TRUE(keyDowns.empty());
 }
 
@@ -266,7 +238,7 @@ TEST_F(AgentApp, OnlyHidUpperFilterButtonsFourAndFiveActAtOnce) {
         sim_->InjectHidEvent(2, hid);
     }
     ASSERT_TRUE(PumpUntil([] { return keyDowns.size() >= 2; }));
-    Settle(50);
+    PumpMessagesFor(50);
     EXPECT_EQ((std::vector<DWORD>{VK_SPACE, VK_TAB}), keyDowns);
 }
 
@@ -426,7 +398,7 @@ TEST_F(AgentApp, BatteryBlinksUntilTheFlagClears) {
     Inject(record);
     EXPECT_EQ(0u, agentEventState.batteryBlinking);
     const uint32_t stopped = agentEventState.blinkPhase;
-    Settle(700);
+    PumpMessagesFor(700);
     EXPECT_EQ(stopped, agentEventState.blinkPhase) << "timer 2 still runs";
 }
 
@@ -470,7 +442,7 @@ TEST_F(AgentApp, TiltRepeatsEvery200msUntilReleased) {
                         200, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     ASSERT_NE(nullptr, target);
     SetCursorPos(450, 400);
-    Settle(50);
+    PumpMessagesFor(50);
     ASSERT_EQ(target, WindowFromPoint(POINT{450, 400}));
     hscrolls = 0;
 
@@ -484,7 +456,7 @@ TEST_F(AgentApp, TiltRepeatsEvery200msUntilReleased) {
     // Then one step per 200 ms from timer 1: about five in a second (loose bounds, as
     // timers under load run late).
     const int atStart = hscrolls;
-    Settle(1000);
+    PumpMessagesFor(1000);
     const int steps = (hscrolls - atStart) / 3;
     EXPECT_GE(steps, 3);
     EXPECT_LE(steps, 6);
@@ -497,7 +469,7 @@ TEST_F(AgentApp, TiltRepeatsEvery200msUntilReleased) {
     EXPECT_EQ(0, tiltState);
     EXPECT_EQ(0u, agentEventState.repeatTimerActive);
     const int atRelease = hscrolls;
-    Settle(500);
+    PumpMessagesFor(500);
     EXPECT_EQ(atRelease, hscrolls) << "steps after the release";
     EXPECT_FALSE(KillTimer(agentWindow, kTiltTimer)) << "the repeat timer was left running";
     record.tilt = 0xFF01;
@@ -505,7 +477,7 @@ TEST_F(AgentApp, TiltRepeatsEvery200msUntilReleased) {
     EXPECT_EQ(1, tiltState);
     EXPECT_EQ(0u, agentEventState.repeatTimerActive);
     EXPECT_EQ(atRelease + 3, hscrolls) << "one step, no repeat";
-    Settle(300);
+    PumpMessagesFor(300);
     EXPECT_EQ(atRelease + 3, hscrolls);
     EXPECT_FALSE(KillTimer(agentWindow, kTiltTimer));
     DestroyWindow(target);
@@ -532,7 +504,7 @@ TEST_F(AgentApp, TaskbarRestartAndTrayMessagesAreHarmless) {
     }
     SendMessageW(agentWindow, MSG_DRIVER_EVENT, 0, 0x7FFFFFFF);
     SendMessageW(agentWindow, MSG_HID_EVENT, 5, 0);
-    Settle(300);
+    PumpMessagesFor(300);
     EXPECT_EQ(driverEvents, driverEventsHandled);
     EXPECT_EQ(hidEvents, hidEventsHandled);
     EXPECT_TRUE(keyDowns.empty());

@@ -11,17 +11,12 @@
 #include <thread>
 #include <vector>
 
+#include "test_harness_win.h"
+
 namespace {
 
 constexpr wchar_t kClass[] = L"TarnAgentClass";
 constexpr wchar_t kName[] = L"TarnAgentWnd";
-
-std::wstring BesideTests(const wchar_t* name) {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path);
-    return dir.substr(0, dir.find_last_of(L'\\') + 1) + name;
-}
 
 struct Started {
     HANDLE process = nullptr;

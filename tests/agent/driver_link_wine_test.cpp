@@ -14,6 +14,7 @@
 
 #include "driver_link_win.h"
 #include "sim_filter_drivers.h"
+#include "test_harness_win.h"
 
 namespace {
 
@@ -49,25 +50,6 @@ LRESULT CALLBACK SinkProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessageW(&msg);
-        }
-    }
-    return true;
-}
-
-void Settle(int ms) {
-    PumpUntil([] { return false; }, ms);
-}
-
 uint32_t U32At(const std::vector<uint8_t>& bytes, size_t offset) {
     return bytes[offset] | bytes[offset + 1] << 8 | bytes[offset + 2] << 16 |
            static_cast<uint32_t>(bytes[offset + 3]) << 24;
@@ -96,7 +78,7 @@ class DriverLink : public ::testing::Test {
     void TearDown() override {
         CloseFilterDrivers();
         SetFilterDeviceIo(nullptr);
-        Settle(20);
+        PumpMessagesFor(20);
         DestroyWindow(window_);
     }
     bool Open() {
@@ -278,7 +260,7 @@ TEST_F(DriverLink, ShutdownStopsWithEnableZeroBeforeClosing) {
         EXPECT_GT(closeAt, stopAt) << device;
     }
     // Woken by the stop, the readers end without fetching.
-    Settle(100);
+    PumpMessagesFor(100);
     EXPECT_EQ(0, sim_->CountCalls(0, IOCTL_TARN_GET_EVENT));
     EXPECT_EQ(0, sim_->CountCalls(2, IOCTL_VELL_GET_EVENT));
 }
@@ -289,7 +271,7 @@ TEST_F(DriverLink, SilentDriverStillClosesAtShutdown) {
     ASSERT_TRUE(Open());
     ASSERT_TRUE(WaitArmed(0));
     sim_->InjectEvent(0, Buttons(1));
-    Settle(200);
+    PumpMessagesFor(200);
     EXPECT_TRUE(received.empty());
     CloseFilterDrivers();
     EXPECT_EQ(1, Closes(0));
@@ -343,6 +325,6 @@ TEST_F(DriverLink, ForgedOrRepeatedMessagesCarryNoRecord) {
     EXPECT_FALSE(TakeHidEvent(0, 0, &hid));
     PostMessageW(window_, MSG_DRIVER_EVENT, 0, 12345);
     PostMessageW(window_, MSG_HID_EVENT, 2, 0);
-    Settle(50);
+    PumpMessagesFor(50);
     EXPECT_TRUE(received.empty());
 }

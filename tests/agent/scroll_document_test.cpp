@@ -173,7 +173,7 @@ class DocumentScroll : public ::testing::Test {
     }
     void Step() {
         ScrollStep();
-        PumpMessages(30);
+        PumpMessagesFor(30, 1);
     }
 
     FakeWindow window_{};
@@ -226,7 +226,7 @@ TEST_F(DocumentScroll, SilentWindowFallsBackAfterOneSecond) {
         silent = CreateBrowserWindow(&silentScrolls);
         SetEvent(ready);
         Sleep(1500);
-        PumpMessages(300);
+        PumpMessagesFor(300, 1);
         DestroyWindow(silent);
     });
     WaitForSingleObject(ready, 5000);

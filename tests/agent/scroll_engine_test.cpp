@@ -24,7 +24,7 @@ class ScrollEngine : public ::testing::Test {
         if (panel_ != nullptr) {
             DestroyWindow(panel_);
         }
-        PumpMessages(10);
+        PumpMessagesFor(10, 1);
     }
 
     // One step with the pointer at a client point of window; returns the WM_HSCROLLs.
@@ -32,7 +32,7 @@ class ScrollEngine : public ::testing::Test {
         ClearRecordedMessages();
         EXPECT_TRUE(PlacePointer(window, x, y));
         ScrollStep();
-        PumpMessages(30);
+        PumpMessagesFor(30, 1);
         return RecordedMessages(WM_HSCROLL);
     }
 
@@ -221,7 +221,7 @@ TEST_F(ScrollEngine, BrowserWindowsGetArrowKeys) {
     ASSERT_TRUE(input.Active());
     tiltState = 255;
     EXPECT_TRUE(StepAt(opera, 100, 100).empty());
-    PumpMessages(20);
+    PumpMessagesFor(20, 1);
     const auto scan = MapVirtualKeyW(VK_LEFT, MAPVK_VK_TO_VSC);
     ASSERT_EQ(input.Keys().size(), 6u);
     for (size_t i = 0; i < input.Keys().size(); ++i) {

@@ -20,6 +20,7 @@
 #include "driver_link_win.h"
 #include "filter_client_win.h"
 #include "sim_filter_drivers.h"
+#include "test_harness_win.h"
 
 namespace {
 
@@ -48,30 +49,9 @@ LRESULT CALLBACK WatchKeys(int code, WPARAM wParam, LPARAM lParam) {
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-bool PumpUntil(LONG keys, DWORD timeoutMs) {
-    const ULONGLONG end = GetTickCount64() + timeoutMs;
-    while (keysSeen < keys) {
-        if (GetTickCount64() > end) {
-            return false;
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessageW(&msg);
-        }
-    }
-    return true;
-}
-
-void Pump(DWORD ms) {
-    const ULONGLONG end = GetTickCount64() + ms;
-    while (GetTickCount64() < end) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            DispatchMessageW(&msg);
-        }
-    }
+// True once `keys` injected keys were seen, pumping meanwhile.
+bool KeysSeenWithin(LONG keys, DWORD timeoutMs) {
+    return PumpUntil([keys] { return keysSeen >= keys; }, timeoutMs, 1);
 }
 
 void Report(const char* what, std::vector<double>& samples, int timeouts) {
@@ -115,14 +95,14 @@ void RunVirtual(int events) {
     for (int i = 0; i < events; ++i) {
         const LONG want = keysSeen + 1;
         const LONGLONG at = Now();
-        if (Inject(vell, button4) && PumpUntil(want, 1000)) {
+        if (Inject(vell, button4) && KeysSeenWithin(want, 1000)) {
             samples.push_back(Ms(lastKeyAt - at));
         } else {
             ++timeouts;
         }
     }
     Report("virtual HID upper filter record -> key", samples, timeouts);
-    Pump(300);
+    PumpMessagesFor(300, 1);
 
     // Fastest rate: one thread injects back to back while the window thread handles.
     const std::vector<uint8_t> record = BuildRecord(TARN_FILTER_HID_LOWER, InjectRequest{});
@@ -138,7 +118,7 @@ void RunVirtual(int events) {
         finished = true;
     });
     while (!finished.load()) {
-        Pump(1);
+        PumpMessagesFor(1, 1);
     }
     injector.join();
     const LONGLONG injected = Now();
@@ -146,7 +126,7 @@ void RunVirtual(int events) {
     const uint64_t expected = static_cast<uint64_t>(sent.load()) - dropped;
     const ULONGLONG end = GetTickCount64() + 20000;
     while (driverEventsHandled - handledBefore < expected && GetTickCount64() < end) {
-        Pump(1);
+        PumpMessagesFor(1, 1);
     }
     const uint64_t handled = driverEventsHandled - handledBefore;
     std::printf("virtual driver, %d records back to back: injected in %.1f ms (%.0f records/s), "
@@ -157,7 +137,7 @@ void RunVirtual(int events) {
 
     // The driver host alone: inject requests on a device nobody reads.
     SendMessageW(agentWindow, WM_COMMAND, kCmdExit, 0);
-    Pump(50);
+    PumpMessagesFor(50, 1);
     ResetFilterDevice(TARN_FILTER_HID_LOWER);
     const LONGLONG alone = Now();
     int accepted = 0;
@@ -217,7 +197,7 @@ int main(int argc, char** argv) {
         std::printf("agent did not start\n");
         return 1;
     }
-    Pump(200);
+    PumpMessagesFor(200, 1);
     if (virtualDrivers) {
         RunVirtual(events);
     }
@@ -232,7 +212,7 @@ int main(int argc, char** argv) {
             const LONG want = keysSeen + 1;
             const LONGLONG at = Now();
             drivers->InjectHidEvent(2, button4);
-            if (PumpUntil(want, 1000)) {
+            if (KeysSeenWithin(want, 1000)) {
                 hid.push_back(Ms(lastKeyAt - at));
             } else {
                 ++hidTimeouts;
@@ -249,9 +229,9 @@ int main(int argc, char** argv) {
             const LONG want = keysSeen + 3;
             const LONGLONG at = Now();
             drivers->InjectEvent(0, chord);
-            if (PumpUntil(want - 2, 1000)) {
+            if (KeysSeenWithin(want - 2, 1000)) {
                 tarn.push_back(Ms(lastKeyAt - at));
-                PumpUntil(want, 1000);
+                KeysSeenWithin(want, 1000);
             } else {
                 ++tarnTimeouts;
             }
@@ -259,7 +239,7 @@ int main(int argc, char** argv) {
         }
         Report("HID lower filter key code 113 -> Ctrl down", tarn, tarnTimeouts);
 
-        Pump(300);
+        PumpMessagesFor(300, 1);
 
         // 3. Fastest rate: two drivers inject as fast as they can while the window thread runs.
         for (bool single : {false, true}) {
@@ -280,7 +260,7 @@ int main(int argc, char** argv) {
             std::thread a(burst, 0), b(burst, 1);
             // The window thread must keep handling while the drivers inject.
             while (finished.load() < 2) {
-                Pump(1);
+                PumpMessagesFor(1, 1);
             }
             a.join();
             b.join();
@@ -289,7 +269,7 @@ int main(int argc, char** argv) {
             const uint64_t expected = 2ull * static_cast<uint64_t>(events) - dropped;
             const ULONGLONG end = GetTickCount64() + 20000;
             while (driverEventsHandled - handledBefore < expected && GetTickCount64() < end) {
-                Pump(1);
+                PumpMessagesFor(1, 1);
             }
             const LONGLONG done = Now();
             const uint64_t handled = driverEventsHandled - handledBefore;
@@ -302,7 +282,7 @@ int main(int argc, char** argv) {
                 static_cast<double>(handled) / (Ms(done - start) / 1000.0),
                 static_cast<unsigned long long>(dropped),
                 static_cast<long long>(expected) - static_cast<long long>(handled));
-            Pump(100);
+            PumpMessagesFor(100, 1);
         }
 
         // 4. A driver with one record buffer, paced: the highest rate at which nothing is lost.
@@ -326,10 +306,10 @@ int main(int argc, char** argv) {
                 finished = true;
             });
             while (!finished.load()) {
-                Pump(1);
+                PumpMessagesFor(1, 1);
             }
             injector.join();
-            Pump(300);
+            PumpMessagesFor(300, 1);
             const uint64_t handled = driverEventsHandled - handledBefore;
             std::printf("one-record driver paced at %5d records/s: %d injected, %llu handled, "
                         "lost by the driver %llu\n",
@@ -338,7 +318,7 @@ int main(int argc, char** argv) {
         }
 
         SendMessageW(agentWindow, WM_COMMAND, kCmdExit, 0);
-        Pump(50);
+        PumpMessagesFor(50, 1);
     }
     UnhookWindowsHookEx(hook);
     SystemParametersInfoW(SPI_SETWHEELSCROLLLINES, wheel, nullptr, 0);

@@ -67,13 +67,6 @@ void DeleteSettingsTree() {
     RegDeleteKeyW(HKEY_CURRENT_USER, kSettingsKeyPath);
 }
 
-std::wstring TestProgramDirectory() {
-    wchar_t path[MAX_PATH * 4] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH * 4);
-    std::wstring directory(path);
-    return directory.substr(0, directory.rfind(L'\\') + 1);
-}
-
 void WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -100,18 +93,6 @@ std::wstring WriteLanguageFile(const std::wstring& code, const std::vector<uint8
     const std::wstring path = folder + L"\\" + code + L".txt";
     WriteFileBytes(path, bytes);
     return path;
-}
-
-void PumpMessagesFor(DWORD milliseconds) {
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < milliseconds) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
 }
 
 // A device-interface broadcast with `name`, laid out as the system sends it.

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "test_harness_win.h"
+
 // The registry value's bytes (empty when missing); its type through `type`.
 std::vector<uint8_t> ReadValue(const std::wstring& keyPath, const wchar_t* name,
                                DWORD* type = nullptr, bool* exists = nullptr);
@@ -19,9 +21,6 @@ void DeleteValue(const std::wstring& keyPath, const wchar_t* name);
 bool KeyExists(const std::wstring& keyPath);
 // Removes the whole cache below HKCU\Software\Orvane\Gaming\Settings.
 void DeleteSettingsTree();
-
-// The directory of the running test program, with its trailing backslash.
-std::wstring TestProgramDirectory();
 void WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes);
 // A UTF-16LE text with a byte-order mark, as the shipped language files are stored.
 std::vector<uint8_t> Utf16File(const std::wstring& text);
@@ -34,6 +33,3 @@ std::vector<uint8_t> InterfaceBroadcast(const std::wstring& name,
 // The name Wine gives the mouse's configuration interface.
 inline constexpr wchar_t kMouseConfigInterface[] =
     L"\\\\?\\hid#vid_f1d0&pid_0084&mi_02&col01#0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
-
-// Dispatches messages of this thread for `milliseconds`.
-void PumpMessagesFor(DWORD milliseconds);

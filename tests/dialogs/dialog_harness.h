@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "test_harness_win.h"
+
 // Runs the queued steps one per timer tick on the test thread; the timer fires inside the
 // message loops of modal dialogs too, so steps can inspect and drive a dialog that blocks the
 // test in DialogBoxParamW.
@@ -33,8 +35,6 @@ class ModalSteps {
     UINT_PTR timer_ = 0;
 };
 
-// Dispatches messages for about `ms` milliseconds.
-void Pump(DWORD ms);
 // Real key input through the system's input queue.
 void PressKey(WORD vk, bool down);
 void TapKey(WORD vk);

@@ -108,19 +108,6 @@ void CALLBACK ModalSteps::Tick(HWND, UINT, UINT_PTR, DWORD) {
     self->running_ = false;
 }
 
-void Pump(DWORD ms) {
-    DWORD start = GetTickCount();
-    do {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        // Waiting in the message wait (not Sleep) lets Wine flush window surfaces to the screen.
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    } while (GetTickCount() - start < ms);
-}
-
 void PressKey(WORD vk, bool down) {
     INPUT input{};
     input.type = INPUT_KEYBOARD;
@@ -168,7 +155,7 @@ std::vector<std::wstring> ListRows(HWND dialog, int id) {
 bool SaveScreenshot(HWND window, const wchar_t* name) {
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
     UpdateWindow(window);
-    Pump(200);
+    PumpMessagesFor(200);
     RECT rect;
     GetWindowRect(window, &rect);
     int w = rect.right - rect.left;

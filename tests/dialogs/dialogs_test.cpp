@@ -70,7 +70,7 @@ class DialogTest : public ::testing::Test {
         if (dialog_ != nullptr && IsWindow(dialog_)) {
             DestroyWindow(dialog_);
         }
-        Pump(50);
+        PumpMessagesFor(50);
         desktopSettings = nullptr;
         scope_.reset();
     }
@@ -91,7 +91,7 @@ class DialogTest : public ::testing::Test {
         dialog_ =
             CreateDialogParamW(Instance(), MAKEINTRESOURCEW(101), nullptr, SettingsDialogProc, 0);
         settingsDialogClosed = 0;
-        Pump(50);
+        PumpMessagesFor(50);
         return dialog_;
     }
 
@@ -169,7 +169,7 @@ TEST_F(SettingsDialog, FollowsAProfileSwitchOnTheMouseWithinOnePoll) {
     HWND d = OpenSettings();
     EXPECT_EQ(Selection(IDC_FUNCTION1 + 1), 0);
     tarn_fw_switch_profile(&mouse.firmware, 3);
-    Pump(650);
+    PumpMessagesFor(650);
     EXPECT_EQ(currentProfile, 3);
     EXPECT_TRUE(Enabled(d, IDC_PROFILE_NUMBER1 + 3));
     EXPECT_FALSE(Enabled(d, IDC_PROFILE_NUMBER1));
@@ -186,13 +186,13 @@ TEST_F(SettingsDialog, ClickingNumberFourSelectsIndexThree) {
     SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
     mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
     mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
-    Pump(150);
+    PumpMessagesFor(150);
     EXPECT_EQ(currentProfile, 3);
     EXPECT_EQ(mouse.firmware.activeProfile, 3);
     EXPECT_TRUE(Enabled(d, IDC_PROFILE_NUMBER1 + 3));
     EXPECT_EQ(Selection(IDC_FUNCTION1 + 2), 10);
     // The next poll sees the new profile and shows the same content.
-    Pump(600);
+    PumpMessagesFor(600);
     EXPECT_EQ(lastSeenProfile, 3);
     EXPECT_EQ(Selection(IDC_FUNCTION1 + 2), 10);
     SetCursorPos(1, 1);
@@ -260,7 +260,7 @@ TEST_F(SettingsDialog, ResolutionTrackbarsShowStepsAndWriteBothIntoTheHeader) {
     SetForegroundWindow(d);
     SetFocus(GetDlgItem(d, IDC_TRACK_Y));
     TapKey(VK_END);
-    Pump(100);
+    PumpMessagesFor(100);
     EXPECT_EQ(ItemText(d, IDC_DPI_Y), L"3200");
     EXPECT_EQ(headerBlock[64 + 4], 32);
 
@@ -402,7 +402,7 @@ TEST_F(SettingsDialog, BasicStateShowsOnlyTheBasicLayout) {
     EXPECT_TRUE(SaveScreenshot(d, L"settings_basic.png"));
     // Back to a profile: the profile layout returns at the next poll.
     tarn_fw_set_active(&mouse.firmware, 0);
-    Pump(650);
+    PumpMessagesFor(650);
     EXPECT_TRUE(Visible(d, IDC_FUNCTION1 + 1));
     EXPECT_FALSE(Visible(d, IDC_SPEED));
 }
@@ -412,7 +412,7 @@ TEST_F(SettingsDialog, AnswerAboveFiveKeepsWhatIsShown) {
     tarn_fw_set_active(&mouse.firmware, 1);
     HWND d = OpenSettings();
     mouse.firmware.queryAnswer = 9;
-    Pump(650);
+    PumpMessagesFor(650);
     EXPECT_EQ(currentProfile, 1);
     for (int i = 0; i < kProfileCount; ++i) {
         EXPECT_EQ(Enabled(d, IDC_PROFILE_NUMBER1 + i), i == 1) << i;
@@ -438,13 +438,13 @@ TEST_F(SettingsDialog, HandOverClickAreasOnlyAndTheHoverWatchRestoresTheCursors)
     EXPECT_TRUE(handCursorShown);
     EXPECT_EQ(desktop.reloads, 0);
     // The pointer is elsewhere, so the watch ends the hover within a few ticks.
-    Pump(100);
+    PumpMessagesFor(100);
     EXPECT_EQ(desktop.reloads, 1);
     EXPECT_FALSE(handCursorShown);
     EXPECT_FALSE(KillTimer(GetDlgItem(d, IDC_DETAIL1 + 1), kHoverTimerId)) << "watch still runs";
     Hover(IDC_PROFILE_BUTTON1 + 4);
     EXPECT_EQ(desktop.handsSet, 2);
-    Pump(100);
+    PumpMessagesFor(100);
     EXPECT_EQ(desktop.reloads, 2);
 }
 
@@ -472,7 +472,7 @@ TEST_F(SettingsDialog, EveryWayOutWhileTheHandIsShownRestoresTheCursors) {
             DestroyWindow(d); // after log-off: nothing more to restore
             EXPECT_EQ(desktop.reloads, expected);
         }
-        Pump(30);
+        PumpMessagesFor(30);
     }
     // Without the hand, ending the dialog leaves the system cursors alone.
     HWND d = OpenSettings();
@@ -842,7 +842,7 @@ TEST_F(TrackbarDrawing, DetailButtonsShowThePictureOfTheirFunction) {
     SeedProfile(0, kRichProfile, kMacroEvents);
     HWND d = OpenSettings();
     SetForegroundWindow(d);
-    Pump(300);
+    PumpMessagesFor(300);
     // Button 1 records a macro: bitmap 136 is drawn onto its detail button.
     HWND detail = GetDlgItem(d, IDC_DETAIL1 + 1);
     HDC dc = GetDC(detail);

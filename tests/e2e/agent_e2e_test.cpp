@@ -84,7 +84,7 @@ TEST_F(AgentEndToEnd, InjectedKeyCode113BecomesCtrlWindowsTabOnce) {
     WaitUntil([&] { return keys.size() >= 6; }, 3000);
     // The same code again, without a different one between, sends nothing more.
     ASSERT_TRUE(virt::InjectRecord(TARN_FILTER_PS2_UPPER, request));
-    PumpFor(500);
+    PumpMessagesFor(500, 2);
     UnhookWindowsHookEx(hook);
     seenKeys = nullptr;
 

@@ -105,7 +105,7 @@ TEST_F(DeskEndToEnd, StartUpCopiesTheMouseMemoryIntoTheCacheByteForByte) {
                 took, took / floor, floor);
     RecordProperty("startup_copy_ms", static_cast<int>(took));
     EXPECT_GE(took, floor);
-    PumpFor(1000); // the tray icon follows the copy
+    PumpMessagesFor(1000, 2); // the tray icon follows the copy
     SaveScreenshot(L"desk_after_startup");
 }
 
@@ -119,7 +119,7 @@ TEST_F(DeskEndToEnd, ReplugRereadsTheMemoryOnce200MsAfterArrival) {
     const virt::MemoryImage second = PatternImage(77);
     ASSERT_TRUE(mouse_->Load(second));
     ASSERT_TRUE(EnsureUnplugged());
-    PumpFor(300);
+    PumpMessagesFor(300, 2);
     EXPECT_TRUE(CacheHolds(first)) << "a removal must not touch the cache";
 
     ASSERT_TRUE(EnsurePlugged());
@@ -143,7 +143,7 @@ TEST_F(DeskEndToEnd, ReplugRereadsTheMemoryOnce200MsAfterArrival) {
         << "no re-read after the arrival";
     EXPECT_TRUE(WaitUntil([&] { return CacheHolds(second); }, 15000))
         << "the cache never held the new memory";
-    PumpFor(1500);
+    PumpMessagesFor(1500, 2);
     EXPECT_EQ(pagesRead(), 48u) << "exactly one copy of the memory";
     const double delay = firstRead - arrived;
     std::printf("re-read began %.0f ms after the interface appeared\n", delay);
@@ -164,7 +164,7 @@ TEST_F(DeskEndToEnd, ResetToDefaultWritesTheDefaultsIntoTheMouse) {
     PostMessageW(window, WM_COMMAND, kCommandReset, 0);
     EXPECT_TRUE(WaitUntil([&] { return PagesWritten() >= 48; }, 20000))
         << "written: " << PagesWritten();
-    PumpFor(300);
+    PumpMessagesFor(300, 2);
     EXPECT_EQ(PagesWritten(), 48u);
 
     const virt::MemoryImage expected = virt::DefaultsAfterReset(image);
@@ -179,7 +179,6 @@ TEST_F(DeskEndToEnd, ResetToDefaultWritesTheDefaultsIntoTheMouse) {
 } // namespace
 } // namespace tarn::e2e
 
-#ifdef TARN_E2E_SETTINGS_DIALOG
 namespace tarn::e2e {
 namespace {
 
@@ -232,7 +231,7 @@ TEST_F(DeskEndToEnd, SettingsDialogFollowsAProfileSwitchOnTheMouseWithin500Ms) {
     ASSERT_TRUE(WaitUntil([&] { return Shows(dialog, 1); }, 5000))
         << "the dialog does not show profile 1";
     RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-    PumpFor(700); // TarnDesk paints on its own thread
+    PumpMessagesFor(700, 2); // TarnDesk paints on its own thread
     SaveScreenshot(L"settings_dialog_profile1");
 
     // The mouse's own "Select Profile" button.
@@ -245,11 +244,10 @@ TEST_F(DeskEndToEnd, SettingsDialogFollowsAProfileSwitchOnTheMouseWithin500Ms) {
     // One poll period, plus the query and the refresh it triggers.
     EXPECT_LE(took, 700.0);
     RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-    PumpFor(700); // TarnDesk paints on its own thread
+    PumpMessagesFor(700, 2); // TarnDesk paints on its own thread
     SaveScreenshot(L"settings_dialog_profile3");
     PostMessageW(dialog, WM_CLOSE, 0, 0);
 }
 
 } // namespace
 } // namespace tarn::e2e
-#endif

@@ -120,7 +120,7 @@ TEST_F(DeskWithoutMouse, StartsHiddenWithItsTrayIconAndMenu) {
     EXPECT_TRUE(WaitUntil(
         [&] { return (menu = WindowOfProcess(L"#32768", desk_->Id())) != nullptr; }, 5000))
         << "the tray menu did not open";
-    PumpFor(300);
+    PumpMessagesFor(300, 2);
     SaveScreenshot(L"desk_tray_menu");
     PostMessageW(menu, WM_KEYDOWN, VK_ESCAPE, 0);
     PostMessageW(window_, WM_CANCELMODE, 0, 0);

@@ -140,18 +140,6 @@ void Program::Kill() {
     process_ = nullptr;
 }
 
-void PumpFor(DWORD ms) {
-    const double end = NowMs() + ms;
-    MSG msg;
-    do {
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 2, QS_ALLINPUT);
-    } while (NowMs() < end);
-}
-
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD stepMs) {
     const double end = NowMs() + timeoutMs;
     for (;;) {
@@ -159,7 +147,7 @@ bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD st
             return true;
         if (NowMs() >= end)
             return false;
-        PumpFor(stepMs);
+        PumpMessagesFor(stepMs, 2);
     }
 }
 

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "test_harness_win.h"
+
 namespace tarn::e2e {
 
 inline constexpr wchar_t kDesktopName[] = L"TarnE2E";
@@ -52,8 +54,6 @@ class Program {
     DWORD id_ = 0;
 };
 
-// Pumps this thread's messages while waiting, so hooks and notifications keep flowing.
-void PumpFor(DWORD ms);
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD stepMs = 10);
 HWND WaitWindow(const wchar_t* className, const wchar_t* windowName, DWORD timeoutMs);
 int CountProcesses(const wchar_t* exeName);

@@ -50,7 +50,7 @@ class Launcher : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_NE(RegisterWakeClass(GetModuleHandleW(nullptr)), 0);
-        agent_ = folder_.Copy(ProgramFolder() + L"stand_in_agent.exe", L"TarnAgent.exe");
+        agent_ = folder_.Copy(TestProgramDirectory() + L"stand_in_agent.exe", L"TarnAgent.exe");
         ASSERT_TRUE(SetRunValue(KEY_WOW64_32KEY, agent_));
     }
 

@@ -5,13 +5,6 @@
 
 namespace wake_test {
 
-std::wstring ProgramFolder() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
-    return folder.substr(0, folder.rfind(L'\\') + 1);
-}
-
 ScratchFolder::ScratchFolder() {
     static int counter = 0;
     wchar_t temp[MAX_PATH] = {};

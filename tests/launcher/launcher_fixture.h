@@ -10,15 +10,14 @@
 #include <string_view>
 #include <vector>
 
+#include "test_harness_win.h"
+
 namespace wake_test {
 
 inline constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr wchar_t kMousePath[] =
     L"\\\\?\\hid#vid_f1d0&pid_0084&mi_02&col01#1&2d595ca7&0&0000#"
     L"{4d1e55b2-f16f-11cf-88cb-001111000030}";
-
-// The folder holding the running test program, with a trailing backslash.
-std::wstring ProgramFolder();
 
 // A fresh folder under the temp path, emptied and removed on destruction.
 class ScratchFolder {

@@ -37,10 +37,10 @@ int RunTool(const std::wstring& program, const std::wstring& arguments) {
 class ReleaseLauncher : public ::testing::Test {
   protected:
     void SetUp() override {
-        const std::wstring bin = ProgramFolder() + L"..\\bin\\";
+        const std::wstring bin = TestProgramDirectory() + L"..\\bin\\";
         program_ = folder_.Copy(bin + L"TarnWake.exe", L"TarnWake.exe");
         inf_ = bin + L"TarnMsFlt.inf";
-        agent_ = folder_.Copy(ProgramFolder() + L"stand_in_agent.exe", L"TarnAgent.exe");
+        agent_ = folder_.Copy(TestProgramDirectory() + L"stand_in_agent.exe", L"TarnAgent.exe");
         ASSERT_TRUE(SetRunValue(KEY_WOW64_32KEY, agent_));
     }
 
@@ -100,7 +100,7 @@ TEST_F(ReleaseLauncher, WithoutInfEndsAtOnceWithCodeZero) {
 // Plugging the mouse: the system's own arrival when the virtual mouse (built with the 64-bit
 // tools) is there, else the same broadcast sent to the launcher's window.
 TEST_F(ReleaseLauncher, MousePlugStartsAgentOnceAndNotWhileItRuns) {
-    const std::wstring tool = ProgramFolder() + L"..\\..\\win64\\virtual\\tarnmouse.exe";
+    const std::wstring tool = TestProgramDirectory() + L"..\\..\\win64\\virtual\\tarnmouse.exe";
     const bool virtualMouse = GetFileAttributesW(tool.c_str()) != INVALID_FILE_ATTRIBUTES;
     if (virtualMouse) {
         RunTool(tool, L"unplug");

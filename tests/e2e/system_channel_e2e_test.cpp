@@ -13,15 +13,14 @@
 
 #include <cstring>
 
+#include "test_harness_win.h"
+
 namespace {
 
 namespace virt = tarn::virt;
 
 std::wstring VirtualDir() {
-    wchar_t path[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring dir(path, length);
-    return dir.substr(0, dir.find_last_of(L'\\') + 1) + L"..\\virtual\\";
+    return TestProgramDirectory() + L"..\\virtual\\";
 }
 
 virt::MemoryImage Pattern(uint8_t seed) {

@@ -1,0 +1,50 @@
+#include "test_harness_win.h"
+
+namespace {
+
+void DispatchWaiting() {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+} // namespace
+
+std::wstring TestProgramDirectory() {
+    std::wstring path(32768, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    path.resize(length);
+    const size_t slash = path.find_last_of(L'\\');
+    path.resize(slash == std::wstring::npos ? 0 : slash + 1);
+    return path;
+}
+
+std::wstring BesideTests(const wchar_t* fileName) {
+    return TestProgramDirectory() + fileName;
+}
+
+void PumpMessagesFor(DWORD milliseconds, DWORD stepMs) {
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    for (;;) {
+        DispatchWaiting();
+        if (GetTickCount64() >= end) {
+            return;
+        }
+        // Waiting in the message wait (not Sleep) lets Wine flush window surfaces to the screen.
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, stepMs, QS_ALLINPUT);
+    }
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD stepMs) {
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    while (!done()) {
+        if (GetTickCount64() > end) {
+            return false;
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, stepMs, QS_ALLINPUT);
+        DispatchWaiting();
+    }
+    return true;
+}

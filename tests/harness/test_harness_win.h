@@ -1,0 +1,20 @@
+// Helpers every Windows test tier shares: where the running test program lies, and a message
+// pump that keeps the test's own windows, timers and hooks served while it waits.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+// The folder of the running program, with its trailing backslash (build/<flavour>/tests for
+// the test programs).
+std::wstring TestProgramDirectory();
+// A file beside the running program.
+std::wstring BesideTests(const wchar_t* fileName);
+
+// Translates and dispatches every message for `milliseconds`, waiting at most `stepMs` at a
+// time for more; one pass is made even for 0.
+void PumpMessagesFor(DWORD milliseconds, DWORD stepMs = 5);
+// Pumps as above until `done` is true (true) or `timeoutMs` passed first (false).
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000, DWORD stepMs = 10);
