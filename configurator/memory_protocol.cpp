@@ -9,8 +9,12 @@ PacingWait* pacingWait = nullptr; // null: SystemPacingWait()
 
 namespace {
 
+PacingWait& CurrentWait() {
+    return pacingWait ? *pacingWait : SystemPacingWait();
+}
+
 void Pause(uint32_t milliseconds) {
-    (pacingWait ? *pacingWait : SystemPacingWait()).Wait(milliseconds);
+    CurrentWait().Wait(milliseconds);
 }
 
 bool Send(const MouseLink& link) {
@@ -66,6 +70,14 @@ bool IsProfileIndex(int profile) {
 }
 
 } // namespace
+
+PacedOperation::PacedOperation() : wait_(CurrentWait()) {
+    wait_.BeginOperation();
+}
+
+PacedOperation::~PacedOperation() {
+    wait_.EndOperation();
+}
 
 void TransferBlock(const MouseLink& link, BlockDirection direction, int area, uint8_t* block) {
     const bool reading = direction == BlockDirection::Read;
