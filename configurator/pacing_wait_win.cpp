@@ -13,9 +13,11 @@
 
 namespace {
 
-// The last stretch of a wait is spent yielding rather than on the timer: timer wake-ups can
-// be late by up to about a millisecond, and 88 late wake-ups per block would add up.
-constexpr int64_t kYieldStretchUs = 1000;
+// The last stretch of a wait is spent watching the clock rather than on the timer: timer
+// wake-ups can be late by up to about a millisecond, and 88 late wake-ups per block would add
+// up. It spins rather than yields: on a machine a game keeps busy, each yield hands the core
+// to the game for a whole scheduler slice and every wait ends about that much late.
+constexpr int64_t kSpinStretchUs = 1000;
 
 HANDLE CreatePacingTimer() {
     HANDLE timer = CreateWaitableTimerExW(nullptr, nullptr, CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
@@ -70,18 +72,18 @@ class TimerWait final : public PacingWait {
         for (QueryPerformanceCounter(&now); now.QuadPart < end; QueryPerformanceCounter(&now)) {
             const int64_t remainingUs =
                 ((end - now.QuadPart) * 1000000 + frequency.QuadPart - 1) / frequency.QuadPart;
-            if (remainingUs <= kYieldStretchUs) {
-                SwitchToThread();
+            if (remainingUs <= kSpinStretchUs) {
+                YieldProcessor();
                 continue;
             }
             if (!timer_)
                 timer_ = CreatePacingTimer();
             LARGE_INTEGER due;
-            due.QuadPart = -(remainingUs - kYieldStretchUs) * 10; // relative, 100 ns units
+            due.QuadPart = -(remainingUs - kSpinStretchUs) * 10; // relative, 100 ns units
             if (timer_ && SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE))
                 WaitForSingleObject(timer_, INFINITE);
             else
-                Sleep(DWORD((remainingUs - kYieldStretchUs) / 1000));
+                Sleep(DWORD((remainingUs - kSpinStretchUs) / 1000));
         }
     }
 
