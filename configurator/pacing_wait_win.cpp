@@ -30,8 +30,9 @@ HANDLE CreatePacingTimer() {
 // Priority of the thread while it talks to the mouse. A game keeps every core busy at normal
 // priority (or a step above); a thread at normal priority then wakes from each wait only when
 // the scheduler next gets round to it, and 88 such waits make a block late by far more than
-// the firmware's pacing needs. The raise lasts one operation, the thread sleeps through nearly
-// all of it, and the user asked for the transfer, so the game hardly notices.
+// the firmware's pacing needs. The raise lasts one operation, the thread sleeps through most
+// of it (it spins only the last millisecond of each wait, about a tenth of a core), and the
+// user asked for the transfer, so the game hardly notices.
 constexpr int kOperationPriority = THREAD_PRIORITY_HIGHEST;
 
 // One timer for the program's run: creating and closing a timer around each of the 88 waits
