@@ -27,6 +27,7 @@ wchar_t FoldCase(wchar_t c) {
 }
 
 void Perform(const MouseLink& link, int operation, int argument) {
+    const PacedOperation paced;
     switch (operation) {
     case ReadProfile:
         ReadProfileBlock(link, argument, profileBlock);

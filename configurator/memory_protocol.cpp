@@ -7,14 +7,14 @@ uint8_t outgoingReport[kReportLength];
 uint8_t incomingReport[kReportLength];
 PacingWait* pacingWait = nullptr; // null: SystemPacingWait()
 
-void PacingPause(uint32_t milliseconds) {
-    (pacingWait ? *pacingWait : SystemPacingWait()).Wait(milliseconds);
-}
-
 namespace {
 
+PacingWait& CurrentWait() {
+    return pacingWait ? *pacingWait : SystemPacingWait();
+}
+
 void Pause(uint32_t milliseconds) {
-    PacingPause(milliseconds);
+    CurrentWait().Wait(milliseconds);
 }
 
 bool Send(const MouseLink& link) {
@@ -70,6 +70,18 @@ bool IsProfileIndex(int profile) {
 }
 
 } // namespace
+
+void PacingPause(uint32_t milliseconds) {
+    CurrentWait().Wait(milliseconds);
+}
+
+PacedOperation::PacedOperation() : wait_(CurrentWait()) {
+    wait_.BeginOperation();
+}
+
+PacedOperation::~PacedOperation() {
+    wait_.EndOperation();
+}
 
 void TransferBlock(const MouseLink& link, BlockDirection direction, int area, uint8_t* block) {
     const bool reading = direction == BlockDirection::Read;

@@ -39,6 +39,11 @@ class PacingWait {
   public:
     virtual ~PacingWait() = default;
     virtual void Wait(uint32_t milliseconds) = 0;
+    // Bracket the waits of one operation on one interface. The system wait keeps the thread's
+    // wake-ups prompt in between (a block has 88 waits, and on a busy machine each could end a
+    // scheduler slice late) and gives the thread back as it was at the end.
+    virtual void BeginOperation() {}
+    virtual void EndOperation() {}
 };
 
 // Owned by memory_protocol.cpp. Null (the initial value) means SystemPacingWait(); tests set
@@ -50,6 +55,18 @@ PacingWait& SystemPacingWait();
 // A wait through the pacing wait in force, as the reports use it. The Settings dialog's
 // pause between the header write and the profile select paces the mouse as well.
 void PacingPause(uint32_t milliseconds);
+
+// Holds the current pacing wait's operation bracket for one scope, ended on every way out.
+class PacedOperation {
+  public:
+    PacedOperation();
+    ~PacedOperation();
+    PacedOperation(const PacedOperation&) = delete;
+    PacedOperation& operator=(const PacedOperation&) = delete;
+
+  private:
+    PacingWait& wait_;
+};
 
 // One open interface.
 struct MouseLink {
