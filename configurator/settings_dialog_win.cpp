@@ -38,6 +38,9 @@ constexpr int kCaptionCount = 11;
 HWND trackX = nullptr;
 HWND trackY = nullptr;
 HWND trackSpeed = nullptr;
+// True while the recorder or Select Profile runs its modal loop inside ours: the poll then
+// waits, so a switch on the mouse cannot move currentProfile and the buffer under the edit.
+bool detailDialogOpen = false;
 
 bool IsProfileIndex(int32_t profile) {
     return profile >= 0 && profile < kProfileCount;
@@ -181,8 +184,18 @@ void OnProfileButton(HWND dialog, int id) {
     ShowProfileResolution(dialog);
 }
 
+void Poll(HWND dialog) {
+    QueryProfile();
+    if (currentProfile != lastSeenProfile) {
+        RefreshSettingsDialog(dialog);
+    }
+    lastSeenProfile = currentProfile;
+}
+
 void RunDetailDialog(HWND dialog, int button) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
+    const bool nested = detailDialogOpen;
+    detailDialogOpen = true;
     if (buttonChoices[button] == FunctionSelectProfile) {
         DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_SELECT_PROFILE), dialog,
                         SelectProfileDialogProc, button);
@@ -190,9 +203,16 @@ void RunDetailDialog(HWND dialog, int button) {
         DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_RECORDER), dialog, RecorderDialogProc,
                         button);
     }
-    RunDeviceOperation(WriteProfile, currentProfile);
+    detailDialogOpen = nested;
+    const bool reached = RunDeviceOperation(WriteProfile, currentProfile);
     StoreCachedBlock(currentProfile);
-    Enable(dialog, IDC_APPLY, false);
+    Enable(dialog, IDC_APPLY, !reached); // a write that failed can be applied again
+    if (!reached) {
+        ShowWriteFailed(dialog);
+    }
+    if (!detailDialogOpen && IsWindow(dialog)) {
+        Poll(dialog); // the switch the mouse made meanwhile shows now
+    }
 }
 
 void OnFunctionChosen(HWND dialog, int id) {
@@ -223,12 +243,16 @@ void OnApply(HWND dialog) {
     SystemParametersInfoW(SPI_SETMOUSESPEED, 0,
                           reinterpret_cast<void*>(static_cast<INT_PTR>(speed)),
                           SPIF_UPDATEINIFILE | SPIF_SENDCHANGE);
-    RunDeviceOperation(WriteProfile, currentProfile);
+    bool reached = RunDeviceOperation(WriteProfile, currentProfile);
     StoreCachedBlock(currentProfile);
-    RunDeviceOperation(WriteHeader, 0);
+    reached = RunDeviceOperation(WriteHeader, 0) && reached;
     StoreCachedBlock(kHeaderCacheNumber);
     Sleep(kApplyPauseMs);
     RunDeviceOperation(SelectProfile, currentProfile);
+    if (!reached) {
+        Enable(dialog, IDC_APPLY, true); // so the same change can be applied again
+        ShowWriteFailed(dialog);
+    }
 }
 
 void OnClose(HWND dialog) {
@@ -379,12 +403,8 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         OnClose(dialog);
         return FALSE;
     case WM_TIMER:
-        if (wParam == kPollTimerId) {
-            QueryProfile();
-            if (currentProfile != lastSeenProfile) {
-                RefreshSettingsDialog(dialog);
-            }
-            lastSeenProfile = currentProfile;
+        if (wParam == kPollTimerId && !detailDialogOpen) {
+            Poll(dialog);
         }
         return FALSE;
     case WM_HSCROLL:
