@@ -33,11 +33,13 @@ HWND CreateMainWindow(HINSTANCE instance);
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Reads the five profile blocks and the header block from the mouse into the cache. A block
-// is stored only when it arrived whole; otherwise the cached copy stays (the buffer still
-// holds what the read left, zeros where nothing arrived).
+// is stored only when it arrived whole; otherwise the cached copy stays (the header buffer
+// holds what the read left, zeros where nothing arrived). The profile buffer, which an open
+// Settings dialog edits, ends as it was.
 void SyncCacheFromDevice();
 // Writes the default profiles and resolution records to the mouse and the cache; says so
-// when a block did not reach the mouse whole (the cache gets the defaults either way).
+// when a block did not reach the mouse whole (the cache gets the defaults either way). The
+// profile buffer ends as it was.
 void ResetToDefault();
 // The one message that a write did not reach the mouse ("WriteFailed"), owned by `owner`.
 void ShowWriteFailed(HWND owner);

@@ -44,6 +44,21 @@ void RegisterArrivalNotification(HWND window) {
     arrivalNotification = RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
 }
 
+// The profile buffer is the Settings dialog's working copy of the profile it shows (and of a
+// recorder's or Select Profile's result). The copy and the reset run inside its message loop
+// and move every profile through the buffer; without this the next Apply would write the
+// last of them into the shown profile.
+class ProfileBufferKept {
+  public:
+    ProfileBufferKept() { std::memcpy(saved_, profileBlock, kBlockLength); }
+    ~ProfileBufferKept() { std::memcpy(profileBlock, saved_, kBlockLength); }
+    ProfileBufferKept(const ProfileBufferKept&) = delete;
+    ProfileBufferKept& operator=(const ProfileBufferKept&) = delete;
+
+  private:
+    uint8_t saved_[kBlockLength];
+};
+
 void OnDeviceChange(HWND window, WPARAM event, LPARAM data) {
     if (event != DBT_DEVICEARRIVAL || data == 0) {
         return;
@@ -98,6 +113,7 @@ HWND CreateMainWindow(HINSTANCE instance) {
 }
 
 void SyncCacheFromDevice() {
+    const ProfileBufferKept kept;
     // The cache is the user's last good copy: zeros from a missing mouse or a torn read
     // must not replace it, so only a block that arrived whole is stored.
     for (int profile = 0; profile < kProfileCount; ++profile) {
@@ -111,6 +127,7 @@ void SyncCacheFromDevice() {
 }
 
 void ResetToDefault() {
+    const ProfileBufferKept kept;
     bool reached = true;
     std::memset(profileBlock, 0, kBlockLength);
     for (int profile = 0; profile < kProfileCount; ++profile) {

@@ -210,7 +210,7 @@ TEST_F(TrayApp, ResetWithoutMouseStoresTheDefaults) {
     EXPECT_EQ(ReadValue(CacheKeyPath(255), kHeaderValueName, &type), header);
     EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
     EXPECT_EQ(std::vector<uint8_t>(headerBlock, headerBlock + kBlockLength), header);
-    EXPECT_EQ(profileBlock[0], 4 << 5); // the buffer ends with profile 4
+    EXPECT_EQ(profileBlock[0], 0x77); // an open dialog's working copy is left as it was
     EXPECT_TRUE(mouse.Sent().empty());
 }
 

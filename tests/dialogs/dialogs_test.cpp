@@ -235,6 +235,20 @@ TEST_F(SettingsDialog, DetailDialogResultLandsInTheProfileShownWhenItOpened) {
     EXPECT_EQ(Selection(IDC_FUNCTION1 + 1), FunctionMacroKey);
 }
 
+// The arrival copy runs inside the dialog's message loop: the next Apply still writes the
+// profile that is shown, not the last one the copy moved through the buffer.
+TEST_F(SettingsDialog, ArrivalCopyWhileOpenLeavesTheShownProfileToApply) {
+    SeedProfile(1, kRichProfile, kMacroEvents);
+    tarn_fw_set_active(&mouse.firmware, 1);
+    HWND d = OpenSettings();
+    SyncCacheFromDevice();
+    Choose(IDC_FUNCTION1 + 3, FunctionRightClick);
+    SendMessageW(d, WM_COMMAND, IDC_APPLY, 0);
+    const std::vector<uint8_t> applied = MouseArea(mouse, 2);
+    EXPECT_EQ(applied[4 + 1], KindMacro) << "button 1's macro was lost";
+    EXPECT_EQ(std::vector<uint8_t>(applied.begin() + 128, applied.begin() + 136), kMacroEvents);
+}
+
 // Writes that do not reach the mouse: one message, and Apply stays enabled to try again.
 TEST_F(SettingsDialog, WriteThatMissesTheMouseIsToldAndApplyStaysEnabled) {
     HWND d = OpenSettings();
