@@ -1,5 +1,6 @@
 // TarnDesk, unmodified, against the virtual mouse: the start-up copy into the registry cache,
-// the single re-read 200 ms after the mouse arrives, and "Reset to Default".
+// the single re-read 200 ms after the mouse arrives, "Reset to Default", a second start, and
+// the fault table (the mouse gone or refusing a page during its copies and writes).
 #include <gtest/gtest.h>
 
 #include <algorithm>
