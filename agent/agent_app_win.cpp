@@ -446,6 +446,8 @@ bool StartAgent(HINSTANCE instance) {
     }
     ApplyWheelSetting();
     AddTrayIcon();
+    // This thread runs every action from here on; it waits in GetMessageW between them.
+    SetThreadPriority(GetCurrentThread(), kEventPathPriority);
     return true;
 }
 

@@ -35,6 +35,10 @@ struct DeviceState {
     std::atomic<uint32_t> enable{0};
     std::atomic<int> runningFlag{0};
     RecordRing ring;
+    // Auto-reset; set by the window thread when it frees a slot the reader is waiting for, and
+    // at shutdown. Lives as long as the state itself.
+    HANDLE room = nullptr;
+    std::atomic<bool> awaitingRoom{false};
 };
 
 // The devices of the current session, by index; touched only on the window thread.
@@ -54,16 +58,27 @@ void EncodeWaitOf(const DeviceState* device, uint8_t (&out)[kWaitRecordLength]) 
     EncodeWaitRecord(wait, out);
 }
 
-// Copies the record into the reader's ring and posts its number. Waits for room rather than
-// dropping a record when the window thread falls behind by a whole ring.
+// Copies the record into the reader's ring and posts its number. Sleeps until there is room
+// rather than dropping a record when the window thread falls behind by a whole ring; never
+// polls for it, since the reader runs above the programs it shares the machine with.
 void Deliver(DeviceState* device, const uint8_t* record, size_t length) {
     const FilterDeviceInfo& info = kFilterDevices[device->index];
     uint32_t seq = 0;
     while (!device->ring.Push(record, length, &seq)) {
+        device->awaitingRoom.store(true);
+        // Pairs with the fence in TakeRecord: either the window thread sees the flag or this
+        // second try sees the slot it freed.
+        std::atomic_thread_fence(std::memory_order_seq_cst);
+        if (device->ring.Push(record, length, &seq)) {
+            break;
+        }
         if (device->runningFlag.load() == 0) {
             return;
         }
-        Sleep(1);
+        WaitForSingleObject(device->room, INFINITE);
+        if (device->runningFlag.load() == 0) {
+            return;
+        }
     }
     PostMessageW(device->window, info.message, static_cast<WPARAM>(device->index),
                  static_cast<LPARAM>(seq));
@@ -132,7 +147,14 @@ bool TakeRecord(WPARAM wParam, LPARAM lParam, FilterRecordKind kind,
     if (!device || raw > 0xFFFFFFFFu) {
         return false;
     }
-    return device->ring.Take(static_cast<uint32_t>(raw), out);
+    if (!device->ring.Take(static_cast<uint32_t>(raw), out)) {
+        return false;
+    }
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+    if (device->awaitingRoom.exchange(false)) {
+        SetEvent(device->room);
+    }
+    return true;
 }
 
 } // namespace
@@ -157,6 +179,7 @@ bool OpenFilterDrivers(HWND window, const SettingsRecord& settings) {
         device->window = window;
         device->io = deviceIo;
         device->handle.store(handle);
+        device->room = CreateEventW(nullptr, FALSE, FALSE, nullptr);
         devices[i] = device;
         if (info.sendsSettings) {
             deviceIo->Control(handle, IOCTL_TARN_SET_SETTINGS, settingsBytes, sizeof(settingsBytes),
@@ -164,13 +187,15 @@ bool OpenFilterDrivers(HWND window, const SettingsRecord& settings) {
         }
         device->runningFlag.store(1);
         // Readers only wait and copy; a small stack is plenty.
-        HANDLE thread = CreateThread(nullptr, 1024, ReaderThread, device, 0, nullptr);
+        HANDLE thread =
+            device->room ? CreateThread(nullptr, 1024, ReaderThread, device, 0, nullptr) : nullptr;
         if (!thread) {
             // An open device nobody reads would never signal anything: treat it as not opened.
             device->runningFlag.store(0);
             CloseDevice(device);
             continue;
         }
+        SetThreadPriority(thread, kEventPathPriority);
         CloseHandle(thread);
         anyOpen = true;
     }
@@ -195,6 +220,7 @@ void CloseFilterDrivers() {
         device->io->Control(handle, kFilterDevices[device->index].stopCode, wait, sizeof(wait),
                             nullptr, 0);
         device->io->Close(handle);
+        SetEvent(device->room); // a reader waiting for room ends too
     }
 }
 

@@ -6,6 +6,15 @@
 
 #include "driver_link.h"
 
+// Priority of the threads that carry a driver event to its action: the readers and the window
+// thread. A game keeps every core busy at normal priority; at normal priority these threads
+// queue behind it and a button press waits a scheduler slice or more (several milliseconds).
+// One step above the game is not enough when the game itself runs a step above normal, so they
+// run two steps up; time-critical is left to audio and the like. They can afford it because
+// they never spin or poll: the readers sleep in WaitForSingleObject, the window thread in
+// GetMessageW, and each event costs microseconds.
+inline constexpr int kEventPathPriority = THREAD_PRIORITY_HIGHEST;
+
 // The control devices as the link sees them. Production: CreateFileW, DeviceIoControl and
 // CloseHandle. Tests and benchmarks put simulated drivers here before OpenFilterDrivers.
 class FilterDeviceIo {

@@ -5,6 +5,9 @@
 // With --virtual the agent opens the OS-level virtual filter drivers through the production
 // device seam, and the records are injected into that kernel driver from this process.
 //   wine build/win64/bench/agent_event_bench.exe --virtual [events]
+// With --load everything is measured twice, quiet and then with one normal-priority busy
+// thread per core (a game using every core), and the figures are printed side by side.
+//   wine build/win64/bench/agent_event_bench.exe [--virtual] --load [events]
 #include <windows.h>
 
 #include <algorithm>
@@ -16,6 +19,7 @@
 #include <vector>
 
 #include "agent_app.h"
+#include "busy_load.h"
 #include "device_install_win.h"
 #include "driver_link_win.h"
 #include "filter_client_win.h"
@@ -54,16 +58,51 @@ bool KeysSeenWithin(LONG keys, DWORD timeoutMs) {
     return PumpUntil([keys] { return keysSeen >= keys; }, timeoutMs, 1);
 }
 
-void Report(const char* what, std::vector<double>& samples, int timeouts) {
+struct Latency {
+    size_t count = 0;
+    double median = 0, p99 = 0, max = 0;
+    int timeouts = 0;
+};
+
+Latency Report(const char* what, std::vector<double>& samples, int timeouts) {
+    Latency l;
+    l.timeouts = timeouts;
     if (samples.empty()) {
         std::printf("%-44s no samples (%d timed out)\n", what, timeouts);
-        return;
+        return l;
     }
     std::sort(samples.begin(), samples.end());
-    const double median = samples[samples.size() / 2];
-    const double p99 = samples[std::min(samples.size() - 1, samples.size() * 99 / 100)];
+    l.count = samples.size();
+    l.median = samples[samples.size() / 2];
+    l.p99 = samples[std::min(samples.size() - 1, samples.size() * 99 / 100)];
+    l.max = samples.back();
     std::printf("%-44s n=%zu median %.3f ms  p99 %.3f ms  max %.3f ms  timeouts %d\n", what,
-                samples.size(), median, p99, samples.back(), timeouts);
+                l.count, l.median, l.p99, l.max, timeouts);
+    return l;
+}
+
+// What one pass measures; a pass runs quiet or under load.
+struct Figures {
+    Latency hid;                                   // HID upper filter record -> key
+    Latency tarn;                                  // HID lower filter key code -> Ctrl down
+    long long lostQueueing = 0, lostOneRecord = 0; // by the agent, at the fastest rate
+    unsigned long long droppedQueueing = 0, droppedOneRecord = 0; // by the simulated drivers
+    int highestRateWithoutLoss = 0;                               // one-record driver, paced
+};
+
+void PrintLatencyRows(const char* what, const Latency& quiet, const Latency& loaded) {
+    char label[96];
+    std::snprintf(label, sizeof label, "%s median, ms", what);
+    std::printf("%-52s %10.3f %10.3f\n", label, quiet.median, loaded.median);
+    std::snprintf(label, sizeof label, "%s p99, ms", what);
+    std::printf("%-52s %10.3f %10.3f\n", label, quiet.p99, loaded.p99);
+    std::printf("%-52s %10.3f %10.3f\n", "  max, ms", quiet.max, loaded.max);
+    std::printf("%-52s %10d %10d\n", "  timed out (1 s)", quiet.timeouts, loaded.timeouts);
+}
+
+void PrintHeader(size_t busy) {
+    std::printf("\n%-52s %10s %10s\n", "", "quiet", "loaded");
+    std::printf("%-52s %10d %10zu\n", "normal-priority busy threads", 0, busy);
 }
 
 // Button 4 = action 19 (Pause); the rest do nothing.
@@ -81,12 +120,18 @@ uint32_t VirtualDropped(int device) {
     return status ? status->dropped : 0;
 }
 
+struct VirtualFigures {
+    Latency hid;
+    int sent = 0;
+    uint32_t dropped = 0; // by the driver's queue
+    long long lost = 0;   // by the agent
+};
+
 // The agent runs on the virtual filter drivers; every record crosses the driver host twice
 // (inject, then the agent's fetch).
-void RunVirtual(int events) {
+VirtualFigures MeasureVirtual(HANDLE vell, HANDLE hidLower, int events) {
     using namespace tarn::virt;
-    HANDLE vell = OpenFilterDevice(TARN_FILTER_VELL);
-    HANDLE hidLower = OpenFilterDevice(TARN_FILTER_HID_LOWER);
+    VirtualFigures f;
     InjectRequest request;
     request.code = 0x24;
     const std::vector<uint8_t> button4 = BuildRecord(TARN_FILTER_VELL, request);
@@ -101,7 +146,7 @@ void RunVirtual(int events) {
             ++timeouts;
         }
     }
-    Report("virtual HID upper filter record -> key", samples, timeouts);
+    f.hid = Report("virtual HID upper filter record -> key", samples, timeouts);
     PumpMessagesFor(300, 1);
 
     // Fastest rate: one thread injects back to back while the window thread handles.
@@ -129,16 +174,47 @@ void RunVirtual(int events) {
         PumpMessagesFor(1, 1);
     }
     const uint64_t handled = driverEventsHandled - handledBefore;
+    f.sent = sent.load();
+    f.dropped = dropped;
+    f.lost = static_cast<long long>(expected) - static_cast<long long>(handled);
     std::printf("virtual driver, %d records back to back: injected in %.1f ms (%.0f records/s), "
                 "handled %llu; lost by the driver %u, lost by the agent %lld\n",
-                sent.load(), Ms(injected - start), sent.load() / (Ms(injected - start) / 1000.0),
-                static_cast<unsigned long long>(handled), dropped,
-                static_cast<long long>(expected) - static_cast<long long>(handled));
+                f.sent, Ms(injected - start), f.sent / (Ms(injected - start) / 1000.0),
+                static_cast<unsigned long long>(handled), dropped, f.lost);
+    PumpMessagesFor(300, 1);
+    return f;
+}
+
+void RunVirtual(int events, bool load) {
+    using namespace tarn::virt;
+    HANDLE vell = OpenFilterDevice(TARN_FILTER_VELL);
+    HANDLE hidLower = OpenFilterDevice(TARN_FILTER_HID_LOWER);
+    const VirtualFigures quiet = MeasureVirtual(vell, hidLower, events);
+    if (load) {
+        VirtualFigures loaded;
+        size_t threads = 0;
+        {
+            BusyLoad busy;
+            threads = busy.Threads();
+            std::printf("\nwith %zu normal-priority busy threads (%u cores):\n", threads,
+                        BusyLoad::Cores());
+            loaded = MeasureVirtual(vell, hidLower, events);
+        }
+        PrintHeader(threads);
+        PrintLatencyRows("virtual HID upper filter record -> key", quiet.hid, loaded.hid);
+        std::printf("%-52s %10lld %10lld\n", "records lost by the agent (back to back)", quiet.lost,
+                    loaded.lost);
+        std::printf("%-52s %10u %10u\n", "  lost by the driver's queue", quiet.dropped,
+                    loaded.dropped);
+        std::printf("%-52s %10d %10d\n", "  injected", quiet.sent, loaded.sent);
+        std::printf("\n");
+    }
 
     // The driver host alone: inject requests on a device nobody reads.
     SendMessageW(agentWindow, WM_COMMAND, kCmdExit, 0);
     PumpMessagesFor(50, 1);
     ResetFilterDevice(TARN_FILTER_HID_LOWER);
+    const std::vector<uint8_t> record = BuildRecord(TARN_FILTER_HID_LOWER, InjectRequest{});
     const LONGLONG alone = Now();
     int accepted = 0;
     for (int i = 0; i < events; ++i) {
@@ -151,12 +227,151 @@ void RunVirtual(int events) {
     CloseHandle(hidLower);
 }
 
+// One pass over the in-process drivers: latencies, the fastest rate, the paced rates.
+Figures MeasureInProcess(SimFilterDrivers* drivers, int events) {
+    Figures f;
+    drivers->SetSingleBuffer(0, false);
+    drivers->SetSingleBuffer(1, false);
+    // 1. HID upper filter: every record is an action (button 4 at once).
+    std::vector<double> hid;
+    int hidTimeouts = 0;
+    HidEventRecord button4;
+    button4.code = 0x24;
+    for (int i = 0; i < events; ++i) {
+        const LONG want = keysSeen + 1;
+        const LONGLONG at = Now();
+        drivers->InjectHidEvent(2, button4);
+        if (KeysSeenWithin(want, 1000)) {
+            hid.push_back(Ms(lastKeyAt - at));
+        } else {
+            ++hidTimeouts;
+        }
+    }
+    f.hid = Report("HID upper filter record -> key (button 4)", hid, hidTimeouts);
+
+    // 2. HID lower filter: key code 113, then 0; each 113 becomes Ctrl+Windows+Tab.
+    std::vector<double> tarn;
+    int tarnTimeouts = 0;
+    EventRecord chord, idle;
+    chord.keyCode = 113;
+    for (int i = 0; i < events / 2; ++i) {
+        const LONG want = keysSeen + 3;
+        const LONGLONG at = Now();
+        drivers->InjectEvent(0, chord);
+        if (KeysSeenWithin(want - 2, 1000)) {
+            tarn.push_back(Ms(lastKeyAt - at));
+            KeysSeenWithin(want, 1000);
+        } else {
+            ++tarnTimeouts;
+        }
+        drivers->InjectEvent(0, idle);
+    }
+    f.tarn = Report("HID lower filter key code 113 -> Ctrl down", tarn, tarnTimeouts);
+
+    PumpMessagesFor(300, 1);
+
+    // 3. Fastest rate: two drivers inject as fast as they can while the window thread runs.
+    for (bool single : {false, true}) {
+        drivers->SetSingleBuffer(0, single);
+        drivers->SetSingleBuffer(1, single);
+        const uint64_t handledBefore = driverEventsHandled;
+        const uint64_t droppedBefore = drivers->Dropped(0) + drivers->Dropped(1);
+        EventRecord record;
+        record.field0 = 1;
+        const LONGLONG start = Now();
+        std::atomic<int> finished{0};
+        auto burst = [&](int device) {
+            for (int i = 0; i < events; ++i) {
+                drivers->InjectEvent(device, record);
+            }
+            ++finished;
+        };
+        std::thread a(burst, 0), b(burst, 1);
+        // The window thread must keep handling while the drivers inject.
+        while (finished.load() < 2) {
+            PumpMessagesFor(1, 1);
+        }
+        a.join();
+        b.join();
+        const LONGLONG injected = Now();
+        const uint64_t dropped = drivers->Dropped(0) + drivers->Dropped(1) - droppedBefore;
+        const uint64_t expected = 2ull * static_cast<uint64_t>(events) - dropped;
+        const ULONGLONG end = GetTickCount64() + 20000;
+        while (driverEventsHandled - handledBefore < expected && GetTickCount64() < end) {
+            PumpMessagesFor(1, 1);
+        }
+        const LONGLONG done = Now();
+        const uint64_t handled = driverEventsHandled - handledBefore;
+        const long long lost = static_cast<long long>(expected) - static_cast<long long>(handled);
+        (single ? f.lostOneRecord : f.lostQueueing) = lost;
+        (single ? f.droppedOneRecord : f.droppedQueueing) = dropped;
+        std::printf(
+            "%s driver, 2 x %d records: injected in %.1f ms (%.0f records/s), handled %llu "
+            "in %.1f ms (%.0f records/s); lost by the driver %llu, lost by the agent %lld\n",
+            single ? "one-record" : "queueing", events, Ms(injected - start),
+            2.0 * events / (Ms(injected - start) / 1000.0),
+            static_cast<unsigned long long>(handled), Ms(done - start),
+            static_cast<double>(handled) / (Ms(done - start) / 1000.0),
+            static_cast<unsigned long long>(dropped), lost);
+        PumpMessagesFor(100, 1);
+    }
+
+    // 4. A driver with one record buffer, paced: the highest rate at which nothing is lost.
+    drivers->SetSingleBuffer(0, true);
+    bool clean = true;
+    for (int rate : {500, 1000, 2000, 5000, 10000}) {
+        const uint64_t handledBefore = driverEventsHandled;
+        const uint64_t droppedBefore = drivers->Dropped(0);
+        const int count = std::max(100, rate); // about one second each
+        std::atomic<bool> finished{false};
+        std::thread injector([&] {
+            const LONGLONG step = frequency.QuadPart / rate;
+            LONGLONG next = Now();
+            EventRecord record;
+            for (int i = 0; i < count; ++i) {
+                while (Now() < next) {
+                    YieldProcessor();
+                }
+                drivers->InjectEvent(0, record);
+                next += step;
+            }
+            finished = true;
+        });
+        while (!finished.load()) {
+            PumpMessagesFor(1, 1);
+        }
+        injector.join();
+        PumpMessagesFor(300, 1);
+        const uint64_t handled = driverEventsHandled - handledBefore;
+        const uint64_t dropped = drivers->Dropped(0) - droppedBefore;
+        clean = clean && dropped == 0 && handled == static_cast<uint64_t>(count);
+        if (clean) {
+            f.highestRateWithoutLoss = rate;
+        }
+        std::printf("one-record driver paced at %5d records/s: %d injected, %llu handled, "
+                    "lost by the driver %llu\n",
+                    rate, count, static_cast<unsigned long long>(handled),
+                    static_cast<unsigned long long>(dropped));
+    }
+
+    return f;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    const bool virtualDrivers = argc > 1 && std::string(argv[1]) == "--virtual";
-    const int first = virtualDrivers ? 2 : 1;
-    const int events = argc > first ? std::max(2, std::atoi(argv[first])) : 10000;
+    bool virtualDrivers = false, load = false;
+    int events = 10000;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--virtual") {
+            virtualDrivers = true;
+        } else if (arg == "--load") {
+            load = true;
+        } else {
+            events = std::max(2, std::atoi(argv[i]));
+        }
+    }
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     QueryPerformanceFrequency(&frequency);
     HHOOK hook = SetWindowsHookExW(WH_KEYBOARD_LL, WatchKeys, GetModuleHandleW(nullptr), 0);
@@ -199,124 +414,31 @@ int main(int argc, char** argv) {
     }
     PumpMessagesFor(200, 1);
     if (virtualDrivers) {
-        RunVirtual(events);
-    }
-
-    if (!virtualDrivers) {
-        // 1. HID upper filter: every record is an action (button 4 at once).
-        std::vector<double> hid;
-        int hidTimeouts = 0;
-        HidEventRecord button4;
-        button4.code = 0x24;
-        for (int i = 0; i < events; ++i) {
-            const LONG want = keysSeen + 1;
-            const LONGLONG at = Now();
-            drivers->InjectHidEvent(2, button4);
-            if (KeysSeenWithin(want, 1000)) {
-                hid.push_back(Ms(lastKeyAt - at));
-            } else {
-                ++hidTimeouts;
+        RunVirtual(events, load);
+    } else {
+        const Figures quiet = MeasureInProcess(drivers, events);
+        if (load) {
+            Figures loaded;
+            size_t threads = 0;
+            {
+                BusyLoad busy;
+                threads = busy.Threads();
+                std::printf("\nwith %zu normal-priority busy threads (%u cores):\n", threads,
+                            BusyLoad::Cores());
+                loaded = MeasureInProcess(drivers, events);
             }
+            PrintHeader(threads);
+            PrintLatencyRows("HID upper filter record -> key (button 4)", quiet.hid, loaded.hid);
+            PrintLatencyRows("HID lower filter key code 113 -> Ctrl down", quiet.tarn, loaded.tarn);
+            std::printf("%-52s %10lld %10lld\n", "records lost by the agent, queueing driver",
+                        quiet.lostQueueing, loaded.lostQueueing);
+            std::printf("%-52s %10lld %10lld\n", "records lost by the agent, one-record driver",
+                        quiet.lostOneRecord, loaded.lostOneRecord);
+            std::printf("%-52s %10llu %10llu\n", "  lost by the one-record driver (back to back)",
+                        quiet.droppedOneRecord, loaded.droppedOneRecord);
+            std::printf("%-52s %10d %10d\n", "highest paced rate without loss, records/s",
+                        quiet.highestRateWithoutLoss, loaded.highestRateWithoutLoss);
         }
-        Report("HID upper filter record -> key (button 4)", hid, hidTimeouts);
-
-        // 2. HID lower filter: key code 113, then 0; each 113 becomes Ctrl+Windows+Tab.
-        std::vector<double> tarn;
-        int tarnTimeouts = 0;
-        EventRecord chord, idle;
-        chord.keyCode = 113;
-        for (int i = 0; i < events / 2; ++i) {
-            const LONG want = keysSeen + 3;
-            const LONGLONG at = Now();
-            drivers->InjectEvent(0, chord);
-            if (KeysSeenWithin(want - 2, 1000)) {
-                tarn.push_back(Ms(lastKeyAt - at));
-                KeysSeenWithin(want, 1000);
-            } else {
-                ++tarnTimeouts;
-            }
-            drivers->InjectEvent(0, idle);
-        }
-        Report("HID lower filter key code 113 -> Ctrl down", tarn, tarnTimeouts);
-
-        PumpMessagesFor(300, 1);
-
-        // 3. Fastest rate: two drivers inject as fast as they can while the window thread runs.
-        for (bool single : {false, true}) {
-            drivers->SetSingleBuffer(0, single);
-            drivers->SetSingleBuffer(1, single);
-            const uint64_t handledBefore = driverEventsHandled;
-            const uint64_t droppedBefore = drivers->Dropped(0) + drivers->Dropped(1);
-            EventRecord record;
-            record.field0 = 1;
-            const LONGLONG start = Now();
-            std::atomic<int> finished{0};
-            auto burst = [&](int device) {
-                for (int i = 0; i < events; ++i) {
-                    drivers->InjectEvent(device, record);
-                }
-                ++finished;
-            };
-            std::thread a(burst, 0), b(burst, 1);
-            // The window thread must keep handling while the drivers inject.
-            while (finished.load() < 2) {
-                PumpMessagesFor(1, 1);
-            }
-            a.join();
-            b.join();
-            const LONGLONG injected = Now();
-            const uint64_t dropped = drivers->Dropped(0) + drivers->Dropped(1) - droppedBefore;
-            const uint64_t expected = 2ull * static_cast<uint64_t>(events) - dropped;
-            const ULONGLONG end = GetTickCount64() + 20000;
-            while (driverEventsHandled - handledBefore < expected && GetTickCount64() < end) {
-                PumpMessagesFor(1, 1);
-            }
-            const LONGLONG done = Now();
-            const uint64_t handled = driverEventsHandled - handledBefore;
-            std::printf(
-                "%s driver, 2 x %d records: injected in %.1f ms (%.0f records/s), handled %llu "
-                "in %.1f ms (%.0f records/s); lost by the driver %llu, lost by the agent %lld\n",
-                single ? "one-record" : "queueing", events, Ms(injected - start),
-                2.0 * events / (Ms(injected - start) / 1000.0),
-                static_cast<unsigned long long>(handled), Ms(done - start),
-                static_cast<double>(handled) / (Ms(done - start) / 1000.0),
-                static_cast<unsigned long long>(dropped),
-                static_cast<long long>(expected) - static_cast<long long>(handled));
-            PumpMessagesFor(100, 1);
-        }
-
-        // 4. A driver with one record buffer, paced: the highest rate at which nothing is lost.
-        drivers->SetSingleBuffer(0, true);
-        for (int rate : {500, 1000, 2000, 5000, 10000}) {
-            const uint64_t handledBefore = driverEventsHandled;
-            const uint64_t droppedBefore = drivers->Dropped(0);
-            const int count = std::max(100, rate); // about one second each
-            std::atomic<bool> finished{false};
-            std::thread injector([&] {
-                const LONGLONG step = frequency.QuadPart / rate;
-                LONGLONG next = Now();
-                EventRecord record;
-                for (int i = 0; i < count; ++i) {
-                    while (Now() < next) {
-                        YieldProcessor();
-                    }
-                    drivers->InjectEvent(0, record);
-                    next += step;
-                }
-                finished = true;
-            });
-            while (!finished.load()) {
-                PumpMessagesFor(1, 1);
-            }
-            injector.join();
-            PumpMessagesFor(300, 1);
-            const uint64_t handled = driverEventsHandled - handledBefore;
-            std::printf("one-record driver paced at %5d records/s: %d injected, %llu handled, "
-                        "lost by the driver %llu\n",
-                        rate, count, static_cast<unsigned long long>(handled),
-                        static_cast<unsigned long long>(drivers->Dropped(0) - droppedBefore));
-        }
-
         SendMessageW(agentWindow, WM_COMMAND, kCmdExit, 0);
         PumpMessagesFor(50, 1);
     }

@@ -4,6 +4,7 @@
 #include "memory_protocol.h"
 #include "mouse_firmware.h"
 #include "profile_record.h"
+#include "simulated_mouse.h"
 
 #include <windows.h>
 // windows.h first: the SetupAPI and HID headers rely on its types.
@@ -14,7 +15,11 @@ extern "C" {
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -98,6 +103,33 @@ TEST(SystemChannel, WalkRunsAndFindsNoMouse) {
     EXPECT_EQ(0xC3, headerBlock[256]);
 }
 
+// Another TarnDesk of the session in the middle of a transfer holds the named lock: a walk
+// sends nothing until it is released, then runs whole.
+TEST(SystemChannel, WalkWaitsForTheSessionWideTransferLock) {
+    SimulatedMouse mouse;
+    RecordingWait wait;
+    SimulatedMouseScope scope(mouse, &wait);
+    HANDLE other = CreateMutexW(nullptr, TRUE, kTransferLockName);
+    ASSERT_NE(nullptr, other);
+    std::atomic<bool> done{false};
+    bool whole = false;
+    std::thread walker([&] {
+        whole = RunDeviceOperation(ReadHeader, 0);
+        done = true;
+    });
+    Sleep(300);
+    EXPECT_FALSE(done);
+    EXPECT_TRUE(mouse.transcript.empty()) << "reports went out while another held the lock";
+    ReleaseMutex(other);
+    walker.join();
+    EXPECT_TRUE(whole);
+    EXPECT_EQ(88u, mouse.Sent().size() + mouse.Received().size());
+    // Released after the walk: the next taker gets it at once.
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(other, 0));
+    ReleaseMutex(other);
+    CloseHandle(other);
+}
+
 TEST(SystemChannel, PacingWaitIsNeverShort) {
     PacingWait& wait = SystemPacingWait();
     LARGE_INTEGER frequency, start, end;
@@ -110,6 +142,38 @@ TEST(SystemChannel, PacingWaitIsNeverShort) {
             double(end.QuadPart - start.QuadPart) * 1000.0 / double(frequency.QuadPart);
         EXPECT_GE(elapsed, double(ms)) << ms << " ms";
     }
+}
+
+// A wait that records the thread's priority instead of sleeping and hands the operation
+// bracket to the system wait, so the priority it sees is the one the program would run at.
+class PriorityWatch final : public PacingWait {
+  public:
+    void Wait(uint32_t) override { seen.push_back(GetThreadPriority(GetCurrentThread())); }
+    void BeginOperation() override { SystemPacingWait().BeginOperation(); }
+    void EndOperation() override { SystemPacingWait().EndOperation(); }
+    std::vector<int> seen;
+};
+
+// Talking to the mouse runs raised, only for as long as it lasts, and never lowers a thread
+// that already runs higher.
+TEST(SystemChannel, OperationRaisesThreadPriorityForItsLengthOnly) {
+    SimulatedMouse mouse;
+    PriorityWatch watch;
+    SimulatedMouseScope scope(mouse, &watch);
+    const HANDLE self = GetCurrentThread();
+    for (int before :
+         {THREAD_PRIORITY_BELOW_NORMAL, THREAD_PRIORITY_NORMAL, THREAD_PRIORITY_TIME_CRITICAL}) {
+        ASSERT_TRUE(SetThreadPriority(self, before));
+        for (int op : {ReadHeader, QueryCurrentProfile, SelectProfile}) {
+            watch.seen.clear();
+            RunDeviceOperation(op, 1);
+            ASSERT_FALSE(watch.seen.empty()) << op;
+            for (int during : watch.seen)
+                EXPECT_EQ(std::max(before, int(THREAD_PRIORITY_HIGHEST)), during) << op;
+            EXPECT_EQ(before, GetThreadPriority(self)) << op;
+        }
+    }
+    SetThreadPriority(self, THREAD_PRIORITY_NORMAL);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <dbt.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -33,3 +34,7 @@ std::vector<uint8_t> InterfaceBroadcast(const std::wstring& name,
 // The name Wine gives the mouse's configuration interface.
 inline constexpr wchar_t kMouseConfigInterface[] =
     L"\\\\?\\hid#vid_f1d0&pid_0084&mi_02&col01#0000#{4d1e55b2-f16f-11cf-88cb-001111000030}";
+
+// Runs `action` on this thread while another thread answers every message box of this
+// process with OK; returns the boxes' texts in order.
+std::vector<std::wstring> AnswerMessageBoxes(const std::function<void()>& action);
