@@ -6,6 +6,7 @@
 
 #include "actions.h"
 #include "agent_settings.h"
+#include "handle_owners_win.h"
 #include "scroll_engine.h"
 
 namespace {
@@ -13,7 +14,7 @@ constexpr int kBrowserClassLength = 41; // 40 characters and the terminator
 constexpr int kTitleLength = 501;       // 500 characters and the terminator
 constexpr DWORD kBrowserKeyHoldMs = 20;
 constexpr UINT kTitleTimeoutMs = 1000;
-constexpr int kValueLength = 128; // 255 bytes of string data, terminator included
+constexpr int kValueCount = 128; // 255 bytes of string data, terminator included
 constexpr DWORD kValueByteLimit = kButtonValueByteLimit;
 constexpr int kCommandLength = 256;
 
@@ -51,29 +52,29 @@ void RunNumberedTool(const wchar_t* format, int button) {
 
 // The button's "homepage" or "application" value; false when the key or a usable string
 // value is missing.
-bool ReadButtonValue(int button, const wchar_t* valueName, wchar_t (&value)[kValueLength]) {
+bool ReadButtonValue(int button, const wchar_t* valueName, wchar_t (&value)[kValueCount]) {
     wchar_t keyName[kCommandLength];
     if (!FormatButtonKeyName(button, keyName, kCommandLength)) {
         return false;
     }
-    HKEY key = nullptr;
+    UniqueKey key;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, keyName, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+                        KEY_ALL_ACCESS, nullptr, key.Put(), nullptr) != ERROR_SUCCESS) {
         return false;
     }
     BYTE data[kValueByteLimit] = {};
     DWORD size = kValueByteLimit;
     DWORD type = REG_NONE;
-    const LONG status = RegQueryValueExW(key, valueName, nullptr, &type, data, &size);
-    RegCloseKey(key);
+    const LONG status = RegQueryValueExW(key.Get(), valueName, nullptr, &type, data, &size);
+    key.Reset();
     if (status != ERROR_SUCCESS || size > kValueByteLimit) {
         return false;
     }
-    return DecodeRegistryString(type, data, size, value, kValueLength);
+    return DecodeRegistryString(type, data, size, value, kValueCount);
 }
 
 void OpenButtonValue(int button, const wchar_t* valueName, bool activate) {
-    wchar_t value[kValueLength];
+    wchar_t value[kValueCount];
     if (!ReadButtonValue(button, valueName, value)) {
         return;
     }
@@ -115,19 +116,18 @@ void BringProcessForward(DWORD processId) {
 }
 
 bool ProcessHasModule(DWORD processId, const wchar_t* path) {
-    const HANDLE modules = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
-    if (modules == INVALID_HANDLE_VALUE) {
+    const UniqueHandle modules(CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId));
+    if (!modules) {
         return false;
     }
     bool found = false;
     MODULEENTRY32W module = {};
     module.dwSize = sizeof(module);
-    for (BOOL more = Module32FirstW(modules, &module); more && !found;
-         more = Module32NextW(modules, &module)) {
+    for (BOOL more = Module32FirstW(modules.Get(), &module); more && !found;
+         more = Module32NextW(modules.Get(), &module)) {
         module.szExePath[MAX_PATH - 1] = 0;
         found = lstrcmpW(module.szExePath, path) == 0;
     }
-    CloseHandle(modules);
     return found;
 }
 
@@ -266,19 +266,19 @@ void BrowserNavigate(int direction) {
 }
 
 void ActivateProcessByPath(const wchar_t* path, void* processSnapshot) {
-    const HANDLE snapshot = processSnapshot;
-    if (snapshot == nullptr || snapshot == INVALID_HANDLE_VALUE) {
+    // The snapshot is handed over: this function owns and releases it.
+    const UniqueHandle snapshot(processSnapshot);
+    if (!snapshot) {
         return;
     }
     PROCESSENTRY32W process = {};
     process.dwSize = sizeof(process);
     if (path != nullptr) {
-        for (BOOL more = Process32FirstW(snapshot, &process); more;
-             more = Process32NextW(snapshot, &process)) {
+        for (BOOL more = Process32FirstW(snapshot.Get(), &process); more;
+             more = Process32NextW(snapshot.Get(), &process)) {
             if (ProcessHasModule(process.th32ProcessID, path)) {
                 BringProcessForward(process.th32ProcessID);
             }
         }
     }
-    CloseHandle(snapshot);
 }

@@ -8,6 +8,7 @@
 
 #include "actions.h"
 #include "driver_link_win.h"
+#include "handle_owners_win.h"
 #include "scroll_engine.h"
 #include "text_rules.h"
 
@@ -63,16 +64,15 @@ HICON LoadTrayIcon(int id) {
 }
 
 void ModifyTrayIcon(int iconId, const std::wstring& tip) {
-    HICON icon = LoadTrayIcon(iconId);
+    const UniqueIcon icon(LoadTrayIcon(iconId));
     if (!icon) {
         return;
     }
     NOTIFYICONDATAW data = TrayIconData();
     data.uFlags = NIF_ICON | NIF_TIP;
-    data.hIcon = icon;
+    data.hIcon = icon.Get(); // the shell keeps its own copy
     CopyToField(data.szTip, std::size(data.szTip), tip);
     Shell_NotifyIconW(NIM_MODIFY, &data);
-    DestroyIcon(icon);
 }
 
 int CurrentRegion() {
@@ -122,7 +122,8 @@ void ReadLanguageValue(HKEY key) {
     if (!code) {
         return;
     }
-    const size_t count = code->size() < kLanguageLength - 1 ? code->size() : kLanguageLength - 1;
+    const size_t count =
+        code->size() < kLanguageFieldCount - 1 ? code->size() : kLanguageFieldCount - 1;
     std::wmemcpy(agentSettings.language, code->c_str(), count);
     agentSettings.language[count] = L'\0';
 }
@@ -143,7 +144,7 @@ std::wstring AgentPrefsFile() {
 std::wstring AgentText(const wchar_t* key, const wchar_t* builtIn, size_t field) {
     std::wstring looked;
     if (!agentLanguageFile.empty()) {
-        wchar_t buffer[kTextBufferLength] = {};
+        wchar_t buffer[kTextBufferCount] = {};
         GetPrivateProfileStringW(agentSettings.language, key, L"", buffer,
                                  static_cast<DWORD>(std::size(buffer)), agentLanguageFile.c_str());
         looked = buffer;
@@ -152,11 +153,11 @@ std::wstring AgentText(const wchar_t* key, const wchar_t* builtIn, size_t field)
 }
 
 std::wstring AgentExitItemText() {
-    const std::wstring pattern = AgentText(kAgentExitKey, kAgentDefaultExit, kTextBufferLength);
+    const std::wstring pattern = AgentText(kAgentExitKey, kAgentDefaultExit, kTextBufferCount);
     std::wstring appName = kDefaultAppName;
     const std::wstring prefs = AgentPrefsFile();
     if (!prefs.empty()) {
-        wchar_t buffer[kTextBufferLength] = {};
+        wchar_t buffer[kTextBufferCount] = {};
         GetPrivateProfileStringW(kPrefsSection, kAppNameKey, kDefaultAppName, buffer,
                                  static_cast<DWORD>(std::size(buffer)), prefs.c_str());
         appName = buffer;
@@ -190,18 +191,17 @@ void ReadAgentSettings() {
         agentSettings.buttonB = GetPrivateProfileIntW(
             kPrefsSection, L"buttonB", static_cast<INT>(kDefaultButtonB), prefs.c_str());
     }
-    HKEY key = nullptr;
+    UniqueKey key;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, kAgentRegistryKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+                        KEY_ALL_ACCESS, nullptr, key.Put(), nullptr) != ERROR_SUCCESS) {
         return;
     }
-    ReadDwordValue(key, L"buttonA", &agentSettings.buttonA);
-    ReadDwordValue(key, L"buttonB", &agentSettings.buttonB);
-    ReadDwordValue(key, L"scrolling", &agentSettings.scrolling);
-    ReadLanguageValue(key);
-    ReadDwordValue(key, L"hideicon", &agentSettings.hideicon);
-    ReadDwordValue(key, L"icontype", &agentSettings.icontype);
-    RegCloseKey(key);
+    ReadDwordValue(key.Get(), L"buttonA", &agentSettings.buttonA);
+    ReadDwordValue(key.Get(), L"buttonB", &agentSettings.buttonB);
+    ReadDwordValue(key.Get(), L"scrolling", &agentSettings.scrolling);
+    ReadLanguageValue(key.Get());
+    ReadDwordValue(key.Get(), L"hideicon", &agentSettings.hideicon);
+    ReadDwordValue(key.Get(), L"icontype", &agentSettings.icontype);
 }
 
 void ApplyWheelSetting() {
@@ -227,13 +227,11 @@ void AddTrayIcon() {
     NOTIFYICONDATAW data = TrayIconData();
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = MSG_TRAY_NOTIFY;
-    data.hIcon = LoadTrayIcon(iconId);
+    const UniqueIcon icon(LoadTrayIcon(iconId));
+    data.hIcon = icon.Get(); // the shell keeps its own copy
     CopyToField(data.szTip, std::size(data.szTip),
-                AgentText(kAgentMouseKey, kAgentDefaultMouse, kTipFieldLength));
+                AgentText(kAgentMouseKey, kAgentDefaultMouse, kTipFieldCount));
     Shell_NotifyIconW(NIM_ADD, &data);
-    if (data.hIcon) {
-        DestroyIcon(data.hIcon);
-    }
 }
 
 void UpdateRegionIcon() {
@@ -241,7 +239,7 @@ void UpdateRegionIcon() {
     if (iconId == 0) {
         return;
     }
-    ModifyTrayIcon(iconId, AgentText(kAgentMouseKey, kAgentDefaultMouse, kTipFieldLength));
+    ModifyTrayIcon(iconId, AgentText(kAgentMouseKey, kAgentDefaultMouse, kTipFieldCount));
 }
 
 void UpdateBatteryIcon() {
@@ -249,8 +247,7 @@ void UpdateBatteryIcon() {
     if (iconId == 0) {
         return;
     }
-    ModifyTrayIcon(iconId,
-                   AgentText(kAgentBatteryLowKey, kAgentDefaultBatteryLow, kTipFieldLength));
+    ModifyTrayIcon(iconId, AgentText(kAgentBatteryLowKey, kAgentDefaultBatteryLow, kTipFieldCount));
 }
 
 void ShowBatteryBalloon() {
@@ -262,9 +259,9 @@ NOTIFYICONDATAW BatteryBalloonData() {
     NOTIFYICONDATAW data = TrayIconData();
     data.uFlags = NIF_INFO;
     CopyToField(data.szInfoTitle, std::size(data.szInfoTitle),
-                AgentText(kAgentMouseKey, kAgentDefaultMouse, kBalloonTitleFieldLength));
+                AgentText(kAgentMouseKey, kAgentDefaultMouse, kBalloonTitleFieldCount));
     const std::wstring text =
-        AgentText(kAgentBatteryLowKey, kAgentDefaultBatteryLow, kBalloonTextFieldLength);
+        AgentText(kAgentBatteryLowKey, kAgentDefaultBatteryLow, kBalloonTextFieldCount);
     CopyToField(data.szInfo, std::size(data.szInfo), text);
     CopyToField(data.szTip, std::size(data.szTip), text);
     data.dwInfoFlags = NIIF_WARNING;
@@ -273,13 +270,12 @@ NOTIFYICONDATAW BatteryBalloonData() {
 }
 
 void ShowTrayMenu() {
-    HMENU menu = LoadMenuW(agentInstance, MAKEINTRESOURCEW(kTrayMenuId));
+    UniqueMenu menu(LoadMenuW(agentInstance, MAKEINTRESOURCEW(kTrayMenuId)));
     if (!menu) {
         return;
     }
-    HMENU popup = GetSubMenu(menu, 0);
+    HMENU popup = GetSubMenu(menu.Get(), 0);
     if (!popup) {
-        DestroyMenu(menu);
         return;
     }
     POINT pointer = {};
@@ -287,12 +283,12 @@ void ShowTrayMenu() {
     SetForegroundWindow(agentWindow);
     SetCapture(agentWindow);
     const std::wstring openText =
-        AgentText(kAgentOpenCplKey, kAgentDefaultOpenCpl, kTextBufferLength);
+        AgentText(kAgentOpenCplKey, kAgentDefaultOpenCpl, kTextBufferCount);
     ModifyMenuW(popup, kCmdOpenCpl, MF_BYCOMMAND | MF_STRING, kCmdOpenCpl, openText.c_str());
     const std::wstring exitText = AgentExitItemText();
     ModifyMenuW(popup, kCmdExit, MF_BYCOMMAND | MF_STRING, kCmdExit, exitText.c_str());
     TrackPopupMenu(popup, 0, pointer.x, pointer.y, 0, agentWindow, nullptr);
-    DestroyMenu(menu);
+    menu.Reset();
     ReleaseCapture();
 }
 

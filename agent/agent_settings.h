@@ -7,18 +7,19 @@
 inline constexpr uint32_t kDefaultButtonA = 0x05103081;   // codes 1, 2, 3, 4, 5
 inline constexpr uint32_t kDefaultButtonB = 0x00019595;   // codes 21, 22, 25, 0, 0
 inline constexpr uint32_t kDefaultScrolling = 0x00000303; // 3 lines, 3 repeats
-inline constexpr int kLanguageLength = 128;               // 255 bytes with terminator, rounded up
+inline constexpr int kLanguageFieldCount = 128;           // 255 bytes with terminator, rounded up
 
 struct AgentSettings {
     uint32_t buttonA = kDefaultButtonA;
     uint32_t buttonB = kDefaultButtonB;
     uint32_t scrolling = kDefaultScrolling;
-    wchar_t language[kLanguageLength] = {};
+    wchar_t language[kLanguageFieldCount] = {};
     uint32_t hideicon = 0;
     uint32_t icontype = 0;
 };
 
-// Owned by the agent's start-up (agent_app); written only on the window thread.
+// Defined in agent_settings.cpp; written only by the agent's start-up and reload on the
+// window thread.
 extern AgentSettings agentSettings;
 
 // Six-bit action code of button n (1..10); 0 for any other n.

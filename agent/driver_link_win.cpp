@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "handle_owners_win.h"
+
 namespace {
 
 class RealDeviceIo final : public FilterDeviceIo {
@@ -90,12 +92,13 @@ DWORD WINAPI ReaderThread(void* parameter) {
     if (device->handle.load() == INVALID_HANDLE_VALUE) {
         return 0;
     }
-    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    // Closed when the reader ends, whichever way it ends.
+    const UniqueHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!event) {
         CloseDevice(device);
         return 0;
     }
-    device->event.store(event);
+    device->event.store(event.Get());
     device->enable.store(1);
 
     uint8_t wait[kWaitRecordLength];
@@ -106,12 +109,10 @@ DWORD WINAPI ReaderThread(void* parameter) {
                                  0)) {
             (void)GetLastError();
             CloseDevice(device);
-            CloseHandle(event);
             return 0;
         }
-        WaitForSingleObject(event, INFINITE);
+        WaitForSingleObject(event.Get(), INFINITE);
         if (device->runningFlag.load() == 0) {
-            CloseHandle(event);
             return 0;
         }
         uint8_t record[RecordRing::kSlotLength] = {};
@@ -123,12 +124,10 @@ DWORD WINAPI ReaderThread(void* parameter) {
             Deliver(device, record, info.recordLength);
         } else if (info.recordKind == FilterRecordKind::Event) {
             CloseDevice(device);
-            CloseHandle(event);
             return 0;
         }
         // The HID upper filter's failed fetch only skips that record.
         if (device->runningFlag.load() == 0) {
-            CloseHandle(event);
             return 0;
         }
     }
@@ -187,16 +186,16 @@ bool OpenFilterDrivers(HWND window, const SettingsRecord& settings) {
         }
         device->runningFlag.store(1);
         // Readers only wait and copy; a small stack is plenty.
-        HANDLE thread =
-            device->room ? CreateThread(nullptr, 1024, ReaderThread, device, 0, nullptr) : nullptr;
+        // Readers are never waited for: the thread's handle is only needed to raise it.
+        const UniqueHandle thread(
+            device->room ? CreateThread(nullptr, 1024, ReaderThread, device, 0, nullptr) : nullptr);
         if (!thread) {
             // An open device nobody reads would never signal anything: treat it as not opened.
             device->runningFlag.store(0);
             CloseDevice(device);
             continue;
         }
-        SetThreadPriority(thread, kEventPathPriority);
-        CloseHandle(thread);
+        SetThreadPriority(thread.Get(), kEventPathPriority);
         anyOpen = true;
     }
     return anyOpen;

@@ -1,6 +1,7 @@
 # Build helpers shared by every directory. Source files follow one rule:
 #   name.cpp          Windows-free logic, built natively (with sanitizers) and for Windows
 #   name_win.cpp      Win32 glue, built only for Windows
+#   name_posix.cpp    what builds without Windows (the native tests) use in the glue's place
 #   entry_win.cpp     a program's entry point
 set(TARN_VERSION_MAJOR ${PROJECT_VERSION_MAJOR})
 set(TARN_VERSION_MINOR ${PROJECT_VERSION_MINOR})
@@ -34,10 +35,18 @@ set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
 add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 include(GoogleTest)
 
-# tarn_portable_library(name dir): every name.cpp in dir that is not *_win.cpp.
+# tarn_portable_library(name dirs): every name.cpp in dirs (one folder or a quoted list of
+# folders) that is not *_win.cpp.
 function(tarn_portable_library name dir)
-    file(GLOB srcs CONFIGURE_DEPENDS ${dir}/*.cpp)
+    set(srcs)
+    foreach(d ${dir})
+        file(GLOB found CONFIGURE_DEPENDS ${d}/*.cpp)
+        list(APPEND srcs ${found})
+    endforeach()
     list(FILTER srcs EXCLUDE REGEX "_win\\.cpp$")
+    if(NOT TARN_FLAVOUR STREQUAL "native")
+        list(FILTER srcs EXCLUDE REGEX "_posix\\.cpp$")
+    endif()
     if(NOT srcs)
         add_library(${name} INTERFACE)
         target_include_directories(${name} INTERFACE ${dir})
@@ -48,12 +57,16 @@ function(tarn_portable_library name dir)
     target_link_libraries(${name} PUBLIC tarn_warnings)
 endfunction()
 
-# tarn_win_library(name dir LIBS...): every *_win.cpp in dir but entry_win.cpp.
+# tarn_win_library(name dirs LIBS...): every *_win.cpp in dirs but entry_win.cpp.
 function(tarn_win_library name dir)
     if(TARN_FLAVOUR STREQUAL "native")
         return()
     endif()
-    file(GLOB srcs CONFIGURE_DEPENDS ${dir}/*_win.cpp)
+    set(srcs)
+    foreach(d ${dir})
+        file(GLOB found CONFIGURE_DEPENDS ${d}/*_win.cpp)
+        list(APPEND srcs ${found})
+    endforeach()
     list(FILTER srcs EXCLUDE REGEX "/entry_win\\.cpp$")
     if(NOT srcs)
         add_library(${name} INTERFACE)

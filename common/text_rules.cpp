@@ -65,18 +65,18 @@ std::optional<std::wstring> LanguageCodeFromValue(uint32_t type, const uint8_t* 
     return RegistryStringValue(type, data, length, kLanguageValueByteLimit);
 }
 
-std::wstring CutToField(std::wstring_view text, size_t fieldLength) {
-    if (fieldLength == 0) {
+std::wstring CutToField(std::wstring_view text, size_t fieldCount) {
+    if (fieldCount == 0) {
         return {};
     }
     const size_t nul = text.find(L'\0');
     if (nul != std::wstring_view::npos) {
         text = text.substr(0, nul);
     }
-    if (text.size() < fieldLength) {
+    if (text.size() < fieldCount) {
         return std::wstring(text);
     }
-    size_t keep = fieldLength - 1;
+    size_t keep = fieldCount - 1;
     if (keep > 0 && IsHighSurrogate(text[keep - 1])) {
         --keep;
     }
@@ -100,7 +100,7 @@ std::wstring FormatExitItem(std::wstring_view pattern, std::wstring_view appName
         }
         item.push_back(pattern[i]);
     }
-    return CutToField(item, kExitItemFieldLength);
+    return CutToField(item, kExitItemFieldCount);
 }
 
 AgentTextPaths BuildAgentTextPaths(std::wstring_view modulePath, std::wstring_view code) {

@@ -12,18 +12,21 @@
 #include <string>
 #include <string_view>
 
+// Sizes follow one rule across the suite: a Length counts bytes, a Count counts elements
+// (here characters).
+
 // String values are read into 255 characters, so at most 254 are used.
-inline constexpr size_t kTextBufferLength = 255;
+inline constexpr size_t kTextBufferCount = 255;
 // Field widths in characters, terminator included (NOTIFYICONDATAW, menu item).
-inline constexpr size_t kTipFieldLength = 128;
-inline constexpr size_t kBalloonTitleFieldLength = 64;
-inline constexpr size_t kBalloonTextFieldLength = 256;
-inline constexpr size_t kExitItemFieldLength = 256;
+inline constexpr size_t kTipFieldCount = 128;
+inline constexpr size_t kBalloonTitleFieldCount = 64;
+inline constexpr size_t kBalloonTextFieldCount = 256;
+inline constexpr size_t kExitItemFieldCount = 256;
 
 // Registry value "language": read with a byte limit of 255; the longest code that fits is
 // 126 characters plus the terminator.
 inline constexpr uint32_t kLanguageValueByteLimit = 255;
-inline constexpr size_t kLanguageCodeMaxLength = 126;
+inline constexpr size_t kLanguageCodeMaxCount = 126;
 inline constexpr wchar_t kLanguageValueName[] = L"language";
 inline constexpr wchar_t kDeskDefaultLanguage[] = L"0409";
 
@@ -85,9 +88,9 @@ std::wstring PrefsFilePath(std::wstring_view directory);
 std::optional<std::wstring> LanguageCodeFromValue(uint32_t type, const uint8_t* data,
                                                   size_t length);
 
-// The text as a field of `fieldLength` characters (terminator included) shows it: cut to
-// fieldLength - 1 characters, never between the two halves of a surrogate pair.
-std::wstring CutToField(std::wstring_view text, size_t fieldLength);
+// The text as a field of `fieldCount` characters (terminator included) shows it: cut to
+// fieldCount - 1 characters, never between the two halves of a surrogate pair.
+std::wstring CutToField(std::wstring_view text, size_t fieldCount);
 
 // A looked-up text or, when the lookup gave no character, the built-in one.
 std::wstring TextOrDefault(std::wstring_view lookedUp, std::wstring_view builtIn);

@@ -12,6 +12,7 @@ extern "C" {
 #include <string>
 
 #include "device_list.h"
+#include "handle_owners_win.h"
 #include "tarnwake_res.h"
 
 namespace tarnwake {
@@ -30,17 +31,18 @@ constexpr std::size_t kNameOffset = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, db
 // Reads the agent's start command from the Run key; empty when the key, the value or any
 // text is missing.
 std::wstring ReadStartCommand() {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKeyPath, 0, kRunKeyAccess, &key) != ERROR_SUCCESS) {
+    UniqueKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRunKeyPath, 0, kRunKeyAccess, key.Put()) !=
+        ERROR_SUCCESS) {
         return {};
     }
     std::uint8_t data[kRunValueBytes + 1] = {};
     DWORD size = kRunValueBytes;
     std::wstring command;
-    if (RegQueryValueExW(key, kRunValueName, nullptr, nullptr, data, &size) == ERROR_SUCCESS) {
+    if (RegQueryValueExW(key.Get(), kRunValueName, nullptr, nullptr, data, &size) ==
+        ERROR_SUCCESS) {
         command = StartCommandFromValue(data, size);
     }
-    RegCloseKey(key);
     return command;
 }
 

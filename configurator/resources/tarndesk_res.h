@@ -1,8 +1,7 @@
-// Resource ids of TarnDesk, shared by the .rc files and the code. The language-file key of a
-// control or menu command is its id in decimal.
+// TarnDesk's program-wide resource ids (tarndesk.rc): icons and the tray menu. Each dialog
+// has its own .rc and _res.h. The language-file key of a menu command is its id in decimal.
 #pragma once
 
-#define IDD_SETTINGS 101
 #define IDM_TRAY 106
 #define IDI_PROGRAM 110
 #define IDI_TRAY 112

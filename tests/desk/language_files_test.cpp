@@ -43,9 +43,9 @@ std::vector<std::wstring> ShippedCodes(const std::wstring& folder) {
 
 bool KeyPresent(const std::wstring& key) {
     // The lookups cannot tell an empty value from a missing key; a sentinel default can.
-    wchar_t text[kTextBufferLength] = {};
+    wchar_t text[kTextBufferCount] = {};
     GetPrivateProfileStringW(languageCode.c_str(), key.c_str(), L"\x01missing", text,
-                             static_cast<DWORD>(kTextBufferLength), languageFilePath.c_str());
+                             static_cast<DWORD>(kTextBufferCount), languageFilePath.c_str());
     return std::wstring(text) != L"\x01missing";
 }
 

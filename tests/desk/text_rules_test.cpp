@@ -120,15 +120,15 @@ TEST(LanguageValue, AnythingElseIsAbsent) {
 }
 
 TEST(FieldCut, TextsAreCutToTheirFields) {
-    EXPECT_EQ(CutToField(std::wstring(300, L'T'), kTipFieldLength), std::wstring(127, L'T'));
-    EXPECT_EQ(CutToField(L"Mouse", kTipFieldLength), L"Mouse");
-    EXPECT_EQ(CutToField(std::wstring(127, L'T'), kTipFieldLength), std::wstring(127, L'T'));
+    EXPECT_EQ(CutToField(std::wstring(300, L'T'), kTipFieldCount), std::wstring(127, L'T'));
+    EXPECT_EQ(CutToField(L"Mouse", kTipFieldCount), L"Mouse");
+    EXPECT_EQ(CutToField(std::wstring(127, L'T'), kTipFieldCount), std::wstring(127, L'T'));
     EXPECT_EQ(CutToField(L"abc", 0), L"");
     // A pair of surrogates is never split: the high half is dropped with its partner.
     std::wstring pairs(126, L'a');
     pairs += static_cast<wchar_t>(0xD83D);
     pairs += static_cast<wchar_t>(0xDDB1);
-    EXPECT_EQ(CutToField(pairs, kTipFieldLength), std::wstring(126, L'a'));
+    EXPECT_EQ(CutToField(pairs, kTipFieldCount), std::wstring(126, L'a'));
 }
 
 TEST(ExitItem, OneNameAtMostAndEveryOtherPercentLiteral) {

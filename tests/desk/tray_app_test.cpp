@@ -345,11 +345,11 @@ TEST_F(TrayApp, TrayIconAddedRemovedAndRestoredWithTheTaskbar) {
     // Close: the icon goes, numberFont is released and the loop is told to end.
     HFONT font =
         CreateFontW(-16, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
-    numberFont = font;
+    numberFont.Reset(font);
     EXPECT_EQ(SendMessageW(window, WM_COMMAND, IDM_CLOSE, 0), 0);
     EXPECT_FALSE(IsWindow(window));
     EXPECT_FALSE(TrayIconExists(window));
-    EXPECT_EQ(numberFont, nullptr);
+    EXPECT_EQ(numberFont.Get(), nullptr);
     EXPECT_EQ(GetObjectType(font), 0u);
     MSG message;
     EXPECT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));

@@ -6,7 +6,7 @@
 #include "device_channel.h"
 #include "profile_cache.h"
 #include "profile_record.h"
-#include "resources/dialog_ids.h"
+#include "resources/settings_dialog_res.h"
 #include "resources/tarndesk_res.h"
 #include "settings_dialog.h"
 #include "simulated_mouse.h"

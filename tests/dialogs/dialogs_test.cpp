@@ -4,7 +4,9 @@
 
 #include "dialog_drawing.h"
 #include "recorder.h"
-#include "resources/dialog_ids.h"
+#include "resources/recorder_res.h"
+#include "resources/select_profile_res.h"
+#include "resources/settings_dialog_res.h"
 #include "select_profile.h"
 #include "settings_dialog.h"
 #include "text_files.h"
@@ -579,7 +581,7 @@ TEST_F(SettingsDialog, CloseEndsTheDialogAndAllowsTheNextOne) {
     SendMessageW(d, WM_COMMAND, IDC_CLOSE, 0);
     EXPECT_EQ(settingsDialogClosed, 1);
     EXPECT_FALSE(IsWindow(d));
-    EXPECT_EQ(numberFont, nullptr);
+    EXPECT_EQ(numberFont.Get(), nullptr);
     d = OpenSettings();
     SendMessageW(d, WM_CLOSE, 0, 0);
     EXPECT_EQ(settingsDialogClosed, 1);

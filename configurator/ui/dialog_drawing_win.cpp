@@ -3,8 +3,9 @@
 #include "dialog_drawing.h"
 
 #include "device_channel.h"
+#include "handle_owners_win.h"
 #include "profile_record.h"
-#include "resources/dialog_ids.h"
+#include "resources/settings_dialog_res.h"
 #include "text_files.h"
 
 #include <commctrl.h>
@@ -38,16 +39,15 @@ void DrawPictureAtAnchor(HWND dialog, HDC dc, const wchar_t* file, int fallbackI
     if (anchor == nullptr) {
         return;
     }
-    HBITMAP bitmap = LoadPicture(file, fallbackId);
-    if (bitmap == nullptr) {
+    const UniqueBitmap bitmap(LoadPicture(file, fallbackId));
+    if (!bitmap) {
         return;
     }
     RECT rect;
     GetWindowRect(anchor, &rect);
     POINT at{rect.left, rect.top};
     ScreenToClient(dialog, &at);
-    DrawTransparentAt(dc, bitmap, at);
-    DeleteObject(bitmap);
+    DrawTransparentAt(dc, bitmap.Get(), at);
 }
 
 int DetailBitmapOf(int function) {
@@ -88,11 +88,13 @@ void DrawTransparentAt(HDC target, HBITMAP bitmap, POINT at) {
     int targetH = dpi > 96 ? MulDiv(h, dpi, 96) : h;
     // Whole pixels only: blended pixels would no longer match the mask.
     int oldStretchMode = SetStretchBltMode(target, COLORONCOLOR);
-    HDC image = CreateCompatibleDC(target);
-    HDC mask = CreateCompatibleDC(target);
-    HBITMAP maskBitmap = CreateBitmap(w, h, 1, 1, nullptr);
-    HGDIOBJ oldImage = SelectObject(image, bitmap);
-    HGDIOBJ oldMask = SelectObject(mask, maskBitmap);
+    const UniqueMemoryDc imageDc(CreateCompatibleDC(target));
+    const UniqueMemoryDc maskDc(CreateCompatibleDC(target));
+    const UniqueBitmap maskBitmap(CreateBitmap(w, h, 1, 1, nullptr));
+    HDC image = imageDc.Get();
+    HDC mask = maskDc.Get();
+    const SelectedObject imageSelection(image, bitmap);
+    const SelectedObject maskSelection(mask, maskBitmap.Get());
 
     // A monochrome source is expanded with the destination's text (0) and background (1)
     // colours: make them black and white so that the mask bits become exactly 0 and white.
@@ -114,12 +116,6 @@ void DrawTransparentAt(HDC target, HBITMAP bitmap, POINT at) {
     SetStretchBltMode(target, oldStretchMode);
     SetBkColor(target, targetBackground);
     SetTextColor(target, targetText);
-
-    SelectObject(mask, oldMask);
-    SelectObject(image, oldImage);
-    DeleteDC(mask);
-    DeleteDC(image);
-    DeleteObject(maskBitmap);
 }
 
 void DrawTransparentOnControl(HWND dialog, HBITMAP bitmap, int controlId) {
@@ -127,12 +123,11 @@ void DrawTransparentOnControl(HWND dialog, HBITMAP bitmap, int controlId) {
     if (control == nullptr) {
         return;
     }
-    HDC dc = GetDC(control);
-    if (dc == nullptr) {
+    const WindowDc dc(control);
+    if (!dc) {
         return;
     }
-    DrawTransparentAt(dc, bitmap, POINT{0, 0});
-    ReleaseDC(control, dc);
+    DrawTransparentAt(dc.Get(), bitmap, POINT{0, 0});
 }
 
 void ApplyFontSize(HWND window) {
@@ -141,9 +136,10 @@ void ApplyFontSize(HWND window) {
     if (font == nullptr || GetObjectW(font, sizeof(logFont), &logFont) == 0) {
         GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(logFont), &logFont);
     }
-    HDC dc = GetDC(window);
-    logFont.lfHeight = -MulDiv(dialogFontSize, GetDeviceCaps(dc, LOGPIXELSY), 72);
-    ReleaseDC(window, dc);
+    {
+        const WindowDc dc(window);
+        logFont.lfHeight = -MulDiv(dialogFontSize, GetDeviceCaps(dc.Get(), LOGPIXELSY), 72);
+    }
     HFONT sized = CreateFontIndirectW(&logFont);
     if (sized == nullptr) {
         return;
@@ -153,18 +149,12 @@ void ApplyFontSize(HWND window) {
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(sized), TRUE);
     }
     // The font lives as long as the dialog's controls; ReleaseDialogFont deletes it.
-    auto previous = static_cast<HFONT>(RemovePropW(window, kFontProperty));
+    const UniqueFont previous(static_cast<HFONT>(RemovePropW(window, kFontProperty)));
     SetPropW(window, kFontProperty, sized);
-    if (previous != nullptr) {
-        DeleteObject(previous);
-    }
 }
 
 void ReleaseDialogFont(HWND window) {
-    auto font = static_cast<HFONT>(RemovePropW(window, kFontProperty));
-    if (font != nullptr) {
-        DeleteObject(font);
-    }
+    const UniqueFont font(static_cast<HFONT>(RemovePropW(window, kFontProperty)));
 }
 
 void PaintDialogItself(HWND dialog) {
@@ -208,12 +198,11 @@ void DrawDetailButton(HWND dialog, const DRAWITEMSTRUCT* item) {
     if (bitmapId == 0) {
         return;
     }
-    HBITMAP bitmap = LoadResourceBitmap(bitmapId);
-    if (bitmap == nullptr) {
+    const UniqueBitmap bitmap(LoadResourceBitmap(bitmapId));
+    if (!bitmap) {
         return;
     }
-    DrawTransparentOnControl(dialog, bitmap, id);
-    DeleteObject(bitmap);
+    DrawTransparentOnControl(dialog, bitmap.Get(), id);
 }
 
 INT_PTR TrackbarCustomDraw(HWND dialog, WPARAM wParam, LPARAM lParam) {
@@ -237,11 +226,10 @@ INT_PTR TrackbarCustomDraw(HWND dialog, WPARAM wParam, LPARAM lParam) {
     case CDDS_ITEMPREPAINT:
         if (draw->dwItemSpec == TBCD_TICS || draw->dwItemSpec == TBCD_THUMB) {
             bool tics = draw->dwItemSpec == TBCD_TICS;
-            HBITMAP bitmap = LoadResourceBitmap(tics ? IDB_TRACKBAR : IDB_THUMB);
-            if (bitmap != nullptr) {
+            const UniqueBitmap bitmap(LoadResourceBitmap(tics ? IDB_TRACKBAR : IDB_THUMB));
+            if (bitmap) {
                 POINT at = tics ? POINT{0, 0} : POINT{draw->rc.left, draw->rc.top};
-                DrawTransparentAt(draw->hdc, bitmap, at);
-                DeleteObject(bitmap);
+                DrawTransparentAt(draw->hdc, bitmap.Get(), at);
             }
             return AnswerCustomDraw(dialog, CDRF_SKIPDEFAULT);
         }
@@ -251,9 +239,8 @@ INT_PTR TrackbarCustomDraw(HWND dialog, WPARAM wParam, LPARAM lParam) {
         return FALSE;
     case CDDS_ITEMPOSTPAINT:
         if (draw->dwItemSpec == TBCD_CHANNEL) {
-            HGDIOBJ oldPen = SelectObject(draw->hdc, GetStockObject(WHITE_PEN));
+            const SelectedObject pen(draw->hdc, GetStockObject(WHITE_PEN));
             Rectangle(draw->hdc, draw->rc.left, draw->rc.top, draw->rc.right, draw->rc.bottom);
-            SelectObject(draw->hdc, oldPen);
             return AnswerCustomDraw(dialog, CDRF_SKIPDEFAULT);
         }
         return AnswerCustomDraw(dialog, 0);

@@ -4,22 +4,24 @@
 
 #include <windows.h>
 
+#include "handle_owners_win.h"
+
 #include <cstdint>
 
 inline constexpr int kBasicProfile = 5;
 inline constexpr UINT_PTR kPollTimerId = 1;
 inline constexpr UINT kPollPeriodMs = 500;
 
-// The 12-point font of the profile numbers: created by the dialog when it opens, deleted by
-// the main window when the program ends.
-extern HFONT numberFont;
+// The 12-point font of the profile numbers: created by the dialog when it opens and released
+// when it closes, or by the main window when the program ends with a dialog open.
+extern UniqueFont numberFont;
 
 // Dialog state owned here (one dialog at a time).
 extern int32_t xStep;           // X resolution step last shown or moved (4..32)
 extern int32_t yStep;           // Y resolution step
 extern int32_t speedPosition;   // speed trackbar position 0..10
 extern int32_t lastSeenProfile; // profile seen by the previous poll; kept across openings
-extern HICON dialogIcon;
+extern UniqueIcon dialogIcon;   // the caption icon, loaded at opening, released at WM_CLOSE
 
 // The system-wide settings the dialog changes: the pointer speed (Apply) and, while the
 // pointer rests on a click area, the arrow cursor of the whole desktop. The production side

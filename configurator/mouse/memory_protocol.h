@@ -50,7 +50,8 @@ class PacingWait {
 // a recording wait and set it back to null when done.
 extern PacingWait* pacingWait;
 // Windows: a high-resolution waitable timer checked against QueryPerformanceCounter
-// (pacing_wait_win.cpp). Native builds: the standard library's steady clock (pacing_wait.cpp).
+// (pacing_wait_win.cpp). Native builds: the standard library's steady clock
+// (pacing_wait_posix.cpp).
 PacingWait& SystemPacingWait();
 // A wait through the pacing wait in force, as the reports use it. The Settings dialog's
 // pause between the header write and the profile select paces the mouse as well.

@@ -4,22 +4,22 @@
 #include "dialog_drawing.h"
 #include "profile_record.h"
 #include "recorder.h"
-#include "resources/dialog_ids.h"
+#include "resources/select_profile_res.h"
 #include "text_files.h"
 
 namespace {
 
 constexpr int kLastTarget = IDC_TARGET1 + kProfileCount - 1;
+// The controls whose texts the language file translates.
+constexpr int kTranslatedControls[] = {IDC_TARGET1, IDC_TARGET2, IDC_TARGET3,
+                                       IDC_TARGET4, IDC_TARGET5, IDOK};
 
 void OnInitDialog(HWND dialog, LPARAM parameter) {
     ApplyFontSize(dialog);
     editedButton = parameter >= 0 && parameter < kButtonCount ? static_cast<int32_t>(parameter) : 0;
     editedFunction = buttonChoices[editedButton];
     OverrideWindowText(dialog, IDD_SELECT_PROFILE);
-    for (int id = IDC_TARGET1; id <= kLastTarget; ++id) {
-        OverrideDialogItemText(dialog, id);
-    }
-    OverrideDialogItemText(dialog, IDOK);
+    OverrideDialogItemTexts(dialog, kTranslatedControls);
     selectedProfile = InitialTargetProfile();
     CheckRadioButton(dialog, IDC_TARGET1, kLastTarget, IDC_TARGET1 + selectedProfile);
 }

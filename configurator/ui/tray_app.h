@@ -8,6 +8,8 @@
 
 #include "tray_messages.h"
 
+// The system's own class name, capital L included: other programs find TarnDesk's window by
+// it, so it is kept exactly as it is spelled.
 inline constexpr wchar_t kMainClassName[] = L"TarnDeskCLass";
 inline constexpr wchar_t kMainWindowName[] = L"TarnDeskWnd";
 inline constexpr UINT kTrayIconId = 106;

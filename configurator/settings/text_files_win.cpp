@@ -1,6 +1,7 @@
 // Language settings and lookups of TarnDesk on the real registry and initialization files.
 #include "text_files.h"
 
+#include "handle_owners_win.h"
 #include "profile_cache.h"
 
 int32_t dialogFontSize = 0;
@@ -13,21 +14,21 @@ namespace {
 constexpr int32_t kLargestFontSize = 72;
 
 void ReadLanguageCode() {
-    HKEY key = nullptr;
+    UniqueKey key;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_ALL_ACCESS, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+                        KEY_ALL_ACCESS, nullptr, key.Put(), nullptr) != ERROR_SUCCESS) {
         return;
     }
     uint8_t value[kLanguageValueByteLimit + 1] = {};
     DWORD type = REG_NONE;
     DWORD size = kLanguageValueByteLimit;
-    if (RegQueryValueExW(key, kLanguageValueName, nullptr, &type, value, &size) == ERROR_SUCCESS &&
+    if (RegQueryValueExW(key.Get(), kLanguageValueName, nullptr, &type, value, &size) ==
+            ERROR_SUCCESS &&
         size <= kLanguageValueByteLimit) {
         if (auto code = LanguageCodeFromValue(type, value, size)) {
             languageCode = *code;
         }
     }
-    RegCloseKey(key);
 }
 
 // The value of `key` with `fallback` as the lookup's own default.
@@ -35,11 +36,11 @@ std::wstring ReadString(const wchar_t* key, const wchar_t* fallback) {
     if (languageFilePath.empty()) {
         return fallback;
     }
-    wchar_t text[kTextBufferLength] = {};
+    wchar_t text[kTextBufferCount] = {};
     const DWORD copied =
         GetPrivateProfileStringW(languageCode.c_str(), key, fallback, text,
-                                 static_cast<DWORD>(kTextBufferLength), languageFilePath.c_str());
-    return std::wstring(text, copied < kTextBufferLength ? copied : kTextBufferLength - 1);
+                                 static_cast<DWORD>(kTextBufferCount), languageFilePath.c_str());
+    return std::wstring(text, copied < kTextBufferCount ? copied : kTextBufferCount - 1);
 }
 
 } // namespace
@@ -70,6 +71,12 @@ std::wstring LookupOverride(int id) {
 bool OverrideDialogItemText(HWND dialog, int id) {
     const std::wstring text = LookupOverride(id);
     return !text.empty() && SetDlgItemTextW(dialog, id, text.c_str());
+}
+
+void OverrideDialogItemTexts(HWND dialog, std::span<const int> ids) {
+    for (const int id : ids) {
+        OverrideDialogItemText(dialog, id);
+    }
 }
 
 bool OverrideWindowText(HWND window, int id) {

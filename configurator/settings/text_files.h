@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <span>
 #include <string>
 
 // Owned here; fixed by LoadTextSettings at start-up.
@@ -33,6 +34,9 @@ std::wstring LookupOverride(int id);
 bool OverrideDialogItemText(HWND dialog, int id);
 bool OverrideWindowText(HWND window, int id);
 bool OverrideMenuItemText(HMENU menu, int id);
+// Overrides each listed control of a dialog: every dialog lists the controls the language
+// file translates in one array and hands it here.
+void OverrideDialogItemTexts(HWND dialog, std::span<const int> ids);
 
 // Default form: the value of `key`, or `builtIn` when it yields no character.
 std::wstring LookupDefault(const wchar_t* key, const wchar_t* builtIn);

@@ -2,6 +2,7 @@
 #include "profile_cache.h"
 
 #include "device_channel.h"
+#include "handle_owners_win.h"
 #include "profile_record.h"
 
 #include <windows.h>
@@ -19,33 +20,33 @@ LONG OpenCacheKey(int number, HKEY* key) {
 } // namespace
 
 int32_t StoreCachedBlock(int number) {
-    HKEY key = nullptr;
-    const LONG opened = OpenCacheKey(number, &key);
+    UniqueKey key;
+    const LONG opened = OpenCacheKey(number, key.Put());
     if (opened != ERROR_SUCCESS) {
         return opened;
     }
     const uint8_t* block = number == kHeaderCacheNumber ? headerBlock : profileBlock;
-    RegSetValueExW(key, CacheValueName(number), 0, REG_BINARY, block,
+    RegSetValueExW(key.Get(), CacheValueName(number), 0, REG_BINARY, block,
                    static_cast<DWORD>(kBlockLength));
-    return RegCloseKey(key);
+    // Closed by hand: the close's status is what the store reports.
+    return RegCloseKey(key.Release());
 }
 
 int32_t LoadCachedProfile() {
     const int number = currentProfile;
     // Cleared before the key is opened so that every failure leaves an all-zero block.
     std::memset(profileBlock, 0, kBlockLength);
-    HKEY key = nullptr;
-    const LONG opened = OpenCacheKey(number, &key);
+    UniqueKey key;
+    const LONG opened = OpenCacheKey(number, key.Put());
     if (opened != ERROR_SUCCESS) {
         return opened;
     }
     DWORD size = static_cast<DWORD>(kBlockLength);
     const LONG queried =
-        RegQueryValueExW(key, kProfileValueName, nullptr, nullptr, profileBlock, &size);
+        RegQueryValueExW(key.Get(), kProfileValueName, nullptr, nullptr, profileBlock, &size);
     if (queried != ERROR_SUCCESS || size > kBlockLength) {
         // A value longer than the block leaves the buffer's contents undefined.
         std::memset(profileBlock, 0, kBlockLength);
     }
-    RegCloseKey(key);
     return queried;
 }

@@ -2,11 +2,12 @@
 #include "recorder.h"
 
 #include "device_channel.h"
+#include "handle_owners_win.h"
 #include "dialog_drawing.h"
 #include "key_tables.h"
 #include "profile_cache.h"
 #include "profile_record.h"
-#include "resources/dialog_ids.h"
+#include "resources/recorder_res.h"
 #include "text_files.h"
 
 #include <cwchar>
@@ -19,21 +20,20 @@ constexpr int kRowHeight = 14;
 constexpr int kRowTextX = 2;
 constexpr int kRowBitmapX = 180;
 constexpr int kRowLength = 256;
+// The controls whose texts the language file translates.
+constexpr int kTranslatedControls[] = {IDC_START, IDC_STOP, IDC_APPLY, IDC_RECORDING, IDC_CANCEL};
 
 // Rows are 14 pixels at 96 dpi; at a larger scale the font grows, so the rows grow with it.
 int ScaledForDisplay(HWND window, int pixels) {
-    HDC dc = GetDC(window);
-    int dpi = dc != nullptr ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
-    if (dc != nullptr) {
-        ReleaseDC(window, dc);
-    }
+    const WindowDc dc(window);
+    const int dpi = dc ? GetDeviceCaps(dc.Get(), LOGPIXELSY) : 96;
     return dpi > 96 ? MulDiv(pixels, dpi, 96) : pixels;
 }
 
 HWND recorderDialog = nullptr;
 HHOOK keyboardHook = nullptr;
-HBITMAP pressBitmap = nullptr;
-HBITMAP releaseBitmap = nullptr;
+UniqueBitmap pressBitmap;
+UniqueBitmap releaseBitmap;
 
 void AddRow(const wchar_t* text, bool press) {
     HWND list = GetDlgItem(recorderDialog, IDC_EVENTS);
@@ -42,7 +42,7 @@ void AddRow(const wchar_t* text, bool press) {
         return;
     }
     SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(index),
-                 reinterpret_cast<LPARAM>(press ? pressBitmap : releaseBitmap));
+                 reinterpret_cast<LPARAM>(press ? pressBitmap.Get() : releaseBitmap.Get()));
     SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
 }
 
@@ -99,14 +99,8 @@ void StartRecording(HWND dialog) {
 }
 
 void ReleaseBitmaps() {
-    if (pressBitmap != nullptr) {
-        DeleteObject(pressBitmap);
-    }
-    if (releaseBitmap != nullptr) {
-        DeleteObject(releaseBitmap);
-    }
-    pressBitmap = nullptr;
-    releaseBitmap = nullptr;
+    pressBitmap.Reset();
+    releaseBitmap.Reset();
 }
 
 int16_t ScanKey(wchar_t character) {
@@ -142,13 +136,11 @@ void OnInitDialog(HWND dialog, LPARAM parameter) {
     recordingLabelShown = 0;
     ShowItem(dialog, IDC_RECORDING, recordingLabelShown != 0);
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    pressBitmap = LoadBitmapW(instance, MAKEINTRESOURCEW(IDB_KEY_PRESS));
-    releaseBitmap = LoadBitmapW(instance, MAKEINTRESOURCEW(IDB_KEY_RELEASE));
+    pressBitmap.Reset(LoadBitmapW(instance, MAKEINTRESOURCEW(IDB_KEY_PRESS)));
+    releaseBitmap.Reset(LoadBitmapW(instance, MAKEINTRESOURCEW(IDB_KEY_RELEASE)));
     EnableItem(dialog, IDC_START, true);
     EnableItem(dialog, IDC_STOP, false);
-    for (int id = IDC_START; id <= IDC_CANCEL; ++id) {
-        OverrideDialogItemText(dialog, id);
-    }
+    OverrideDialogItemTexts(dialog, kTranslatedControls);
     editedButton = parameter >= 0 && parameter < kButtonCount ? static_cast<int32_t>(parameter) : 0;
     editedFunction = buttonChoices[editedButton];
     SetWindowTextW(dialog, LookupFunctionName(editedFunction).c_str());
@@ -196,16 +188,15 @@ void DrawRow(const DRAWITEMSTRUCT* item) {
     }
     BITMAP info{};
     GetObjectW(bitmap, sizeof(info), &info);
-    HDC memory = CreateCompatibleDC(item->hDC);
-    HGDIOBJ old = SelectObject(memory, bitmap);
+    const UniqueMemoryDc memoryDc(CreateCompatibleDC(item->hDC));
+    HDC memory = memoryDc.Get();
+    const SelectedObject selection(memory, bitmap);
     int oldMode = SetStretchBltMode(item->hDC, COLORONCOLOR);
     StretchBlt(item->hDC, rc.left + ScaledForDisplay(item->hwndItem, kRowBitmapX), rc.top,
                ScaledForDisplay(item->hwndItem, info.bmWidth),
                ScaledForDisplay(item->hwndItem, info.bmHeight), memory, 0, 0, info.bmWidth,
                info.bmHeight, SRCCOPY);
     SetStretchBltMode(item->hDC, oldMode);
-    SelectObject(memory, old);
-    DeleteDC(memory);
 }
 
 } // namespace

@@ -7,6 +7,8 @@
 
 #include <windows.h>
 
+#include "handle_owners_win.h"
+
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
 #define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
 #endif
@@ -40,11 +42,6 @@ constexpr int kOperationPriority = THREAD_PRIORITY_HIGHEST;
 // 0.25 ms with a timer per wait against 0.03 ms with a kept one).
 class TimerWait final : public PacingWait {
   public:
-    ~TimerWait() override {
-        if (timer_)
-            CloseHandle(timer_);
-    }
-
     // Operations run on the user-interface thread only, one at a time; nesting is counted so
     // only the outermost bracket changes the priority.
     void BeginOperation() override {
@@ -78,18 +75,18 @@ class TimerWait final : public PacingWait {
                 continue;
             }
             if (!timer_)
-                timer_ = CreatePacingTimer();
+                timer_.Reset(CreatePacingTimer());
             LARGE_INTEGER due;
             due.QuadPart = -(remainingUs - kSpinStretchUs) * 10; // relative, 100 ns units
-            if (timer_ && SetWaitableTimer(timer_, &due, 0, nullptr, nullptr, FALSE))
-                WaitForSingleObject(timer_, INFINITE);
+            if (timer_ && SetWaitableTimer(timer_.Get(), &due, 0, nullptr, nullptr, FALSE))
+                WaitForSingleObject(timer_.Get(), INFINITE);
             else
                 Sleep(DWORD((remainingUs - kSpinStretchUs) / 1000));
         }
     }
 
   private:
-    HANDLE timer_ = nullptr;
+    UniqueHandle timer_;
     int depth_ = 0;
     int saved_ = THREAD_PRIORITY_NORMAL;
     bool raised_ = false;

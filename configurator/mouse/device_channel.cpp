@@ -7,6 +7,7 @@
 #include "memory_protocol.h"
 #include "mouse_firmware.h"
 #include "profile_record.h"
+#include "text_search.h"
 
 #include <cwchar>
 
@@ -20,10 +21,6 @@ namespace {
 
 MouseInterfaceSet& Interfaces() {
     return mouseInterfaces ? *mouseInterfaces : SystemMouseInterfaces();
-}
-
-wchar_t FoldCase(wchar_t c) {
-    return c >= L'a' && c <= L'z' ? wchar_t(c - L'a' + L'A') : c;
 }
 
 // True when a block operation moved its block whole on this interface; query, select and
@@ -57,16 +54,8 @@ bool IsWrite(int operation) {
 } // namespace
 
 bool PathContains(const wchar_t* path, const wchar_t* text) {
-    if (!*text)
-        return true;
-    for (; *path; ++path) {
-        size_t i = 0;
-        while (text[i] && path[i] && FoldCase(path[i]) == FoldCase(text[i]))
-            ++i;
-        if (!text[i])
-            return true;
-    }
-    return false;
+    // The walk's own answer for an empty text: every path.
+    return !*text || ContainsIgnoringCase(path, text);
 }
 
 bool RunDeviceOperation(int operation, int argument) {
@@ -118,30 +107,3 @@ bool IsMousePresent() {
     interfaces.EndEnumeration();
     return present;
 }
-
-#ifndef _WIN32
-namespace {
-
-// Builds without Windows have no HID interfaces of their own.
-class NoInterfaces final : public MouseInterfaceSet {
-  public:
-    bool BeginEnumeration(EnumerationPurpose) override { return false; }
-    InterfaceEntry InterfaceAt(uint32_t, wchar_t*, size_t) override { return InterfaceEntry::End; }
-    void EndEnumeration() override {}
-    bool Open(const wchar_t*, MouseHandle*) override { return false; }
-    bool SetFeature(MouseHandle, const uint8_t*, uint32_t) override { return false; }
-    bool GetFeature(MouseHandle, uint8_t*, uint32_t) override { return false; }
-    void Close(MouseHandle) override {}
-};
-
-} // namespace
-
-MouseInterfaceSet& SystemMouseInterfaces() {
-    static NoInterfaces none;
-    return none;
-}
-
-// One process, no other TarnDesk to share the mouse with.
-MouseTransferLock::MouseTransferLock() : mutex_(nullptr), held_(true) {}
-MouseTransferLock::~MouseTransferLock() = default;
-#endif

@@ -1,6 +1,5 @@
 // The pacing wait of builds without Windows (the native test build): the standard library's
 // sleep, repeated until the steady clock shows the full time. Windows uses pacing_wait_win.cpp.
-#ifndef _WIN32
 #include "memory_protocol.h"
 
 #include <chrono>
@@ -24,4 +23,3 @@ PacingWait& SystemPacingWait() {
     static SteadyClockWait wait;
     return wait;
 }
-#endif

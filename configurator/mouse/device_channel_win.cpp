@@ -12,6 +12,8 @@ extern "C" {
 
 #include <cstddef>
 
+#include "handle_owners_win.h"
+
 namespace {
 
 // {4D1E55B2-F16F-11CF-88CB-001111000030}, what HidD_GetHidGuid returns as well.
@@ -53,10 +55,10 @@ class SystemHidInterfaces final : public MouseInterfaceSet {
         // A size that cannot even hold cbSize and a terminator is not worth asking for.
         if (length < offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath) + sizeof(wchar_t))
             return InterfaceEntry::Skip;
-        auto* detail = static_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(
-            HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, length));
-        if (!detail)
+        const UniqueHeapBlock block(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, length));
+        if (!block)
             return InterfaceEntry::Skip;
+        auto* detail = static_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(block.Get());
         detail->cbSize = kDetailFixedSize;
         InterfaceEntry entry = InterfaceEntry::Skip;
         if (SetupDiGetDeviceInterfaceDetailW(set_, &data, detail, length, nullptr, nullptr)) {
@@ -73,7 +75,6 @@ class SystemHidInterfaces final : public MouseInterfaceSet {
                 entry = InterfaceEntry::Path;
             }
         }
-        HeapFree(GetProcessHeap(), 0, detail);
         return entry;
     }
 

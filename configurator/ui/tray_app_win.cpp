@@ -2,8 +2,10 @@
 #include "tray_app.h"
 
 #include "device_channel.h"
+#include "handle_owners_win.h"
 #include "profile_cache.h"
 #include "profile_record.h"
+#include "resources/settings_dialog_res.h"
 #include "resources/tarndesk_res.h"
 #include "settings_dialog.h"
 #include "text_files.h"
@@ -160,11 +162,11 @@ HICON LoadTrayIconImage() {
 
 bool AddTrayIcon(HWND window) {
     if (!trayTipRead) {
-        trayTip = CutToField(LookupDefault(kTitleKey, kDefaultTitle), kTipFieldLength);
+        trayTip = CutToField(LookupDefault(kTitleKey, kDefaultTitle), kTipFieldCount);
         trayTipRead = true;
     }
-    HICON icon = LoadTrayIconImage();
-    if (icon == nullptr) {
+    const UniqueIcon icon(LoadTrayIconImage());
+    if (!icon) {
         return false;
     }
     NOTIFYICONDATAW data = {};
@@ -173,11 +175,9 @@ bool AddTrayIcon(HWND window) {
     data.uID = kTrayIconId;
     data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     data.uCallbackMessage = MSG_TRAY_NOTIFY;
-    data.hIcon = icon;
-    wcsncpy(data.szTip, trayTip.c_str(), kTipFieldLength - 1);
-    const bool added = Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
-    DestroyIcon(icon); // the shell keeps its own copy
-    return added;
+    data.hIcon = icon.Get(); // the shell keeps its own copy
+    wcsncpy(data.szTip, trayTip.c_str(), kTipFieldCount - 1);
+    return Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
 }
 
 HMENU LoadTrayMenu(HMENU* loaded) {
@@ -193,12 +193,9 @@ HMENU LoadTrayMenu(HMENU* loaded) {
 }
 
 void ShowTrayMenu(HWND window) {
-    HMENU loaded = nullptr;
-    HMENU popup = LoadTrayMenu(&loaded);
+    UniqueMenu loaded;
+    HMENU popup = LoadTrayMenu(loaded.Put());
     if (popup == nullptr) {
-        if (loaded != nullptr) {
-            DestroyMenu(loaded);
-        }
         return;
     }
     POINT cursor = {};
@@ -207,7 +204,7 @@ void ShowTrayMenu(HWND window) {
     SetForegroundWindow(window);
     SetCapture(window);
     TrackPopupMenu(popup, TPM_LEFTBUTTON, cursor.x, cursor.y, 0, window, nullptr);
-    DestroyMenu(loaded);
+    loaded.Reset();
     ReleaseCapture();
 }
 
@@ -271,10 +268,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_DESTROY: {
         // The program ends; a Settings dialog still open may have left the hand cursor.
         RestoreSystemCursors();
-        if (numberFont != nullptr) {
-            DeleteObject(numberFont);
-            numberFont = nullptr;
-        }
+        numberFont.Reset();
         NOTIFYICONDATAW data = {};
         data.cbSize = kTrayIconDataSize;
         data.hWnd = window;

@@ -3,12 +3,15 @@
 #include "settings_dialog.h"
 
 #include "device_channel.h"
+#include "handle_owners_win.h"
 #include "dialog_drawing.h"
 #include "memory_protocol.h"
 #include "profile_cache.h"
 #include "profile_record.h"
 #include "recorder.h"
-#include "resources/dialog_ids.h"
+#include "resources/recorder_res.h"
+#include "resources/select_profile_res.h"
+#include "resources/settings_dialog_res.h"
 #include "select_profile.h"
 #include "text_files.h"
 #include "tray_app.h"
@@ -17,12 +20,12 @@
 
 #include <cwchar>
 
-HFONT numberFont = nullptr;
+UniqueFont numberFont;
 int32_t xStep = 0;
 int32_t yStep = 0;
 int32_t speedPosition = 0;
 int32_t lastSeenProfile = 0;
-HICON dialogIcon = nullptr;
+UniqueIcon dialogIcon;
 DesktopSettings* desktopSettings = nullptr;
 bool handCursorShown = false;
 
@@ -36,7 +39,13 @@ constexpr int kNumberPoints = 12;
 constexpr int kTrayIconResource = 112;
 constexpr int kApplyPauseMs = 50;
 constexpr wchar_t kDialogIconFile[] = L"image\\mark.ico";
-constexpr int kCaptionCount = 11;
+// The controls whose texts the language file translates.
+constexpr int kTranslatedControls[] = {
+    IDC_PROFILE_LABEL, IDC_CLOSE,    IDC_APPLY,    IDC_REFRESH,      IDC_STATUS,
+    IDC_CAPTION1,      IDC_CAPTION2, IDC_CAPTION3, IDC_CAPTION4,     IDC_CAPTION5,
+    IDC_CAPTION6,      IDC_CAPTION7, IDC_CAPTION8, IDC_CAPTION9,     IDC_CAPTION10,
+    IDC_CAPTION11,     IDC_SLOW,     IDC_FAST,     IDC_ACCELERATION,
+};
 constexpr DWORD kArrowCursorId = 32512; // OCR_NORMAL, the system's normal arrow
 
 HWND trackX = nullptr;
@@ -133,29 +142,28 @@ void CreateNumberFont(HWND dialog) {
     if (font == nullptr || GetObjectW(font, sizeof(logFont), &logFont) == 0) {
         GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(logFont), &logFont);
     }
-    HDC dc = GetDC(dialog);
-    logFont.lfHeight = -MulDiv(kNumberPoints, GetDeviceCaps(dc, LOGPIXELSY), 72);
-    ReleaseDC(dialog, dc);
-    if (numberFont != nullptr) {
-        DeleteObject(numberFont);
+    {
+        const WindowDc dc(dialog);
+        logFont.lfHeight = -MulDiv(kNumberPoints, GetDeviceCaps(dc.Get(), LOGPIXELSY), 72);
     }
-    numberFont = CreateFontIndirectW(&logFont);
+    numberFont.Reset(CreateFontIndirectW(&logFont));
     for (int i = 0; i < kProfileCount; ++i) {
         SendDlgItemMessageW(dialog, IDC_PROFILE_NUMBER1 + i, WM_SETFONT,
-                            reinterpret_cast<WPARAM>(numberFont), TRUE);
+                            reinterpret_cast<WPARAM>(numberFont.Get()), TRUE);
         wchar_t number[2] = {static_cast<wchar_t>(L'1' + i), 0};
         SetDlgItemTextW(dialog, IDC_PROFILE_NUMBER1 + i, number);
     }
 }
 
 void LoadDialogIcon(HWND dialog) {
-    dialogIcon = static_cast<HICON>(
-        LoadImageW(nullptr, kDialogIconFile, IMAGE_ICON, 16, 16, LR_LOADFROMFILE));
-    if (dialogIcon == nullptr) {
-        dialogIcon = static_cast<HICON>(LoadImageW(
-            GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kTrayIconResource), IMAGE_ICON, 16, 16, 0));
+    dialogIcon.Reset(static_cast<HICON>(
+        LoadImageW(nullptr, kDialogIconFile, IMAGE_ICON, 16, 16, LR_LOADFROMFILE)));
+    if (!dialogIcon) {
+        dialogIcon.Reset(static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr),
+                                                       MAKEINTRESOURCEW(kTrayIconResource),
+                                                       IMAGE_ICON, 16, 16, 0)));
     }
-    SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(dialogIcon));
+    SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(dialogIcon.Get()));
 }
 
 void SetTrackRange(HWND track, int low, int high) {
@@ -165,19 +173,10 @@ void SetTrackRange(HWND track, int low, int high) {
 
 void OnInitDialog(HWND dialog) {
     ApplyFontSize(dialog);
-    OverrideDialogItemText(dialog, IDC_PROFILE_LABEL);
+    OverrideDialogItemTexts(dialog, kTranslatedControls);
     CreateNumberFont(dialog);
     LoadDialogIcon(dialog);
-    OverrideWindowText(dialog, 101);
-    for (int id : {IDC_CLOSE, IDC_APPLY, IDC_REFRESH, IDC_STATUS}) {
-        OverrideDialogItemText(dialog, id);
-    }
-    for (int i = 0; i < kCaptionCount; ++i) {
-        OverrideDialogItemText(dialog, IDC_CAPTION1 + i);
-    }
-    for (int id = IDC_SLOW; id <= IDC_ACCELERATION; ++id) {
-        OverrideDialogItemText(dialog, id);
-    }
+    OverrideWindowText(dialog, IDD_SETTINGS);
     Enable(dialog, IDC_APPLY, false);
     for (int n = 0; n < kButtonCount; ++n) {
         for (int f = 0; f < kFunctionCount; ++f) {
@@ -281,10 +280,7 @@ void OnApply(HWND dialog) {
 }
 
 void OnClose(HWND dialog) {
-    if (dialogIcon != nullptr) {
-        DestroyIcon(dialogIcon);
-        dialogIcon = nullptr;
-    }
+    dialogIcon.Reset();
     settingsDialogClosed = 1;
     KillTimer(dialog, kPollTimerId);
     EndDialog(dialog, 1);
@@ -346,10 +342,7 @@ void OnDestroy(HWND dialog) {
     RestoreSystemCursors();
     ReleaseDialogFont(dialog);
     // Each opening creates its own number font; release it with the dialog.
-    if (numberFont != nullptr) {
-        DeleteObject(numberFont);
-        numberFont = nullptr;
-    }
+    numberFont.Reset();
     trackX = trackY = trackSpeed = nullptr;
 }
 
@@ -377,7 +370,7 @@ void SetLayout(HWND dialog, bool basic) {
     ShowAndEnable(dialog, IDC_DETAIL1, IDC_DETAIL1 + kButtonCount - 1, profile);
     ShowAndEnable(dialog, IDC_DPI_X_LABEL, IDC_TRACK_Y, profile);
     ShowAndEnable(dialog, IDC_MOUSE_ANCHOR, IDC_MOUSE_ANCHOR, profile);
-    ShowAndEnable(dialog, IDC_CAPTION1, IDC_CAPTION1 + kCaptionCount - 1, basic);
+    ShowAndEnable(dialog, IDC_CAPTION1, IDC_CAPTION11, basic);
     ShowAndEnable(dialog, IDC_SPEED, IDC_ACCELERATION, basic);
     Show(dialog, IDC_APPLY, true);
     ShowAndEnable(dialog, IDC_CLOSE, IDC_CLOSE, true);
