@@ -25,7 +25,7 @@ MouseInterfaceSet& Interfaces() {
 
 // True when a block operation moved its block whole on this interface; query, select and
 // unknown codes have no block and count as whole once the interface is open.
-bool Perform(const MouseLink& link, int operation, int argument) {
+bool Perform(const MouseLink& link, int operation, int argument, int32_t* answer) {
     const PacedOperation paced;
     switch (operation) {
     case ReadProfile:
@@ -33,7 +33,7 @@ bool Perform(const MouseLink& link, int operation, int argument) {
     case WriteProfile:
         return WriteProfileBlock(link, argument, profileBlock);
     case QueryCurrentProfile:
-        currentProfile = QueryActiveProfile(link);
+        *answer = QueryActiveProfile(link);
         return true;
     case SelectProfile:
         SelectActiveProfile(link, argument);
@@ -58,7 +58,11 @@ bool PathContains(const wchar_t* path, const wchar_t* text) {
     return !*text || ContainsIgnoringCase(path, text);
 }
 
-bool RunDeviceOperation(int operation, int argument) {
+namespace {
+
+// The walk of every operation; a query's answer (of the interface opened last) goes to
+// *answer, which is left alone when no interface opened.
+bool Walk(int operation, int argument, int32_t* answer) {
     // Another TarnDesk process may be in the middle of a page: its reports and ours must not
     // interleave, or the firmware takes our command for its chunk.
     MouseTransferLock lock;
@@ -84,12 +88,31 @@ bool RunDeviceOperation(int operation, int argument) {
         MouseHandle handle = nullptr;
         if (!interfaces.Open(path, &handle))
             continue;
-        lastWhole = Perform(MouseLink{interfaces, handle}, operation, argument);
+        lastWhole = Perform(MouseLink{interfaces, handle}, operation, argument, answer);
         anyWhole = anyWhole || lastWhole;
         interfaces.Close(handle);
     }
     interfaces.EndEnumeration();
     return IsWrite(operation) ? anyWhole : lastWhole;
+}
+
+} // namespace
+
+bool RunDeviceOperation(int operation, int argument) {
+    int32_t answer = currentProfile;
+    const bool whole = Walk(operation, argument, &answer);
+    if (operation == QueryCurrentProfile) {
+        currentProfile = answer; // the query operation's given way of answering
+    }
+    return whole;
+}
+
+std::optional<int32_t> QueryMouseProfile() {
+    int32_t answer = 0;
+    if (!Walk(QueryCurrentProfile, 0, &answer)) {
+        return std::nullopt;
+    }
+    return answer;
 }
 
 bool IsMousePresent() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 enum DeviceOperation : int {
     ReadProfile = 0,
@@ -29,7 +30,12 @@ extern int32_t currentProfile;
 // Returns whether its result is whole: for a read, the interface opened last (whose result
 // the buffer holds) delivered every page; for a write, at least one interface took every
 // page; for a query or select, an interface was opened. False when no interface opened.
+// QueryCurrentProfile answers through currentProfile; QueryMouseProfile returns the answer
+// instead and leaves currentProfile alone.
 bool RunDeviceOperation(int operation, int argument);
+// The active profile as the mouse answers it (the interface opened last decides); nothing
+// when no interface opened.
+std::optional<int32_t> QueryMouseProfile();
 // True when any HID interface of the mouse is present; opens nothing.
 bool IsMousePresent();
 

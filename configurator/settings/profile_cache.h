@@ -20,7 +20,7 @@ const wchar_t* CacheValueName(int number);
 // otherwise. Returns the status of opening the key (non-zero: nothing written) or of closing
 // it after the write.
 int32_t StoreCachedBlock(int number);
-// Loads "pData" of key currentProfile into profileBlock. A value of at most 512 bytes of any
+// Loads "pData" of key `profile` into profileBlock. A value of at most 512 bytes of any
 // type fills the start of the block; a missing or longer value, or a key that cannot be
 // opened, leaves 512 zero bytes. Creates the key when it is missing.
-int32_t LoadCachedProfile();
+int32_t LoadCachedProfile(int profile);

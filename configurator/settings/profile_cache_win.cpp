@@ -32,8 +32,8 @@ int32_t StoreCachedBlock(int number) {
     return RegCloseKey(key.Release());
 }
 
-int32_t LoadCachedProfile() {
-    const int number = currentProfile;
+int32_t LoadCachedProfile(int profile) {
+    const int number = profile;
     // Cleared before the key is opened so that every failure leaves an all-zero block.
     std::memset(profileBlock, 0, kBlockLength);
     UniqueKey key;

@@ -17,6 +17,11 @@ uint32_t lastKeyCode = 0;
 uint32_t lastKeyUp = 0;
 int32_t recordingLabelShown = 0;
 
+void BeginButtonEdit(intptr_t parameter) {
+    editedButton = parameter >= 0 && parameter < kButtonCount ? static_cast<int32_t>(parameter) : 0;
+    editedFunction = buttonChoices[editedButton];
+}
+
 namespace {
 
 uint8_t* EventListOf(int button) {

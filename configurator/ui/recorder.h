@@ -15,14 +15,20 @@ inline constexpr uint8_t kHookReleaseBit = 0x80; // LLKHF_UP in the hook structu
 inline constexpr int kStoredTextLength = 255;
 
 // Recorder state shared by the dialog and the hook procedure.
-extern int32_t editedButton;   // 0..6, also used by the Select Profile dialog
-extern int32_t editedFunction; // 7, 8 or 9
-extern int32_t recordedCount;  // events recorded since the last Start
-extern int32_t recordLimit;    // 2 or 16; set from editedFunction by every hook call
+// editedButton (0..6) and editedFunction (7, 8 or 9, or 10 for Select Profile) are written
+// only by BeginButtonEdit, when the recorder or the Select Profile dialog opens.
+extern int32_t editedButton;
+extern int32_t editedFunction;
+extern int32_t recordedCount; // events recorded since the last Start
+extern int32_t recordLimit;   // 2 or 16; set from editedFunction by every hook call
 // The last key event the hook examined, recorded or not; survive between recordings.
 extern uint32_t lastKeyCode;
 extern uint32_t lastKeyUp;
 extern int32_t recordingLabelShown;
+
+// The button a detail dialog edits: its dialog parameter, or 0 for one outside 0..6; the
+// function is the one chosen for that button.
+void BeginButtonEdit(intptr_t parameter);
 
 enum class KeyMessage { Down, Up, Other };
 

@@ -141,8 +141,7 @@ void OnInitDialog(HWND dialog, LPARAM parameter) {
     EnableItem(dialog, IDC_START, true);
     EnableItem(dialog, IDC_STOP, false);
     OverrideDialogItemTexts(dialog, kTranslatedControls);
-    editedButton = parameter >= 0 && parameter < kButtonCount ? static_cast<int32_t>(parameter) : 0;
-    editedFunction = buttonChoices[editedButton];
+    BeginButtonEdit(parameter);
     SetWindowTextW(dialog, LookupFunctionName(editedFunction).c_str());
     ShowItem(dialog, IDC_EVENTS, false);
     ShowItem(dialog, IDC_STRING, false);

@@ -16,8 +16,7 @@ constexpr int kTranslatedControls[] = {IDC_TARGET1, IDC_TARGET2, IDC_TARGET3,
 
 void OnInitDialog(HWND dialog, LPARAM parameter) {
     ApplyFontSize(dialog);
-    editedButton = parameter >= 0 && parameter < kButtonCount ? static_cast<int32_t>(parameter) : 0;
-    editedFunction = buttonChoices[editedButton];
+    BeginButtonEdit(parameter);
     OverrideWindowText(dialog, IDD_SELECT_PROFILE);
     OverrideDialogItemTexts(dialog, kTranslatedControls);
     selectedProfile = InitialTargetProfile();

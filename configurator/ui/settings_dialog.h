@@ -17,11 +17,13 @@ inline constexpr UINT kPollPeriodMs = 500;
 extern UniqueFont numberFont;
 
 // Dialog state owned here (one dialog at a time).
-extern int32_t xStep;           // X resolution step last shown or moved (4..32)
-extern int32_t yStep;           // Y resolution step
-extern int32_t speedPosition;   // speed trackbar position 0..10
-extern int32_t lastSeenProfile; // profile seen by the previous poll; kept across openings
-extern UniqueIcon dialogIcon;   // the caption icon, loaded at opening, released at WM_CLOSE
+extern int32_t xStep;         // X resolution step last shown or moved (4..32)
+extern int32_t yStep;         // Y resolution step
+extern int32_t speedPosition; // speed trackbar position 0..10
+// The profile seen by the previous poll; kept across openings. Written only by the Settings
+// dialog: its refresh (what it shows) and its poll (what the mouse answered).
+extern int32_t lastSeenProfile;
+extern UniqueIcon dialogIcon; // the caption icon, loaded at opening, released at WM_CLOSE
 
 // The system-wide settings the dialog changes: the pointer speed (Apply) and, while the
 // pointer rests on a click area, the arrow cursor of the whole desktop. The production side

@@ -103,10 +103,9 @@ void ShowAndEnable(HWND dialog, int first, int last, bool on) {
 // The mouse's answer to the profile query. An answer outside 0..5 is no profile the dialog
 // can show: keep the one shown (the previous value).
 void QueryProfile() {
-    int32_t shown = currentProfile;
-    RunDeviceOperation(QueryCurrentProfile, 0);
-    if (currentProfile < 0 || currentProfile > kBasicProfile) {
-        currentProfile = shown;
+    const std::optional<int32_t> answer = QueryMouseProfile();
+    if (answer && *answer >= 0 && *answer <= kBasicProfile) {
+        currentProfile = *answer;
     }
 }
 
@@ -205,7 +204,7 @@ void OnProfileButton(HWND dialog, int id) {
     Enable(dialog, IDC_PROFILE_NUMBER1 + profile, true);
     currentProfile = profile;
     RunDeviceOperation(SelectProfile, currentProfile);
-    LoadCachedProfile();
+    LoadCachedProfile(currentProfile);
     DecodeButtonFunctions();
     ShowButtonFunctions(dialog);
     ShowProfileResolution(dialog);
@@ -400,7 +399,7 @@ void RefreshSettingsDialog(HWND dialog) {
         return;
     }
     SetLayout(dialog, false);
-    LoadCachedProfile();
+    LoadCachedProfile(currentProfile);
     DecodeButtonFunctions();
     ShowActiveNumber(dialog);
     ShowButtonFunctions(dialog);

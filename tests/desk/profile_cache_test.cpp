@@ -62,7 +62,7 @@ TEST_F(ProfileCache, NeverStoredKeyIsCreatedAndLoadsZeros) {
     currentProfile = 3;
     std::memset(profileBlock, 0xAA, kBlockLength);
     ASSERT_FALSE(KeyExists(CacheKeyPath(3)));
-    LoadCachedProfile();
+    LoadCachedProfile(currentProfile);
     EXPECT_TRUE(KeyExists(CacheKeyPath(3)));
     EXPECT_EQ(ProfileBlockBytes(), std::vector<uint8_t>(kBlockLength, 0));
 }
@@ -77,7 +77,7 @@ TEST_F(ProfileCache, ValuesOfAnyTypeUpTo512BytesLoadRawLongerOnesAsZeros) {
             const auto value = Pattern(size, static_cast<uint8_t>(size + type));
             WriteValue(CacheKeyPath(1), L"pData", type, value);
             std::memset(profileBlock, 0xCC, kBlockLength);
-            LoadCachedProfile();
+            LoadCachedProfile(currentProfile);
             std::vector<uint8_t> expected(kBlockLength, 0);
             if (size <= kBlockLength) {
                 std::copy(value.begin(), value.end(), expected.begin());
@@ -91,6 +91,6 @@ TEST_F(ProfileCache, MissingValueInExistingKeyLoadsZeros) {
     WriteValue(CacheKeyPath(4), L"other", REG_BINARY, Pattern(16, 1));
     currentProfile = 4;
     std::memset(profileBlock, 0x11, kBlockLength);
-    LoadCachedProfile();
+    LoadCachedProfile(currentProfile);
     EXPECT_EQ(ProfileBlockBytes(), std::vector<uint8_t>(kBlockLength, 0));
 }
