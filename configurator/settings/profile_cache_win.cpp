@@ -50,3 +50,23 @@ int32_t LoadCachedProfile(int profile) {
     }
     return queried;
 }
+
+bool LoadCachedHeader() {
+    UniqueKey key;
+    const std::wstring path = CacheKeyPath(kHeaderCacheNumber);
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE, key.Put()) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    uint8_t cached[kBlockLength];
+    DWORD type = 0;
+    DWORD size = static_cast<DWORD>(kBlockLength);
+    const LONG queried =
+        RegQueryValueExW(key.Get(), kHeaderValueName, nullptr, &type, cached, &size);
+    key.Reset();
+    if (queried != ERROR_SUCCESS || type != REG_BINARY || size != kBlockLength) {
+        return false;
+    }
+    std::memcpy(headerBlock, cached, kBlockLength);
+    return true;
+}
