@@ -16,6 +16,7 @@
 #include "simulated_mouse.h"
 
 #include "busy_load.h"
+#include "test_harness_win.h"
 
 #include <windows.h>
 
@@ -27,17 +28,6 @@
 #include <vector>
 
 namespace {
-
-double NowMs() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return double(now.QuadPart) * 1000.0 / double(frequency.QuadPart);
-}
 
 double Median(std::vector<double> v) {
     std::sort(v.begin(), v.end());

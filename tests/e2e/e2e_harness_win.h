@@ -70,6 +70,4 @@ void DeleteCache();
 // Saves the test desktop as ArtifactDir()\name.bmp and returns the path ("" on failure).
 std::wstring SaveScreenshot(const std::wstring& name);
 
-double NowMs();
-
 } // namespace tarn::e2e

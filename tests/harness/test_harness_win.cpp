@@ -25,6 +25,17 @@ std::wstring BesideTests(const wchar_t* fileName) {
     return TestProgramDirectory() + fileName;
 }
 
+double NowMs() {
+    static const LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
 void PumpMessagesFor(DWORD milliseconds, DWORD stepMs) {
     const ULONGLONG end = GetTickCount64() + milliseconds;
     for (;;) {

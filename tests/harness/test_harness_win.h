@@ -13,6 +13,10 @@ std::wstring TestProgramDirectory();
 // A file beside the running program.
 std::wstring BesideTests(const wchar_t* fileName);
 
+// Milliseconds on the performance counter, for waits and figures that need better than the
+// tick count.
+double NowMs();
+
 // Translates and dispatches every message for `milliseconds`, waiting at most `stepMs` at a
 // time for more; one pass is made even for 0.
 void PumpMessagesFor(DWORD milliseconds, DWORD stepMs = 5);
