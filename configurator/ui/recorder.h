@@ -56,10 +56,3 @@ void StoreRecording();
 // Stores at most kStringLimit characters of `text` as a string key. `keyScan` gives the
 // virtual-key code of a character in its low byte (VkKeyScanW); -1 for none.
 void StoreString(const wchar_t* text, int16_t (*keyScan)(wchar_t));
-
-#ifdef _WIN32
-#include <windows.h>
-
-INT_PTR CALLBACK RecorderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT CALLBACK RecordKeyProc(int code, WPARAM wParam, LPARAM lParam);
-#endif

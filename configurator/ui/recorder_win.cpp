@@ -1,5 +1,5 @@
 // The recorder dialog and its low-level keyboard hook.
-#include "recorder.h"
+#include "recorder_win.h"
 
 #include "device_channel.h"
 #include "handle_owners_win.h"

@@ -13,9 +13,3 @@ int32_t InitialTargetProfile();
 // OK: stores a profile switch to selectedProfile as the edited button's record and clears
 // the button's event list.
 void StoreProfileSwitch();
-
-#ifdef _WIN32
-#include <windows.h>
-
-INT_PTR CALLBACK SelectProfileDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-#endif

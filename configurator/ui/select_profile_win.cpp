@@ -1,5 +1,5 @@
 // The Select Profile dialog: five radio buttons and OK; it cannot be cancelled.
-#include "select_profile.h"
+#include "select_profile_win.h"
 
 #include "dialog_drawing.h"
 #include "profile_record.h"

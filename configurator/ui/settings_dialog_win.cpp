@@ -8,11 +8,11 @@
 #include "memory_protocol.h"
 #include "profile_cache.h"
 #include "profile_record.h"
-#include "recorder.h"
+#include "recorder_win.h"
 #include "resources/recorder_res.h"
 #include "resources/select_profile_res.h"
 #include "resources/settings_dialog_res.h"
-#include "select_profile.h"
+#include "select_profile_win.h"
 #include "text_files.h"
 #include "tray_app.h"
 

@@ -3,11 +3,11 @@
 #include "dialog_harness.h"
 
 #include "dialog_drawing.h"
-#include "recorder.h"
+#include "recorder_win.h"
 #include "resources/recorder_res.h"
 #include "resources/select_profile_res.h"
 #include "resources/settings_dialog_res.h"
-#include "select_profile.h"
+#include "select_profile_win.h"
 #include "settings_dialog.h"
 #include "text_files.h"
 #include "tray_app.h"
