@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test tier: native logic under sanitizers, the fuzz targets for a bounded time,
-# Win32 glue under Wine, and the release programs end to end. Installs what is missing first
-# (as root).
+# clang-tidy, Win32 glue under Wine, and the release programs end to end. Installs what is
+# missing first (as root).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 tarn_packages
@@ -21,6 +21,14 @@ run_tier() { # dir, ctest args...
 }
 run_tier "$TARN_BUILD/native" -j2
 run_tier "$TARN_BUILD/fuzz" -L fuzz -j2
+# Static analysis counts as one test: clean or not.
+say "clang-tidy"
+if "$TARN_ROOT/scripts/tidy.sh" 2>&1 | tee -a "$log"; then
+    echo "clang-tidy: 100% tests passed, 0 tests failed out of 1" | tee -a "$log"
+else
+    echo "clang-tidy: 0% tests passed, 1 tests failed out of 1" | tee -a "$log"
+    status=1
+fi
 # A Wine process start can fail for reasons of its own ("ShellExecuteEx failed: Internal
 # error" seen once in several runs); one more try tells that apart from a failing test.
 run_tier "$TARN_BUILD/win64" --repeat until-pass:2
