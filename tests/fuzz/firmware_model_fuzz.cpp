@@ -146,9 +146,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             break;
         }
         case 10: // a failing transfer and strict pacing, as the simulated mouse sets them
-            fw.failArea = static_cast<int16_t>(static_cast<int8_t>(in.Byte()));
-            fw.failPage = static_cast<int16_t>(static_cast<int8_t>(in.Byte()));
-            fw.failTransfer = static_cast<int16_t>(static_cast<int8_t>(in.Byte()));
+            // -1 (any, or none) and a little past the layout; mostly values that can match.
+            fw.failArea = static_cast<int16_t>(in.Byte() % 8 - 1);
+            fw.failPage = static_cast<int16_t>(in.Byte() % 10 - 1);
+            fw.failTransfer = static_cast<int16_t>(in.Byte() % 12 - 1);
             fw.strictPacing = in.Bit();
             break;
         default:

@@ -94,8 +94,9 @@ page_write = fw_set([5, 7, 1, 0, 2, 2, 0, 0]) + b"".join(
 page_read = fw_set([5, 7, 0, 0, 2, 2, 0, 0]) + fw_get() * 10
 query = fw_set([5, 9, 0xFF, 0, 0, 0, 0, 0]) + fw_get() + fw_set([5, 9, 0xFE, 3, 0, 0, 0, 0])
 write("firmware_model", "write-read-query", bytes([1]) + page_write + page_read + query)
-write("firmware_model", "faults", bytes([0]) + bytes([9, 2, 0x04, 10, 0xFF, 0xFF, 3, 1, 8, 4, 1]) +
+write("firmware_model", "faults", bytes([0]) + bytes([9, 2, 0x04, 10, 0, 0, 4, 1, 8, 4, 1]) +
       page_write + page_read + query + bytes([7, 3, 0x17, 5, 11]))
+write("firmware_model", "failed-tail", bytes([0]) + bytes([10, 3, 3, 10, 0]) + page_write + page_read)
 write("firmware_model", "odd-lengths", bytes([0, 0x80, 0x80 | 7, 5, 7, 1, 0, 0, 0, 0,
                                                4, 0xC0, 72, 6]) + page_read)
 
