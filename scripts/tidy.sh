@@ -14,7 +14,8 @@ status=0
 tidy_build() {
     local build=$1 triple=$2 regex=$3 extra=()
     if [ -n "$triple" ]; then
-        local cxx=/usr/lib/gcc/$triple/12-posix/include/c++
+        local cxx
+        cxx=$("$triple-g++-posix" -print-file-name=include)/c++
         extra=(-extra-arg-before=--target="$triple" -extra-arg=--sysroot=/usr/"$triple"
                -extra-arg=-isystem"$cxx" -extra-arg=-isystem"$cxx/$triple"
                -extra-arg=-isystem"$cxx/backward")
