@@ -1,7 +1,7 @@
 # Build helpers shared by every directory. Source files follow one rule:
 #   name.cpp          Windows-free logic, built natively (with sanitizers) and for Windows
 #   name_win.cpp      Win32 glue, built only for Windows
-#   name_posix.cpp    what builds without Windows (the native tests) use in the glue's place
+#   name_posix.cpp    what builds without Windows (native tests, fuzz targets) use instead
 #   entry_win.cpp     a program's entry point
 set(TARN_VERSION_MAJOR ${PROJECT_VERSION_MAJOR})
 set(TARN_VERSION_MINOR ${PROJECT_VERSION_MINOR})
@@ -52,7 +52,7 @@ function(tarn_portable_library name dir)
         list(APPEND srcs ${found})
     endforeach()
     list(FILTER srcs EXCLUDE REGEX "_win\\.cpp$")
-    if(NOT TARN_FLAVOUR STREQUAL "native")
+    if(WIN32)
         list(FILTER srcs EXCLUDE REGEX "_posix\\.cpp$")
     endif()
     if(NOT srcs)
