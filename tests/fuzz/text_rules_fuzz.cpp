@@ -63,7 +63,7 @@ void LanguageValue(FuzzInput& in) {
         return;
     FUZZ_CHECK(type == kRegSz || type == kRegExpandSz);
     FUZZ_CHECK(value.size() <= kLanguageValueByteLimit);
-    FUZZ_CHECK(code->size() <= kLanguageCodeMaxLength);
+    FUZZ_CHECK(code->size() <= kLanguageCodeMaxCount);
     FUZZ_CHECK(2 * (code->size() + 1) <= value.size());
     for (size_t i = 0; i < code->size(); ++i) {
         FUZZ_CHECK((*code)[i] != L'\0');
@@ -78,14 +78,14 @@ void LanguageValue(FuzzInput& in) {
 }
 
 void ExitItem(FuzzInput& in) {
-    const std::wstring pattern = CutToField(in.Text(), kTextBufferLength);
-    const std::wstring appName = CutToField(in.Text(), kTextBufferLength);
+    const std::wstring pattern = CutToField(in.Text(), kTextBufferCount);
+    const std::wstring appName = CutToField(in.Text(), kTextBufferCount);
     const std::wstring item = FormatExitItem(pattern, appName);
-    FUZZ_CHECK(item.size() < kExitItemFieldLength);
+    FUZZ_CHECK(item.size() < kExitItemFieldCount);
     FUZZ_CHECK(item.size() <= pattern.size() + appName.size());
     if (pattern.find(L"%s") == std::wstring::npos)
-        FUZZ_CHECK(item == CutToField(pattern, kExitItemFieldLength));
-    CheckCut(TextOrDefault(appName, kDefaultAppName), kExitItemFieldLength);
+        FUZZ_CHECK(item == CutToField(pattern, kExitItemFieldCount));
+    CheckCut(TextOrDefault(appName, kDefaultAppName), kExitItemFieldCount);
 }
 
 void ModulePath(FuzzInput& in) {
