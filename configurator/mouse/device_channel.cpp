@@ -99,12 +99,9 @@ bool Walk(int operation, int argument, int32_t* answer) {
 } // namespace
 
 bool RunDeviceOperation(int operation, int argument) {
-    int32_t answer = currentProfile;
-    const bool whole = Walk(operation, argument, &answer);
-    if (operation == QueryCurrentProfile) {
-        currentProfile = answer; // the query operation's given way of answering
-    }
-    return whole;
+    // The query operation's given way of answering: each opened interface's answer lands in
+    // currentProfile as it comes.
+    return Walk(operation, argument, &currentProfile);
 }
 
 std::optional<int32_t> QueryMouseProfile() {
