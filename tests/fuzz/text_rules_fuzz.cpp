@@ -63,7 +63,8 @@ void LanguageValue(FuzzInput& in) {
         return;
     FUZZ_CHECK(type == kRegSz || type == kRegExpandSz);
     FUZZ_CHECK(value.size() <= kLanguageValueByteLimit);
-    FUZZ_CHECK(code->size() <= kLanguageCodeMaxCount);
+    // 126 characters and the terminator, or 127 when the value stops without one.
+    FUZZ_CHECK(code->size() <= kLanguageValueByteLimit / 2);
     FUZZ_CHECK(2 * code->size() <= value.size()); // the terminator may be missing
     for (size_t i = 0; i < code->size(); ++i) {
         FUZZ_CHECK((*code)[i] != L'\0');
