@@ -64,13 +64,15 @@ void LanguageValue(FuzzInput& in) {
     FUZZ_CHECK(type == kRegSz || type == kRegExpandSz);
     FUZZ_CHECK(value.size() <= kLanguageValueByteLimit);
     FUZZ_CHECK(code->size() <= kLanguageCodeMaxLength);
-    FUZZ_CHECK(2 * (code->size() + 1) <= value.size());
+    // Stored with or without its terminator: the text ends at the first zero or the data's end.
+    FUZZ_CHECK(2 * code->size() <= value.size());
     for (size_t i = 0; i < code->size(); ++i) {
         FUZZ_CHECK((*code)[i] != L'\0');
         FUZZ_CHECK(static_cast<uint32_t>((*code)[i]) ==
                    static_cast<uint32_t>(value[2 * i] | (value[2 * i + 1] << 8)));
     }
-    FUZZ_CHECK(value[2 * code->size()] == 0 && value[2 * code->size() + 1] == 0);
+    const size_t end = 2 * code->size();
+    FUZZ_CHECK(end + 1 >= value.size() || (value[end] == 0 && value[end + 1] == 0));
     // Both programs build their language file path from it.
     const AgentTextPaths paths = BuildAgentTextPaths(L"C:\\Program Files\\Orvane\\a.exe", *code);
     FUZZ_CHECK(paths.languageFile.size() ==
