@@ -36,3 +36,10 @@ std::wstring UsageText();
 // is reported as the basic state). functionNames: the eleven names the Settings dialog shows.
 std::wstring FormatShow(const MemoryImage& image, int activeProfile,
                         const std::array<std::wstring, kFunctionCount>& functionNames);
+
+// Runs a command-line command (not Tray) to its end: no window, no tray icon, output to the
+// console the program was started from or to the redirected standard handles. Returns the
+// exit code. Windows only (command_line_win.cpp).
+int RunCommandLine(const Command& command);
+// The program's arguments after its name, as the system splits them.
+std::vector<std::wstring> ProgramArguments();
