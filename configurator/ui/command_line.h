@@ -41,5 +41,8 @@ std::wstring FormatShow(const MemoryImage& image, int activeProfile,
 // console the program was started from or to the redirected standard handles. Returns the
 // exit code. Windows only (command_line_win.cpp).
 int RunCommandLine(const Command& command);
+// /export and /import for the tray's menu: the same runs, their messages into `message`.
+int ExportProfiles(const std::wstring& path, std::wstring* message);
+int ImportProfiles(const std::wstring& path, std::wstring* message);
 // The program's arguments after its name, as the system splits them.
 std::vector<std::wstring> ProgramArguments();

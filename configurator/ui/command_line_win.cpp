@@ -25,6 +25,8 @@ constexpr DWORD kLargestProfileFile = 1u << 20;
 
 class Output {
   public:
+    // Collects the messages instead of printing them (the tray shows them in a message box).
+    explicit Output(std::wstring* capture) : capture_(capture) {}
     Output() {
         out_ = Usable(GetStdHandle(STD_OUTPUT_HANDLE));
         err_ = Usable(GetStdHandle(STD_ERROR_HANDLE));
@@ -49,10 +51,16 @@ class Output {
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
 
-    void Print(const std::wstring& text) const { Write(out_, text); }
-    void Error(const std::wstring& text) const { Write(err_, text); }
+    void Print(const std::wstring& text) const { Emit(out_, text); }
+    void Error(const std::wstring& text) const { Emit(err_, text); }
 
   private:
+    void Emit(HANDLE handle, const std::wstring& text) const {
+        if (capture_ != nullptr)
+            *capture_ += text;
+        else
+            Write(handle, text);
+    }
     static HANDLE Usable(HANDLE handle) {
         return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
     }
@@ -89,6 +97,20 @@ class Output {
     HANDLE out_ = nullptr;
     HANDLE err_ = nullptr;
     HANDLE console_ = nullptr;
+    std::wstring* capture_ = nullptr;
+};
+
+// The profile buffer is the Settings dialog's working copy when the tray runs a transfer;
+// every block moves through it, so it is put back afterwards.
+class ProfileBufferKept {
+  public:
+    ProfileBufferKept() { std::memcpy(saved_, profileBlock, kBlockLength); }
+    ~ProfileBufferKept() { std::memcpy(profileBlock, saved_, kBlockLength); }
+    ProfileBufferKept(const ProfileBufferKept&) = delete;
+    ProfileBufferKept& operator=(const ProfileBufferKept&) = delete;
+
+  private:
+    uint8_t saved_[kBlockLength];
 };
 
 std::wstring SystemMessage(DWORD error) {
@@ -216,6 +238,7 @@ bool RequireMouse(const Output& output) {
 }
 
 int Export(const Output& output, const std::wstring& path) {
+    const ProfileBufferKept kept;
     if (!RequireMouse(output))
         return kExitNoMouse;
     std::wstring incomplete;
@@ -251,6 +274,7 @@ int Import(const Output& output, const std::wstring& path) {
     if (!RequireMouse(output))
         return kExitNoMouse;
 
+    const ProfileBufferKept kept;
     std::wstring notWritten;
     for (int block = 0; block < kImageBlockCount; ++block) {
         if (!WriteImageBlock(block, parsed.image[size_t(block)]))
@@ -327,6 +351,14 @@ int Select(const Output& output, int profile) {
 }
 
 } // namespace
+
+int ExportProfiles(const std::wstring& path, std::wstring* message) {
+    return Export(Output(message), path);
+}
+
+int ImportProfiles(const std::wstring& path, std::wstring* message) {
+    return Import(Output(message), path);
+}
 
 std::vector<std::wstring> ProgramArguments() {
     std::vector<std::wstring> arguments;
