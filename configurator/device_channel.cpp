@@ -26,30 +26,32 @@ wchar_t FoldCase(wchar_t c) {
     return c >= L'a' && c <= L'z' ? wchar_t(c - L'a' + L'A') : c;
 }
 
-void Perform(const MouseLink& link, int operation, int argument) {
+// True when a block operation moved its block whole on this interface; query, select and
+// unknown codes have no block and count as whole once the interface is open.
+bool Perform(const MouseLink& link, int operation, int argument) {
     const PacedOperation paced;
     switch (operation) {
     case ReadProfile:
-        ReadProfileBlock(link, argument, profileBlock);
-        break;
+        return ReadProfileBlock(link, argument, profileBlock);
     case WriteProfile:
-        WriteProfileBlock(link, argument, profileBlock);
-        break;
+        return WriteProfileBlock(link, argument, profileBlock);
     case QueryCurrentProfile:
         currentProfile = QueryActiveProfile(link);
-        break;
+        return true;
     case SelectProfile:
         SelectActiveProfile(link, argument);
-        break;
+        return true;
     case ReadHeader:
-        ReadHeaderBlock(link, headerBlock);
-        break;
+        return ReadHeaderBlock(link, headerBlock);
     case WriteHeader:
-        WriteHeaderBlock(link, headerBlock);
-        break;
+        return WriteHeaderBlock(link, headerBlock);
     default:
-        break; // unknown operation: the interface was opened and is closed, nothing is sent
+        return true; // unknown operation: the interface was opened and is closed, nothing is sent
     }
+}
+
+bool IsWrite(int operation) {
+    return operation == WriteProfile || operation == WriteHeader;
 }
 
 } // namespace
@@ -67,14 +69,23 @@ bool PathContains(const wchar_t* path, const wchar_t* text) {
     return false;
 }
 
-void RunDeviceOperation(int operation, int argument) {
+bool RunDeviceOperation(int operation, int argument) {
+    // Another TarnDesk process may be in the middle of a page: its reports and ours must not
+    // interleave, or the firmware takes our command for its chunk.
+    MouseTransferLock lock;
+    if (!lock.Held())
+        return false;
     MouseInterfaceSet& interfaces = Interfaces();
     if (!interfaces.BeginEnumeration(EnumerationPurpose::DeviceWalk))
-        return;
+        return false;
     wchar_t pattern[kSettingLength * 2 + 16];
     std::swprintf(pattern, sizeof pattern / sizeof pattern[0], L"VID_%ls&PID_%ls", vendorId,
                   productId);
     wchar_t path[kMaxDevicePath];
+    // A read's buffer holds what the interface opened last delivered, so that one decides;
+    // a write has reached the mouse when any interface took the whole block.
+    bool lastWhole = false;
+    bool anyWhole = false;
     for (uint32_t n = 0;; ++n) {
         const InterfaceEntry entry = interfaces.InterfaceAt(n, path, kMaxDevicePath);
         if (entry == InterfaceEntry::End)
@@ -84,10 +95,12 @@ void RunDeviceOperation(int operation, int argument) {
         MouseHandle handle = nullptr;
         if (!interfaces.Open(path, &handle))
             continue;
-        Perform(MouseLink{interfaces, handle}, operation, argument);
+        lastWhole = Perform(MouseLink{interfaces, handle}, operation, argument);
+        anyWhole = anyWhole || lastWhole;
         interfaces.Close(handle);
     }
     interfaces.EndEnumeration();
+    return IsWrite(operation) ? anyWhole : lastWhole;
 }
 
 bool IsMousePresent() {
@@ -127,4 +140,8 @@ MouseInterfaceSet& SystemMouseInterfaces() {
     static NoInterfaces none;
     return none;
 }
+
+// One process, no other TarnDesk to share the mouse with.
+MouseTransferLock::MouseTransferLock() : mutex_(nullptr), held_(true) {}
+MouseTransferLock::~MouseTransferLock() = default;
 #endif

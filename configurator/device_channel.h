@@ -26,9 +26,31 @@ inline constexpr const wchar_t* kPresenceText = L"Vid_F1D0&Pid_0084";
 extern int32_t currentProfile;
 
 // Runs the operation on every matching HID interface that opens for reading and writing.
-void RunDeviceOperation(int operation, int argument);
+// Returns whether its result is whole: for a read, the interface opened last (whose result
+// the buffer holds) delivered every page; for a write, at least one interface took every
+// page; for a query or select, an interface was opened. False when no interface opened.
+bool RunDeviceOperation(int operation, int argument);
 // True when any HID interface of the mouse is present; opens nothing.
 bool IsMousePresent();
+
+// Held by every walk of every TarnDesk process of the log-on session for the walk's length,
+// so their reports never interleave on the mouse. Windows: the named mutex below, waited for
+// at most kTransferLockWaitMs (a walk is a few seconds at most; a holder that hangs longer
+// makes our walk send nothing and report failure rather than hang this program too).
+inline constexpr wchar_t kTransferLockName[] = L"Local\\TarnDeskMouseTransfer";
+inline constexpr uint32_t kTransferLockWaitMs = 30000;
+class MouseTransferLock {
+  public:
+    MouseTransferLock();
+    ~MouseTransferLock();
+    MouseTransferLock(const MouseTransferLock&) = delete;
+    MouseTransferLock& operator=(const MouseTransferLock&) = delete;
+    bool Held() const { return held_; }
+
+  private:
+    void* mutex_;
+    bool held_;
+};
 
 // Case-insensitive (ASCII) substring test, as the walk compares device paths.
 bool PathContains(const wchar_t* path, const wchar_t* text);

@@ -1,5 +1,6 @@
 // Entry point of TarnDesk: with arguments a command-line run, without them the tray program;
-// the show command is not used.
+// the show command is not used. The tray program keeps its single-instance hand-over to
+// itself (RunTarnDesk), so a command-line run never counts as a second start of the tray.
 #include "command_line.h"
 #include "tray_app.h"
 

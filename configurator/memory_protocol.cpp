@@ -21,14 +21,6 @@ bool Send(const MouseLink& link) {
     return link.interfaces.SetFeature(link.handle, outgoingReport, kReportLength);
 }
 
-// The incoming buffer starts as the report id and seven zeros, so a failed request leaves
-// zeros where the data would have been.
-void Request(const MouseLink& link) {
-    std::memset(incomingReport, 0, sizeof incomingReport);
-    incomingReport[0] = kReportId;
-    link.interfaces.GetFeature(link.handle, incomingReport, kReportLength);
-}
-
 void PrepareOutgoing(uint8_t command, uint8_t sub, uint8_t b3, uint8_t b4, uint8_t b5) {
     outgoingReport[0] = kReportId;
     outgoingReport[1] = command;
@@ -40,29 +32,41 @@ void PrepareOutgoing(uint8_t command, uint8_t sub, uint8_t b3, uint8_t b4, uint8
     outgoingReport[7] = 0;
 }
 
-void ReadPage(const MouseLink& link, uint8_t* page) {
+// The incoming buffer starts as the report id and seven zeros, so a failed request leaves
+// zeros where the data would have been.
+bool Request(const MouseLink& link) {
+    std::memset(incomingReport, 0, sizeof incomingReport);
+    incomingReport[0] = kReportId;
+    return link.interfaces.GetFeature(link.handle, incomingReport, kReportLength);
+}
+
+bool ReadPage(const MouseLink& link, uint8_t* page) {
+    bool whole = true;
     for (int k = 0; k < kChunksPerPage; ++k) {
-        Request(link);
+        whole = Request(link) && whole;
         Pause(kReportWaitMs);
         std::memcpy(page + kChunkLength * size_t(k), incomingReport + 1, kChunkLength);
     }
-    Request(link);
+    whole = Request(link) && whole;
     page[kPageLength - 1] = incomingReport[1];
     Pause(kPageWaitMs);
+    return whole;
 }
 
-void WritePage(const MouseLink& link, const uint8_t* page) {
+bool WritePage(const MouseLink& link, const uint8_t* page) {
+    bool whole = true;
     for (int k = 0; k < kChunksPerPage; ++k) {
         outgoingReport[0] = kReportId;
         std::memcpy(outgoingReport + 1, page + kChunkLength * size_t(k), kChunkLength);
-        Send(link);
+        whole = Send(link) && whole;
         Pause(kReportWaitMs);
     }
     // Byte 63 travels alone; the firmware expects 0x05 as filler, not zeros.
     std::memset(outgoingReport, kTailFiller, sizeof outgoingReport);
     outgoingReport[1] = page[kPageLength - 1];
-    Send(link);
+    whole = Send(link) && whole;
     Pause(kPageWaitMs);
+    return whole;
 }
 
 bool IsProfileIndex(int profile) {
@@ -83,42 +87,47 @@ PacedOperation::~PacedOperation() {
     wait_.EndOperation();
 }
 
-void TransferBlock(const MouseLink& link, BlockDirection direction, int area, uint8_t* block) {
+bool TransferBlock(const MouseLink& link, BlockDirection direction, int area, uint8_t* block) {
     const bool reading = direction == BlockDirection::Read;
     if (reading)
         std::memset(block, 0, kPagesPerBlock * kPageLength);
     if (area < 0 || area >= kAreaCount)
-        return;
+        return false;
+    // Whether each page moved is seen from the call results only: the reports stay the same.
+    bool whole = true;
     for (int p = 0; p < kPagesPerBlock; ++p) {
         PrepareOutgoing(kMemoryCommand, reading ? kDirectionRead : kDirectionWrite, 0,
                         uint8_t(area), uint8_t(p));
         const bool accepted = Send(link);
         Pause(kReportWaitMs);
-        if (!accepted)
+        if (!accepted) {
+            whole = false;
             continue; // nothing of this page moves; a read leaves it zero
+        }
         uint8_t* page = block + kPageLength * size_t(p);
-        if (reading)
-            ReadPage(link, page);
-        else
-            WritePage(link, page);
+        const bool moved = reading ? ReadPage(link, page) : WritePage(link, page);
+        whole = moved && whole;
     }
+    return whole;
 }
 
-void ReadProfileBlock(const MouseLink& link, int profile, uint8_t* block) {
-    TransferBlock(link, BlockDirection::Read, IsProfileIndex(profile) ? profile + 1 : -1, block);
+bool ReadProfileBlock(const MouseLink& link, int profile, uint8_t* block) {
+    return TransferBlock(link, BlockDirection::Read, IsProfileIndex(profile) ? profile + 1 : -1,
+                         block);
 }
 
-void WriteProfileBlock(const MouseLink& link, int profile, const uint8_t* block) {
-    if (IsProfileIndex(profile))
-        TransferBlock(link, BlockDirection::Write, profile + 1, const_cast<uint8_t*>(block));
+bool WriteProfileBlock(const MouseLink& link, int profile, const uint8_t* block) {
+    if (!IsProfileIndex(profile))
+        return true; // the basic state has no area: nothing was due, nothing failed
+    return TransferBlock(link, BlockDirection::Write, profile + 1, const_cast<uint8_t*>(block));
 }
 
-void ReadHeaderBlock(const MouseLink& link, uint8_t* block) {
-    TransferBlock(link, BlockDirection::Read, kHeaderArea, block);
+bool ReadHeaderBlock(const MouseLink& link, uint8_t* block) {
+    return TransferBlock(link, BlockDirection::Read, kHeaderArea, block);
 }
 
-void WriteHeaderBlock(const MouseLink& link, const uint8_t* block) {
-    TransferBlock(link, BlockDirection::Write, kHeaderArea, const_cast<uint8_t*>(block));
+bool WriteHeaderBlock(const MouseLink& link, const uint8_t* block) {
+    return TransferBlock(link, BlockDirection::Write, kHeaderArea, const_cast<uint8_t*>(block));
 }
 
 int QueryActiveProfile(const MouseLink& link) {

@@ -79,17 +79,19 @@ enum class BlockDirection { Read, Write };
 // One routine in both directions. Read: `block` is cleared to zeros first and each page
 // whose command succeeds is filled with what arrived (zeros for failed requests). Write:
 // each page whose command succeeds is sent. An area outside 0..5 sends nothing (a read still
-// clears the block).
-void TransferBlock(const MouseLink& link, BlockDirection direction, int area, uint8_t* block);
+// clears the block). Returns true only when the block moved whole: every page command, chunk
+// and tail of all eight pages succeeded. The reports sent are the same either way.
+bool TransferBlock(const MouseLink& link, BlockDirection direction, int area, uint8_t* block);
 
 // Profile index 0..4 maps to area index + 1. Any other index has no area on the mouse (the
 // dialog can hold 5, the mouse's basic state): a read yields 512 zeros, a write and a select
 // send nothing. Sending area 6 or select 5 would ask the firmware for something it does not
-// define.
-void ReadProfileBlock(const MouseLink& link, int profile, uint8_t* block);
-void WriteProfileBlock(const MouseLink& link, int profile, const uint8_t* block);
-void ReadHeaderBlock(const MouseLink& link, uint8_t* block);
-void WriteHeaderBlock(const MouseLink& link, const uint8_t* block);
+// define. Each returns whether the block moved whole; a profile write outside 0..4 has
+// nothing to move and returns true, a read there returns false (the zeros are not the mouse's).
+bool ReadProfileBlock(const MouseLink& link, int profile, uint8_t* block);
+bool WriteProfileBlock(const MouseLink& link, int profile, const uint8_t* block);
+bool ReadHeaderBlock(const MouseLink& link, uint8_t* block);
+bool WriteHeaderBlock(const MouseLink& link, const uint8_t* block);
 // Byte 3 of the reply to the query; 0 when the request fails. Whatever byte the mouse answers
 // is returned as is (0..255).
 int QueryActiveProfile(const MouseLink& link);

@@ -42,6 +42,9 @@ constexpr DWORD kArrowCursorId = 32512; // OCR_NORMAL, the system's normal arrow
 HWND trackX = nullptr;
 HWND trackY = nullptr;
 HWND trackSpeed = nullptr;
+// True while the recorder or Select Profile runs its modal loop inside ours: the poll then
+// waits, so a switch on the mouse cannot move currentProfile and the buffer under the edit.
+bool detailDialogOpen = false;
 
 class SystemSettings final : public DesktopSettings {
   public:
@@ -209,8 +212,18 @@ void OnProfileButton(HWND dialog, int id) {
     ShowProfileResolution(dialog);
 }
 
+void Poll(HWND dialog) {
+    QueryProfile();
+    if (currentProfile != lastSeenProfile) {
+        RefreshSettingsDialog(dialog);
+    }
+    lastSeenProfile = currentProfile;
+}
+
 void RunDetailDialog(HWND dialog, int button) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
+    const bool nested = detailDialogOpen;
+    detailDialogOpen = true;
     if (buttonChoices[button] == FunctionSelectProfile) {
         DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_SELECT_PROFILE), dialog,
                         SelectProfileDialogProc, button);
@@ -218,9 +231,16 @@ void RunDetailDialog(HWND dialog, int button) {
         DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_RECORDER), dialog, RecorderDialogProc,
                         button);
     }
-    RunDeviceOperation(WriteProfile, currentProfile);
+    detailDialogOpen = nested;
+    const bool reached = RunDeviceOperation(WriteProfile, currentProfile);
     StoreCachedBlock(currentProfile);
-    Enable(dialog, IDC_APPLY, false);
+    Enable(dialog, IDC_APPLY, !reached); // a write that failed can be applied again
+    if (!reached) {
+        ShowWriteFailed(dialog);
+    }
+    if (!detailDialogOpen && IsWindow(dialog)) {
+        Poll(dialog); // the switch the mouse made meanwhile shows now
+    }
 }
 
 void OnFunctionChosen(HWND dialog, int id) {
@@ -248,12 +268,16 @@ void OnFunctionChosen(HWND dialog, int id) {
 void OnApply(HWND dialog) {
     Enable(dialog, IDC_APPLY, false);
     Desktop().SetPointerSpeed(speedPosition == 0 ? 1 : 2 * speedPosition);
-    RunDeviceOperation(WriteProfile, currentProfile);
+    bool reached = RunDeviceOperation(WriteProfile, currentProfile);
     StoreCachedBlock(currentProfile);
-    RunDeviceOperation(WriteHeader, 0);
+    reached = RunDeviceOperation(WriteHeader, 0) && reached;
     StoreCachedBlock(kHeaderCacheNumber);
     PacingPause(kApplyPauseMs);
     RunDeviceOperation(SelectProfile, currentProfile);
+    if (!reached) {
+        Enable(dialog, IDC_APPLY, true); // so the same change can be applied again
+        ShowWriteFailed(dialog);
+    }
 }
 
 void OnClose(HWND dialog) {
@@ -418,12 +442,8 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         OnClose(dialog);
         return FALSE;
     case WM_TIMER:
-        if (wParam == kPollTimerId) {
-            QueryProfile();
-            if (currentProfile != lastSeenProfile) {
-                RefreshSettingsDialog(dialog);
-            }
-            lastSeenProfile = currentProfile;
+        if (wParam == kPollTimerId && !detailDialogOpen) {
+            Poll(dialog);
         }
         return FALSE;
     case WM_HSCROLL:

@@ -37,6 +37,9 @@ inline constexpr wchar_t kFontSizeKey[] = L"FontSize";
 inline constexpr int32_t kDefaultFontSize = 8;
 inline constexpr wchar_t kTitleKey[] = L"Title";
 inline constexpr wchar_t kDefaultTitle[] = L"Mouse";
+inline constexpr wchar_t kWriteFailedKey[] = L"WriteFailed";
+inline constexpr wchar_t kDefaultWriteFailed[] =
+    L"The settings did not reach the mouse. Check that it is connected, then try again.";
 
 // TarnAgent's default-form keys, its settings-file keys and their built-in texts.
 inline constexpr wchar_t kAgentMouseKey[] = L"Mouse";

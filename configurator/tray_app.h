@@ -32,11 +32,17 @@ ATOM RegisterMainWindowClass(HINSTANCE instance);
 HWND CreateMainWindow(HINSTANCE instance);
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Reads the five profile blocks and the header block from the mouse into the cache; every
-// block is stored whether or not a mouse answered.
+// Reads the five profile blocks and the header block from the mouse into the cache. A block
+// is stored only when it arrived whole; otherwise the cached copy stays (the header buffer
+// holds what the read left, zeros where nothing arrived). The profile buffer, which an open
+// Settings dialog edits, ends as it was.
 void SyncCacheFromDevice();
-// Writes the default profiles and resolution records to the mouse and the cache.
+// Writes the default profiles and resolution records to the mouse and the cache; says so
+// when a block did not reach the mouse whole (the cache gets the defaults either way). The
+// profile buffer ends as it was.
 void ResetToDefault();
+// The one message that a write did not reach the mouse ("WriteFailed"), owned by `owner`.
+void ShowWriteFailed(HWND owner);
 // Adds the tray icon of `window`: "image\mark.ico" from the current directory, else icon
 // 112; tooltip "Title". False when no icon could be loaded or the shell refused it.
 bool AddTrayIcon(HWND window);
@@ -48,5 +54,14 @@ void ShowTrayMenu(HWND window);
 // "Setting": opens dialog 101 when none is open and the mouse is present.
 void OpenSettingsDialog();
 
-// The whole program from its entry point; returns the exit code.
+// One tray program per log-on session: the first start holds this mutex for its lifetime.
+inline constexpr wchar_t kTrayInstanceName[] = L"Local\\TarnDeskTray";
+inline constexpr DWORD kHandOverWaitMs = 10000;
+inline constexpr DWORD kHandOverStepMs = 50;
+// When a tray program already runs in this session: asks it to open its Settings dialog, as
+// a double click on its icon does, and returns true (this start then ends). Otherwise takes
+// the tray's place and returns false.
+bool HandOverToRunningTray();
+
+// The tray program from its entry point (a second start hands over); returns the exit code.
 int RunTarnDesk(HINSTANCE instance);

@@ -45,6 +45,21 @@ void RegisterArrivalNotification(HWND window) {
     arrivalNotification = RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
 }
 
+// The profile buffer is the Settings dialog's working copy of the profile it shows (and of a
+// recorder's or Select Profile's result). The copy and the reset run inside its message loop
+// and move every profile through the buffer; without this the next Apply would write the
+// last of them into the shown profile.
+class ProfileBufferKept {
+  public:
+    ProfileBufferKept() { std::memcpy(saved_, profileBlock, kBlockLength); }
+    ~ProfileBufferKept() { std::memcpy(profileBlock, saved_, kBlockLength); }
+    ProfileBufferKept(const ProfileBufferKept&) = delete;
+    ProfileBufferKept& operator=(const ProfileBufferKept&) = delete;
+
+  private:
+    uint8_t saved_[kBlockLength];
+};
+
 void OnDeviceChange(HWND window, WPARAM event, LPARAM data) {
     if (event != DBT_DEVICEARRIVAL || data == 0) {
         return;
@@ -99,24 +114,39 @@ HWND CreateMainWindow(HINSTANCE instance) {
 }
 
 void SyncCacheFromDevice() {
+    const ProfileBufferKept kept;
+    // The cache is the user's last good copy: zeros from a missing mouse or a torn read
+    // must not replace it, so only a block that arrived whole is stored.
     for (int profile = 0; profile < kProfileCount; ++profile) {
-        RunDeviceOperation(ReadProfile, profile);
-        StoreCachedBlock(profile);
+        if (RunDeviceOperation(ReadProfile, profile)) {
+            StoreCachedBlock(profile);
+        }
     }
-    RunDeviceOperation(ReadHeader, 0);
-    StoreCachedBlock(kHeaderCacheNumber);
+    if (RunDeviceOperation(ReadHeader, 0)) {
+        StoreCachedBlock(kHeaderCacheNumber);
+    }
 }
 
 void ResetToDefault() {
+    const ProfileBufferKept kept;
+    bool reached = true;
     std::memset(profileBlock, 0, kBlockLength);
     for (int profile = 0; profile < kProfileCount; ++profile) {
         WriteDefaultProfile(profile);
-        RunDeviceOperation(WriteProfile, profile);
-        StoreCachedBlock(profile);
+        reached = RunDeviceOperation(WriteProfile, profile) && reached;
+        StoreCachedBlock(profile); // the user's own request: stored with or without a mouse
         WriteDefaultProfileSettings(profile);
     }
-    RunDeviceOperation(WriteHeader, 0);
+    reached = RunDeviceOperation(WriteHeader, 0) && reached;
     StoreCachedBlock(kHeaderCacheNumber);
+    if (!reached) {
+        ShowWriteFailed(nullptr);
+    }
+}
+
+void ShowWriteFailed(HWND owner) {
+    const std::wstring text = LookupDefault(kWriteFailedKey, kDefaultWriteFailed);
+    MessageBoxW(owner, text.c_str(), nullptr, MB_ICONERROR | MB_OK);
 }
 
 HICON LoadTrayIconImage() {
@@ -273,7 +303,36 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
 }
 
+bool HandOverToRunningTray() {
+    // Held until the process ends; the system closes it then, so the next start runs.
+    static HANDLE trayInstance = nullptr;
+    trayInstance = CreateMutexW(nullptr, FALSE, kTrayInstanceName);
+    if (trayInstance == nullptr || GetLastError() != ERROR_ALREADY_EXISTS) {
+        return false;
+    }
+    // The running one creates its window before its start-up copy; allow it a moment to.
+    HWND running = nullptr;
+    for (DWORD waited = 0; running == nullptr && waited < kHandOverWaitMs;
+         waited += kHandOverStepMs) {
+        running = FindWindowW(kMainClassName, kMainWindowName);
+        if (running == nullptr) {
+            Sleep(kHandOverStepMs);
+        }
+    }
+    if (running != nullptr) {
+        DWORD runningProcess = 0;
+        GetWindowThreadProcessId(running, &runningProcess);
+        // This start came from the user, so it may pass the foreground on to the dialog.
+        AllowSetForegroundWindow(runningProcess);
+        PostMessageW(running, kTrayCallbackMessage, kTrayIconId, WM_LBUTTONDBLCLK);
+    }
+    return true;
+}
+
 int RunTarnDesk(HINSTANCE instance) {
+    if (HandOverToRunningTray()) {
+        return 0;
+    }
     RegisterMainWindowClass(instance);
     InitCommonControls();
     HWND window = CreateMainWindow(instance);

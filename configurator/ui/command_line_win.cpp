@@ -137,25 +137,19 @@ std::wstring DeviceText() {
 
 // Block 0 is the header, 1..5 the profiles. Whole: the block moved completely.
 bool ReadImageBlock(int block, MemoryBlock& bytes) {
-    if (block == 0) {
-        RunDeviceOperation(ReadHeader, 0);
-        std::memcpy(bytes.data(), headerBlock, kBlockLength);
-    } else {
-        RunDeviceOperation(ReadProfile, block - 1);
-        std::memcpy(bytes.data(), profileBlock, kBlockLength);
-    }
-    return true;
+    const bool whole =
+        block == 0 ? RunDeviceOperation(ReadHeader, 0) : RunDeviceOperation(ReadProfile, block - 1);
+    std::memcpy(bytes.data(), block == 0 ? headerBlock : profileBlock, kBlockLength);
+    return whole;
 }
 
 bool WriteImageBlock(int block, const MemoryBlock& bytes) {
     if (block == 0) {
         std::memcpy(headerBlock, bytes.data(), kBlockLength);
-        RunDeviceOperation(WriteHeader, 0);
-    } else {
-        std::memcpy(profileBlock, bytes.data(), kBlockLength);
-        RunDeviceOperation(WriteProfile, block - 1);
+        return RunDeviceOperation(WriteHeader, 0);
     }
-    return true;
+    std::memcpy(profileBlock, bytes.data(), kBlockLength);
+    return RunDeviceOperation(WriteProfile, block - 1);
 }
 
 // The whole memory; the names of blocks that did not arrive whole go to `incomplete`.
@@ -237,9 +231,21 @@ bool RequireMouse(const Output& output) {
     return false;
 }
 
+// A command's transfers are one piece: another TarnDesk's walk (each walk takes the same
+// lock) cannot come between an import's writes and its read-back.
+bool HoldMouse(const Output& output, const MouseTransferLock& lock) {
+    if (lock.Held())
+        return true;
+    output.Error(L"The mouse stayed busy with another TarnDesk; nothing was done.\n");
+    return false;
+}
+
 int Export(const Output& output, const std::wstring& path) {
     const ProfileBufferKept kept;
     if (!RequireMouse(output))
+        return kExitNoMouse;
+    const MouseTransferLock lock;
+    if (!HoldMouse(output, lock))
         return kExitNoMouse;
     std::wstring incomplete;
     const MemoryImage image = ReadImage(&incomplete);
@@ -275,6 +281,9 @@ int Import(const Output& output, const std::wstring& path) {
         return kExitNoMouse;
 
     const ProfileBufferKept kept;
+    const MouseTransferLock lock;
+    if (!HoldMouse(output, lock))
+        return kExitWriteFailed;
     std::wstring notWritten;
     for (int block = 0; block < kImageBlockCount; ++block) {
         if (!WriteImageBlock(block, parsed.image[size_t(block)]))
@@ -323,6 +332,9 @@ int Show(const Output& output) {
     std::array<std::wstring, kFunctionCount> names;
     for (int f = 0; f < kFunctionCount; ++f)
         names[size_t(f)] = LookupFunctionName(f);
+    const MouseTransferLock lock;
+    if (!HoldMouse(output, lock))
+        return kExitNoMouse;
     std::wstring incomplete;
     const MemoryImage image = ReadImage(&incomplete);
     RunDeviceOperation(QueryCurrentProfile, 0);
@@ -338,6 +350,9 @@ int Show(const Output& output) {
 int Select(const Output& output, int profile) {
     if (!RequireMouse(output))
         return kExitNoMouse;
+    const MouseTransferLock lock;
+    if (!HoldMouse(output, lock))
+        return kExitWriteFailed;
     RunDeviceOperation(SelectProfile, profile);
     RunDeviceOperation(QueryCurrentProfile, 0);
     if (currentProfile != profile) {

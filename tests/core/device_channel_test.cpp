@@ -77,7 +77,7 @@ TEST_F(DeviceChannel, TwoOpenableInterfacesLastOneWins) {
     mouse.interfaces = {Interface(kCol01), Interface(kCol02)};
     mouse.firmware.memory[1][10] = 0x5A;
     tarn_fw_set_active(&mouse.firmware, 2);
-    RunDeviceOperation(ReadProfile, 0);
+    EXPECT_TRUE(RunDeviceOperation(ReadProfile, 0));
     EXPECT_EQ(88, ReportsOn(0)); // the full read on each interface
     EXPECT_EQ(88, ReportsOn(1));
     EXPECT_EQ(0x5A, profileBlock[10]);
@@ -85,11 +85,21 @@ TEST_F(DeviceChannel, TwoOpenableInterfacesLastOneWins) {
     EXPECT_EQ(2, currentProfile);
 
     // The interface opened last rejects the memory commands: zeros, and the query gives 0.
+    // Its result is the one in the buffer, so the read is not whole, though the first
+    // interface delivered everything.
     mouse.interfaces[1].acceptsReports = false;
-    RunDeviceOperation(ReadProfile, 0);
+    EXPECT_FALSE(RunDeviceOperation(ReadProfile, 0));
     EXPECT_EQ((std::array<uint8_t, 512>{}), std::to_array(profileBlock));
     RunDeviceOperation(QueryCurrentProfile, 0);
     EXPECT_EQ(0, currentProfile);
+    // A write has reached the mouse once any interface took the whole block.
+    EXPECT_TRUE(RunDeviceOperation(WriteProfile, 0));
+    // The other way round: the last interface delivers, the first refuses.
+    mouse.interfaces[1].acceptsReports = true;
+    mouse.interfaces[0].acceptsReports = false;
+    EXPECT_TRUE(RunDeviceOperation(ReadHeader, 0));
+    mouse.interfaces[1].acceptsReports = false;
+    EXPECT_FALSE(RunDeviceOperation(WriteHeader, 0)) << "no interface took the block";
 }
 
 TEST_F(DeviceChannel, RefusedVanishedAndUnfetchableInterfacesAreSkipped) {
@@ -161,7 +171,7 @@ TEST_F(DeviceChannel, NoMouseSendsNothingAndKeepsBuffers) {
     profileBlock[5] = 9;
     currentProfile = 3;
     for (int op = 0; op < 6; ++op)
-        RunDeviceOperation(op, 1);
+        EXPECT_FALSE(RunDeviceOperation(op, 1)) << op;
     EXPECT_TRUE(mouse.transcript.empty());
     EXPECT_EQ(9, profileBlock[5]);
     EXPECT_EQ(3, currentProfile);
@@ -173,7 +183,7 @@ TEST_F(DeviceChannel, UnplugMidPageEndsWithZerosAndNoHang) {
     for (int i = 0; i < 512; ++i)
         mouse.firmware.memory[0][i] = uint8_t(0x80 | i);
     mouse.unplugAfterReports = 11 * 3 + 4; // during page 3 of the first interface
-    RunDeviceOperation(ReadHeader, 0);
+    EXPECT_FALSE(RunDeviceOperation(ReadHeader, 0));
     EXPECT_TRUE(mouse.unplugged);
     // The second interface is gone by its open; the first left pages 0-2 and part of 3.
     EXPECT_EQ(0, OpensOf(1));

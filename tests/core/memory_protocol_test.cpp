@@ -101,7 +101,7 @@ TEST_F(MemoryProtocol, ReadingRoundTripsAndAddressesTheRightArea) {
     std::memcpy(mouse.firmware.memory[5], stored.data(), 512);
     std::array<uint8_t, 512> block;
     block.fill(0xCC);
-    ReadProfileBlock(Link(), 4, block.data());
+    EXPECT_TRUE(ReadProfileBlock(Link(), 4, block.data())) << "every page arrived";
     EXPECT_EQ(stored, block);
     const std::vector<FeatureReport> sent = mouse.Sent();
     ASSERT_EQ(8u, sent.size()); // a read sends only the page commands
@@ -120,14 +120,16 @@ TEST_F(MemoryProtocol, FailedPageCommandLeavesThatPageZero) {
     mouse.firmware.rejectPages[1] = 1u << 3;
     std::array<uint8_t, 512> block;
     block.fill(0xEE);
-    ReadProfileBlock(Link(), 0, block.data());
+    EXPECT_FALSE(ReadProfileBlock(Link(), 0, block.data())) << "a page is missing";
     for (size_t i = 0; i < 512; ++i)
         ASSERT_EQ(i >= 192 && i < 256 ? 0 : stored[i], block[i]) << "byte " << i;
     EXPECT_EQ(7u * 10, mouse.Received().size()); // nothing requested for page 3
 
-    // Written the other way, that page keeps its old content.
+    // Written the other way, that page keeps its old content, and the write says so.
     const auto fresh = Pattern(0x90);
-    WriteProfileBlock(Link(), 0, fresh.data());
+    mouse.ClearTranscript();
+    EXPECT_FALSE(WriteProfileBlock(Link(), 0, fresh.data()));
+    EXPECT_EQ(8u + 7u * 10, mouse.Sent().size()); // the same reports as ever
     EXPECT_EQ(0, std::memcmp(mouse.firmware.memory[1] + 192, stored.data() + 192, 64));
     EXPECT_EQ(0, std::memcmp(mouse.firmware.memory[1] + 256, fresh.data() + 256, 256));
 }
@@ -138,18 +140,26 @@ TEST_F(MemoryProtocol, FailedChunkAndTailReadAsZeros) {
     mouse.firmware.failPage = 6;
     mouse.firmware.failTransfer = 4;
     std::array<uint8_t, 512> block;
-    ReadHeaderBlock(Link(), block.data());
+    // Every page command was taken, yet a chunk is missing: the block is not whole.
+    EXPECT_FALSE(ReadHeaderBlock(Link(), block.data()));
     for (size_t i = 0; i < 512; ++i) {
         const bool lost = i >= 6 * 64 + 28 && i < 6 * 64 + 35;
         ASSERT_EQ(lost ? 0 : stored[i], block[i]) << "byte " << i;
     }
     mouse.firmware.failTransfer = 9; // every tail
     mouse.firmware.failPage = -1;
-    ReadHeaderBlock(Link(), block.data());
+    EXPECT_FALSE(ReadHeaderBlock(Link(), block.data()));
     for (size_t p = 0; p < 8; ++p) {
         EXPECT_EQ(0, block[64 * p + 63]);
         EXPECT_EQ(stored[64 * p + 62], block[64 * p + 62]);
     }
+    // A write whose last tail fails drops that page on the mouse and is not whole either.
+    mouse.firmware.failPage = 7;
+    EXPECT_FALSE(WriteHeaderBlock(Link(), Pattern(0x44).data()));
+    mouse.firmware.failTransfer = -1;
+    EXPECT_TRUE(WriteHeaderBlock(Link(), Pattern(0x44).data()));
+    EXPECT_TRUE(ReadHeaderBlock(Link(), block.data()));
+    EXPECT_EQ(Pattern(0x44), block);
 }
 
 TEST_F(MemoryProtocol, QueryReturnsByteThreeOrZero) {
@@ -183,10 +193,10 @@ TEST_F(MemoryProtocol, SelectAndProfileIndexesOutsideTheMouse) {
     block.fill(0x77);
     for (int bad : {5, 6, -1, 255}) {
         SelectActiveProfile(Link(), bad);
-        WriteProfileBlock(Link(), bad, block.data());
+        EXPECT_TRUE(WriteProfileBlock(Link(), bad, block.data())) << "nothing due, nothing failed";
     }
     EXPECT_TRUE(mouse.transcript.empty());
-    ReadProfileBlock(Link(), 5, block.data());
+    EXPECT_FALSE(ReadProfileBlock(Link(), 5, block.data())) << "the zeros are not the mouse's";
     EXPECT_TRUE(mouse.transcript.empty());
     EXPECT_EQ((std::array<uint8_t, 512>{}), block);
     EXPECT_TRUE(wait.waits.empty());

@@ -16,7 +16,9 @@ extern "C" {
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -99,6 +101,33 @@ TEST(SystemChannel, WalkRunsAndFindsNoMouse) {
     EXPECT_EQ(0x3C, profileBlock[0]);
     EXPECT_EQ(0x3C, profileBlock[511]);
     EXPECT_EQ(0xC3, headerBlock[256]);
+}
+
+// Another TarnDesk of the session in the middle of a transfer holds the named lock: a walk
+// sends nothing until it is released, then runs whole.
+TEST(SystemChannel, WalkWaitsForTheSessionWideTransferLock) {
+    SimulatedMouse mouse;
+    RecordingWait wait;
+    SimulatedMouseScope scope(mouse, &wait);
+    HANDLE other = CreateMutexW(nullptr, TRUE, kTransferLockName);
+    ASSERT_NE(nullptr, other);
+    std::atomic<bool> done{false};
+    bool whole = false;
+    std::thread walker([&] {
+        whole = RunDeviceOperation(ReadHeader, 0);
+        done = true;
+    });
+    Sleep(300);
+    EXPECT_FALSE(done);
+    EXPECT_TRUE(mouse.transcript.empty()) << "reports went out while another held the lock";
+    ReleaseMutex(other);
+    walker.join();
+    EXPECT_TRUE(whole);
+    EXPECT_EQ(88u, mouse.Sent().size() + mouse.Received().size());
+    // Released after the walk: the next taker gets it at once.
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(other, 0));
+    ReleaseMutex(other);
+    CloseHandle(other);
 }
 
 TEST(SystemChannel, PacingWaitIsNeverShort) {

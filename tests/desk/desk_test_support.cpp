@@ -4,8 +4,10 @@
 
 #include <dbt.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstring>
+#include <thread>
 
 std::vector<uint8_t> ReadValue(const std::wstring& keyPath, const wchar_t* name, DWORD* type,
                                bool* exists) {
@@ -123,4 +125,35 @@ std::vector<uint8_t> InterfaceBroadcast(const std::wstring& name, DWORD type) {
     broadcast->dbcc_devicetype = type;
     std::memcpy(bytes.data() + nameOffset, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
     return bytes;
+}
+
+std::vector<std::wstring> AnswerMessageBoxes(const std::function<void()>& action) {
+    std::vector<std::wstring> texts;
+    std::atomic<bool> done{false};
+    std::thread answerer([&] {
+        while (!done) {
+            // Message boxes without a caption of their own carry the system's "Error".
+            HWND box = FindWindowW(L"#32770", L"Error");
+            DWORD process = 0;
+            if (box != nullptr) {
+                GetWindowThreadProcessId(box, &process);
+            }
+            if (box == nullptr || process != GetCurrentProcessId() || !IsWindowVisible(box)) {
+                Sleep(10);
+                continue;
+            }
+            wchar_t text[512] = {};
+            GetDlgItemTextW(box, 0xFFFF, text, 512);
+            texts.push_back(text);
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            while (IsWindow(box) && !done) {
+                Sleep(10);
+            }
+        }
+    });
+    action();
+    PumpMessagesFor(50);
+    done = true;
+    answerer.join();
+    return texts;
 }

@@ -7,6 +7,7 @@
 #include <dbt.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,3 +38,6 @@ inline constexpr wchar_t kMouseConfigInterface[] =
 
 // Dispatches messages of this thread for `milliseconds`.
 void PumpMessagesFor(DWORD milliseconds);
+// Runs `action` on this thread while another thread answers every message box of this
+// process with OK; returns the boxes' texts in order.
+std::vector<std::wstring> AnswerMessageBoxes(const std::function<void()>& action);

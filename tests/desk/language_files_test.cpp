@@ -10,10 +10,10 @@ namespace {
 
 // Every key TarnDesk reads (besides "FontSize") and every key TarnAgent reads.
 std::vector<std::wstring> TextKeys() {
-    std::vector<std::wstring> keys = {L"Title", L"32773", L"32771",      L"32772",   L"101", L"200",
-                                      L"303",   L"306",   L"307",        L"308",     L"601", L"602",
-                                      L"603",   L"301",   L"302",        L"304",     L"305", L"103",
-                                      L"1",     L"Mouse", L"BatteryLow", L"OpenCPL", L"Exit"};
+    std::vector<std::wstring> keys = {
+        L"Title", L"WriteFailed", L"32773", L"32771", L"32772", L"101",        L"200",     L"303",
+        L"306",   L"307",         L"308",   L"601",   L"602",   L"603",        L"301",     L"302",
+        L"304",   L"305",         L"103",   L"1",     L"Mouse", L"BatteryLow", L"OpenCPL", L"Exit"};
     for (int id = 501; id <= 511; ++id) {
         keys.push_back(std::to_wstring(id));
     }

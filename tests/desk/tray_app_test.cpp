@@ -136,12 +136,13 @@ TEST_F(TrayApp, MalformedDeviceBroadcastsAreIgnored) {
 }
 
 TEST_F(TrayApp, BurstOfArrivalsGivesOneCopyAfterTheLast) {
-    // With no mouse the copy stores the buffers as they are; a marker shows when it ran.
+    // The mouse arrives holding a marker; the cache shows when the copy ran.
     for (int i = 0; i < kProfileCount; ++i) {
         WriteValue(CacheKeyPath(i), kProfileValueName, REG_BINARY,
                    std::vector<uint8_t>(kBlockLength, 0));
     }
-    std::memset(profileBlock, 0x5A, kBlockLength);
+    mouse.unplugged = false;
+    std::memset(mouse.firmware.memory, 0x5A, sizeof mouse.firmware.memory);
     const std::vector<uint8_t> first(kBlockLength, 0x5A);
     DWORD lastArrival = 0;
     for (int i = 0; i < 4; ++i) {
@@ -163,16 +164,17 @@ TEST_F(TrayApp, BurstOfArrivalsGivesOneCopyAfterTheLast) {
     for (int i = 0; i < kProfileCount; ++i) {
         EXPECT_EQ(CachedProfile(i), first);
     }
-    // Exactly one copy: later buffer contents never reach the cache.
-    std::memset(profileBlock, 0x6B, kBlockLength);
+    // Exactly one copy: later memory contents never reach the cache.
+    std::memset(mouse.firmware.memory, 0x6B, sizeof mouse.firmware.memory);
     PumpMessagesFor(600);
     EXPECT_EQ(CachedProfile(0), first);
     EXPECT_FALSE(RereadPending());
 }
 
 TEST_F(TrayApp, AnyTimerCopiesTheMemoryAndStopsTheReread) {
-    std::memset(profileBlock, 0x21, kBlockLength);
-    std::memset(headerBlock, 0x43, kBlockLength);
+    mouse.unplugged = false;
+    std::memset(mouse.firmware.memory[5], 0x21, kBlockLength);
+    std::memset(mouse.firmware.memory[0], 0x43, kBlockLength);
     Arrive(kMouseConfigInterface);
     SendMessageW(window, WM_TIMER, 7, 0);
     EXPECT_FALSE(RereadPending());
@@ -185,7 +187,10 @@ TEST_F(TrayApp, ResetWithoutMouseStoresTheDefaults) {
     DeleteSettingsTree();
     std::memset(profileBlock, 0x77, kBlockLength);
     std::memset(headerBlock, 0xEE, kBlockLength); // as last read from the mouse
-    EXPECT_EQ(SendMessageW(window, WM_COMMAND, IDM_RESET_TO_DEFAULT, 0), 0);
+    // Nothing reached a mouse, and the user is told so once.
+    const std::vector<std::wstring> told =
+        AnswerMessageBoxes([&] { SendMessageW(window, WM_COMMAND, IDM_RESET_TO_DEFAULT, 0); });
+    EXPECT_EQ(told, std::vector<std::wstring>{LookupDefault(kWriteFailedKey, kDefaultWriteFailed)});
     for (int i = 0; i < kProfileCount; ++i) {
         std::vector<uint8_t> expected(kBlockLength, 0);
         const uint8_t records[7][4] = {{1, 0}, {1, 1}, {1, 2}, {1, 3}, {1, 4}, {0, 0}, {0, 0}};
@@ -205,7 +210,7 @@ TEST_F(TrayApp, ResetWithoutMouseStoresTheDefaults) {
     EXPECT_EQ(ReadValue(CacheKeyPath(255), kHeaderValueName, &type), header);
     EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
     EXPECT_EQ(std::vector<uint8_t>(headerBlock, headerBlock + kBlockLength), header);
-    EXPECT_EQ(profileBlock[0], 4 << 5); // the buffer ends with profile 4
+    EXPECT_EQ(profileBlock[0], 0x77); // an open dialog's working copy is left as it was
     EXPECT_TRUE(mouse.Sent().empty());
 }
 

@@ -77,14 +77,68 @@ class TrayWithMouse : public ::testing::Test {
 
 TEST_F(TrayWithMouse, CopyStoresEveryAreaOfTheMouse) {
     DeleteSettingsTree();
+    std::memset(profileBlock, 0x3C, kBlockLength);
     SyncCacheFromDevice();
     for (int profile = 0; profile < kProfileCount; ++profile) {
         EXPECT_EQ(ReadValue(CacheKeyPath(profile), kProfileValueName), Area(mouse, profile + 1));
     }
     EXPECT_EQ(ReadValue(CacheKeyPath(255), kHeaderValueName), Area(mouse, 0));
-    EXPECT_EQ(std::vector<uint8_t>(profileBlock, profileBlock + kBlockLength), Area(mouse, 5));
+    EXPECT_EQ(profileBlock[0], 0x3C) << "the dialog's working copy is left as it was";
     EXPECT_TRUE(mouse.Sent().size() > 0);
     EXPECT_EQ(mouse.OpenHandles(), 0);
+}
+
+// The cache is the user's last good copy: a copy without the mouse, one torn by an unplug
+// or by a refused page stores only the blocks that arrived whole.
+TEST_F(TrayWithMouse, MissingOrTornCopiesKeepTheCachedBlocks) {
+    DeleteSettingsTree();
+    SyncCacheFromDevice();
+    std::vector<std::vector<uint8_t>> good;
+    for (int area = 0; area < kAreaCount; ++area) {
+        good.push_back(Area(mouse, area));
+    }
+    auto cached = [](int area) {
+        return area == 0 ? ReadValue(CacheKeyPath(255), kHeaderValueName)
+                         : ReadValue(CacheKeyPath(area - 1), kProfileValueName);
+    };
+
+    // Started with the mouse unplugged.
+    mouse.unplugged = true;
+    SyncCacheFromDevice();
+    for (int area = 0; area < kAreaCount; ++area) {
+        EXPECT_EQ(cached(area), good[size_t(area)]) << "no mouse, area " << area;
+    }
+
+    // New content; unplugged in the middle of profile 2's read (areas 1 and 2 came whole).
+    std::memset(mouse.firmware.memory, 0xA7, sizeof mouse.firmware.memory);
+    mouse.unplugged = false;
+    mouse.reportCount = 0;
+    mouse.unplugAfterReports = 88 * 2 + 40;
+    SyncCacheFromDevice();
+    for (int area = 0; area < kAreaCount; ++area) {
+        EXPECT_EQ(cached(area), area == 1 || area == 2 ? Area(mouse, area) : good[size_t(area)])
+            << "unplugged mid-copy, area " << area;
+    }
+
+    // Replugged, and the header's page 5 is refused: the profiles come in, the header stays,
+    // while the buffer holds the read's result with zeros for that page.
+    mouse.unplugged = false;
+    mouse.unplugAfterReports = -1;
+    mouse.firmware.rejectPages[0] = 1u << 5;
+    SyncCacheFromDevice();
+    for (int area = 1; area < kAreaCount; ++area) {
+        EXPECT_EQ(cached(area), Area(mouse, area)) << "area " << area;
+    }
+    EXPECT_EQ(cached(0), good[0]);
+    EXPECT_EQ(headerBlock[320], 0);
+    EXPECT_EQ(headerBlock[319], 0xA7);
+
+    // The next whole copy brings cache and mouse in line.
+    mouse.firmware.rejectPages[0] = 0;
+    SyncCacheFromDevice();
+    for (int area = 0; area < kAreaCount; ++area) {
+        EXPECT_EQ(cached(area), Area(mouse, area)) << "area " << area;
+    }
 }
 
 TEST_F(TrayWithMouse, ResetWritesDefaultsIntoTheMouseAndKeepsHeaderBytes) {
@@ -185,4 +239,21 @@ TEST_F(TrayWithMouse, ProgramEndRestoresTheHandTheDialogLeft) {
     EXPECT_EQ(desktop.reloads, 2) << "restored once only";
     PumpMessagesFor(20);
     desktopSettings = nullptr;
+}
+
+// A second start of the tray program finds the first one's instance mutex and asks it to
+// open its Settings dialog, as a double click on its icon does.
+TEST_F(TrayWithMouse, SecondStartHandsOverToTheRunningTray) {
+    ASSERT_FALSE(HandOverToRunningTray()) << "the first start takes the tray's place";
+    ASSERT_EQ(OpenDialogs(), 0);
+    EXPECT_TRUE(HandOverToRunningTray()) << "the second start hands over";
+    PumpMessagesFor(50);
+    EXPECT_EQ(settingsDialogClosed, 0);
+    EXPECT_EQ(OpenDialogs(), 1);
+    HWND open = FindWindowW(L"#32770", nullptr);
+    SendMessageW(open, WM_CLOSE, 0, 0);
+    if (IsWindow(open)) {
+        DestroyWindow(open);
+    }
+    PumpMessagesFor(20);
 }

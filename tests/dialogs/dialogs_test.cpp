@@ -241,6 +241,100 @@ TEST_F(SettingsDialog, SelectProfileChoiceStoresTheTargetInMouseAndCache) {
     EXPECT_TRUE(Visible(d, IDC_DETAIL1 + 5));
 }
 
+// The mouse switches profiles while Select Profile is open: the poll waits, the target goes
+// into the profile that was shown, and the switch shows once the dialog has closed.
+TEST_F(SettingsDialog, DetailDialogResultLandsInTheProfileShownWhenItOpened) {
+    SeedProfile(3, kRichProfile, kMacroEvents);
+    tarn_fw_set_active(&mouse.firmware, 1);
+    HWND d = OpenSettings();
+    ASSERT_EQ(currentProfile, 1);
+    const std::vector<uint8_t> profile3 = MouseArea(mouse, 4);
+    ModalSteps steps({[&] {
+                          tarn_fw_switch_profile(&mouse.firmware, 3);
+                          Pump(700); // more than one poll period inside the modal loop
+                      },
+                      [&] {
+                          HWND s = FindDialog(L"Select Profile");
+                          if (s != nullptr) {
+                              SendMessageW(s, WM_COMMAND, MAKEWPARAM(IDC_TARGET1 + 4, 0), 0);
+                              SendMessageW(s, WM_COMMAND, IDOK, 0);
+                          }
+                      }});
+    Choose(IDC_FUNCTION1 + 5, FunctionSelectProfile);
+    ASSERT_TRUE(steps.Done());
+    const uint8_t record[] = {(1 << 5) | 5, KindProfileSwitch, 4, 0};
+    EXPECT_EQ(std::memcmp(mouse.firmware.memory[2] + 20, record, 4), 0) << "not in profile 1";
+    EXPECT_EQ(std::memcmp(CachedValue(1).data() + 20, record, 4), 0);
+    EXPECT_EQ(MouseArea(mouse, 4), profile3) << "profile 3 was not being edited";
+    EXPECT_EQ(CachedValue(3), profile3);
+    // Now the dialog follows the mouse.
+    EXPECT_EQ(currentProfile, 3);
+    EXPECT_TRUE(Enabled(d, IDC_PROFILE_NUMBER1 + 3));
+    EXPECT_EQ(Selection(IDC_FUNCTION1 + 1), FunctionMacroKey);
+}
+
+// The arrival copy runs inside the dialog's message loop: the next Apply still writes the
+// profile that is shown, not the last one the copy moved through the buffer.
+TEST_F(SettingsDialog, ArrivalCopyWhileOpenLeavesTheShownProfileToApply) {
+    SeedProfile(1, kRichProfile, kMacroEvents);
+    tarn_fw_set_active(&mouse.firmware, 1);
+    HWND d = OpenSettings();
+    SyncCacheFromDevice();
+    Choose(IDC_FUNCTION1 + 3, FunctionRightClick);
+    SendMessageW(d, WM_COMMAND, IDC_APPLY, 0);
+    const std::vector<uint8_t> applied = MouseArea(mouse, 2);
+    EXPECT_EQ(applied[4 + 1], KindMacro) << "button 1's macro was lost";
+    EXPECT_EQ(std::vector<uint8_t>(applied.begin() + 128, applied.begin() + 136), kMacroEvents);
+}
+
+// Writes that do not reach the mouse: one message, and Apply stays enabled to try again.
+TEST_F(SettingsDialog, WriteThatMissesTheMouseIsToldAndApplyStaysEnabled) {
+    HWND d = OpenSettings();
+    std::vector<std::wstring> told;
+    auto answer = [&] {
+        HWND box = FindDialog(L"Error");
+        if (box != nullptr) {
+            told.push_back(ItemText(box, 0xFFFF));
+            SendMessageW(box, WM_COMMAND, IDOK, 0);
+        }
+    };
+    Choose(IDC_FUNCTION1 + 1, FunctionRightClick);
+    mouse.firmware.rejectPages[0] = 1u << 4; // the header's page 4 is refused
+    {
+        ModalSteps steps({answer});
+        SendMessageW(d, WM_COMMAND, IDC_APPLY, 0);
+    }
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0], LookupDefault(kWriteFailedKey, kDefaultWriteFailed));
+    EXPECT_TRUE(Enabled(d, IDC_APPLY));
+    EXPECT_EQ(MouseArea(mouse, 1), Buffer()) << "the profile itself went through";
+
+    // Applied again once the mouse takes it: no message, Apply off.
+    mouse.firmware.rejectPages[0] = 0;
+    {
+        ModalSteps steps({answer});
+        SendMessageW(d, WM_COMMAND, IDC_APPLY, 0);
+    }
+    EXPECT_EQ(told.size(), 1u);
+    EXPECT_FALSE(Enabled(d, IDC_APPLY));
+    EXPECT_EQ(MouseArea(mouse, 0), std::vector<uint8_t>(headerBlock, headerBlock + kBlockLength));
+
+    // A detail dialog closed while the mouse is gone: told, Apply on; the cache has it.
+    mouse.unplugged = true;
+    {
+        ModalSteps steps({[&] {
+                              if (HWND s = FindDialog(L"Select Profile")) {
+                                  SendMessageW(s, WM_COMMAND, IDOK, 0);
+                              }
+                          },
+                          answer});
+        Choose(IDC_FUNCTION1 + 4, FunctionSelectProfile);
+    }
+    EXPECT_EQ(told.size(), 2u);
+    EXPECT_TRUE(Enabled(d, IDC_APPLY));
+    EXPECT_EQ(CachedValue(0), Buffer());
+}
+
 TEST_F(SettingsDialog, ResolutionTrackbarsShowStepsAndWriteBothIntoTheHeader) {
     WriteResolution(headerBlock, 0, 8, 12);
     HWND d = OpenSettings();

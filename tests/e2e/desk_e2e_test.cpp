@@ -1,10 +1,13 @@
 // TarnDesk, unmodified, against the virtual mouse: the start-up copy into the registry cache,
-// the single re-read 200 ms after the mouse arrives, and "Reset to Default".
+// the single re-read 200 ms after the mouse arrives, "Reset to Default", a second start, and
+// the fault table (the mouse gone or refusing a page during its copies and writes).
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <optional>
+#include <ostream>
+#include <string>
 
 #include "e2e_harness_win.h"
 #include "e2e_mouse.h"
@@ -248,6 +251,274 @@ TEST_F(DeskEndToEnd, SettingsDialogFollowsAProfileSwitchOnTheMouseWithin500Ms) {
     PumpFor(700); // TarnDesk paints on its own thread
     SaveScreenshot(L"settings_dialog_profile3");
     PostMessageW(dialog, WM_CLOSE, 0, 0);
+}
+
+} // namespace
+} // namespace tarn::e2e
+#endif
+
+#ifdef TARN_E2E_SETTINGS_DIALOG
+// Faults end to end: the mouse goes away or refuses a page while TarnDesk copies or writes
+// its memory. For each case: TarnDesk neither crashes nor hangs, the cache holds no torn
+// block, a write that missed the mouse is told, and the next copy after replugging brings
+// cache and mouse back in line.
+namespace tarn::e2e {
+namespace {
+
+constexpr wchar_t kWriteFailedText[] =
+    L"The settings did not reach the mouse. Check that it is connected, then try again.";
+constexpr int kApplyButton = 303;
+constexpr int kButton3Function = 224;
+constexpr int kRightClick = 2;
+constexpr uint32_t kPagesPerBlock = 8;
+
+// What TarnDesk is doing when the fault strikes.
+enum class Trigger { StartUp, Arrival, Apply, Reset };
+// The fault: the mouse absent from the start, unplugged once `atPage` pages have moved, or
+// page 4 of profile 2 refused.
+enum class Fault { Absent, Unplug, RefusePage };
+
+struct FaultCase {
+    const char* name;
+    Trigger trigger;
+    Fault fault;
+    uint32_t atPage; // Unplug: pages read or written by then
+};
+
+const FaultCase kFaultCases[] = {
+    {"StartUpWithoutTheMouse", Trigger::StartUp, Fault::Absent, 0},
+    {"UnplugDuringStartUpCopy", Trigger::StartUp, Fault::Unplug, 2 * kPagesPerBlock + 1},
+    {"UnplugDuringArrivalReread", Trigger::Arrival, Fault::Unplug, 2 * kPagesPerBlock + 1},
+    {"UnplugDuringApply", Trigger::Apply, Fault::Unplug, 3},
+    {"UnplugDuringResetToDefault", Trigger::Reset, Fault::Unplug, kPagesPerBlock + 3},
+    {"PageRefusedMidBlockInCopyAndReset", Trigger::StartUp, Fault::RefusePage, 0},
+};
+
+// Test names and messages show the case by its name.
+void PrintTo(const FaultCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+constexpr size_t kRefusedArea = 3; // profile 2
+
+void StoreCachedArea(size_t area, const std::vector<uint8_t>& bytes) {
+    wchar_t path[300];
+    wsprintfW(path, L"Software\\Orvane\\Gaming\\Settings\\%d",
+              static_cast<int>(CacheKeyOfArea(area)));
+    RegSetKeyValueW(HKEY_CURRENT_USER, path, area == 0 ? L"pHeader" : L"pData", REG_BINARY,
+                    bytes.data(), static_cast<DWORD>(bytes.size()));
+}
+
+std::vector<uint8_t> CachedArea(size_t area) {
+    std::optional<CachedBlock> block = ReadCachedBlock(CacheKeyOfArea(area));
+    return block ? block->bytes : std::vector<uint8_t>{};
+}
+
+// A visible message box of TarnDesk (a dialog that is not the Settings dialog); its text.
+HWND FindMessageBox(DWORD processId, std::wstring* text) {
+    for (HWND w = FindWindowW(L"#32770", nullptr); w != nullptr;
+         w = FindWindowExW(nullptr, w, L"#32770", nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner != processId || !IsWindowVisible(w) || GetDlgItem(w, 201) != nullptr)
+            continue;
+        wchar_t buffer[512] = {};
+        GetDlgItemTextW(w, 0xFFFF, buffer, 512);
+        *text = buffer;
+        return w;
+    }
+    return nullptr;
+}
+
+class DeskFaults : public DeskEndToEnd, public testing::WithParamInterface<FaultCase> {
+  protected:
+    // TarnDesk's thread answers once it is back in a message loop: the transfer is over.
+    bool Responsive(DWORD timeoutMs = 30000) {
+        HWND window = FindWindowW(L"TarnDeskCLass", L"TarnDeskWnd");
+        DWORD_PTR result = 0;
+        return window != nullptr &&
+               SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs, &result) != 0;
+    }
+    // A fresh link after each plug: the old handle belongs to the removed device.
+    bool Replug() {
+        mouse_.reset();
+        if (!EnsurePlugged())
+            return false;
+        mouse_.emplace();
+        return mouse_->Open();
+    }
+    bool UnplugAt(uint32_t page, bool written) {
+        const bool reached =
+            WaitUntil([&] { return (written ? PagesWritten() : PagesRead()) >= page; }, 20000, 2);
+        std::printf("unplugging after %u pages %s\n", written ? PagesWritten() : PagesRead(),
+                    written ? "written" : "read");
+        mouse_.reset();
+        return reached && EnsureUnplugged();
+    }
+    // The message that a write missed the mouse, answered; false when none came.
+    bool Told() {
+        std::wstring text;
+        HWND box = nullptr;
+        if (!WaitUntil([&] { return (box = FindMessageBox(desk_->Id(), &text)) != nullptr; },
+                       20000))
+            return false;
+        EXPECT_EQ(text, kWriteFailedText);
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        return WaitUntil([&] { return !IsWindow(box); }, 5000);
+    }
+    bool NoBox() {
+        std::wstring text;
+        return FindMessageBox(desk_->Id(), &text) == nullptr;
+    }
+    bool CacheMatchesMouse() {
+        std::optional<virt::MemoryImage> memory = mouse_->Dump();
+        return memory && CacheHolds(*memory);
+    }
+};
+
+TEST_P(DeskFaults, NoCrashNoHangNoTornBlockToldAndBackInLineAfterReplug) {
+    const FaultCase& c = GetParam();
+    const virt::MemoryImage oldCache = PatternImage(3);
+    const virt::MemoryImage memory = PatternImage(140);
+    for (size_t area = 0; area < virt::kAreaCount; ++area)
+        StoreCachedArea(area, Area(oldCache, area));
+    ASSERT_TRUE(mouse_->Load(memory));
+    ASSERT_TRUE(mouse_->Command(TARN_VMOUSE_SET_ACTIVE, 0, 1));
+    // Per area: what the cache may hold after the fault (old or new, never torn).
+    std::vector<uint8_t> expectOld(virt::kAreaCount, 0);
+    virt::MemoryImage before = oldCache, after = memory;
+
+    if (c.trigger == Trigger::StartUp) {
+        if (c.fault == Fault::Absent) {
+            mouse_.reset();
+            ASSERT_TRUE(EnsureUnplugged());
+        } else if (c.fault == Fault::RefusePage) {
+            ASSERT_TRUE(mouse_->Command(TARN_VMOUSE_REJECT_PAGES, kRefusedArea, 1 << 4));
+        }
+        desk_.emplace(ProgramDir() + L"TarnDesk.exe", ProgramDir());
+        ASSERT_TRUE(desk_->Started());
+        if (c.fault == Fault::Unplug) {
+            ASSERT_TRUE(UnplugAt(c.atPage, false));
+        }
+        ASSERT_NE(WaitWindow(L"TarnDeskCLass", L"TarnDeskWnd", 10000), nullptr);
+        ASSERT_TRUE(Responsive()) << "TarnDesk hangs";
+        for (size_t area = 0; area < virt::kAreaCount; ++area) {
+            const bool whole = c.fault == Fault::RefusePage ? area != kRefusedArea
+                               : c.fault == Fault::Unplug   ? area == 1 || area == 2
+                                                            : false;
+            expectOld[area] = whole ? 0 : 1;
+        }
+    } else {
+        StartDeskAndWaitForCopy(memory);
+        before = memory;
+        if (c.trigger == Trigger::Arrival) {
+            after = PatternImage(200);
+            ASSERT_TRUE(mouse_->Load(after));
+            mouse_.reset();
+            ASSERT_TRUE(EnsureUnplugged());
+            ASSERT_TRUE(Replug());
+            ASSERT_TRUE(UnplugAt(c.atPage, false));
+            PumpFor(500); // the re-read runs on with the mouse gone
+            ASSERT_TRUE(Responsive()) << "TarnDesk hangs";
+            for (size_t area = 0; area < virt::kAreaCount; ++area)
+                expectOld[area] = area == 1 || area == 2 ? 0 : 1;
+        } else if (c.trigger == Trigger::Reset) {
+            after = virt::DefaultsAfterReset(memory); // stored whatever the mouse does
+            ASSERT_TRUE(mouse_->Command(TARN_VMOUSE_CLEAR_FAULTS));
+            PostMessageW(FindWindowW(L"TarnDeskCLass", L"TarnDeskWnd"), WM_COMMAND, kCommandReset,
+                         0);
+            ASSERT_TRUE(UnplugAt(c.atPage, true));
+            EXPECT_TRUE(Told()) << "a reset that missed the mouse was not told";
+        }
+    }
+
+    if (c.trigger == Trigger::Apply) {
+        HWND window = FindWindowW(L"TarnDeskCLass", L"TarnDeskWnd");
+        PostMessageW(window, WM_COMMAND, kCommandSetting, 0);
+        HWND dialog = nullptr;
+        ASSERT_TRUE(WaitUntil([&] { return (dialog = FindSettingsDialog(desk_->Id())) != nullptr; },
+                              10000));
+        ASSERT_TRUE(WaitUntil([&] { return Shows(dialog, 1); }, 5000));
+        HWND combo = GetDlgItem(dialog, kButton3Function);
+        SendMessageW(combo, CB_SETCURSEL, kRightClick, 0);
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(kButton3Function, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(combo));
+        ASSERT_TRUE(mouse_->Command(TARN_VMOUSE_CLEAR_FAULTS));
+        PostMessageW(dialog, WM_COMMAND, kApplyButton, 0);
+        ASSERT_TRUE(UnplugAt(c.atPage, true));
+        EXPECT_TRUE(Told()) << "an Apply that missed the mouse was not told";
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, kApplyButton))) << "Apply is off";
+        const std::vector<uint8_t> applied = CachedArea(2);
+        EXPECT_NE(applied, Area(memory, 2)) << "the change is not in the cache";
+
+        // Replugged: the copy brings the cache in line with the (torn) mouse, and Apply,
+        // still enabled, writes the change whole.
+        ASSERT_TRUE(Replug());
+        ASSERT_TRUE(mouse_->Command(TARN_VMOUSE_CLEAR_FAULTS));
+        EXPECT_TRUE(WaitUntil([&] { return PagesRead() >= 48; }, 15000));
+        ASSERT_TRUE(Responsive());
+        EXPECT_TRUE(CacheMatchesMouse()) << "the re-read did not bring the cache in line";
+        PostMessageW(dialog, WM_COMMAND, kApplyButton, 0);
+        EXPECT_TRUE(WaitUntil([&] { return PagesWritten() >= 16; }, 10000));
+        ASSERT_TRUE(Responsive());
+        EXPECT_TRUE(NoBox()) << "a whole write was reported as failed";
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, kApplyButton)));
+        EXPECT_EQ(CachedArea(2), applied);
+        EXPECT_TRUE(CacheMatchesMouse());
+        EXPECT_FALSE(desk_->WaitExit(0)) << "TarnDesk ended";
+        PostMessageW(dialog, WM_CLOSE, 0, 0);
+        return;
+    }
+
+    // The cache: every block whole, from before or after the fault.
+    for (size_t area = 0; area < virt::kAreaCount; ++area) {
+        const virt::MemoryImage& expected = expectOld[area] ? before : after;
+        EXPECT_TRUE(CachedArea(area) == Area(expected, area))
+            << "area " << area << " should hold the " << (expectOld[area] ? "old" : "new")
+            << " block";
+    }
+    EXPECT_FALSE(desk_->WaitExit(0)) << "TarnDesk ended";
+
+    if (c.fault == Fault::RefusePage) {
+        // A write through the same refusal is told; the reset's blocks are the user's.
+        PostMessageW(FindWindowW(L"TarnDeskCLass", L"TarnDeskWnd"), WM_COMMAND, kCommandReset, 0);
+        EXPECT_TRUE(Told()) << "a reset with a refused page was not told";
+        EXPECT_TRUE(WaitUntil([&] { return CacheHolds(virt::DefaultsAfterReset(memory)); }, 5000));
+        ASSERT_TRUE(mouse_->Command(TARN_VMOUSE_CLEAR_FAULTS));
+        mouse_.reset();
+        ASSERT_TRUE(EnsureUnplugged());
+    }
+
+    // Replugged: the arrival's copy brings cache and mouse back in line.
+    ASSERT_TRUE(Replug());
+    ASSERT_TRUE(mouse_->Command(TARN_VMOUSE_CLEAR_FAULTS));
+    EXPECT_TRUE(WaitUntil([&] { return CacheMatchesMouse(); }, 15000))
+        << "cache and mouse differ after the next copy";
+    ASSERT_TRUE(Responsive());
+    EXPECT_FALSE(desk_->WaitExit(0)) << "TarnDesk ended";
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, DeskFaults, testing::ValuesIn(kFaultCases),
+                         [](const testing::TestParamInfo<FaultCase>& param) {
+                             return std::string(param.param.name);
+                         });
+
+// A second start hands over to the running TarnDesk, which opens its Settings dialog.
+TEST_F(DeskEndToEnd, SecondStartOpensTheRunningOnesSettingsAndEnds) {
+    const virt::MemoryImage image = virt::DefaultsAfterReset(virt::MemoryImage{});
+    ASSERT_TRUE(mouse_->Load(image));
+    StartDeskAndWaitForCopy(image);
+    Program second(ProgramDir() + L"TarnDesk.exe", ProgramDir());
+    ASSERT_TRUE(second.Started());
+    EXPECT_TRUE(second.WaitExit(15000)) << "the second start did not end";
+    EXPECT_EQ(CountProcesses(L"TarnDesk.exe"), 1);
+    HWND dialog = nullptr;
+    EXPECT_TRUE(
+        WaitUntil([&] { return (dialog = FindSettingsDialog(desk_->Id())) != nullptr; }, 10000))
+        << "the running TarnDesk did not open its Settings dialog";
+    EXPECT_EQ(PagesRead(), 48u) << "the second start copied the memory";
+    if (dialog != nullptr)
+        PostMessageW(dialog, WM_CLOSE, 0, 0);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
-// TarnDesk, unmodified, with no mouse plugged in: the start-up copy stores the empty buffers,
-// the tray icon and its menu appear, "Setting" asks for the mouse, "Reset to Default" still
-// stores the defaults, and "Close" ends the program.
+// TarnDesk, unmodified, with no mouse plugged in: the start-up copy stores nothing, the tray
+// icon and its menu appear, "Setting" asks for the mouse, "Reset to Default" still stores the
+// defaults and says that they did not reach the mouse, and "Close" ends the program.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -31,9 +31,12 @@ bool CacheIs(const std::vector<uint8_t>& (*expected)(int key)) {
     return true;
 }
 
-const std::vector<uint8_t>& Zeros(int) {
-    static const std::vector<uint8_t> zeros(512, 0);
-    return zeros;
+bool CacheEmpty() {
+    for (int key : kCacheKeys) {
+        if (ReadCachedBlock(key))
+            return false;
+    }
+    return true;
 }
 
 // What "Reset to Default" stores over an all-zero header.
@@ -94,8 +97,8 @@ class DeskWithoutMouse : public testing::Test {
         ASSERT_TRUE(desk_->Started());
         window_ = WaitWindow(L"TarnDeskCLass", L"TarnDeskWnd", 10000);
         ASSERT_NE(window_, nullptr);
-        ASSERT_TRUE(WaitUntil([] { return CacheIs(Zeros); }, 10000))
-            << "start-up did not store the empty buffers";
+        ASSERT_TRUE(WaitUntil([&] { return TrayIconPresent(window_); }, 10000));
+        EXPECT_TRUE(CacheEmpty()) << "start-up without the mouse stored blocks";
     }
     void TearDown() override {
         if (IsWindow(window_))
@@ -141,10 +144,20 @@ TEST_F(DeskWithoutMouse, SettingAsksForTheMouse) {
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 5000));
 }
 
-TEST_F(DeskWithoutMouse, ResetStoresTheDefaultsAndCloseEndsTheProgram) {
+TEST_F(DeskWithoutMouse, ResetStoresTheDefaultsSaysTheyMissedTheMouseAndCloseEnds) {
     PostMessageW(window_, WM_COMMAND, kCommandReset, 0);
     EXPECT_TRUE(WaitUntil([] { return CacheIs(ResetDefaults); }, 10000))
         << "Reset did not store the defaults";
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] { return (box = WindowOfProcess(L"#32770", desk_->Id())) != nullptr; }, 5000));
+    wchar_t text[256] = {};
+    GetDlgItemTextW(box, 0xFFFF, text, 256);
+    EXPECT_STREQ(text, L"Die Einstellungen haben die Maus nicht erreicht. Pr\u00fcfen Sie, ob sie "
+                       L"angeschlossen ist, und versuchen Sie es dann erneut.");
+    SaveScreenshot(L"desk_write_failed");
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 5000));
     PostMessageW(window_, WM_COMMAND, kCommandClose, 0);
     ASSERT_TRUE(desk_->WaitExit(10000));
     EXPECT_FALSE(IsWindow(window_));
