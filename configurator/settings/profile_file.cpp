@@ -226,9 +226,13 @@ ParsedProfileFile ParseProfileFile(std::string_view text, uint16_t vendorId, uin
                               L" ...\" but reads " + Quoted(line) +
                               L" (a line is missing, added or out of order)");
             if (!ParseDataBytes(line.substr(prefix.size() + 1),
-                                result.image[size_t(block)].data() + offset))
+                                result.image[size_t(block)].data() + offset)) {
+                if (index + 1 == lines.size())
+                    return Refuse(L"it ends inside " + LineNumber(index) +
+                                  L" (the file is cut short)");
                 return Refuse(LineNumber(index) + L" (" + ImageBlockName(block) +
                               L") does not hold 32 bytes as two-digit hex numbers");
+            }
             ++index;
         }
     }

@@ -67,6 +67,7 @@ TEST(ProfileFile, RefusesDamagedOrForeignFilesSayingWhy) {
     } cases[] = {
         {"one changed byte", changedByte, L"checksum does not match"},
         {"truncated", truncated, L"cut short"},
+        {"cut inside a line", good.substr(0, good.size() / 2), L"cut short"},
         {"a line missing", missingLine, L"line 7 should be \"header 0020"},
         {"another product", Replace(good, "F1D0:0084", "F1D0:0085"),
          L"F1D0:0085, not for this mouse"},

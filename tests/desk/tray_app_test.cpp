@@ -313,7 +313,7 @@ TEST_F(TrayApp, MenuOpensOnRightButtonReleaseOnly) {
     EXPECT_EQ(SendMessageW(window, kTrayCallbackMessage, 0, WM_RBUTTONUP), 0);
     done = true;
     closer.join();
-    EXPECT_EQ(items, 5);
+    EXPECT_EQ(items, 8);
     EXPECT_EQ(firstItem, L"Setting");
     EXPECT_EQ(GetCapture(), nullptr);
 }

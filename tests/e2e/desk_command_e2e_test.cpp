@@ -3,10 +3,10 @@
 // page the mouse refuses is reported by block, and two runs at once never interleave.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
-#include <sstream>
 #include <string>
 
 #include "e2e_harness_win.h"
@@ -25,12 +25,12 @@ std::string Narrow(const std::wstring& text) {
 }
 
 std::string ReadText(const std::wstring& path) {
-    std::ifstream file(path, std::ios::binary);
+    std::ifstream file(std::filesystem::path(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 void WriteText(const std::wstring& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+    std::ofstream(std::filesystem::path(path), std::ios::binary | std::ios::trunc) << text;
 }
 
 // Starts TarnDesk.exe with `arguments`, its standard output and error into one file.
@@ -198,15 +198,15 @@ TEST_F(DeskCommandLine, APageTheMouseRefusesDuringARestoreIsReportedByBlock) {
     const std::wstring path = Backup(saved, L"refused_page.tarnprofiles");
     ASSERT_TRUE(mouse_->Load(PatternImage(46)));
     DeleteCache();
-    // Area 3 is profile 2; its page 5 is refused.
+    // Area 3 holds profile 3 (cache key 2); its page 5 is refused.
     ASSERT_TRUE(mouse_->Command(TARN_VMOUSE_REJECT_PAGES, 3, 1 << 5));
 
     const DeskRun run = RunDesk(L"/import \"" + path + L"\"");
     EXPECT_EQ(run.exitCode, 5u) << run.output;
-    EXPECT_NE(run.output.find("profile 2"), std::string::npos) << run.output;
-    EXPECT_EQ(run.output.find("profile 1"), std::string::npos) << run.output;
-    EXPECT_FALSE(ReadCachedBlock(1)) << "an unverified block was cached";
-    EXPECT_TRUE(ReadCachedBlock(0));
+    EXPECT_NE(run.output.find("profile 3"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("profile 2"), std::string::npos) << run.output;
+    EXPECT_FALSE(ReadCachedBlock(2)) << "an unverified block was cached";
+    EXPECT_TRUE(ReadCachedBlock(1));
     EXPECT_TRUE(ReadCachedBlock(255));
 }
 
