@@ -24,3 +24,6 @@ int32_t StoreCachedBlock(int number);
 // type fills the start of the block; a missing or longer value, or a key that cannot be
 // opened, leaves 512 zero bytes. Creates the key when it is missing.
 int32_t LoadCachedProfile();
+// Puts the cached "pHeader" back into headerBlock when it holds exactly 512 bytes; true when it
+// did. Anything else leaves headerBlock as it is.
+bool LoadCachedHeader();

@@ -49,3 +49,21 @@ int32_t LoadCachedProfile() {
     RegCloseKey(key);
     return queried;
 }
+
+bool LoadCachedHeader() {
+    HKEY key = nullptr;
+    const std::wstring path = CacheKeyPath(kHeaderCacheNumber);
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) {
+        return false;
+    }
+    uint8_t cached[kBlockLength];
+    DWORD type = 0;
+    DWORD size = static_cast<DWORD>(kBlockLength);
+    const LONG queried = RegQueryValueExW(key, kHeaderValueName, nullptr, &type, cached, &size);
+    RegCloseKey(key);
+    if (queried != ERROR_SUCCESS || type != REG_BINARY || size != kBlockLength) {
+        return false;
+    }
+    std::memcpy(headerBlock, cached, kBlockLength);
+    return true;
+}

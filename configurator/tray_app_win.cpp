@@ -124,6 +124,10 @@ void SyncCacheFromDevice() {
     }
     if (RunDeviceOperation(ReadHeader, 0)) {
         StoreCachedBlock(kHeaderCacheNumber);
+    } else {
+        // The dialog shows and Apply writes headerBlock itself, so a torn read would put zero
+        // resolutions into the mouse: keep working on the last good header instead.
+        LoadCachedHeader();
     }
 }
 
