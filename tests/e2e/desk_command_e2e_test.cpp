@@ -1,6 +1,7 @@
-// TarnDesk's command line, release build, against the virtual mouse: a backup restores the
-// memory byte for byte, a damaged or foreign backup is refused before anything is written, a
-// page the mouse refuses is reported by block, and two runs at once never interleave.
+// TarnDesk's command line and its two tray menu items, release build, against the virtual
+// mouse: a backup restores the memory byte for byte, a damaged or foreign backup is refused
+// before anything is written, a page the mouse refuses is reported by block, and two runs at
+// once never interleave.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -230,6 +231,86 @@ TEST_F(DeskCommandLine, TwoRunsAtOnceNeverInterleaveTheirTransfers) {
         EXPECT_EQ(restored.exitCode, 0u) << restored.output;
         EXPECT_TRUE(MouseHolds(saved)) << Narrow(path) << " does not hold the memory";
     }
+}
+
+// A dialog of the process (a file dialog or message box) other than `except`, with the text of
+// its message (empty for a file dialog).
+HWND DialogOf(DWORD processId, HWND except, std::wstring* text) {
+    for (HWND w = FindWindowW(L"#32770", nullptr); w != nullptr;
+         w = FindWindowExW(nullptr, w, L"#32770", nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner != processId || w == except || !IsWindowVisible(w))
+            continue;
+        wchar_t buffer[512] = {};
+        GetDlgItemTextW(w, 0xFFFF, buffer, 512);
+        *text = buffer;
+        return w;
+    }
+    return nullptr;
+}
+
+HWND WaitDialog(DWORD processId, std::wstring* text, HWND except = nullptr) {
+    HWND dialog = nullptr;
+    WaitUntil([&] { return (dialog = DialogOf(processId, except, text)) != nullptr; }, 15000);
+    return dialog;
+}
+
+// Types the path into a file dialog's name box and presses its OK button.
+void ChooseFile(HWND dialog, const std::wstring& path) {
+    constexpr int kFileNameCombo = 0x47C; // the name box of the system's file dialogs
+    constexpr int kFileNameEdit = 0x480;
+    if (!SetDlgItemTextW(dialog, kFileNameCombo, path.c_str()))
+        SetDlgItemTextW(dialog, kFileNameEdit, path.c_str());
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(DeskCommandLine, TrayMenuBacksUpAndRestoresThroughTheFileDialogs) {
+    constexpr UINT kCommandBackUp = 32774;
+    constexpr UINT kCommandRestore = 32775;
+    const virt::MemoryImage saved = PatternImage(49);
+    ASSERT_TRUE(mouse_->Load(saved));
+    const std::wstring path = ArtifactDir() + L"from_menu.tarnprofiles";
+    DeleteFileW(path.c_str());
+    Program desk(ProgramDir() + L"TarnDesk.exe", ProgramDir());
+    ASSERT_TRUE(desk.Started());
+    HWND window = WaitWindow(L"TarnDeskCLass", L"TarnDeskWnd", 10000);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(WaitUntil([] { return ReadCachedBlock(255).has_value(); }, 30000))
+        << "the start-up copy did not end";
+
+    std::wstring text;
+    PostMessageW(window, WM_COMMAND, kCommandBackUp, 0);
+    HWND save = WaitDialog(desk.Id(), &text);
+    ASSERT_NE(save, nullptr) << "no Save dialog";
+    ChooseFile(save, path);
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (box = DialogOf(desk.Id(), save, &text)) && !text.empty(); },
+                          30000));
+    EXPECT_EQ(text, L"The profiles were saved.");
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_NE(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    ASSERT_TRUE(mouse_->Load(PatternImage(50)));
+    WaitUntil([&] { return DialogOf(desk.Id(), nullptr, &text) == nullptr; }, 5000);
+    PostMessageW(window, WM_COMMAND, kCommandRestore, 0);
+    HWND open = WaitDialog(desk.Id(), &text);
+    ASSERT_NE(open, nullptr) << "no Open dialog";
+    ChooseFile(open, path);
+    ASSERT_TRUE(WaitUntil([&] { return (box = DialogOf(desk.Id(), open, &text)) && !text.empty(); },
+                          15000));
+    EXPECT_NE(text.find(L"Its present settings are replaced"), std::wstring::npos)
+        << "no confirmation before the restore";
+    EXPECT_TRUE(MouseHolds(PatternImage(50))) << "the restore wrote before it was confirmed";
+    PostMessageW(box, WM_COMMAND, IDYES, 0);
+    HWND asked = box;
+    ASSERT_TRUE(WaitUntil(
+        [&] { return (box = DialogOf(desk.Id(), asked, &text)) && !text.empty(); }, 30000));
+    EXPECT_EQ(text, L"The profiles were written into the mouse and checked.");
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(MouseHolds(saved));
+    PostMessageW(window, WM_COMMAND, 32771, 0);
+    EXPECT_TRUE(desk.WaitExit(10000));
 }
 
 } // namespace
