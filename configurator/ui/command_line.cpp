@@ -2,7 +2,7 @@
 
 #include "key_tables.h"
 
-#include <cwctype>
+#include <cwchar>
 
 namespace {
 
@@ -45,7 +45,12 @@ std::wstring EventList(const uint8_t* events, int count, bool namesOnly) {
         const KeyEvent event = ReadKeyEvent(events, i);
         if (event.usage == 0)
             break; // the recorder stops listing at the first empty event too
-        const std::wstring name = Trimmed(NameOfUsage(event.usage));
+        std::wstring name = Trimmed(NameOfUsage(event.usage));
+        if (name.empty()) { // a usage the key tables do not name: say which one it is
+            wchar_t code[16];
+            std::swprintf(code, 16, L"usage %02X", unsigned{event.usage});
+            name = namesOnly ? L"[" + std::wstring(code) + L"]" : std::wstring(code);
+        }
         if (namesOnly) {
             text += name;
             continue;

@@ -146,6 +146,8 @@ TEST(CommandLine, ShowNamesFunctionsAndRecordedKeys) {
     event(3, 1, 0x06, kEventPress);
     event(3, 2, 0x06, kEventRelease);
     event(3, 3, 0x07, kEventPress); // beyond eventBytes: not listed
+    record(6, KindMacro, 0, 4);
+    event(6, 0, 0xF0, kEventPress); // a usage without a name
     record(4, KindString, 0, 8);
     event(4, 0, 0x04, kEventPress);
     event(4, 1, 0x05, kEventPress);
@@ -164,7 +166,7 @@ TEST(CommandLine, ShowNamesFunctionsAndRecordedKeys) {
               L"  Button 4: F8: L Ctrl (Down), C (Down), C (Up)\n"
               L"  Button 5: F9: \"AB\"\n"
               L"  Button 6: F10: profile 4\n"
-              L"  Button 7: F0\n");
+              L"  Button 7: F8: usage F0 (Down)\n");
     EXPECT_NE(FormatShow(image, 5, names).find(L"basic state"), std::wstring::npos);
 }
 

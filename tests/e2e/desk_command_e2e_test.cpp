@@ -280,6 +280,12 @@ TEST_F(DeskCommandLine, TrayMenuBacksUpAndRestoresThroughTheFileDialogs) {
         << "the start-up copy did not end";
 
     std::wstring text;
+    // A command-line run beside the tray is no second start: the tray opens no Settings dialog.
+    const DeskRun shown = RunDesk(L"/show");
+    EXPECT_EQ(shown.exitCode, 0u) << shown.output;
+    PumpFor(1000);
+    EXPECT_EQ(DialogOf(desk.Id(), nullptr, &text), nullptr) << "the tray took /show for a start";
+
     PostMessageW(window, WM_COMMAND, kCommandBackUp, 0);
     HWND save = WaitDialog(desk.Id(), &text);
     ASSERT_NE(save, nullptr) << "no Save dialog";
