@@ -14,6 +14,7 @@
 
 #include <shellapi.h>
 
+#include <array>
 #include <cstring>
 #include <cwchar>
 #include <string>
@@ -152,12 +153,17 @@ bool WriteImageBlock(int block, const MemoryBlock& bytes) {
     return RunDeviceOperation(WriteProfile, block - 1);
 }
 
-// The whole memory; the names of blocks that did not arrive whole go to `incomplete`.
-MemoryImage ReadImage(std::wstring* incomplete) {
+// The whole memory; `whole` says per block whether it arrived complete and `incomplete`
+// names those that did not.
+MemoryImage ReadImage(std::wstring* incomplete,
+                      std::array<bool, kImageBlockCount>* whole = nullptr) {
     MemoryImage image{};
     for (int block = 0; block < kImageBlockCount; ++block) {
-        if (!ReadImageBlock(block, image[size_t(block)]))
+        const bool arrived = ReadImageBlock(block, image[size_t(block)]);
+        if (!arrived)
             *incomplete += (incomplete->empty() ? L"" : L", ") + ImageBlockName(block);
+        if (whole != nullptr)
+            (*whole)[size_t(block)] = arrived;
     }
     return image;
 }
@@ -290,12 +296,13 @@ int Import(const Output& output, const std::wstring& path) {
             notWritten += (notWritten.empty() ? L"" : L", ") + ImageBlockName(block);
     }
     std::wstring incomplete;
-    const MemoryImage readBack = ReadImage(&incomplete);
+    std::array<bool, kImageBlockCount> readWhole{};
+    const MemoryImage readBack = ReadImage(&incomplete, &readWhole);
     const std::vector<BlockDifference> differences = CompareImages(parsed.image, readBack);
 
     // The cache takes only blocks read back whole and equal to the file.
     for (int block = 0; block < kImageBlockCount; ++block) {
-        bool verified = incomplete.find(ImageBlockName(block)) == std::wstring::npos;
+        bool verified = readWhole[size_t(block)];
         for (const BlockDifference& d : differences)
             verified = verified && d.block != block;
         if (!verified)
