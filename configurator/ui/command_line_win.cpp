@@ -101,16 +101,19 @@ class Output {
     std::wstring* capture_ = nullptr;
 };
 
-// The profile buffer is the Settings dialog's working copy when the tray runs a transfer;
-// every block moves through it, so it is put back afterwards.
-class ProfileBufferKept {
+// The profile and header buffers are the Settings dialog's working copies when the tray runs
+// a transfer; every block moves through them, so what the dialog holds is put back afterwards.
+class BufferKept {
   public:
-    ProfileBufferKept() { std::memcpy(saved_, profileBlock, kBlockLength); }
-    ~ProfileBufferKept() { std::memcpy(profileBlock, saved_, kBlockLength); }
-    ProfileBufferKept(const ProfileBufferKept&) = delete;
-    ProfileBufferKept& operator=(const ProfileBufferKept&) = delete;
+    explicit BufferKept(uint8_t* buffer) : buffer_(buffer) {
+        std::memcpy(saved_, buffer_, kBlockLength);
+    }
+    ~BufferKept() { std::memcpy(buffer_, saved_, kBlockLength); }
+    BufferKept(const BufferKept&) = delete;
+    BufferKept& operator=(const BufferKept&) = delete;
 
   private:
+    uint8_t* buffer_;
     uint8_t saved_[kBlockLength];
 };
 
@@ -247,7 +250,8 @@ bool HoldMouse(const Output& output, const MouseTransferLock& lock) {
 }
 
 int Export(const Output& output, const std::wstring& path) {
-    const ProfileBufferKept kept;
+    const BufferKept keptProfile(profileBlock);
+    const BufferKept keptHeader(headerBlock);
     if (!RequireMouse(output))
         return kExitNoMouse;
     const MouseTransferLock lock;
@@ -286,7 +290,8 @@ int Import(const Output& output, const std::wstring& path) {
     if (!RequireMouse(output))
         return kExitNoMouse;
 
-    const ProfileBufferKept kept;
+    // The header buffer keeps what was restored: the mouse holds it now.
+    const BufferKept keptProfile(profileBlock);
     const MouseTransferLock lock;
     if (!HoldMouse(output, lock))
         return kExitWriteFailed;
