@@ -19,6 +19,11 @@ if(TARN_FLAVOUR STREQUAL "native")
     set(TARN_SANITIZE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
     add_compile_options(${TARN_SANITIZE} -g)
     add_link_options(${TARN_SANITIZE})
+elseif(TARN_FLAVOUR STREQUAL "fuzz")
+    # Coverage for libFuzzer in every library; the fuzz targets link the fuzzer's main.
+    set(TARN_SANITIZE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+    add_compile_options(-fsanitize=fuzzer-no-link ${TARN_SANITIZE} -g -O1)
+    add_link_options(${TARN_SANITIZE})
 else()
     add_compile_definitions(UNICODE _UNICODE _WIN32_WINNT=0x0A00 WINVER=0x0A00 NOMINMAX)
     # Programs and tests link only system DLLs.
@@ -27,12 +32,15 @@ else()
     enable_language(RC)
 endif()
 
-# GoogleTest from Debian's sources, built with the same compiler as the tests.
-set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
-set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
-add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
-include(GoogleTest)
+# GoogleTest from Debian's sources, built with the same compiler as the tests (the fuzz
+# build has none: its targets are libFuzzer programs).
+if(NOT TARN_FLAVOUR STREQUAL "fuzz")
+    set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+    include(GoogleTest)
+endif()
 
 # tarn_portable_library(name dir): every name.cpp in dir that is not *_win.cpp.
 function(tarn_portable_library name dir)

@@ -48,7 +48,7 @@ class MouseTransferLock {
     bool Held() const { return held_; }
 
   private:
-    void* mutex_;
+    [[maybe_unused]] void* mutex_; // unused where there is no Windows
     bool held_;
 };
 

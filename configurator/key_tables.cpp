@@ -113,10 +113,10 @@ constexpr void SetName(NameTable& table, int key, const wchar_t* text) {
 constexpr NameTable BuildKeyNames() {
     NameTable table{};
     for (int i = 0; i <= 9; ++i) {
-        table[static_cast<std::size_t>(0x30 + i)][0] = static_cast<wchar_t>(L'0' + i);
+        table[0x30 + static_cast<std::size_t>(i)][0] = static_cast<wchar_t>(L'0' + i);
     }
     for (int i = 0; i < 26; ++i) {
-        table[static_cast<std::size_t>(0x41 + i)][0] = static_cast<wchar_t>(L'A' + i);
+        table[0x41 + static_cast<std::size_t>(i)][0] = static_cast<wchar_t>(L'A' + i);
     }
     for (int i = 1; i <= 24; ++i) { // F1..F24
         KeyNameField& field = table[static_cast<std::size_t>(0x70 + i - 1)];

@@ -37,7 +37,12 @@ void PrepareOutgoing(uint8_t command, uint8_t sub, uint8_t b3, uint8_t b4, uint8
 bool Request(const MouseLink& link) {
     std::memset(incomingReport, 0, sizeof incomingReport);
     incomingReport[0] = kReportId;
-    return link.interfaces.GetFeature(link.handle, incomingReport, kReportLength);
+    if (!link.interfaces.GetFeature(link.handle, incomingReport, kReportLength)) {
+        // A transfer that fails may still have written part of a reply: none of it arrived.
+        std::memset(incomingReport + 1, 0, sizeof incomingReport - 1);
+        return false;
+    }
+    return true;
 }
 
 bool ReadPage(const MouseLink& link, uint8_t* page) {

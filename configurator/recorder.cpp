@@ -101,7 +101,7 @@ int LoadStoredEvents() {
     int count = StoredEventCount(record);
     int listed = 0;
     for (int i = 0; i < count; ++i) {
-        std::memcpy(workEvents + 4 * i, list + 4 * i, 4);
+        std::memcpy(workEvents + 4 * static_cast<size_t>(i), list + 4 * static_cast<size_t>(i), 4);
         if (ReadKeyEvent(list, i).usage == 0) {
             break;
         }

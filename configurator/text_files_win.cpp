@@ -9,9 +9,6 @@ std::wstring languageFilePath;
 
 namespace {
 
-// Larger than any point size a dialog can use; such a value is a corrupt file, not a choice.
-constexpr int32_t kLargestFontSize = 72;
-
 void ReadLanguageCode() {
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
@@ -53,9 +50,8 @@ bool LoadTextSettings() {
         return false;
     }
     languageFilePath = LanguageFilePath(ProgramDirectory(*modulePath), languageCode);
-    const int32_t size = static_cast<int32_t>(GetPrivateProfileIntW(
+    dialogFontSize = DialogFontSizeOf(GetPrivateProfileIntW(
         languageCode.c_str(), kFontSizeKey, kDefaultFontSize, languageFilePath.c_str()));
-    dialogFontSize = size >= 0 && size <= kLargestFontSize ? size : kDefaultFontSize;
     return true;
 }
 

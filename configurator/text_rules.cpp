@@ -83,6 +83,11 @@ std::wstring CutToField(std::wstring_view text, size_t fieldLength) {
     return std::wstring(text.substr(0, keep));
 }
 
+int32_t DialogFontSizeOf(uint32_t value) {
+    const auto size = static_cast<int32_t>(value);
+    return size >= 0 && size <= kLargestFontSize ? size : kDefaultFontSize;
+}
+
 std::wstring TextOrDefault(std::wstring_view lookedUp, std::wstring_view builtIn) {
     return std::wstring(lookedUp.empty() ? builtIn : lookedUp);
 }

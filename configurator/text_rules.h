@@ -35,6 +35,8 @@ inline constexpr wchar_t kPrefsSection[] = L"MouseSetting";
 // TarnDesk's default-form and integer keys.
 inline constexpr wchar_t kFontSizeKey[] = L"FontSize";
 inline constexpr int32_t kDefaultFontSize = 8;
+// Larger than any point size a dialog can use; such a value is a corrupt file, not a choice.
+inline constexpr int32_t kLargestFontSize = 72;
 inline constexpr wchar_t kTitleKey[] = L"Title";
 inline constexpr wchar_t kDefaultTitle[] = L"Mouse";
 inline constexpr wchar_t kWriteFailedKey[] = L"WriteFailed";
@@ -88,6 +90,10 @@ std::optional<std::wstring> LanguageCodeFromValue(uint32_t type, const uint8_t* 
 // The text as a field of `fieldLength` characters (terminator included) shows it: cut to
 // fieldLength - 1 characters, never between the two halves of a surrogate pair.
 std::wstring CutToField(std::wstring_view text, size_t fieldLength);
+
+// The dialogs' point size from "FontSize" as GetPrivateProfileIntW returns it (negative
+// numbers wrap): a value outside 0..kLargestFontSize gives the default.
+int32_t DialogFontSizeOf(uint32_t value);
 
 // A looked-up text or, when the lookup gave no character, the built-in one.
 std::wstring TextOrDefault(std::wstring_view lookedUp, std::wstring_view builtIn);

@@ -13,7 +13,8 @@ say() { printf '== %s\n' "$*"; }
 
 tarn_packages() {
     local want=(cmake make g++ googletest python3 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-                wine wine64 wine32:i386 xvfb xdotool imagemagick nsis)
+                wine wine64 wine32:i386 xvfb xdotool imagemagick nsis
+                clang libclang-rt-14-dev clang-tidy)
     local missing=()
     for p in "${want[@]}"; do
         dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
@@ -46,6 +47,15 @@ tarn_build() {
     cmake -S "$TARN_ROOT" -B "$TARN_BUILD/win32" -DCMAKE_BUILD_TYPE="$type" \
         -DCMAKE_TOOLCHAIN_FILE="$TARN_ROOT/cmake/mingw-i686.cmake" >/dev/null
     cmake --build "$TARN_BUILD/win32" -j"$jobs"
+}
+
+# tarn_build_fuzz: the libFuzzer targets (clang with its fuzzer runtime, under the address and
+# undefined-behaviour sanitizers) in $TARN_BUILD/fuzz.
+tarn_build_fuzz() {
+    say "building fuzz targets ($TARN_BUILD/fuzz)"
+    cmake -S "$TARN_ROOT" -B "$TARN_BUILD/fuzz" -DTARN_FUZZ=ON -DCMAKE_BUILD_TYPE=Debug \
+        -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+    cmake --build "$TARN_BUILD/fuzz" -j"$(nproc)"
 }
 
 # tarn_display: an Xvfb display for Wine's windows (Wine 8 creates no window without one).

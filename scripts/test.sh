@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Runs every test tier: native logic under sanitizers, Win32 glue under Wine, and the
-# release programs end to end. Installs what is missing first (as root).
+# Runs every test tier: native logic under sanitizers, the fuzz targets for a bounded time,
+# clang-tidy, Win32 glue under Wine, and the release programs end to end. Installs what is
+# missing first (as root).
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 tarn_packages
 tarn_build Debug
+tarn_build_fuzz
 tarn_wine
 trap tarn_wine_stop EXIT
 
@@ -18,6 +20,15 @@ run_tier() { # dir, ctest args...
     (cd "$dir" && ctest --output-on-failure --timeout 600 "$@") 2>&1 | tee -a "$log" || status=1
 }
 run_tier "$TARN_BUILD/native" -j2
+run_tier "$TARN_BUILD/fuzz" -L fuzz -j2
+# Static analysis counts as one test: clean or not.
+say "clang-tidy"
+if "$TARN_ROOT/scripts/tidy.sh" 2>&1 | tee -a "$log"; then
+    echo "clang-tidy: 100% tests passed, 0 tests failed out of 1" | tee -a "$log"
+else
+    echo "clang-tidy: 0% tests passed, 1 tests failed out of 1" | tee -a "$log"
+    status=1
+fi
 # A Wine process start can fail for reasons of its own ("ShellExecuteEx failed: Internal
 # error" seen once in several runs); one more try tells that apart from a failing test.
 run_tier "$TARN_BUILD/win64" --repeat until-pass:2

@@ -61,7 +61,7 @@ static int page_command(TarnFirmware* fw, const uint8_t* r, uint64_t nowUs) {
     fw->area = area;
     fw->page = page;
     fw->transfer = 0;
-    copy(fw->staging, &fw->memory[area][page * TARN_FW_PAGE_LENGTH], TARN_FW_PAGE_LENGTH);
+    copy(fw->staging, &fw->memory[area][(size_t)page * TARN_FW_PAGE_LENGTH], TARN_FW_PAGE_LENGTH);
     fw->state = direction == TARN_FW_DIR_READ ? TARN_FW_READING : TARN_FW_WRITING;
     return 1;
 }
@@ -87,14 +87,15 @@ static int write_transfer(TarnFirmware* fw, const uint8_t* r, uint64_t nowUs) {
     int failed = faulted_transfer(fw);
     if (fw->transfer < TARN_FW_CHUNKS_PER_PAGE) {
         if (!failed)
-            copy(&fw->staging[fw->transfer * TARN_FW_CHUNK_LENGTH], r + 1, TARN_FW_CHUNK_LENGTH);
+            copy(&fw->staging[(size_t)fw->transfer * TARN_FW_CHUNK_LENGTH], r + 1,
+                 TARN_FW_CHUNK_LENGTH);
         ++fw->transfer;
         return !failed;
     }
     /* The tail: byte 63 alone; the filler bytes carry nothing. */
     if (!failed) {
         fw->staging[TARN_FW_PAGE_LENGTH - 1] = r[1];
-        copy(&fw->memory[fw->area][fw->page * TARN_FW_PAGE_LENGTH], fw->staging,
+        copy(&fw->memory[fw->area][(size_t)fw->page * TARN_FW_PAGE_LENGTH], fw->staging,
              TARN_FW_PAGE_LENGTH);
         ++fw->pagesWritten;
     }
@@ -132,7 +133,7 @@ int tarn_fw_get_feature(TarnFirmware* fw, uint8_t* report, size_t length, uint64
         failed = faulted_transfer(fw);
         if (fw->transfer < TARN_FW_CHUNKS_PER_PAGE) {
             if (!failed)
-                copy(report + 1, &fw->staging[fw->transfer * TARN_FW_CHUNK_LENGTH],
+                copy(report + 1, &fw->staging[(size_t)fw->transfer * TARN_FW_CHUNK_LENGTH],
                      TARN_FW_CHUNK_LENGTH);
             ++fw->transfer;
         } else {

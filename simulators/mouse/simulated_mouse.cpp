@@ -132,6 +132,7 @@ bool SimulatedMouse::Transfer(bool set, MouseHandle handle, uint8_t* report, uin
         std::memcpy(record.bytes.data(), report, shown);
 
     bool ok = false;
+    // NOLINTNEXTLINE(bugprone-branch-clone): each refusal is its own case, in order of precedence
     if (index < 0 || !report) {
         ok = false;
     } else if (unplugAfterReports >= 0 && reportCount >= unplugAfterReports) {

@@ -127,8 +127,8 @@ static HANDLE OpenParameters(void) {
 
 /* A mouse fresh from the factory has zeroed memory and profile 0 active. */
 static void LoadPersisted(MouseDevice* mouse) {
-    static UCHAR
-        buffer[sizeof(KEY_VALUE_PARTIAL_INFORMATION) + TARN_FW_AREA_COUNT * TARN_FW_AREA_LENGTH];
+    static UCHAR buffer[sizeof(KEY_VALUE_PARTIAL_INFORMATION) +
+                        (size_t)TARN_FW_AREA_COUNT * TARN_FW_AREA_LENGTH];
     HANDLE key = OpenParameters();
     if (!key)
         return;
@@ -185,7 +185,7 @@ static NTSTATUS ControlSet(MouseDevice* mouse, const uint8_t* report, uint32_t l
     case TARN_VMOUSE_LOAD_PAGE:
         if (area >= TARN_FW_AREA_COUNT || page >= TARN_FW_PAGE_COUNT)
             return STATUS_INVALID_PARAMETER;
-        CopyBytes(&mouse->fw.memory[area][page * TARN_FW_PAGE_LENGTH],
+        CopyBytes(&mouse->fw.memory[area][(size_t)page * TARN_FW_PAGE_LENGTH],
                   report + TARN_VMOUSE_CTL_DATA, TARN_FW_PAGE_LENGTH);
         Persist(mouse);
         return STATUS_SUCCESS;
@@ -264,7 +264,8 @@ static NTSTATUS ControlGet(MouseDevice* mouse, uint8_t* report, uint32_t length)
     report[TARN_VMOUSE_CTL_COMMAND] = TARN_VMOUSE_DUMP_PAGE;
     report[TARN_VMOUSE_CTL_AREA] = mouse->dumpArea;
     report[TARN_VMOUSE_CTL_PAGE] = mouse->dumpPage;
-    CopyBytes(data, &mouse->fw.memory[mouse->dumpArea][mouse->dumpPage * TARN_FW_PAGE_LENGTH],
+    CopyBytes(data,
+              &mouse->fw.memory[mouse->dumpArea][(size_t)mouse->dumpPage * TARN_FW_PAGE_LENGTH],
               TARN_FW_PAGE_LENGTH);
     return STATUS_SUCCESS;
 }
