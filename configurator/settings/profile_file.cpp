@@ -11,7 +11,6 @@ constexpr std::string_view kWrittenLabel = "written ";
 constexpr std::string_view kDeviceLabel = "device ";
 constexpr std::string_view kChecksumLabel = "checksum ";
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-constexpr size_t kLinesPerBlock = kBlockLength / kFileBytesPerLine;
 constexpr char kHexDigits[] = "0123456789ABCDEF";
 
 std::string BlockLabel(int block) {
