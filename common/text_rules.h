@@ -24,9 +24,9 @@ inline constexpr size_t kBalloonTextFieldCount = 256;
 inline constexpr size_t kExitItemFieldCount = 256;
 
 // Registry value "language": read with a byte limit of 255; the longest code that fits is
-// 126 characters plus the terminator.
+// 127 characters, stored without a terminator (126 with one).
 inline constexpr uint32_t kLanguageValueByteLimit = 255;
-inline constexpr size_t kLanguageCodeMaxCount = 126;
+inline constexpr size_t kLanguageCodeMaxCount = 127;
 inline constexpr wchar_t kLanguageValueName[] = L"language";
 inline constexpr wchar_t kDeskDefaultLanguage[] = L"0409";
 

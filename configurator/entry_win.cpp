@@ -1,8 +1,13 @@
-// Entry point of TarnDesk; the show command and command line are not used. The tray program
-// keeps its single-instance hand-over to itself (RunTarnDesk), so another mode started from
-// here would not count as a second start of the tray.
+// Entry point of TarnDesk: with arguments a command-line run, without them the tray program;
+// the show command is not used. The tray program keeps its single-instance hand-over to
+// itself (RunTarnDesk), so a command-line run never counts as a second start of the tray.
+#include "command_line.h"
 #include "tray_app.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    const Command command = ParseCommandLine(ProgramArguments());
+    if (command.kind != CommandKind::Tray) {
+        return RunCommandLine(command);
+    }
     return RunTarnDesk(instance);
 }

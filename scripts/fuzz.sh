@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The long fuzz campaign: scripts/fuzz.sh [SECONDS] [TARGET...] runs every fuzz target (or the
-# named ones: profile_blocks memory_link firmware_model agent_events text_rules launcher) for
+# named ones: profile_blocks memory_link firmware_model agent_events text_rules launcher profile_file) for
 # SECONDS each (default 600), TARN_FUZZ_JOBS of them at once (default 1), then prints the
 # executions per target and every finding. What a run finds is kept in build/fuzz/fuzz/:
 # new inputs in corpus/<target>, crashes, leaks and hangs in artifacts/<target>/. Copy a
@@ -10,7 +10,7 @@ source "$(dirname "$0")/common.sh"
 seconds=${1:-600}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(profile_blocks memory_link firmware_model agent_events text_rules launcher)
+[ ${#targets[@]} -gt 0 ] || targets=(profile_blocks memory_link firmware_model agent_events text_rules launcher profile_file)
 tarn_packages
 tarn_build_fuzz
 
@@ -18,6 +18,7 @@ dir="$TARN_BUILD/fuzz/fuzz"
 run_one() { # target
     local t=$1 max_len=4096
     [ "$t" = memory_link ] && max_len=16384
+    [ "$t" = profile_file ] && max_len=8192
     mkdir -p "$dir/corpus/$t" "$dir/artifacts/$t"
     "$dir/${t}_fuzz" -max_total_time="$seconds" -timeout=10 -max_len=$max_len \
         -print_final_stats=1 -artifact_prefix="$dir/artifacts/$t/" \

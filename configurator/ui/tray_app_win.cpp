@@ -4,6 +4,7 @@
 #include "device_channel.h"
 #include "handle_owners_win.h"
 #include "profile_cache.h"
+#include "profile_menu.h"
 #include "profile_record.h"
 #include "resources/settings_dialog_res.h"
 #include "resources/tarndesk_res.h"
@@ -190,7 +191,8 @@ HMENU LoadTrayMenu(HMENU* loaded) {
         return nullptr;
     }
     HMENU popup = GetSubMenu(*loaded, 0);
-    for (int id : {IDM_SETTING, IDM_CLOSE, IDM_RESET_TO_DEFAULT}) {
+    for (int id : {IDM_SETTING, IDM_CLOSE, IDM_RESET_TO_DEFAULT, IDM_BACKUP_PROFILES,
+                   IDM_RESTORE_PROFILES}) {
         OverrideMenuItemText(popup, id);
     }
     return popup;
@@ -236,6 +238,12 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return 0;
         case IDM_RESET_TO_DEFAULT:
             ResetToDefault();
+            return 0;
+        case IDM_BACKUP_PROFILES:
+            BackUpProfiles(nullptr);
+            return 0;
+        case IDM_RESTORE_PROFILES:
+            RestoreProfiles(nullptr);
             return 0;
         case IDM_CLOSE:
             DestroyWindow(window);

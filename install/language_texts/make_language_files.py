@@ -12,7 +12,9 @@ OUT = os.path.normpath(os.path.join(HERE, "..", "Language"))
 DESK_KEYS = (["FontSize", "Title", "WriteFailed", "32773", "32771", "32772", "101", "200", "303",
               "306", "307", "308"] + [str(n) for n in range(501, 512)] + ["601", "602", "603"] +
              [f"Func{n}" for n in range(11)] + ["301", "302", "304", "305", "103"] +
-             [str(n) for n in range(401, 406)] + ["1"])
+             [str(n) for n in range(401, 406)] + ["1"] +
+             ["32774", "32775", "ProfileFiles", "BackupDone", "BackupFailed", "RestoreAsk",
+              "RestoreDone", "RestoreFailed"])
 AGENT_KEYS = ["Mouse", "BatteryLow", "OpenCPL", "Exit"]
 
 

@@ -23,6 +23,10 @@ std::vector<std::wstring> TextKeys() {
     for (int n = 0; n < 11; ++n) {
         keys.push_back(L"Func" + std::to_wstring(n));
     }
+    for (const wchar_t* key : {L"32774", L"32775", L"ProfileFiles", L"BackupDone", L"BackupFailed",
+                               L"RestoreAsk", L"RestoreDone", L"RestoreFailed"}) {
+        keys.push_back(key);
+    }
     return keys;
 }
 

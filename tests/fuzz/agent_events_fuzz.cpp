@@ -96,7 +96,7 @@ void CheckDecoders(FuzzInput& in) {
     std::unique_ptr<wchar_t[]> out(new wchar_t[capacity ? capacity : 1]);
     if (DecodeRegistryString(type, n ? p : nullptr, n, capacity ? out.get() : nullptr, capacity)) {
         const size_t length = std::wcslen(out.get());
-        FUZZ_CHECK(length > 0 && length < capacity && 2 * length <= n); // terminator optional
+        FUZZ_CHECK(length > 0 && length < capacity && 2 * length <= n);
     }
     wchar_t keyName[64];
     const int button = static_cast<int32_t>(in.U32());

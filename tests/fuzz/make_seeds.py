@@ -167,3 +167,24 @@ run = ("\"C:\\Tarn\\TarnAgent.exe\" /x" + "\0").encode("utf-16-le")
 write("launcher", "run-values", bytes([2]) + u16(len(run)) + run + bytes([2]) + u16(5) + b"C\0:\0\\" +
       bytes([3, 0]) + text(path) + bytes([0]) + text("VID_F1D0&PID_0084") +
       bytes([4, 0]) + text("C:\\Program Files\\Orvane\\Gaming Mouse\\TarnWake.exe"))
+
+# ---- backup files ----
+def profile_file(memory, device="F1D0:0084", fmt="1"):
+    import zlib
+    lines = ["TarnDesk profiles", "format " + fmt, "program 1.0.0", "written 2026-12-07T10:00:00Z",
+             "device " + device]
+    for block in range(6):
+        label = "header" if block == 0 else f"profile{block}"
+        for offset in range(0, 512, 32):
+            data = memory[block * 512 + offset:block * 512 + offset + 32]
+            lines.append(f"{label} {offset:04X} " + " ".join(f"{b:02X}" for b in data))
+    content = "".join(line + "\n" for line in lines)
+    return (content + f"checksum {zlib.crc32(content.encode()):08X}\n").encode()
+
+
+memory = bytes((i * 31 + 7 + (i >> 8)) & 0xFF for i in range(6 * 512))
+write("profile_file", "valid", profile_file(memory))
+write("profile_file", "valid-crlf", profile_file(memory).replace(b"\n", b"\r\n"))
+write("profile_file", "cut-short", profile_file(memory)[:3000])
+write("profile_file", "other-device", profile_file(memory, device="F1D0:0085"))
+write("profile_file", "later-format", profile_file(memory, fmt="2"))

@@ -63,16 +63,16 @@ void LanguageValue(FuzzInput& in) {
         return;
     FUZZ_CHECK(type == kRegSz || type == kRegExpandSz);
     FUZZ_CHECK(value.size() <= kLanguageValueByteLimit);
-    // 126 characters and the terminator, or 127 when the value stops without one.
-    FUZZ_CHECK(code->size() <= kLanguageValueByteLimit / 2);
-    FUZZ_CHECK(2 * code->size() <= value.size()); // the terminator may be missing
+    FUZZ_CHECK(code->size() <= kLanguageCodeMaxCount);
+    // Stored with or without its terminator: the text ends at the first zero or the data's end.
+    FUZZ_CHECK(2 * code->size() <= value.size());
     for (size_t i = 0; i < code->size(); ++i) {
         FUZZ_CHECK((*code)[i] != L'\0');
         FUZZ_CHECK(static_cast<uint32_t>((*code)[i]) ==
                    static_cast<uint32_t>(value[2 * i] | (value[2 * i + 1] << 8)));
     }
-    if (2 * code->size() + 1 < value.size())
-        FUZZ_CHECK(value[2 * code->size()] == 0 && value[2 * code->size() + 1] == 0);
+    const size_t end = 2 * code->size();
+    FUZZ_CHECK(end + 1 >= value.size() || (value[end] == 0 && value[end + 1] == 0));
     // Both programs build their language file path from it.
     const AgentTextPaths paths = BuildAgentTextPaths(L"C:\\Program Files\\Orvane\\a.exe", *code);
     FUZZ_CHECK(paths.languageFile.size() ==

@@ -1,0 +1,48 @@
+// TarnDesk's command line: what the arguments ask for, the usage text, the exit codes, and
+// the text "/show" prints. Windows-free; the runs themselves are command_line_win.cpp.
+#pragma once
+
+#include "profile_file.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+enum class CommandKind { Tray, Usage, Export, Import, Show, Select, BadUsage };
+
+struct Command {
+    CommandKind kind = CommandKind::Tray;
+    std::wstring file;    // Export, Import
+    int profile = 0;      // Select: 0..4 (the user writes 1..5)
+    std::wstring problem; // BadUsage: what was wrong
+};
+
+// The arguments after the program name. None: the tray program. Options start with '/' or
+// "--" (also '-'), in any case: export FILE, import FILE, show, select N, ?/help.
+Command ParseCommandLine(const std::vector<std::wstring>& arguments);
+
+enum CommandExit : int {
+    kExitDone = 0,
+    kExitBadUsage = 1,
+    kExitNoMouse = 2,
+    kExitFileRefused = 3,
+    kExitVerifyFailed = 4,
+    kExitWriteFailed = 5,
+};
+
+std::wstring UsageText();
+
+// What /show prints for the memory image and the mouse's active profile (0..4; anything else
+// is reported as the basic state). functionNames: the eleven names the Settings dialog shows.
+std::wstring FormatShow(const MemoryImage& image, int activeProfile,
+                        const std::array<std::wstring, kFunctionCount>& functionNames);
+
+// Runs a command-line command (not Tray) to its end: no window, no tray icon, output to the
+// console the program was started from or to the redirected standard handles. Returns the
+// exit code. Windows only (command_line_win.cpp).
+int RunCommandLine(const Command& command);
+// /export and /import for the tray's menu: the same runs, their messages into `message`.
+int ExportProfiles(const std::wstring& path, std::wstring* message);
+int ImportProfiles(const std::wstring& path, std::wstring* message);
+// The program's arguments after its name, as the system splits them.
+std::vector<std::wstring> ProgramArguments();

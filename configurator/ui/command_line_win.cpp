@@ -1,0 +1,423 @@
+// TarnDesk's command-line runs: /export, /import, /show, /select and /?. A GUI program has no
+// console of its own, so output goes to standard handles a caller redirected (a file or
+// pipe, written as UTF-8) or else to the parent's console.
+#include "command_line.h"
+
+#include "device_channel.h"
+#include "profile_cache.h"
+#include "profile_file.h"
+#include "profile_record.h"
+#include "tarn_version.h"
+#include "text_files.h"
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <array>
+#include <cstring>
+#include <cwchar>
+#include <string>
+
+namespace {
+
+// A backup is 6 KB of text; anything far larger is no backup and is not read whole.
+constexpr DWORD kLargestProfileFile = 1u << 20;
+
+class Output {
+  public:
+    // Collects the messages instead of printing them (the tray shows them in a message box).
+    explicit Output(std::wstring* capture) : capture_(capture) {}
+    Output() {
+        out_ = Usable(GetStdHandle(STD_OUTPUT_HANDLE));
+        err_ = Usable(GetStdHandle(STD_ERROR_HANDLE));
+        if (out_ == nullptr || err_ == nullptr) {
+            if (AttachConsole(ATTACH_PARENT_PROCESS) != FALSE) {
+                console_ = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                       0, nullptr);
+                if (console_ == INVALID_HANDLE_VALUE)
+                    console_ = nullptr;
+            }
+            if (out_ == nullptr)
+                out_ = console_;
+            if (err_ == nullptr)
+                err_ = console_;
+        }
+    }
+    ~Output() {
+        if (console_ != nullptr)
+            CloseHandle(console_); // opened above; the std handles belong to the caller
+    }
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+
+    void Print(const std::wstring& text) const { Emit(out_, text); }
+    void Error(const std::wstring& text) const { Emit(err_, text); }
+
+  private:
+    void Emit(HANDLE handle, const std::wstring& text) const {
+        if (capture_ != nullptr)
+            *capture_ += text;
+        else
+            Write(handle, text);
+    }
+    static HANDLE Usable(HANDLE handle) {
+        return handle == INVALID_HANDLE_VALUE ? nullptr : handle;
+    }
+    static void Write(HANDLE handle, const std::wstring& text) {
+        if (handle == nullptr || text.empty())
+            return;
+        DWORD mode = 0;
+        DWORD done = 0;
+        if (GetConsoleMode(handle, &mode) != FALSE) {
+            // A console shows wide text as is, whatever its code page.
+            std::wstring console;
+            for (wchar_t c : text) {
+                if (c == L'\n')
+                    console += L'\r';
+                console += c;
+            }
+            WriteConsoleW(handle, console.c_str(), static_cast<DWORD>(console.size()), &done,
+                          nullptr);
+            return;
+        }
+        const std::string utf8 = ToUtf8(text);
+        WriteFile(handle, utf8.data(), static_cast<DWORD>(utf8.size()), &done, nullptr);
+    }
+    static std::string ToUtf8(const std::wstring& text) {
+        const int length = WideCharToMultiByte(
+            CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+        std::string utf8(static_cast<size_t>(length > 0 ? length : 0), '\0');
+        if (length > 0)
+            WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(),
+                                length, nullptr, nullptr);
+        return utf8;
+    }
+
+    HANDLE out_ = nullptr;
+    HANDLE err_ = nullptr;
+    HANDLE console_ = nullptr;
+    std::wstring* capture_ = nullptr;
+};
+
+// The profile and header buffers are the Settings dialog's working copies when the tray runs
+// a transfer; every block moves through them, so what the dialog holds is put back afterwards.
+class BufferKept {
+  public:
+    explicit BufferKept(uint8_t* buffer) : buffer_(buffer) {
+        std::memcpy(saved_, buffer_, kBlockLength);
+    }
+    ~BufferKept() { std::memcpy(buffer_, saved_, kBlockLength); }
+    BufferKept(const BufferKept&) = delete;
+    BufferKept& operator=(const BufferKept&) = delete;
+
+  private:
+    uint8_t* buffer_;
+    uint8_t saved_[kBlockLength];
+};
+
+std::wstring SystemMessage(DWORD error) {
+    wchar_t* buffer = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    std::wstring text = length != 0 && buffer != nullptr ? std::wstring(buffer, length) : L"";
+    if (buffer != nullptr)
+        LocalFree(buffer);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' ||
+                             text.back() == L'.'))
+        text.pop_back();
+    return L"system error " + std::to_wstring(error) + (text.empty() ? L"" : L": " + text);
+}
+
+uint16_t IdValue(const wchar_t* text) {
+    return static_cast<uint16_t>(std::wcstoul(text, nullptr, 16));
+}
+
+std::wstring DeviceText() {
+    return std::wstring(vendorId) + L":" + productId;
+}
+
+// Block 0 is the header, 1..5 the profiles. Whole: the block moved completely.
+bool ReadImageBlock(int block, MemoryBlock& bytes) {
+    const bool whole =
+        block == 0 ? RunDeviceOperation(ReadHeader, 0) : RunDeviceOperation(ReadProfile, block - 1);
+    std::memcpy(bytes.data(), block == 0 ? headerBlock : profileBlock, kBlockLength);
+    return whole;
+}
+
+bool WriteImageBlock(int block, const MemoryBlock& bytes) {
+    if (block == 0) {
+        std::memcpy(headerBlock, bytes.data(), kBlockLength);
+        return RunDeviceOperation(WriteHeader, 0);
+    }
+    std::memcpy(profileBlock, bytes.data(), kBlockLength);
+    return RunDeviceOperation(WriteProfile, block - 1);
+}
+
+// The whole memory; `whole` says per block whether it arrived complete and `incomplete`
+// names those that did not.
+MemoryImage ReadImage(std::wstring* incomplete,
+                      std::array<bool, kImageBlockCount>* whole = nullptr) {
+    MemoryImage image{};
+    for (int block = 0; block < kImageBlockCount; ++block) {
+        const bool arrived = ReadImageBlock(block, image[size_t(block)]);
+        if (!arrived)
+            *incomplete += (incomplete->empty() ? L"" : L", ") + ImageBlockName(block);
+        if (whole != nullptr)
+            (*whole)[size_t(block)] = arrived;
+    }
+    return image;
+}
+
+std::string NowText() {
+    SYSTEMTIME now = {};
+    GetSystemTime(&now);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02uZ", now.wYear, now.wMonth,
+                  now.wDay, now.wHour, now.wMinute, now.wSecond);
+    return text;
+}
+
+// Written beside the target and renamed over it, so a failure never leaves half a file or
+// loses the one that was there. Empty on success, else the cause.
+std::wstring WriteWholeFile(const std::wstring& path, const std::string& content) {
+    const std::wstring temporary = path + L".tmp" + std::to_wstring(GetCurrentProcessId());
+    HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return SystemMessage(GetLastError());
+    DWORD written = 0;
+    const bool wrote = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written,
+                                 nullptr) != FALSE &&
+                       written == content.size() && FlushFileBuffers(file) != FALSE;
+    const DWORD writeError = GetLastError();
+    CloseHandle(file); // the temporary must be closed before it can be renamed or deleted
+    if (!wrote) {
+        DeleteFileW(temporary.c_str());
+        return SystemMessage(writeError);
+    }
+    if (MoveFileExW(temporary.c_str(), path.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == FALSE) {
+        const DWORD moveError = GetLastError();
+        DeleteFileW(temporary.c_str());
+        return SystemMessage(moveError);
+    }
+    return {};
+}
+
+// Empty on success, else the cause.
+std::wstring ReadWholeFile(const std::wstring& path, std::string* content) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return L"it cannot be opened (" + SystemMessage(GetLastError()) + L")";
+    LARGE_INTEGER size = {};
+    std::wstring problem;
+    if (GetFileSizeEx(file, &size) == FALSE) {
+        problem = L"its size cannot be read (" + SystemMessage(GetLastError()) + L")";
+    } else if (size.QuadPart > kLargestProfileFile) {
+        problem = L"it is " + std::to_wstring(size.QuadPart) +
+                  L" bytes long, far more than a "
+                  L"profile file";
+    } else {
+        content->resize(static_cast<size_t>(size.QuadPart));
+        DWORD got = 0;
+        if (ReadFile(file, content->data(), static_cast<DWORD>(content->size()), &got, nullptr) ==
+                FALSE ||
+            got != content->size())
+            problem = L"it cannot be read (" + SystemMessage(GetLastError()) + L")";
+    }
+    CloseHandle(file); // opened and closed here only
+    return problem;
+}
+
+bool RequireMouse(const Output& output) {
+    if (IsMousePresent())
+        return true;
+    output.Error(L"No mouse " + DeviceText() + L" is connected.\n");
+    return false;
+}
+
+// A command's transfers are one piece: another TarnDesk's walk (each walk takes the same
+// lock) cannot come between an import's writes and its read-back.
+bool HoldMouse(const Output& output, const MouseTransferLock& lock) {
+    if (lock.Held())
+        return true;
+    output.Error(L"The mouse stayed busy with another TarnDesk; nothing was done.\n");
+    return false;
+}
+
+int Export(const Output& output, const std::wstring& path) {
+    const BufferKept keptProfile(profileBlock);
+    const BufferKept keptHeader(headerBlock);
+    if (!RequireMouse(output))
+        return kExitNoMouse;
+    const MouseTransferLock lock;
+    if (!HoldMouse(output, lock))
+        return kExitNoMouse;
+    std::wstring incomplete;
+    const MemoryImage image = ReadImage(&incomplete);
+    if (!incomplete.empty()) {
+        output.Error(L"The mouse did not deliver all of its memory (" + incomplete + L"); " + path +
+                     L" was not written.\n");
+        return kExitNoMouse;
+    }
+    const ProfileFileInfo info{IdValue(vendorId), IdValue(productId), TARN_VERSION_STRING,
+                               NowText()};
+    const std::wstring problem = WriteWholeFile(path, FormatProfileFile(image, info));
+    if (!problem.empty()) {
+        output.Error(L"Could not write " + path + L": " + problem + L".\n");
+        return kExitWriteFailed;
+    }
+    output.Print(L"Saved the mouse's memory to " + path + L".\n");
+    return kExitDone;
+}
+
+int Import(const Output& output, const std::wstring& path) {
+    std::string content;
+    std::wstring problem = ReadWholeFile(path, &content);
+    ParsedProfileFile parsed;
+    if (problem.empty()) {
+        parsed = ParseProfileFile(content, IdValue(vendorId), IdValue(productId));
+        problem = parsed.problem;
+    }
+    if (!parsed.accepted) {
+        output.Error(L"Refused " + path + L": " + problem + L". Nothing was written.\n");
+        return kExitFileRefused;
+    }
+    if (!RequireMouse(output))
+        return kExitNoMouse;
+
+    // The header buffer keeps what was restored: the mouse holds it now.
+    const BufferKept keptProfile(profileBlock);
+    const MouseTransferLock lock;
+    if (!HoldMouse(output, lock))
+        return kExitWriteFailed;
+    std::wstring notWritten;
+    for (int block = 0; block < kImageBlockCount; ++block) {
+        if (!WriteImageBlock(block, parsed.image[size_t(block)]))
+            notWritten += (notWritten.empty() ? L"" : L", ") + ImageBlockName(block);
+    }
+    std::wstring incomplete;
+    std::array<bool, kImageBlockCount> readWhole{};
+    const MemoryImage readBack = ReadImage(&incomplete, &readWhole);
+    const std::vector<BlockDifference> differences = CompareImages(parsed.image, readBack);
+
+    // The cache takes only blocks read back whole and equal to the file.
+    for (int block = 0; block < kImageBlockCount; ++block) {
+        bool verified = readWhole[size_t(block)];
+        for (const BlockDifference& d : differences)
+            verified = verified && d.block != block;
+        if (!verified)
+            continue;
+        if (block == 0) {
+            std::memcpy(headerBlock, readBack[0].data(), kBlockLength);
+            StoreCachedBlock(kHeaderCacheNumber);
+        } else {
+            std::memcpy(profileBlock, readBack[size_t(block)].data(), kBlockLength);
+            StoreCachedBlock(block - 1);
+        }
+    }
+
+    if (!notWritten.empty() || !incomplete.empty() || !differences.empty()) {
+        std::wstring report = L"Restoring " + path + L" failed.\n";
+        if (!notWritten.empty())
+            report += L"Not written whole: " + notWritten + L".\n";
+        if (!incomplete.empty())
+            report += L"Not read back whole: " + incomplete + L".\n";
+        if (!differences.empty())
+            report +=
+                L"The mouse's memory differs from the file:\n" + DescribeDifferences(differences);
+        output.Error(report);
+        return notWritten.empty() ? kExitVerifyFailed : kExitWriteFailed;
+    }
+    output.Print(L"Restored " + path + L" into the mouse and verified it.\n");
+    return kExitDone;
+}
+
+int Show(const Output& output) {
+    if (!RequireMouse(output))
+        return kExitNoMouse;
+    LoadTextSettings();
+    std::array<std::wstring, kFunctionCount> names;
+    for (int f = 0; f < kFunctionCount; ++f)
+        names[size_t(f)] = LookupFunctionName(f);
+    const MouseTransferLock lock;
+    if (!HoldMouse(output, lock))
+        return kExitNoMouse;
+    std::wstring incomplete;
+    const MemoryImage image = ReadImage(&incomplete);
+    RunDeviceOperation(QueryCurrentProfile, 0);
+    output.Print(FormatShow(image, currentProfile, names));
+    if (!incomplete.empty()) {
+        output.Error(L"The mouse did not deliver all of its memory (" + incomplete +
+                     L"); what is shown for it may be wrong.\n");
+        return kExitVerifyFailed;
+    }
+    return kExitDone;
+}
+
+int Select(const Output& output, int profile) {
+    if (!RequireMouse(output))
+        return kExitNoMouse;
+    const MouseTransferLock lock;
+    if (!HoldMouse(output, lock))
+        return kExitWriteFailed;
+    RunDeviceOperation(SelectProfile, profile);
+    RunDeviceOperation(QueryCurrentProfile, 0);
+    if (currentProfile != profile) {
+        output.Error(L"Profile " + std::to_wstring(profile + 1) +
+                     L" was sent, but the mouse reports profile " +
+                     std::to_wstring(currentProfile + 1) + L" as active.\n");
+        return kExitVerifyFailed;
+    }
+    output.Print(L"Profile " + std::to_wstring(profile + 1) + L" is active.\n");
+    return kExitDone;
+}
+
+} // namespace
+
+int ExportProfiles(const std::wstring& path, std::wstring* message) {
+    return Export(Output(message), path);
+}
+
+int ImportProfiles(const std::wstring& path, std::wstring* message) {
+    return Import(Output(message), path);
+}
+
+std::vector<std::wstring> ProgramArguments() {
+    std::vector<std::wstring> arguments;
+    int count = 0;
+    wchar_t** list = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (list == nullptr)
+        return arguments;
+    for (int i = 1; i < count; ++i)
+        arguments.emplace_back(list[i]);
+    LocalFree(list);
+    return arguments;
+}
+
+int RunCommandLine(const Command& command) {
+    const Output output;
+    switch (command.kind) {
+    case CommandKind::Usage:
+        output.Print(UsageText());
+        return kExitDone;
+    case CommandKind::Export:
+        return Export(output, command.file);
+    case CommandKind::Import:
+        return Import(output, command.file);
+    case CommandKind::Show:
+        return Show(output);
+    case CommandKind::Select:
+        return Select(output, command.profile);
+    case CommandKind::BadUsage:
+        output.Error(L"TarnDesk: " + command.problem + L".\n" + UsageText());
+        return kExitBadUsage;
+    case CommandKind::Tray:
+    default:
+        return kExitBadUsage;
+    }
+}

@@ -1,0 +1,173 @@
+// Backup files and the command line's logic: what is written reads back byte-exact, every
+// damaged or foreign file is refused with its reason, read-back differences are told per
+// block, arguments map to commands, and /show names what the Settings dialog names.
+#include "command_line.h"
+#include "profile_file.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+constexpr uint16_t kVendor = 0xF1D0;
+constexpr uint16_t kProduct = 0x0084;
+
+MemoryImage SampleImage() {
+    MemoryImage image{};
+    for (size_t b = 0; b < image.size(); ++b)
+        for (size_t i = 0; i < kBlockLength; ++i)
+            image[b][i] = uint8_t(b * 37 + i * 13 + (i >> 8));
+    return image;
+}
+
+std::string SampleFile() {
+    return FormatProfileFile(SampleImage(), {kVendor, kProduct, "1.2.3", "2026-12-07T10:00:00Z"});
+}
+
+std::string Replace(std::string text, const std::string& from, const std::string& to) {
+    const size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    return at == std::string::npos ? text : text.replace(at, from.size(), to);
+}
+
+TEST(ProfileFile, WrittenFileReadsBackByteExactAlsoWithCrLf) {
+    const std::string text = SampleFile();
+    ParsedProfileFile parsed = ParseProfileFile(text, kVendor, kProduct);
+    ASSERT_TRUE(parsed.accepted) << std::string(parsed.problem.begin(), parsed.problem.end());
+    EXPECT_EQ(parsed.image, SampleImage());
+    EXPECT_EQ(parsed.info.program, "1.2.3");
+    EXPECT_EQ(parsed.info.written, "2026-12-07T10:00:00Z");
+    EXPECT_EQ(text.find("\r"), std::string::npos);
+
+    std::string crlf;
+    for (char c : text)
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    parsed = ParseProfileFile("\xEF\xBB\xBF" + crlf, kVendor, kProduct);
+    EXPECT_TRUE(parsed.accepted);
+    EXPECT_EQ(parsed.image, SampleImage());
+}
+
+TEST(ProfileFile, RefusesDamagedOrForeignFilesSayingWhy) {
+    const std::string good = SampleFile();
+    const size_t dataLine = good.find("profile3 0040 ");
+    std::string changedByte = good;
+    changedByte[dataLine + 20] = changedByte[dataLine + 20] == '0' ? '1' : '0';
+    std::string shortLine = good;
+    shortLine.erase(good.find("\nheader 0040") - 3, 3);
+    const std::string truncated = good.substr(0, good.find("profile4 0100"));
+    const std::string missingLine = Replace(
+        good,
+        good.substr(good.find("header 0020"), good.find("header 0040") - good.find("header 0020")),
+        "");
+    struct Case {
+        const char* what;
+        std::string text;
+        const wchar_t* reason;
+    } cases[] = {
+        {"one changed byte", changedByte, L"checksum does not match"},
+        {"truncated", truncated, L"cut short"},
+        {"cut inside a line", good.substr(0, good.size() / 2), L"cut short"},
+        {"a line missing", missingLine, L"line 7 should be \"header 0020"},
+        {"another product", Replace(good, "F1D0:0084", "F1D0:0085"),
+         L"F1D0:0085, not for this mouse"},
+        {"a later format", Replace(good, "format 1", "format 2"), L"later TarnDesk"},
+        {"no signature", Replace(good, "TarnDesk profiles", "Tarn profiles"), L"not a TarnDesk"},
+        {"short data line", shortLine, L"32 bytes"},
+        {"no checksum", good.substr(0, good.find("checksum")), L"should start with \"checksum"},
+        {"stray line after", good + "extra\n", L"content after the checksum"},
+        {"empty", "", L"not a TarnDesk"},
+    };
+    for (const Case& c : cases) {
+        const ParsedProfileFile parsed = ParseProfileFile(c.text, kVendor, kProduct);
+        EXPECT_FALSE(parsed.accepted) << c.what;
+        EXPECT_NE(parsed.problem.find(c.reason), std::wstring::npos)
+            << c.what << ": " << std::string(parsed.problem.begin(), parsed.problem.end());
+    }
+}
+
+TEST(ProfileFile, ComparisonNamesEachDifferingBlock) {
+    const MemoryImage expected = SampleImage();
+    MemoryImage actual = expected;
+    EXPECT_TRUE(CompareImages(expected, actual).empty());
+    actual[3][0x40] ^= 1;
+    actual[3][0x1FF] ^= 1;
+    actual[0][5] ^= 0xFF;
+    const auto differences = CompareImages(expected, actual);
+    ASSERT_EQ(differences.size(), 2u);
+    EXPECT_EQ(DescribeDifferences(differences),
+              L"header: 1 byte differs, the first at offset 0x0005\n"
+              L"profile 3: 2 bytes differ, the first at offset 0x0040\n");
+}
+
+TEST(CommandLine, ArgumentsMapToCommands) {
+    using V = std::vector<std::wstring>;
+    EXPECT_EQ(ParseCommandLine(V{}).kind, CommandKind::Tray);
+    const Command exported = ParseCommandLine(V{L"/export", L"C:\\a b.tarnprofiles"});
+    EXPECT_EQ(exported.kind, CommandKind::Export);
+    EXPECT_EQ(exported.file, L"C:\\a b.tarnprofiles");
+    EXPECT_EQ(ParseCommandLine(V{L"--IMPORT", L"x"}).kind, CommandKind::Import);
+    EXPECT_EQ(ParseCommandLine(V{L"--show"}).kind, CommandKind::Show);
+    EXPECT_EQ(ParseCommandLine(V{L"/?"}).kind, CommandKind::Usage);
+    EXPECT_EQ(ParseCommandLine(V{L"--help"}).kind, CommandKind::Usage);
+    const Command selected = ParseCommandLine(V{L"/select", L"5"});
+    EXPECT_EQ(selected.kind, CommandKind::Select);
+    EXPECT_EQ(selected.profile, 4);
+    for (const V& bad : {V{L"/select", L"0"}, V{L"/select", L"6"}, V{L"/select", L"12"},
+                         V{L"/select"}, V{L"/export"}, V{L"/import", L"a", L"b"}, V{L"/show", L"x"},
+                         V{L"/frobnicate"}, V{L"file.tarnprofiles"}}) {
+        const Command command = ParseCommandLine(bad);
+        EXPECT_EQ(command.kind, CommandKind::BadUsage) << std::string(bad[0].begin(), bad[0].end());
+        EXPECT_FALSE(command.problem.empty());
+    }
+}
+
+TEST(CommandLine, ShowNamesFunctionsAndRecordedKeys) {
+    MemoryImage image{};
+    // Profile 2: 600 x 1200 dpi; buttons: left click, double click, key A, a macro, a
+    // string "AB", a switch to profile 4, off.
+    image[0][kProfileSettingsOffset + 8 + 3] = 6;
+    image[0][kProfileSettingsOffset + 8 + 4] = 12;
+    uint8_t* block = image[2].data();
+    auto record = [&](int button, uint8_t kind, uint8_t param, uint8_t eventBytes) {
+        WriteButtonRecord(block, button, ButtonRecord{0x20, kind, param, eventBytes});
+    };
+    auto event = [&](int button, int index, uint8_t usage, uint8_t flags) {
+        WriteKeyEvent(block + kEventListOffset + kEventListLength * size_t(button), index,
+                      KeyEvent{usage, flags, 10});
+    };
+    record(0, KindMouseButton, 0, 16);
+    record(1, KindMouseButton, 5, 32);
+    record(2, KindSingleKey, 0, 8);
+    event(2, 0, 0x04, kEventPress);
+    event(2, 1, 0x04, kEventRelease);
+    record(3, KindMacro, 0, 12);
+    event(3, 0, 0xE0, kEventPress);
+    event(3, 1, 0x06, kEventPress);
+    event(3, 2, 0x06, kEventRelease);
+    event(3, 3, 0x07, kEventPress); // beyond eventBytes: not listed
+    record(6, KindMacro, 0, 4);
+    event(6, 0, 0xF0, kEventPress); // a usage without a name
+    record(4, KindString, 0, 8);
+    event(4, 0, 0x04, kEventPress);
+    event(4, 1, 0x05, kEventPress);
+    record(5, KindProfileSwitch, 3, 0);
+    std::array<std::wstring, kFunctionCount> names;
+    for (int f = 0; f < kFunctionCount; ++f)
+        names[size_t(f)] = L"F" + std::to_wstring(f);
+    const std::wstring text = FormatShow(image, 1, names);
+    EXPECT_EQ(text.substr(0, 18), L"Active profile: 2\n");
+    const std::wstring profile2 = text.substr(text.find(L"Profile 2:"));
+    EXPECT_EQ(profile2.substr(0, profile2.find(L"\nProfile 3")),
+              L"Profile 2: resolution X 600 dpi, Y 1200 dpi\n"
+              L"  Button 1: F1\n"
+              L"  Button 2: F6\n"
+              L"  Button 3: F7: A (Down), A (Up)\n"
+              L"  Button 4: F8: L Ctrl (Down), C (Down), C (Up)\n"
+              L"  Button 5: F9: \"AB\"\n"
+              L"  Button 6: F10: profile 4\n"
+              L"  Button 7: F8: usage F0 (Down)\n");
+    EXPECT_NE(FormatShow(image, 5, names).find(L"basic state"), std::wstring::npos);
+}
+
+} // namespace

@@ -1,0 +1,323 @@
+// TarnDesk's command line and its two tray menu items, release build, against the virtual
+// mouse: a backup restores the memory byte for byte, a damaged or foreign backup is refused
+// before anything is written, a page the mouse refuses is reported by block, and two runs at
+// once never interleave.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+
+#include "e2e_harness_win.h"
+#include "e2e_mouse.h"
+
+namespace tarn::e2e {
+namespace {
+
+struct DeskRun {
+    DWORD exitCode = 0xFFFFFFFF;
+    std::string output; // standard output and error, as redirected to a file
+};
+
+std::string Narrow(const std::wstring& text) {
+    return std::string(text.begin(), text.end());
+}
+
+std::string ReadText(const std::wstring& path) {
+    std::ifstream file(std::filesystem::path(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+void WriteText(const std::wstring& path, const std::string& text) {
+    std::ofstream(std::filesystem::path(path), std::ios::binary | std::ios::trunc) << text;
+}
+
+// Starts TarnDesk.exe with `arguments`, its standard output and error into one file.
+HANDLE StartDesk(const std::wstring& arguments, const std::wstring& outputPath) {
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE out = CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out == INVALID_HANDLE_VALUE)
+        return nullptr;
+    std::wstring line = L"\"" + ProgramDir() + L"TarnDesk.exe\" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out;
+    startup.hStdError = out;
+    PROCESS_INFORMATION info = {};
+    const BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        ProgramDir().c_str(), &startup, &info);
+    CloseHandle(out); // the child holds its own copy
+    if (!started)
+        return nullptr;
+    CloseHandle(info.hThread);
+    return info.hProcess;
+}
+
+DeskRun FinishDesk(HANDLE process, const std::wstring& outputPath) {
+    DeskRun run;
+    if (process == nullptr) {
+        ADD_FAILURE() << "TarnDesk did not start";
+        return run;
+    }
+    EXPECT_EQ(WaitForSingleObject(process, 60000), WAIT_OBJECT_0) << "TarnDesk did not end";
+    GetExitCodeProcess(process, &run.exitCode);
+    CloseHandle(process);
+    run.output = ReadText(outputPath);
+    return run;
+}
+
+DeskRun RunDesk(const std::wstring& arguments) {
+    const std::wstring outputPath = ArtifactDir() + L"desk_command_output.txt";
+    return FinishDesk(StartDesk(arguments, outputPath), outputPath);
+}
+
+class DeskCommandLine : public testing::Test {
+  protected:
+    void SetUp() override {
+        KillProcesses(L"TarnDesk.exe");
+        ASSERT_TRUE(EnsurePlugged());
+        mouse_.emplace();
+        ASSERT_TRUE(mouse_->Open());
+        ASSERT_TRUE(mouse_->Command(TARN_VMOUSE_CLEAR_FAULTS));
+        DeleteCache();
+    }
+    void TearDown() override {
+        if (mouse_)
+            mouse_->Command(TARN_VMOUSE_CLEAR_FAULTS);
+        KillProcesses(L"TarnDesk.exe");
+    }
+
+    // A backup of `image` made through /export.
+    std::wstring Backup(const virt::MemoryImage& image, const std::wstring& name) {
+        EXPECT_TRUE(mouse_->Load(image));
+        const std::wstring path = ArtifactDir() + name;
+        DeleteFileW(path.c_str());
+        const DeskRun run = RunDesk(L"/export \"" + path + L"\"");
+        EXPECT_EQ(run.exitCode, 0u) << run.output;
+        return path;
+    }
+
+    uint32_t PagesWritten() const {
+        std::optional<virt::MouseStatus> status = mouse_->Status();
+        return status ? status->pagesWritten : 0;
+    }
+
+    bool MouseHolds(const virt::MemoryImage& image) const {
+        std::optional<virt::MemoryImage> memory = mouse_->Dump();
+        return memory && *memory == image;
+    }
+
+    std::optional<virt::MouseLink> mouse_;
+};
+
+TEST_F(DeskCommandLine, BackupRestoresTheMemoryByteForByteAndTheOtherCommandsWork) {
+    const virt::MemoryImage saved = PatternImage(41);
+    const std::wstring path = Backup(saved, L"round_trip.tarnprofiles");
+    ASSERT_TRUE(mouse_->Load(PatternImage(42)));
+
+    const DeskRun restored = RunDesk(L"--import \"" + path + L"\"");
+    EXPECT_EQ(restored.exitCode, 0u) << restored.output;
+    EXPECT_TRUE(MouseHolds(saved)) << "the mouse's memory differs from the file";
+    for (int key : {0, 1, 2, 3, 4, 255})
+        EXPECT_TRUE(ReadCachedBlock(key)) << "the verified block " << key << " was not cached";
+    EXPECT_EQ(FindWindowW(L"TarnDeskCLass", L"TarnDeskWnd"), nullptr)
+        << "a command-line run made the tray's window";
+
+    const DeskRun selected = RunDesk(L"/select 4");
+    EXPECT_EQ(selected.exitCode, 0u) << selected.output;
+    const std::optional<virt::MouseStatus> status = mouse_->Status();
+    ASSERT_TRUE(status);
+    EXPECT_EQ(status->activeProfile, 3u);
+    const DeskRun shown = RunDesk(L"/show");
+    EXPECT_EQ(shown.exitCode, 0u) << shown.output;
+    EXPECT_NE(shown.output.find("Active profile: 4"), std::string::npos) << shown.output;
+    EXPECT_NE(shown.output.find("Profile 5"), std::string::npos) << shown.output;
+
+    const DeskRun usage = RunDesk(L"/?");
+    EXPECT_EQ(usage.exitCode, 0u);
+    EXPECT_NE(usage.output.find("/import FILE"), std::string::npos) << usage.output;
+    const DeskRun bad = RunDesk(L"/select 9");
+    EXPECT_EQ(bad.exitCode, 1u);
+    EXPECT_NE(bad.output.find("1 to 5"), std::string::npos) << bad.output;
+}
+
+TEST_F(DeskCommandLine, DamagedOrForeignBackupsAreRefusedWithNothingWritten) {
+    const std::string good = ReadText(Backup(PatternImage(43), L"good.tarnprofiles"));
+    ASSERT_FALSE(good.empty());
+    auto replaced = [&](const std::string& from, const std::string& to) {
+        std::string text = good;
+        const size_t at = text.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        return at == std::string::npos ? text : text.replace(at, from.size(), to);
+    };
+    std::string changedByte = good;
+    const size_t middle = good.size() / 2;
+    const size_t digit = good.find_first_of("0123456789ABCDEF", good.find(' ', middle) + 1);
+    changedByte[digit] = changedByte[digit] == '0' ? '1' : '0';
+    const struct {
+        const wchar_t* name;
+        std::string text;
+        const char* cause;
+    } files[] = {
+        {L"changed_byte.tarnprofiles", changedByte, "checksum"},
+        {L"truncated.tarnprofiles", good.substr(0, middle), "cut short"},
+        {L"other_product.tarnprofiles", replaced("F1D0:0084", "F1D0:0085"), "F1D0:0085"},
+        {L"later_format.tarnprofiles", replaced("format 1", "format 2"), "later TarnDesk"},
+    };
+    ASSERT_TRUE(mouse_->Load(PatternImage(44)));
+    DeleteCache();
+    const uint32_t pagesBefore = PagesWritten();
+    for (const auto& file : files) {
+        const std::wstring path = ArtifactDir() + file.name;
+        WriteText(path, file.text);
+        const DeskRun run = RunDesk(L"/import \"" + path + L"\"");
+        EXPECT_EQ(run.exitCode, 3u) << Narrow(file.name) << ": " << run.output;
+        EXPECT_NE(run.output.find(Narrow(path)), std::string::npos) << run.output;
+        EXPECT_NE(run.output.find(file.cause), std::string::npos) << run.output;
+    }
+    EXPECT_EQ(PagesWritten(), pagesBefore) << "a refused file reached the mouse";
+    EXPECT_TRUE(MouseHolds(PatternImage(44)));
+    for (int key : {0, 1, 2, 3, 4, 255})
+        EXPECT_FALSE(ReadCachedBlock(key)) << "a refused file reached the cache, key " << key;
+
+    // A failed export keeps the file that was there.
+    const std::wstring kept = ArtifactDir() + L"kept.tarnprofiles";
+    WriteText(kept, "old");
+    ASSERT_TRUE(EnsureUnplugged());
+    const DeskRun noMouse = RunDesk(L"/export \"" + kept + L"\"");
+    EXPECT_TRUE(EnsurePlugged());
+    EXPECT_EQ(noMouse.exitCode, 2u) << noMouse.output;
+    EXPECT_EQ(ReadText(kept), "old");
+}
+
+TEST_F(DeskCommandLine, APageTheMouseRefusesDuringARestoreIsReportedByBlock) {
+    const virt::MemoryImage saved = PatternImage(45);
+    const std::wstring path = Backup(saved, L"refused_page.tarnprofiles");
+    ASSERT_TRUE(mouse_->Load(PatternImage(46)));
+    DeleteCache();
+    // Area 3 holds profile 3 (cache key 2); its page 5 is refused.
+    ASSERT_TRUE(mouse_->Command(TARN_VMOUSE_REJECT_PAGES, 3, 1 << 5));
+
+    const DeskRun run = RunDesk(L"/import \"" + path + L"\"");
+    EXPECT_EQ(run.exitCode, 5u) << run.output;
+    EXPECT_NE(run.output.find("profile 3"), std::string::npos) << run.output;
+    EXPECT_EQ(run.output.find("profile 2"), std::string::npos) << run.output;
+    EXPECT_FALSE(ReadCachedBlock(2)) << "an unverified block was cached";
+    EXPECT_TRUE(ReadCachedBlock(1));
+    EXPECT_TRUE(ReadCachedBlock(255));
+}
+
+TEST_F(DeskCommandLine, TwoRunsAtOnceNeverInterleaveTheirTransfers) {
+    const virt::MemoryImage saved = PatternImage(47);
+    ASSERT_TRUE(mouse_->Load(saved));
+    const std::wstring first = ArtifactDir() + L"first.tarnprofiles";
+    const std::wstring second = ArtifactDir() + L"second.tarnprofiles";
+    const std::wstring firstOut = ArtifactDir() + L"first_output.txt";
+    const std::wstring secondOut = ArtifactDir() + L"second_output.txt";
+    HANDLE a = StartDesk(L"/export \"" + first + L"\"", firstOut);
+    HANDLE b = StartDesk(L"/export \"" + second + L"\"", secondOut);
+    const DeskRun runA = FinishDesk(a, firstOut);
+    const DeskRun runB = FinishDesk(b, secondOut);
+    EXPECT_EQ(runA.exitCode, 0u) << runA.output;
+    EXPECT_EQ(runB.exitCode, 0u) << runB.output;
+    // Each backup, restored over other contents, must give back the memory as it was.
+    for (const std::wstring& path : {first, second}) {
+        ASSERT_TRUE(mouse_->Load(PatternImage(48)));
+        const DeskRun restored = RunDesk(L"/import \"" + path + L"\"");
+        EXPECT_EQ(restored.exitCode, 0u) << restored.output;
+        EXPECT_TRUE(MouseHolds(saved)) << Narrow(path) << " does not hold the memory";
+    }
+}
+
+// A dialog of the process (a file dialog or message box) other than `except`, with the text of
+// its message (empty for a file dialog).
+HWND DialogOf(DWORD processId, HWND except, std::wstring* text) {
+    for (HWND w = FindWindowW(L"#32770", nullptr); w != nullptr;
+         w = FindWindowExW(nullptr, w, L"#32770", nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner != processId || w == except || !IsWindowVisible(w))
+            continue;
+        wchar_t buffer[512] = {};
+        GetDlgItemTextW(w, 0xFFFF, buffer, 512);
+        *text = buffer;
+        return w;
+    }
+    return nullptr;
+}
+
+HWND WaitDialog(DWORD processId, std::wstring* text, HWND except = nullptr) {
+    HWND dialog = nullptr;
+    WaitUntil([&] { return (dialog = DialogOf(processId, except, text)) != nullptr; }, 15000);
+    return dialog;
+}
+
+// Types the path into a file dialog's name box and presses its OK button.
+void ChooseFile(HWND dialog, const std::wstring& path) {
+    constexpr int kFileNameCombo = 0x47C; // the name box of the system's file dialogs
+    constexpr int kFileNameEdit = 0x480;
+    if (!SetDlgItemTextW(dialog, kFileNameCombo, path.c_str()))
+        SetDlgItemTextW(dialog, kFileNameEdit, path.c_str());
+    PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+}
+
+TEST_F(DeskCommandLine, TrayMenuBacksUpAndRestoresThroughTheFileDialogs) {
+    constexpr UINT kCommandBackUp = 32774;
+    constexpr UINT kCommandRestore = 32775;
+    const virt::MemoryImage saved = PatternImage(49);
+    ASSERT_TRUE(mouse_->Load(saved));
+    const std::wstring path = ArtifactDir() + L"from_menu.tarnprofiles";
+    DeleteFileW(path.c_str());
+    Program desk(ProgramDir() + L"TarnDesk.exe", ProgramDir());
+    ASSERT_TRUE(desk.Started());
+    HWND window = WaitWindow(L"TarnDeskCLass", L"TarnDeskWnd", 10000);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(WaitUntil([] { return ReadCachedBlock(255).has_value(); }, 30000))
+        << "the start-up copy did not end";
+
+    std::wstring text;
+    // A command-line run beside the tray is no second start: the tray opens no Settings dialog.
+    const DeskRun shown = RunDesk(L"/show");
+    EXPECT_EQ(shown.exitCode, 0u) << shown.output;
+    PumpMessagesFor(1000, 2);
+    EXPECT_EQ(DialogOf(desk.Id(), nullptr, &text), nullptr) << "the tray took /show for a start";
+
+    PostMessageW(window, WM_COMMAND, kCommandBackUp, 0);
+    HWND save = WaitDialog(desk.Id(), &text);
+    ASSERT_NE(save, nullptr) << "no Save dialog";
+    ChooseFile(save, path);
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (box = DialogOf(desk.Id(), save, &text)) && !text.empty(); },
+                          30000));
+    EXPECT_EQ(text, L"The profiles were saved.");
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_NE(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    ASSERT_TRUE(mouse_->Load(PatternImage(50)));
+    WaitUntil([&] { return DialogOf(desk.Id(), nullptr, &text) == nullptr; }, 5000);
+    PostMessageW(window, WM_COMMAND, kCommandRestore, 0);
+    HWND open = WaitDialog(desk.Id(), &text);
+    ASSERT_NE(open, nullptr) << "no Open dialog";
+    ChooseFile(open, path);
+    ASSERT_TRUE(WaitUntil([&] { return (box = DialogOf(desk.Id(), open, &text)) && !text.empty(); },
+                          15000));
+    EXPECT_NE(text.find(L"Its present settings are replaced"), std::wstring::npos)
+        << "no confirmation before the restore";
+    EXPECT_TRUE(MouseHolds(PatternImage(50))) << "the restore wrote before it was confirmed";
+    PostMessageW(box, WM_COMMAND, IDYES, 0);
+    HWND asked = box;
+    ASSERT_TRUE(WaitUntil(
+        [&] { return (box = DialogOf(desk.Id(), asked, &text)) && !text.empty(); }, 30000));
+    EXPECT_EQ(text, L"The profiles were written into the mouse and checked.");
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(MouseHolds(saved));
+    PostMessageW(window, WM_COMMAND, 32771, 0);
+    EXPECT_TRUE(desk.WaitExit(10000));
+}
+
+} // namespace
+} // namespace tarn::e2e
