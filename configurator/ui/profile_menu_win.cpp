@@ -2,6 +2,7 @@
 
 #include "command_line.h"
 #include "profile_file.h"
+#include "settings_dialog.h"
 #include "text_files.h"
 
 #include <commdlg.h>
@@ -77,7 +78,11 @@ void RestoreProfiles(HWND owner) {
         return;
     }
     std::wstring message;
-    if (ImportProfiles(Chosen(path), &message) == kExitDone) {
+    const int result = ImportProfiles(Chosen(path), &message);
+    // An open dialog still shows the profile from before; an Apply from it would write that
+    // back over what was just restored.
+    RefreshOpenSettingsDialog();
+    if (result == kExitDone) {
         Tell(owner, LookupDefault(kRestoreDoneKey, kDefaultRestoreDone), MB_ICONINFORMATION);
     } else {
         Tell(owner, LookupDefault(kRestoreFailedKey, kDefaultRestoreFailed) + L"\n\n" + message,

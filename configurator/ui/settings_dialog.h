@@ -56,6 +56,9 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 
 // Re-queries the active profile and reloads every control from the cache and headerBlock.
 void RefreshSettingsDialog(HWND dialog);
+// Refreshes this thread's open Settings dialog, if any, after something other than the dialog
+// rewrote the mouse and the cache (a restore from a profile file).
+void RefreshOpenSettingsDialog();
 // Sets both resolution trackbars and fields from ProfileSettings of currentProfile.
 void ShowProfileResolution(HWND dialog);
 // Shows, hides, enables and disables the controls of the profile or the basic layout.

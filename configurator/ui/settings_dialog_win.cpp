@@ -406,6 +406,21 @@ void RefreshSettingsDialog(HWND dialog) {
     ShowProfileResolution(dialog);
 }
 
+namespace {
+
+BOOL CALLBACK RefreshIfSettingsDialog(HWND window, LPARAM) {
+    if (reinterpret_cast<DLGPROC>(GetWindowLongPtrW(window, DWLP_DLGPROC)) == SettingsDialogProc) {
+        RefreshSettingsDialog(window);
+    }
+    return TRUE;
+}
+
+} // namespace
+
+void RefreshOpenSettingsDialog() {
+    EnumThreadWindows(GetCurrentThreadId(), RefreshIfSettingsDialog, 0);
+}
+
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:

@@ -289,6 +289,21 @@ TEST_F(SettingsDialog, ArrivalCopyWhileOpenLeavesTheShownProfileToApply) {
     EXPECT_EQ(std::vector<uint8_t>(applied.begin() + 128, applied.begin() + 136), kMacroEvents);
 }
 
+// A restore rewrites mouse and cache behind the open dialog: it shows the restored profile, so
+// an Apply cannot write the old one back.
+TEST_F(SettingsDialog, ARestoreBehindTheOpenDialogIsShownBeforeAnyApply) {
+    SeedProfile(1, kRichProfile, kMacroEvents);
+    tarn_fw_set_active(&mouse.firmware, 1);
+    HWND d = OpenSettings();
+    ASSERT_EQ(Selection(IDC_FUNCTION1 + 1), FunctionMacroKey);
+    SeedProfile(1, {Rec(1, 0), Rec(1, 1)}); // what the restore put into mouse and cache
+    RefreshOpenSettingsDialog();
+    EXPECT_EQ(Selection(IDC_FUNCTION1 + 1), FunctionRightClick);
+    Choose(IDC_FUNCTION1 + 3, FunctionRightClick);
+    SendMessageW(d, WM_COMMAND, IDC_APPLY, 0);
+    EXPECT_EQ(MouseArea(mouse, 2)[4 + 1], 1) << "button 1 stays as restored";
+}
+
 // Writes that do not reach the mouse: one message, and Apply stays enabled to try again.
 TEST_F(SettingsDialog, WriteThatMissesTheMouseIsToldAndApplyStaysEnabled) {
     HWND d = OpenSettings();
