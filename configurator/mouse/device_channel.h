@@ -52,7 +52,8 @@ inline constexpr wchar_t kTransferLockName[] = L"Local\\TarnDeskMouseTransfer";
 inline constexpr uint32_t kTransferLockWaitMs = 30000;
 class MouseTransferLock {
   public:
-    MouseTransferLock();
+    // Waits at most `waitMs` for the lock; 0 only tries (a caller that can come back later).
+    explicit MouseTransferLock(uint32_t waitMs = kTransferLockWaitMs);
     ~MouseTransferLock();
     MouseTransferLock(const MouseTransferLock&) = delete;
     MouseTransferLock& operator=(const MouseTransferLock&) = delete;
