@@ -18,7 +18,6 @@
 #include <shellapi.h>
 
 #include <cstddef>
-#include <cstring>
 #include <string>
 
 static_assert(offsetof(NOTIFYICONDATAW, guidItem) + sizeof(GUID) == kTrayIconDataSize);
@@ -47,21 +46,6 @@ void RegisterArrivalNotification(HWND window) {
     filter.dbcc_classguid = kHidInterfaceClass;
     arrivalNotification = RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
 }
-
-// The profile buffer is the Settings dialog's working copy of the profile it shows (and of a
-// recorder's or Select Profile's result). The copy and the reset run inside its message loop
-// and move every profile through the buffer; without this the next Apply would write the
-// last of them into the shown profile.
-class ProfileBufferKept {
-  public:
-    ProfileBufferKept() { std::memcpy(saved_, profileBlock, kBlockLength); }
-    ~ProfileBufferKept() { std::memcpy(profileBlock, saved_, kBlockLength); }
-    ProfileBufferKept(const ProfileBufferKept&) = delete;
-    ProfileBufferKept& operator=(const ProfileBufferKept&) = delete;
-
-  private:
-    uint8_t saved_[kBlockLength];
-};
 
 void OnDeviceChange(HWND window, WPARAM event, LPARAM data) {
     if (event != DBT_DEVICEARRIVAL || data == 0) {
@@ -116,17 +100,20 @@ HWND CreateMainWindow(HINSTANCE instance) {
     return window;
 }
 
+// The copy and the reset run inside an open Settings dialog's message loop: they move every
+// profile through a block of their own, so profileBlock, the profile the dialog shows, stays
+// as it is.
 void SyncCacheFromDevice() {
-    const ProfileBufferKept kept;
     // The cache is the user's last good copy: zeros from a missing mouse or a torn read
     // must not replace it, so only a block that arrived whole is stored.
+    uint8_t block[kBlockLength] = {};
     for (int profile = 0; profile < kProfileCount; ++profile) {
-        if (RunDeviceOperation(ReadProfile, profile)) {
-            StoreCachedBlock(profile);
+        if (RunDeviceOperation(ReadProfile, profile, block)) {
+            StoreCachedBlock(profile, block);
         }
     }
-    if (RunDeviceOperation(ReadHeader, 0)) {
-        StoreCachedBlock(kHeaderCacheNumber);
+    if (RunDeviceOperation(ReadHeader, 0, headerBlock)) {
+        StoreCachedBlock(kHeaderCacheNumber, headerBlock);
     } else {
         // The dialog shows and Apply writes headerBlock itself, so a torn read would put zero
         // resolutions into the mouse: keep working on the last good header instead.
@@ -135,17 +122,16 @@ void SyncCacheFromDevice() {
 }
 
 void ResetToDefault() {
-    const ProfileBufferKept kept;
     bool reached = true;
-    std::memset(profileBlock, 0, kBlockLength);
+    uint8_t block[kBlockLength];
     for (int profile = 0; profile < kProfileCount; ++profile) {
-        WriteDefaultProfile(profile);
-        reached = RunDeviceOperation(WriteProfile, profile) && reached;
-        StoreCachedBlock(profile); // the user's own request: stored with or without a mouse
-        WriteDefaultProfileSettings(profile);
+        WriteDefaultProfile(profile, block);
+        reached = RunDeviceOperation(WriteProfile, profile, block) && reached;
+        StoreCachedBlock(profile, block); // the user's own request: stored with or without a mouse
+        WriteDefaultProfileSettings(profile, headerBlock);
     }
-    reached = RunDeviceOperation(WriteHeader, 0) && reached;
-    StoreCachedBlock(kHeaderCacheNumber);
+    reached = RunDeviceOperation(WriteHeader, 0, headerBlock) && reached;
+    StoreCachedBlock(kHeaderCacheNumber, headerBlock);
     if (!reached) {
         ShowWriteFailed(nullptr);
     }
