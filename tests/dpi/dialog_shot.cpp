@@ -1,12 +1,14 @@
-// Screenshot of TarnDesk's Settings dialog as the user opens it, for checking the dialogs at
-// other display scales: starts TarnDesk.exe from FOLDER (its pictures are found from there),
-// chooses "Setting" from its tray menu, saves the dialog's screen area as a 24-bit BMP and
-// ends TarnDesk with "Close". Prints the dialog's size and the DPI. Needs the mouse present.
+// Screenshot of a TarnDesk dialog as the user opens it, for checking the dialogs at other
+// display scales and for the README: starts TarnDesk.exe from FOLDER (its pictures are found
+// from there), chooses "Setting" (or the tray menu command COMMAND) from its tray menu, saves
+// the dialog's screen area as a 24-bit BMP and ends TarnDesk with "Close". Prints the dialog's
+// size and the DPI. "Setting" needs the mouse present.
 //
-// Usage: dialog_shot FOLDER OUT.bmp
+// Usage: dialog_shot FOLDER OUT.bmp [COMMAND]
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -76,10 +78,11 @@ bool SaveBmp(HWND window, const std::wstring& path) {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 3) {
-        fwprintf(stderr, L"usage: dialog_shot FOLDER OUT.bmp\n");
+    if (argc != 3 && argc != 4) {
+        fwprintf(stderr, L"usage: dialog_shot FOLDER OUT.bmp [COMMAND]\n");
         return 2;
     }
+    const UINT command = argc == 4 ? static_cast<UINT>(_wtoi(argv[3])) : kSettingCommand;
     const std::wstring folder = argv[1];
     const std::wstring program = folder + L"\\TarnDesk.exe";
     std::wstring commandLine = L"\"" + program + L"\"";
@@ -101,13 +104,13 @@ int wmain(int argc, wchar_t** argv) {
         fwprintf(stderr, L"dialog_shot: TarnDesk shows no main window\n");
     } else {
         // The start-up copy of the mouse's memory takes several seconds; the command waits.
-        PostMessageW(search.main, WM_COMMAND, kSettingCommand, 0);
+        PostMessageW(search.main, WM_COMMAND, command, 0);
         for (int i = 0; i < 300 && search.found == nullptr; ++i) {
             Sleep(100);
             EnumWindows(FindVisibleWindow, reinterpret_cast<LPARAM>(&search));
         }
         if (search.found == nullptr) {
-            fwprintf(stderr, L"dialog_shot: no Settings dialog appeared\n");
+            fwprintf(stderr, L"dialog_shot: no dialog appeared\n");
         } else {
             Sleep(1500);
             RECT rect;
