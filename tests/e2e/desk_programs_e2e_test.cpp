@@ -78,13 +78,17 @@ class ProgramProfiles : public testing::Test {
 
         desk_.emplace(ProgramDir() + L"TarnDesk.exe", ProgramDir());
         ASSERT_TRUE(desk_->Started());
-        // The watch starts after the start-up copy of the memory.
+        // The watch starts right after the start-up copy of the memory.
         ASSERT_TRUE(WaitUntil([] { return ReadCachedBlock(255).has_value(); }, 30000, 20));
+        PumpMessagesFor(300, 10);
         ASSERT_NE(WaitWindow(L"TarnDeskCLass", L"TarnDeskWnd", 5000), nullptr);
         alpha_ = Start(L"alpha.exe");
         beta_ = Start(L"beta.exe");
         gamma_ = Start(L"gamma.exe");
         ASSERT_TRUE(alpha_ && beta_ && gamma_);
+        // Each test starts from gamma, a program without a rule, with nothing pending.
+        Front(gamma_);
+        PumpMessagesFor(kQuietMs, 10);
     }
     void TearDown() override {
         if (HWND window = FindWindowW(L"TarnDeskCLass", L"TarnDeskWnd"))
@@ -107,7 +111,10 @@ class ProgramProfiles : public testing::Test {
     }
 
     // Brings `window` to the front, as a click or Alt+Tab would.
-    static void Front(HWND window) { SetForegroundWindow(window); }
+    static void Front(HWND window) {
+        SetForegroundWindow(window);
+        WaitUntil([&] { return GetForegroundWindow() == window; }, 2000, 2);
+    }
 
     uint32_t Active() const {
         const std::optional<virt::MouseStatus> status = mouse_->Status();
@@ -132,7 +139,7 @@ class ProgramProfiles : public testing::Test {
 
 TEST_F(ProgramProfiles, TheProgramInFrontChoosesTheProfileUntilTheUserPicksOne) {
     Front(alpha_);
-    EXPECT_TRUE(WaitActive(1)) << "alpha's rule (its full path) gives profile 2";
+    EXPECT_TRUE(WaitActive(1)) << "alpha's rule (its full path) gives profile 2, not " << Active();
     Front(beta_);
     EXPECT_TRUE(WaitActive(3)) << "beta's rule (its name, in capitals) gives profile 4";
 
@@ -159,7 +166,7 @@ TEST_F(ProgramProfiles, TheProgramInFrontChoosesTheProfileUntilTheUserPicksOne) 
     EXPECT_TRUE(WaitActive(3));
 }
 
-TEST_F(ProgramProfiles, ABurstOfSwitchesSendsOneSelect) {
+TEST_F(ProgramProfiles, ABurstSendsOneSelectAndASelectWaitsForAnotherTransfer) {
     Front(beta_);
     ASSERT_TRUE(WaitActive(3));
     PumpMessagesFor(kQuietMs, 10);
@@ -172,6 +179,19 @@ TEST_F(ProgramProfiles, ABurstOfSwitchesSendsOneSelect) {
     EXPECT_TRUE(WaitActive(1));
     PumpMessagesFor(kQuietMs, 10);
     EXPECT_EQ(Selects() - before, 1);
+
+    // Another transfer holds the mouse (as a command-line import would): the select waits for
+    // it, then goes through rather than being dropped.
+    HANDLE transfer = CreateMutexW(nullptr, TRUE, L"Local\\TarnDeskMouseTransfer");
+    ASSERT_NE(transfer, nullptr);
+    Front(beta_);
+    PumpMessagesFor(kQuietMs, 10);
+    EXPECT_EQ(Active(), 1u) << "a select went through while the mouse was held";
+    ReleaseMutex(transfer);
+    CloseHandle(transfer);
+    EXPECT_TRUE(WaitActive(3));
+    PumpMessagesFor(kQuietMs, 10);
+    EXPECT_EQ(Selects() - before, 2);
 }
 
 } // namespace
