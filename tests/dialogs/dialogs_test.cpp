@@ -1022,22 +1022,50 @@ struct Fit {
     bool Fits() const { return need <= room && lines <= rows; }
 };
 
+// Ideographs, kana and Hangul: Windows draws them a full em wide through its linked East
+// Asian fonts, while a Wine without such fonts draws narrower boxes; they are counted at the
+// width Windows gives them.
+bool FullWidth(wchar_t c) {
+    return (c >= 0x1100 && c <= 0x11FF) || (c >= 0x2E80 && c <= 0xA4CF) ||
+           (c >= 0xAC00 && c <= 0xD7AF) || (c >= 0xF900 && c <= 0xFAFF) ||
+           (c >= 0xFF00 && c <= 0xFF60);
+}
+
 // The text laid out as the control lays it out, in the control's own font: wrapped within
 // `room` or on one line.
 Fit Measure(HWND control, const std::wstring& text, UINT format, int room, int rows) {
+    std::wstring narrow;
+    int fullWidth = 0;
+    for (wchar_t c : text) {
+        if (FullWidth(c)) {
+            ++fullWidth;
+        } else {
+            narrow += c;
+        }
+    }
     HDC dc = GetDC(control);
     HGDIOBJ old =
         SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
     RECT rect{0, 0, room, 0};
     DrawTextW(dc, text.c_str(), -1, &rect, format | DT_CALCRECT);
+    RECT line{0, 0, 0, 0};
+    DrawTextW(dc, narrow.c_str(), -1, &line,
+              (format & ~static_cast<UINT>(DT_WORDBREAK)) | DT_SINGLELINE | DT_CALCRECT);
     TEXTMETRICW metrics{};
     GetTextMetricsW(dc, &metrics);
     SelectObject(dc, old);
     ReleaseDC(control, dc);
     const int lineHeight = std::max<int>(metrics.tmHeight, 1);
     // A font taller than its control is the layout's choice; a wrap onto a hidden line is not.
-    return Fit{text, GetDlgCtrlID(control),    rect.right,
-               room, rect.bottom / lineHeight, std::max(rows / lineHeight, 1)};
+    Fit fit{text, GetDlgCtrlID(control),    rect.right,
+            room, rect.bottom / lineHeight, std::max(rows / lineHeight, 1)};
+    if (fullWidth > 0) {
+        const int width = line.right + fullWidth * (metrics.tmHeight - metrics.tmInternalLeading);
+        const bool wraps = (format & DT_WORDBREAK) != 0 && room > 0;
+        fit.need = wraps ? std::min(width, room) : width;
+        fit.lines = wraps ? (width + room - 1) / room : 1;
+    }
+    return fit;
 }
 
 // Every text of every control of the dialog, shown or hidden (the Settings dialog's two
