@@ -3,7 +3,9 @@
 #include "dialog_harness.h"
 
 #include "dialog_drawing.h"
+#include "program_profiles_win.h"
 #include "recorder_win.h"
+#include "resources/program_profiles_res.h"
 #include "resources/recorder_res.h"
 #include "resources/select_profile_res.h"
 #include "resources/settings_dialog_res.h"
@@ -1130,6 +1132,19 @@ std::vector<Fit> MeasureTexts(HWND dialog) {
                     {item, DT_SINGLELINE | DT_NOPREFIX, info.rcItem.right - info.rcItem.left});
             }
             rows = 0;
+        } else if (_wcsicmp(className, WC_LISTVIEWW) == 0) {
+            // Column captions within their columns, less the header's margins.
+            HWND header = ListView_GetHeader(child);
+            for (int i = 0; i < Header_GetItemCount(header); ++i) {
+                wchar_t caption[256] = {};
+                HDITEMW item{};
+                item.mask = HDI_TEXT | HDI_WIDTH;
+                item.pszText = caption;
+                item.cchTextMax = 256;
+                Header_GetItem(header, i, &item);
+                fits.push_back(Measure(header, caption, DT_SINGLELINE | DT_NOPREFIX,
+                                       item.cxy - 2 * Scaled(6), 0));
+            }
         }
         for (const Shown& shown : texts) {
             if (!shown.text.empty()) {
@@ -1179,6 +1194,9 @@ class TextFit : public DialogTest {
                 {"Select Profile",
                  CreateDialogParamW(Instance(), MAKEINTRESOURCEW(IDD_SELECT_PROFILE), nullptr,
                                     SelectProfileDialogProc, 2)},
+                {"Program profiles",
+                 CreateDialogParamW(Instance(), MAKEINTRESOURCEW(IDD_PROGRAM_PROFILES), nullptr,
+                                    ProgramProfilesDialogProc, 0)},
             };
             for (const auto& [name, dialog] : dialogs) {
                 ASSERT_NE(dialog, nullptr) << name;
