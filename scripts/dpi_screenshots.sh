@@ -33,7 +33,9 @@ shot() {
     local name=$1 dir=$2 window=${3:-settings}
     if timeout 120 wine "${desktop[@]}" "$win64/tests/dialog_shot.exe" "$(windows_path "$stage")" \
         "$(windows_path "$dir")\\$name.bmp" "$window" >"$dir/$name.txt" 2>&1; then
-        convert "$dir/$name.bmp" "$dir/$name.png" && rm -f "$dir/$name.bmp"
+        # Without dates, so an unchanged picture gives an unchanged file.
+        convert "$dir/$name.bmp" -strip -define png:exclude-chunks=date,time "$dir/$name.png" &&
+            rm -f "$dir/$name.bmp"
         say "$(cat "$dir/$name.txt") -> ${dir#"$TARN_ROOT"/}/$name.png"
         rm -f "$dir/$name.txt"
     else
