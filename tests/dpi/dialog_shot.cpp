@@ -8,11 +8,13 @@
 //   select    Select Profile, as choosing it for button 2 opens it (then OK; nothing is
 //             applied, but the choice is stored in the mouse)
 //   reset     no picture: chooses "Reset to Default", so the pictures show the default profiles
+//   NUMBER    the window that tray menu command NUMBER opens (then Cancel)
 //
-// Usage: dialog_shot FOLDER OUT.bmp [settings|menu|recorder|select|reset]
+// Usage: dialog_shot FOLDER OUT.bmp [settings|menu|recorder|select|reset|NUMBER]
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -108,13 +110,15 @@ bool SaveBmp(HWND window, const std::wstring& path) {
 
 int wmain(int argc, wchar_t** argv) {
     if (argc != 3 && argc != 4) {
-        fwprintf(stderr,
-                 L"usage: dialog_shot FOLDER OUT.bmp [settings|menu|recorder|select|reset]\n");
+        fwprintf(
+            stderr,
+            L"usage: dialog_shot FOLDER OUT.bmp [settings|menu|recorder|select|reset|NUMBER]\n");
         return 2;
     }
     const std::wstring shot = argc == 4 ? argv[3] : L"settings";
+    const bool numbered = shot.find_first_not_of(L"0123456789") == std::wstring::npos;
     if (shot != L"settings" && shot != L"menu" && shot != L"recorder" && shot != L"select" &&
-        shot != L"reset") {
+        shot != L"reset" && !numbered) {
         fwprintf(stderr, L"dialog_shot: no shot named %ls\n", shot.c_str());
         return 2;
     }
@@ -154,6 +158,9 @@ int wmain(int argc, wchar_t** argv) {
         // The start-up copy of the mouse's memory takes several seconds; the click waits.
         PostMessageW(search.main, kTrayCallback, 0, WM_RBUTTONUP);
         window = WaitForWindow(search, nullptr, L"#32768", 300);
+    } else if (numbered) {
+        PostMessageW(search.main, WM_COMMAND, static_cast<WPARAM>(_wtoi(shot.c_str())), 0);
+        window = WaitForWindow(search, nullptr, nullptr, 300);
     } else {
         PostMessageW(search.main, WM_COMMAND, kSettingCommand, 0);
         settings = window = WaitForWindow(search, nullptr, nullptr, 300);
@@ -179,6 +186,8 @@ int wmain(int argc, wchar_t** argv) {
         if (shot == L"menu") {
             PostMessageW(window, WM_KEYDOWN, VK_ESCAPE, 0);
             PostMessageW(search.main, WM_CANCELMODE, 0, 0);
+        } else if (numbered) {
+            PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
         } else if (window != settings) {
             PostMessageW(window, WM_COMMAND, shot == L"recorder" ? kRecorderCancel : IDOK, 0);
         }
