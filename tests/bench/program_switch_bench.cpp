@@ -4,6 +4,7 @@
 // profile is read back until it is the rule's. The figure includes the 250 ms settle, the
 // profile query and the select.
 //   wine build/win64/bench/program_switch_bench.exe [switches]   (default 200)
+// It runs in the build's Wine prefix and leaves TarnDesk's settings key there empty.
 #include <windows.h>
 
 #include <algorithm>
