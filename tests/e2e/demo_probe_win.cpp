@@ -366,18 +366,6 @@ int ShownProfile(HWND dialog) {
     return shown;
 }
 
-// A visible top-level window of `className` that belongs to process `id`.
-HWND WindowOfProcess(const wchar_t* className, DWORD id) {
-    for (HWND candidate = FindWindowW(className, nullptr); candidate != nullptr;
-         candidate = FindWindowExW(nullptr, candidate, className, nullptr)) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(candidate, &owner);
-        if (owner == id && IsWindowVisible(candidate))
-            return candidate;
-    }
-    return nullptr;
-}
-
 DWORD ProcessOf(HWND window) {
     DWORD id = 0;
     GetWindowThreadProcessId(window, &id);
@@ -491,16 +479,64 @@ int Copy() {
     return 0;
 }
 
-// Right-click on the tray icon, then "Setting", the menu's first item.
+// Where the icons of the notification area are: Wine's taskbar draws them itself, from its
+// right end leftwards in the order they were added, each a small icon with a 2-pixel border.
+std::vector<POINT> TraySlots() {
+    std::vector<POINT> slots;
+    HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+    RECT rect = {};
+    if (!taskbar || !GetClientRect(taskbar, &rect))
+        return slots;
+    const int width = GetSystemMetrics(SM_CXSMICON) + 4;
+    for (int slot = 0; slot < 8; ++slot) {
+        POINT center = {rect.right - width * slot - width / 2, (rect.top + rect.bottom) / 2};
+        ClientToScreen(taskbar, &center);
+        slots.push_back(center);
+    }
+    return slots;
+}
+
+HWND VisibleMenu() {
+    for (HWND menu = FindWindowW(L"#32768", nullptr); menu != nullptr;
+         menu = FindWindowExW(nullptr, menu, L"#32768", nullptr)) {
+        if (IsWindowVisible(menu))
+            return menu;
+    }
+    return nullptr;
+}
+
+void RightClick(POINT point) {
+    SetCursorPos(point.x, point.y);
+    PumpMessagesFor(50, 2);
+    mouse_event(MOUSEEVENTF_RIGHTDOWN, 0, 0, 0, 0);
+    mouse_event(MOUSEEVENTF_RIGHTUP, 0, 0, 0, 0);
+}
+
+// A right-click on TarnDesk's tray icon, then "Setting", the menu's first item. Which icon is
+// TarnDesk's shows when its menu opens; another program's menu is dismissed.
 int Settings(int profile, const std::wstring& shotDir) {
     HWND window = FindWindowW(kDeskClass, kDeskWindow);
     if (!window)
         return Fail(L"TarnDesk does not run");
     const DWORD desk = ProcessOf(window);
-    PostMessageW(window, kTrayCallback, 0, WM_RBUTTONUP);
     HWND menu = nullptr;
-    if (!WaitUntil([&] { return (menu = WindowOfProcess(L"#32768", desk)) != nullptr; }, 5000))
-        return Fail(L"TarnDesk's tray menu did not open");
+    for (POINT slot : TraySlots()) {
+        RightClick(slot);
+        HWND opened = nullptr;
+        WaitUntil([&] { return (opened = VisibleMenu()) != nullptr; }, 1500);
+        if (opened && ProcessOf(opened) == desk) {
+            menu = opened;
+            break;
+        }
+        if (!opened)
+            continue;
+        keybd_event(VK_ESCAPE, 0, 0, 0);
+        keybd_event(VK_ESCAPE, 0, KEYEVENTF_KEYUP, 0);
+        if (!WaitUntil([&] { return !IsWindowVisible(opened); }, 3000))
+            return Fail(L"another program's tray menu did not close");
+    }
+    if (!menu)
+        return Fail(L"no right-click in the notification area opened TarnDesk's menu");
     if (!Screenshot(nullptr, shotDir, L"tray_menu"))
         return Fail(L"cannot save a screenshot in " + shotDir);
     RECT rect = {};
