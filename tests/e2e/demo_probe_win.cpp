@@ -17,7 +17,6 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -45,7 +44,6 @@ constexpr wchar_t kWakeWindow[] = L"TarnWakeWnd";
 constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr wchar_t kAgentSettingsKey[] = L"Software\\Orvane\\Stilbe\\Settings";
 
-constexpr UINT kTrayCallback = 3025; // both tray programs' notification message
 constexpr UINT kDeskCommandClose = 32771;
 constexpr UINT kAgentCommandExit = 105;
 constexpr int kFirstProfileButton = 201; // 201 + profile is the enabled one of 201..205
