@@ -197,10 +197,11 @@ if mouse present && ! mouse unplug; then
     echo "the virtual mouse cannot be unplugged: $PROBLEM" >&2
     exit 1
 fi
-probe image "$(win_path "$DEMO_DIR/memory.bin")" && mouse load "$(win_path "$DEMO_DIR/memory.bin")" || {
+if ! probe image "$(win_path "$DEMO_DIR/memory.bin")" ||
+    ! mouse load "$(win_path "$DEMO_DIR/memory.bin")"; then
     echo "the virtual mouse did not take the demo's memory: $PROBLEM" >&2
     exit 1
-}
+fi
 
 run_step 1 "the mouse arrives, TarnWake starts TarnAgent" step_arrival
 run_step 2 "TarnDesk copies the mouse's memory" step_copy

@@ -752,11 +752,11 @@ LRESULT CALLBACK KeyboardHook(int code, WPARAM wParam, LPARAM lParam) {
 int Button() {
     if (!WaitUntil(ReadersArmed, 5000))
         return Fail(L"TarnAgent's readers are not armed");
-    std::vector<std::pair<DWORD, bool>> keys;
-    seenKeys = &keys;
     HHOOK hook = SetWindowsHookExW(WH_KEYBOARD_LL, KeyboardHook, GetModuleHandleW(nullptr), 0);
     if (!hook)
         return Fail(L"cannot watch the keyboard");
+    std::vector<std::pair<DWORD, bool>> keys;
+    seenKeys = &keys;
     virt::InjectRequest press;
     press.buttons = kPageUpButtonMask;
     press.battery = 1;
