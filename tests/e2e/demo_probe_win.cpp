@@ -541,6 +541,7 @@ int Settings(int profile, const std::wstring& shotDir) {
     GetWindowRect(menu, &rect);
     const int itemHeight = GetSystemMetrics(SM_CYMENUSIZE);
     Click(rect.left + 3 * itemHeight, rect.top + 3 + itemHeight / 2);
+    const double clicked = NowMs();
     HWND dialog = nullptr;
     if (!WaitUntil([&] { return (dialog = FindSettingsDialog(desk)) != nullptr; }, 10000))
         return Fail(L"\"Setting\" did not open the Settings dialog");
@@ -549,8 +550,10 @@ int Settings(int profile, const std::wstring& shotDir) {
                     std::to_wstring(ShownProfile(dialog) + 1) + L", the mouse's is profile " +
                     std::to_wstring(profile + 1));
     }
+    const double took = NowMs() - clicked;
     Screenshot(dialog, shotDir, L"settings");
-    wprintf(L"the dialog shows profile %d, the mouse's active one\n", profile + 1);
+    wprintf(L"the dialog shows profile %d, the mouse's active one, %ls after the click\n",
+            profile + 1, Seconds(took).c_str());
     return 0;
 }
 
@@ -645,8 +648,7 @@ int Apply() {
     // Page Up, the agent's action in the next step, must not land in the dialog's combo box.
     PostMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, kCloseButton)),
                  TRUE);
-    wprintf(L"button %d set to %ls: %zu bytes of profile %d changed (offsets %zu-%zu), mouse = "
-            L"cache\n",
+    wprintf(L"button %d set to %ls: %zu bytes of profile %d changed (at %zu-%zu), mouse = cache\n",
             kEditedButton + 1, function, changed, profile + 1, first, last);
     return 0;
 }
