@@ -70,7 +70,7 @@ run_step() {
 
 # ---- What the demo changes, and how it is put back ----
 
-saved=0 was_plugged=0 had_memory=0 filter_was_running=0 own_xvfb=""
+saved=0 was_plugged=0 active_profile="" had_memory=0 filter_was_running=0 own_xvfb=""
 
 save_state() {
     mkdir -p "$STATE"
@@ -79,7 +79,10 @@ save_state() {
         return 1
     }
     saved=1
-    ! mouse present || was_plugged=1
+    if mouse present; then
+        was_plugged=1
+        ! mouse status || active_profile=$(awk '{ print $2 }' <<<"$FIGURE")
+    fi
     ! mouse dump "$(win_path "$STATE/memory.bin")" || had_memory=1
     ! filter status hid || filter_was_running=1
 }
@@ -95,6 +98,9 @@ restore_state() {
     if [ "$had_memory" = 1 ]; then
         mouse load "$(win_path "$STATE/memory.bin")" ||
             echo "warning: the mouse's memory was not put back: $PROBLEM" >&2
+    fi
+    if [ -n "$active_profile" ]; then
+        mouse set-active "$active_profile" || echo "warning: the mouse's profile was not put back" >&2
     fi
     [ "$filter_was_running" = 1 ] || filter stop || true
     probe restore "$(win_path "$STATE/registry.bin")" ||

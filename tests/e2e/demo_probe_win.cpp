@@ -150,12 +150,14 @@ struct KeptKey {
 };
 // What the demo and the programs write: TarnWake's start command (the 32-bit view, where a
 // 32-bit program reads it), TarnDesk's cache and TarnAgent's settings key, the pointer speed
-// that Apply sets, and the demo's virtual desktop.
+// that Apply sets, the demo's virtual desktop, and the memory and active profile that the
+// virtual mouse keeps.
 const KeptKey kKeptKeys[] = {
     {HKEY_LOCAL_MACHINE, kRunKey, KEY_WOW64_32KEY},
     {HKEY_CURRENT_USER, L"Software\\Orvane", 0},
     {HKEY_CURRENT_USER, L"Control Panel\\Mouse", 0},
     {HKEY_CURRENT_USER, L"Software\\Wine\\Explorer\\Desktops", 0},
+    {HKEY_LOCAL_MACHINE, TARN_VMOUSE_PARAMETERS_KEY, 0},
 };
 
 void PutU32(std::vector<uint8_t>* out, uint32_t value) {
