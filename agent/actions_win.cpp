@@ -174,11 +174,11 @@ void RunAction(uint32_t code, int button) {
         mouse_event(dragLocked ? MOUSEEVENTF_LEFTDOWN : MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
         break;
     case 31:
-        tiltState = 255;
+        StoreTilt(255);
         ScrollStep();
         break;
     case 32:
-        tiltState = 1;
+        StoreTilt(1);
         ScrollStep();
         break;
     case 33:

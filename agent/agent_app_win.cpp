@@ -308,7 +308,7 @@ void HandleDriverEvent(const EventRecord& record) {
         RunButtonActions(steps.buttonMask);
     }
     if (steps.storeTilt) {
-        tiltState = steps.tiltValue;
+        StoreTilt(steps.tiltValue);
     }
     if (steps.stopRepeat) {
         KillTimer(agentWindow, kTiltTimer);

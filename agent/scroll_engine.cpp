@@ -14,6 +14,10 @@ bool SameClass(const wchar_t* className, const wchar_t* expected) {
 }
 } // namespace
 
+void StoreTilt(int32_t tilt) {
+    tiltState = tilt;
+}
+
 ScrollDirection DirectionOfTilt(int32_t tilt) {
     if (tilt == 1) {
         return ScrollDirection::Right;

@@ -7,8 +7,11 @@
 struct HWND__; // the Win32 window handle type (HWND), without pulling in <windows.h>
 
 // Direction of the next step: 1 = right, 255 or -1 = left, anything else = no step.
-// Written by the driver-event handler and by the dispatcher's tilt actions.
+// Written only by StoreTilt.
 extern int32_t tiltState;
+// The tilt a driver event reported, or the one a dispatcher's tilt action steps toward; the
+// repeat timer keeps stepping that way.
+void StoreTilt(int32_t tilt);
 // Window or control chosen by the last search; kept between steps.
 extern HWND__* scrollTarget;
 // Cleared at the start of every search, set when the search chose scrollTarget.

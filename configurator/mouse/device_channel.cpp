@@ -14,7 +14,6 @@
 // Process-wide state owned here (declared in device_channel.h and mouse_firmware.h).
 wchar_t vendorId[kSettingLength] = L"F1D0";
 wchar_t productId[kSettingLength] = L"0084";
-int32_t currentProfile = 0;
 MouseInterfaceSet* mouseInterfaces = nullptr; // null: SystemMouseInterfaces()
 
 namespace {
@@ -25,23 +24,24 @@ MouseInterfaceSet& Interfaces() {
 
 // True when a block operation moved its block whole on this interface; query, select and
 // unknown codes have no block and count as whole once the interface is open.
-bool Perform(const MouseLink& link, int operation, int argument, int32_t* answer) {
+bool Perform(const MouseLink& link, int operation, int argument, uint8_t* block,
+             DeviceResult& result) {
     const PacedOperation paced;
     switch (operation) {
     case ReadProfile:
-        return ReadProfileBlock(link, argument, profileBlock);
+        return ReadProfileBlock(link, argument, block);
     case WriteProfile:
-        return WriteProfileBlock(link, argument, profileBlock);
+        return WriteProfileBlock(link, argument, block);
     case QueryCurrentProfile:
-        *answer = QueryActiveProfile(link);
+        result.activeProfile = QueryActiveProfile(link);
         return true;
     case SelectProfile:
         SelectActiveProfile(link, argument);
         return true;
     case ReadHeader:
-        return ReadHeaderBlock(link, headerBlock);
+        return ReadHeaderBlock(link, block);
     case WriteHeader:
-        return WriteHeaderBlock(link, headerBlock);
+        return WriteHeaderBlock(link, block);
     default:
         return true; // unknown operation: the interface was opened and is closed, nothing is sent
     }
@@ -51,6 +51,10 @@ bool IsWrite(int operation) {
     return operation == WriteProfile || operation == WriteHeader;
 }
 
+bool NeedsBlock(int operation) {
+    return IsWrite(operation) || operation == ReadProfile || operation == ReadHeader;
+}
+
 } // namespace
 
 bool PathContains(const wchar_t* path, const wchar_t* text) {
@@ -58,24 +62,23 @@ bool PathContains(const wchar_t* path, const wchar_t* text) {
     return !*text || ContainsIgnoringCase(path, text);
 }
 
-namespace {
-
-// The walk of every operation; a query's answer (of the interface opened last) goes to
-// *answer, which is left alone when no interface opened.
-bool Walk(int operation, int argument, int32_t* answer) {
+DeviceResult RunDeviceOperation(int operation, int argument, uint8_t* block) {
+    DeviceResult result;
+    if (NeedsBlock(operation) && block == nullptr)
+        return result;
     // Another TarnDesk process may be in the middle of a page: its reports and ours must not
     // interleave, or the firmware takes our command for its chunk.
     MouseTransferLock lock;
     if (!lock.Held())
-        return false;
+        return result;
     MouseInterfaceSet& interfaces = Interfaces();
     if (!interfaces.BeginEnumeration(EnumerationPurpose::DeviceWalk))
-        return false;
+        return result;
     wchar_t pattern[kSettingLength * 2 + 16];
     std::swprintf(pattern, sizeof pattern / sizeof pattern[0], L"VID_%ls&PID_%ls", vendorId,
                   productId);
     wchar_t path[kMaxDevicePath];
-    // A read's buffer holds what the interface opened last delivered, so that one decides;
+    // A read's block holds what the interface opened last delivered, so that one decides;
     // a write has reached the mouse when any interface took the whole block.
     bool lastWhole = false;
     bool anyWhole = false;
@@ -88,28 +91,17 @@ bool Walk(int operation, int argument, int32_t* answer) {
         MouseHandle handle = nullptr;
         if (!interfaces.Open(path, &handle))
             continue;
-        lastWhole = Perform(MouseLink{interfaces, handle}, operation, argument, answer);
+        lastWhole = Perform(MouseLink{interfaces, handle}, operation, argument, block, result);
         anyWhole = anyWhole || lastWhole;
         interfaces.Close(handle);
     }
     interfaces.EndEnumeration();
-    return IsWrite(operation) ? anyWhole : lastWhole;
-}
-
-} // namespace
-
-bool RunDeviceOperation(int operation, int argument) {
-    // The query operation's given way of answering: each opened interface's answer lands in
-    // currentProfile as it comes.
-    return Walk(operation, argument, &currentProfile);
+    result.whole = IsWrite(operation) ? anyWhole : lastWhole;
+    return result;
 }
 
 std::optional<int32_t> QueryMouseProfile() {
-    int32_t answer = 0;
-    if (!Walk(QueryCurrentProfile, 0, &answer)) {
-        return std::nullopt;
-    }
-    return answer;
+    return RunDeviceOperation(QueryCurrentProfile, 0).activeProfile;
 }
 
 bool IsMousePresent() {

@@ -23,18 +23,23 @@ extern wchar_t productId[kSettingLength];
 // What the presence check looks for, whatever vendorId and productId say.
 inline constexpr const wchar_t* kPresenceText = L"Vid_F1D0&Pid_0084";
 
-// The profile the Settings dialog shows and edits (0..4, or 5 in the mouse's basic state).
-extern int32_t currentProfile;
+// What a walk reports. `whole`: for a read, the interface opened last (whose result the
+// block holds) delivered every page; for a write, at least one interface took every page;
+// for a query or select, an interface was opened. False when no interface opened.
+// `activeProfile`: QueryCurrentProfile's answer, that of the interface opened last; nothing
+// for other operations or when no interface opened.
+struct DeviceResult {
+    bool whole = false;
+    std::optional<int32_t> activeProfile;
+    explicit operator bool() const { return whole; }
+};
 
 // Runs the operation on every matching HID interface that opens for reading and writing.
-// Returns whether its result is whole: for a read, the interface opened last (whose result
-// the buffer holds) delivered every page; for a write, at least one interface took every
-// page; for a query or select, an interface was opened. False when no interface opened.
-// QueryCurrentProfile answers through currentProfile; QueryMouseProfile returns the answer
-// instead and leaves currentProfile alone.
-bool RunDeviceOperation(int operation, int argument);
-// The active profile as the mouse answers it (the interface opened last decides); nothing
-// when no interface opened.
+// `block` (kBlockLength bytes) is what ReadProfile and ReadHeader fill and what WriteProfile
+// and WriteHeader send; query and select need none. A block operation without a block
+// opens nothing and is not whole.
+DeviceResult RunDeviceOperation(int operation, int argument, uint8_t* block = nullptr);
+// The active profile as the mouse answers it: RunDeviceOperation(QueryCurrentProfile)'s answer.
 std::optional<int32_t> QueryMouseProfile();
 // True when any HID interface of the mouse is present; opens nothing.
 bool IsMousePresent();
@@ -47,7 +52,8 @@ inline constexpr wchar_t kTransferLockName[] = L"Local\\TarnDeskMouseTransfer";
 inline constexpr uint32_t kTransferLockWaitMs = 30000;
 class MouseTransferLock {
   public:
-    MouseTransferLock();
+    // Waits at most `waitMs` for the lock; 0 only tries (a caller that can come back later).
+    explicit MouseTransferLock(uint32_t waitMs = kTransferLockWaitMs);
     ~MouseTransferLock();
     MouseTransferLock(const MouseTransferLock&) = delete;
     MouseTransferLock& operator=(const MouseTransferLock&) = delete;

@@ -25,5 +25,5 @@ MouseInterfaceSet& SystemMouseInterfaces() {
 }
 
 // One process, no other TarnDesk to share the mouse with.
-MouseTransferLock::MouseTransferLock() : mutex_(nullptr), held_(true) {}
+MouseTransferLock::MouseTransferLock(uint32_t) : mutex_(nullptr), held_(true) {}
 MouseTransferLock::~MouseTransferLock() = default;

@@ -1,10 +1,10 @@
 #include "memory_protocol.h"
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 
 // Process-wide state owned here (declared in memory_protocol.h).
-uint8_t outgoingReport[kReportLength];
-uint8_t incomingReport[kReportLength];
 PacingWait* pacingWait = nullptr; // null: SystemPacingWait()
 
 namespace {
@@ -17,29 +17,24 @@ void Pause(uint32_t milliseconds) {
     CurrentWait().Wait(milliseconds);
 }
 
-bool Send(const MouseLink& link) {
-    return link.interfaces.SetFeature(link.handle, outgoingReport, kReportLength);
+using Report = std::array<uint8_t, kReportLength>;
+
+bool Send(const MouseLink& link, const Report& report) {
+    return link.interfaces.SetFeature(link.handle, report.data(), kReportLength);
 }
 
-void PrepareOutgoing(uint8_t command, uint8_t sub, uint8_t b3, uint8_t b4, uint8_t b5) {
-    outgoingReport[0] = kReportId;
-    outgoingReport[1] = command;
-    outgoingReport[2] = sub;
-    outgoingReport[3] = b3;
-    outgoingReport[4] = b4;
-    outgoingReport[5] = b5;
-    outgoingReport[6] = 0;
-    outgoingReport[7] = 0;
+Report Command(uint8_t command, uint8_t sub, uint8_t b3, uint8_t b4, uint8_t b5) {
+    return Report{kReportId, command, sub, b3, b4, b5, 0, 0};
 }
 
-// The incoming buffer starts as the report id and seven zeros, so a failed request leaves
-// zeros where the data would have been.
-bool Request(const MouseLink& link) {
-    std::memset(incomingReport, 0, sizeof incomingReport);
-    incomingReport[0] = kReportId;
-    if (!link.interfaces.GetFeature(link.handle, incomingReport, kReportLength)) {
+// The reply starts as the report id and seven zeros, so a failed request leaves zeros where
+// the data would have been.
+bool Request(const MouseLink& link, Report& reply) {
+    reply.fill(0);
+    reply[0] = kReportId;
+    if (!link.interfaces.GetFeature(link.handle, reply.data(), kReportLength)) {
         // A transfer that fails may still have written part of a reply: none of it arrived.
-        std::memset(incomingReport + 1, 0, sizeof incomingReport - 1);
+        std::fill(reply.begin() + 1, reply.end(), uint8_t{0});
         return false;
     }
     return true;
@@ -47,29 +42,32 @@ bool Request(const MouseLink& link) {
 
 bool ReadPage(const MouseLink& link, uint8_t* page) {
     bool whole = true;
+    Report reply{};
     for (int k = 0; k < kChunksPerPage; ++k) {
-        whole = Request(link) && whole;
+        whole = Request(link, reply) && whole;
         Pause(kReportWaitMs);
-        std::memcpy(page + kChunkLength * size_t(k), incomingReport + 1, kChunkLength);
+        std::memcpy(page + kChunkLength * size_t(k), reply.data() + 1, kChunkLength);
     }
-    whole = Request(link) && whole;
-    page[kPageLength - 1] = incomingReport[1];
+    whole = Request(link, reply) && whole;
+    page[kPageLength - 1] = reply[1];
     Pause(kPageWaitMs);
     return whole;
 }
 
 bool WritePage(const MouseLink& link, const uint8_t* page) {
     bool whole = true;
+    Report chunk{};
     for (int k = 0; k < kChunksPerPage; ++k) {
-        outgoingReport[0] = kReportId;
-        std::memcpy(outgoingReport + 1, page + kChunkLength * size_t(k), kChunkLength);
-        whole = Send(link) && whole;
+        chunk[0] = kReportId;
+        std::memcpy(chunk.data() + 1, page + kChunkLength * size_t(k), kChunkLength);
+        whole = Send(link, chunk) && whole;
         Pause(kReportWaitMs);
     }
     // Byte 63 travels alone; the firmware expects 0x05 as filler, not zeros.
-    std::memset(outgoingReport, kTailFiller, sizeof outgoingReport);
-    outgoingReport[1] = page[kPageLength - 1];
-    whole = Send(link) && whole;
+    Report tail;
+    tail.fill(kTailFiller);
+    tail[1] = page[kPageLength - 1];
+    whole = Send(link, tail) && whole;
     Pause(kPageWaitMs);
     return whole;
 }
@@ -101,9 +99,9 @@ bool TransferBlock(const MouseLink& link, BlockDirection direction, int area, ui
     // Whether each page moved is seen from the call results only: the reports stay the same.
     bool whole = true;
     for (int p = 0; p < kPagesPerBlock; ++p) {
-        PrepareOutgoing(kMemoryCommand, reading ? kDirectionRead : kDirectionWrite, 0,
-                        uint8_t(area), uint8_t(p));
-        const bool accepted = Send(link);
+        const bool accepted =
+            Send(link, Command(kMemoryCommand, reading ? kDirectionRead : kDirectionWrite, 0,
+                               uint8_t(area), uint8_t(p)));
         Pause(kReportWaitMs);
         if (!accepted) {
             whole = false;
@@ -136,18 +134,17 @@ bool WriteHeaderBlock(const MouseLink& link, const uint8_t* block) {
 }
 
 int QueryActiveProfile(const MouseLink& link) {
-    PrepareOutgoing(kProfileCommand, kQueryActiveProfile, 0, 0, 0);
-    Send(link);
+    Send(link, Command(kProfileCommand, kQueryActiveProfile, 0, 0, 0));
     Pause(kReportWaitMs);
-    Request(link);
+    Report reply{};
+    Request(link, reply);
     Pause(kReportWaitMs);
-    return incomingReport[3];
+    return reply[3];
 }
 
 void SelectActiveProfile(const MouseLink& link, int profile) {
     if (!IsProfileIndex(profile))
         return;
-    PrepareOutgoing(kProfileCommand, kSelectActiveProfile, uint8_t(profile), 0, 0);
-    Send(link);
+    Send(link, Command(kProfileCommand, kSelectActiveProfile, uint8_t(profile), 0, 0));
     Pause(kReportWaitMs);
 }

@@ -29,11 +29,6 @@ inline constexpr size_t kChunkLength = 7;
 inline constexpr uint32_t kReportWaitMs = 5;
 inline constexpr uint32_t kPageWaitMs = 50;
 
-// The two report buffers, process-wide and owned by memory_protocol.cpp. Every operation
-// rewrites them before use; only the user-interface thread runs operations.
-extern uint8_t outgoingReport[kReportLength];
-extern uint8_t incomingReport[kReportLength];
-
 // The wait that paces the reports. Wait must last at least `milliseconds`, never less.
 class PacingWait {
   public:

@@ -2,11 +2,10 @@
 // conversions between a button record and the function the Settings dialog shows.
 #include "profile_record.h"
 
-#include "device_channel.h"
-
 #include <cstring>
 
 // The program-wide working storage, owned here (declared in profile_record.h).
+int32_t currentProfile = 0;
 uint8_t profileBlock[kBlockLength];
 uint8_t headerBlock[kBlockLength];
 int32_t buttonChoices[kButtonCount];
@@ -139,7 +138,7 @@ void DecodeButtonFunctions() {
     }
 }
 
-void WriteDefaultProfile(int profile) {
+void WriteDefaultProfile(int profile, uint8_t* block) {
     if (!IsProfile(profile))
         return;
     static const ButtonRecord kDefaults[kButtonCount] = {
@@ -147,18 +146,18 @@ void WriteDefaultProfile(int profile) {
         {0, KindMouseButton, 3, 0}, {0, KindMouseButton, 4, 0}, {0, KindOff, 0, 0},
         {0, KindOff, 0, 0},
     };
-    std::memset(profileBlock, 0, sizeof profileBlock);
+    std::memset(block, 0, kBlockLength);
     for (int n = 0; n < kButtonCount; ++n) {
         ButtonRecord record = kDefaults[n];
         record.slot = Slot(profile, n);
-        WriteButtonRecord(profileBlock, n, record);
+        WriteButtonRecord(block, n, record);
     }
 }
 
-void WriteDefaultProfileSettings(int profile) {
+void WriteDefaultProfileSettings(int profile, uint8_t* header) {
     if (!IsProfile(profile))
         return;
-    uint8_t* p = headerBlock + kProfileSettingsOffset + 8 * size_t(profile);
+    uint8_t* p = header + kProfileSettingsOffset + 8 * size_t(profile);
     p[0] = uint8_t(profile);
     p[1] = 0;
     p[2] = 1;

@@ -64,6 +64,9 @@ struct ProfileSettings {
 };
 
 // Program-wide working storage (one instance each).
+// The profile the Settings dialog shows and edits (0..4, or 5 in the mouse's basic state);
+// written only by the Settings dialog, from the mouse's answer or the profile picked.
+extern int32_t currentProfile;
 extern uint8_t profileBlock[kBlockLength];
 extern uint8_t headerBlock[kBlockLength];
 extern int32_t buttonChoices[kButtonCount];
@@ -83,6 +86,6 @@ void EncodeButtonFunction(int button);
 // Sets buttonChoices from records 0..6 of profileBlock.
 void DecodeButtonFunctions();
 // The defaults that "Reset to Default" writes: the seven records of profile i into a zeroed
-// profileBlock, and profile i's ProfileSettings in headerBlock (bytes 5-7 kept).
-void WriteDefaultProfile(int profile);
-void WriteDefaultProfileSettings(int profile);
+// profile block, and profile i's ProfileSettings in a header block (bytes 5-7 kept).
+void WriteDefaultProfile(int profile, uint8_t* block);
+void WriteDefaultProfileSettings(int profile, uint8_t* header);

@@ -3,14 +3,14 @@
 
 #include <windows.h>
 
-MouseTransferLock::MouseTransferLock() : mutex_(nullptr), held_(false) {
+MouseTransferLock::MouseTransferLock(uint32_t waitMs) : mutex_(nullptr), held_(false) {
     // Opened per walk and closed with it, like the mouse's own handles.
     mutex_ = CreateMutexW(nullptr, FALSE, kTransferLockName);
     if (mutex_ == nullptr) {
         return;
     }
     // A holder that ended without releasing leaves the lock abandoned, not taken: ours then.
-    const DWORD result = WaitForSingleObject(mutex_, kTransferLockWaitMs);
+    const DWORD result = WaitForSingleObject(mutex_, waitMs);
     held_ = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
 }
 

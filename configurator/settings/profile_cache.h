@@ -16,14 +16,14 @@ std::wstring CacheKeyPath(int number);
 // "pHeader" for 255, "pData" for every other number.
 const wchar_t* CacheValueName(int number);
 
-// Stores headerBlock as "pHeader" for 255 and profileBlock as "pData" under key `number`
-// otherwise. Returns the status of opening the key (non-zero: nothing written) or of closing
-// it after the write.
-int32_t StoreCachedBlock(int number);
-// Loads "pData" of key `profile` into profileBlock. A value of at most 512 bytes of any
-// type fills the start of the block; a missing or longer value, or a key that cannot be
+// Stores the 512-byte `block` as "pHeader" for 255 (a header block) and as "pData" under key
+// `number` otherwise (a profile block). Returns the status of opening the key (non-zero:
+// nothing written) or of closing it after the write.
+int32_t StoreCachedBlock(int number, const uint8_t* block);
+// Loads "pData" of key `profile` into the 512-byte `block`. A value of at most 512 bytes of
+// any type fills the start of the block; a missing or longer value, or a key that cannot be
 // opened, leaves 512 zero bytes. Creates the key when it is missing.
-int32_t LoadCachedProfile(int profile);
+int32_t LoadCachedProfile(int profile, uint8_t* block);
 // Puts the cached "pHeader" back into headerBlock when it holds exactly 512 bytes; true when it
 // did. Anything else leaves headerBlock as it is.
 bool LoadCachedHeader();

@@ -1,7 +1,6 @@
 // Registry glue of the profile cache.
 #include "profile_cache.h"
 
-#include "device_channel.h"
 #include "handle_owners_win.h"
 #include "profile_record.h"
 
@@ -19,34 +18,32 @@ LONG OpenCacheKey(int number, HKEY* key) {
 
 } // namespace
 
-int32_t StoreCachedBlock(int number) {
+int32_t StoreCachedBlock(int number, const uint8_t* block) {
     UniqueKey key;
     const LONG opened = OpenCacheKey(number, key.Put());
     if (opened != ERROR_SUCCESS) {
         return opened;
     }
-    const uint8_t* block = number == kHeaderCacheNumber ? headerBlock : profileBlock;
     RegSetValueExW(key.Get(), CacheValueName(number), 0, REG_BINARY, block,
                    static_cast<DWORD>(kBlockLength));
     // Closed by hand: the close's status is what the store reports.
     return RegCloseKey(key.Release());
 }
 
-int32_t LoadCachedProfile(int profile) {
-    const int number = profile;
+int32_t LoadCachedProfile(int profile, uint8_t* block) {
     // Cleared before the key is opened so that every failure leaves an all-zero block.
-    std::memset(profileBlock, 0, kBlockLength);
+    std::memset(block, 0, kBlockLength);
     UniqueKey key;
-    const LONG opened = OpenCacheKey(number, key.Put());
+    const LONG opened = OpenCacheKey(profile, key.Put());
     if (opened != ERROR_SUCCESS) {
         return opened;
     }
     DWORD size = static_cast<DWORD>(kBlockLength);
     const LONG queried =
-        RegQueryValueExW(key.Get(), kProfileValueName, nullptr, nullptr, profileBlock, &size);
+        RegQueryValueExW(key.Get(), kProfileValueName, nullptr, nullptr, block, &size);
     if (queried != ERROR_SUCCESS || size > kBlockLength) {
         // A value longer than the block leaves the buffer's contents undefined.
-        std::memset(profileBlock, 0, kBlockLength);
+        std::memset(block, 0, kBlockLength);
     }
     return queried;
 }

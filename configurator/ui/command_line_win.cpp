@@ -101,22 +101,6 @@ class Output {
     std::wstring* capture_ = nullptr;
 };
 
-// The profile and header buffers are the Settings dialog's working copies when the tray runs
-// a transfer; every block moves through them, so what the dialog holds is put back afterwards.
-class BufferKept {
-  public:
-    explicit BufferKept(uint8_t* buffer) : buffer_(buffer) {
-        std::memcpy(saved_, buffer_, kBlockLength);
-    }
-    ~BufferKept() { std::memcpy(buffer_, saved_, kBlockLength); }
-    BufferKept(const BufferKept&) = delete;
-    BufferKept& operator=(const BufferKept&) = delete;
-
-  private:
-    uint8_t* buffer_;
-    uint8_t saved_[kBlockLength];
-};
-
 std::wstring SystemMessage(DWORD error) {
     wchar_t* buffer = nullptr;
     const DWORD length = FormatMessageW(
@@ -141,19 +125,19 @@ std::wstring DeviceText() {
 
 // Block 0 is the header, 1..5 the profiles. Whole: the block moved completely.
 bool ReadImageBlock(int block, MemoryBlock& bytes) {
-    const bool whole =
-        block == 0 ? RunDeviceOperation(ReadHeader, 0) : RunDeviceOperation(ReadProfile, block - 1);
-    std::memcpy(bytes.data(), block == 0 ? headerBlock : profileBlock, kBlockLength);
-    return whole;
+    const int operation = block == 0 ? ReadHeader : ReadProfile;
+    return RunDeviceOperation(operation, block == 0 ? 0 : block - 1, bytes.data()).whole;
 }
 
+// The header written becomes the program's header block: the mouse holds it now, and an open
+// Settings dialog shows and applies it. A Settings dialog's profile block stays as it is.
 bool WriteImageBlock(int block, const MemoryBlock& bytes) {
     if (block == 0) {
         std::memcpy(headerBlock, bytes.data(), kBlockLength);
-        return RunDeviceOperation(WriteHeader, 0);
+        return RunDeviceOperation(WriteHeader, 0, headerBlock).whole;
     }
-    std::memcpy(profileBlock, bytes.data(), kBlockLength);
-    return RunDeviceOperation(WriteProfile, block - 1);
+    MemoryBlock sent = bytes;
+    return RunDeviceOperation(WriteProfile, block - 1, sent.data()).whole;
 }
 
 // The whole memory; `whole` says per block whether it arrived complete and `incomplete`
@@ -250,8 +234,6 @@ bool HoldMouse(const Output& output, const MouseTransferLock& lock) {
 }
 
 int Export(const Output& output, const std::wstring& path) {
-    const BufferKept keptProfile(profileBlock);
-    const BufferKept keptHeader(headerBlock);
     if (!RequireMouse(output))
         return kExitNoMouse;
     const MouseTransferLock lock;
@@ -290,8 +272,6 @@ int Import(const Output& output, const std::wstring& path) {
     if (!RequireMouse(output))
         return kExitNoMouse;
 
-    // The header buffer keeps what was restored: the mouse holds it now.
-    const BufferKept keptProfile(profileBlock);
     const MouseTransferLock lock;
     if (!HoldMouse(output, lock))
         return kExitWriteFailed;
@@ -314,10 +294,9 @@ int Import(const Output& output, const std::wstring& path) {
             continue;
         if (block == 0) {
             std::memcpy(headerBlock, readBack[0].data(), kBlockLength);
-            StoreCachedBlock(kHeaderCacheNumber);
+            StoreCachedBlock(kHeaderCacheNumber, headerBlock);
         } else {
-            std::memcpy(profileBlock, readBack[size_t(block)].data(), kBlockLength);
-            StoreCachedBlock(block - 1);
+            StoreCachedBlock(block - 1, readBack[size_t(block)].data());
         }
     }
 
@@ -349,8 +328,9 @@ int Show(const Output& output) {
         return kExitNoMouse;
     std::wstring incomplete;
     const MemoryImage image = ReadImage(&incomplete);
-    RunDeviceOperation(QueryCurrentProfile, 0);
-    output.Print(FormatShow(image, currentProfile, names));
+    // A mouse that answers nothing shows profile 1, as the configurator starts.
+    const int32_t active = QueryMouseProfile().value_or(0);
+    output.Print(FormatShow(image, active, names));
     if (!incomplete.empty()) {
         output.Error(L"The mouse did not deliver all of its memory (" + incomplete +
                      L"); what is shown for it may be wrong.\n");
@@ -366,11 +346,11 @@ int Select(const Output& output, int profile) {
     if (!HoldMouse(output, lock))
         return kExitWriteFailed;
     RunDeviceOperation(SelectProfile, profile);
-    RunDeviceOperation(QueryCurrentProfile, 0);
-    if (currentProfile != profile) {
+    const int32_t active = QueryMouseProfile().value_or(0);
+    if (active != profile) {
         output.Error(L"Profile " + std::to_wstring(profile + 1) +
-                     L" was sent, but the mouse reports profile " +
-                     std::to_wstring(currentProfile + 1) + L" as active.\n");
+                     L" was sent, but the mouse reports profile " + std::to_wstring(active + 1) +
+                     L" as active.\n");
         return kExitVerifyFailed;
     }
     output.Print(L"Profile " + std::to_wstring(profile + 1) + L" is active.\n");

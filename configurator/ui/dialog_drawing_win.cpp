@@ -2,7 +2,6 @@
 // paint, owner-draw and trackbar custom-draw handling.
 #include "dialog_drawing.h"
 
-#include "device_channel.h"
 #include "handle_owners_win.h"
 #include "profile_record.h"
 #include "resources/settings_dialog_res.h"

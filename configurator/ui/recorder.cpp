@@ -2,7 +2,6 @@
 // two ways a result becomes the edited button's record.
 #include "recorder.h"
 
-#include "device_channel.h"
 #include "key_tables.h"
 #include "profile_record.h"
 
@@ -17,6 +16,11 @@ uint32_t lastKeyCode = 0;
 uint32_t lastKeyUp = 0;
 int32_t recordingLabelShown = 0;
 
+int EditedButtonIndex() {
+    // Never address a record outside the seven buttons, whatever was stored.
+    return editedButton >= 0 && editedButton < kButtonCount ? editedButton : 0;
+}
+
 void BeginButtonEdit(intptr_t parameter) {
     editedButton = parameter >= 0 && parameter < kButtonCount ? static_cast<int32_t>(parameter) : 0;
     editedFunction = buttonChoices[editedButton];
@@ -26,11 +30,6 @@ namespace {
 
 uint8_t* EventListOf(int button) {
     return profileBlock + kEventListOffset + kEventListLength * static_cast<size_t>(button);
-}
-
-int EditedButtonIndex() {
-    // Never address a record outside the seven buttons, whatever the caller passed.
-    return editedButton >= 0 && editedButton < kButtonCount ? editedButton : 0;
 }
 
 uint8_t SlotByte() {

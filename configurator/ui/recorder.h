@@ -29,6 +29,8 @@ extern int32_t recordingLabelShown;
 // The button a detail dialog edits: its dialog parameter, or 0 for one outside 0..6; the
 // function is the one chosen for that button.
 void BeginButtonEdit(intptr_t parameter);
+// editedButton as a record index: 0 for anything outside 0..6.
+int EditedButtonIndex();
 
 enum class KeyMessage { Down, Up, Other };
 

@@ -117,8 +117,8 @@ void Apply(HWND dialog) {
     }
     ReleaseBitmaps();
     EndDialog(dialog, IDC_APPLY);
-    RunDeviceOperation(WriteProfile, currentProfile);
-    StoreCachedBlock(currentProfile);
+    RunDeviceOperation(WriteProfile, currentProfile, profileBlock);
+    StoreCachedBlock(currentProfile, profileBlock);
 }
 
 void Cancel(HWND dialog) {

@@ -1,7 +1,6 @@
 // The Select Profile dialog's Windows-free part.
 #include "select_profile.h"
 
-#include "device_channel.h"
 #include "profile_record.h"
 #include "recorder.h"
 
@@ -13,10 +12,6 @@ namespace {
 
 bool IsProfileIndex(int32_t profile) {
     return profile >= 0 && profile < kProfileCount;
-}
-
-int EditedButtonIndex() {
-    return editedButton >= 0 && editedButton < kButtonCount ? editedButton : 0;
 }
 
 } // namespace

@@ -204,7 +204,7 @@ void OnProfileButton(HWND dialog, int id) {
     Enable(dialog, IDC_PROFILE_NUMBER1 + profile, true);
     currentProfile = profile;
     RunDeviceOperation(SelectProfile, currentProfile);
-    LoadCachedProfile(currentProfile);
+    LoadCachedProfile(currentProfile, profileBlock);
     DecodeButtonFunctions();
     ShowButtonFunctions(dialog);
     ShowProfileResolution(dialog);
@@ -230,8 +230,8 @@ void RunDetailDialog(HWND dialog, int button) {
                         button);
     }
     detailDialogOpen = nested;
-    const bool reached = RunDeviceOperation(WriteProfile, currentProfile);
-    StoreCachedBlock(currentProfile);
+    const bool reached = RunDeviceOperation(WriteProfile, currentProfile, profileBlock).whole;
+    StoreCachedBlock(currentProfile, profileBlock);
     Enable(dialog, IDC_APPLY, !reached); // a write that failed can be applied again
     if (!reached) {
         ShowWriteFailed(dialog);
@@ -266,10 +266,10 @@ void OnFunctionChosen(HWND dialog, int id) {
 void OnApply(HWND dialog) {
     Enable(dialog, IDC_APPLY, false);
     Desktop().SetPointerSpeed(speedPosition == 0 ? 1 : 2 * speedPosition);
-    bool reached = RunDeviceOperation(WriteProfile, currentProfile);
-    StoreCachedBlock(currentProfile);
-    reached = RunDeviceOperation(WriteHeader, 0) && reached;
-    StoreCachedBlock(kHeaderCacheNumber);
+    bool reached = RunDeviceOperation(WriteProfile, currentProfile, profileBlock).whole;
+    StoreCachedBlock(currentProfile, profileBlock);
+    reached = RunDeviceOperation(WriteHeader, 0, headerBlock) && reached;
+    StoreCachedBlock(kHeaderCacheNumber, headerBlock);
     PacingPause(kApplyPauseMs);
     RunDeviceOperation(SelectProfile, currentProfile);
     if (!reached) {
@@ -399,7 +399,7 @@ void RefreshSettingsDialog(HWND dialog) {
         return;
     }
     SetLayout(dialog, false);
-    LoadCachedProfile(currentProfile);
+    LoadCachedProfile(currentProfile, profileBlock);
     DecodeButtonFunctions();
     ShowActiveNumber(dialog);
     ShowButtonFunctions(dialog);

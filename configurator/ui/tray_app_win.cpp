@@ -6,6 +6,7 @@
 #include "profile_cache.h"
 #include "profile_menu.h"
 #include "profile_record.h"
+#include "program_switch_win.h"
 #include "resources/settings_dialog_res.h"
 #include "resources/tarndesk_res.h"
 #include "settings_dialog.h"
@@ -17,7 +18,6 @@
 #include <shellapi.h>
 
 #include <cstddef>
-#include <cstring>
 #include <string>
 
 static_assert(offsetof(NOTIFYICONDATAW, guidItem) + sizeof(GUID) == kTrayIconDataSize);
@@ -46,21 +46,6 @@ void RegisterArrivalNotification(HWND window) {
     filter.dbcc_classguid = kHidInterfaceClass;
     arrivalNotification = RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
 }
-
-// The profile buffer is the Settings dialog's working copy of the profile it shows (and of a
-// recorder's or Select Profile's result). The copy and the reset run inside its message loop
-// and move every profile through the buffer; without this the next Apply would write the
-// last of them into the shown profile.
-class ProfileBufferKept {
-  public:
-    ProfileBufferKept() { std::memcpy(saved_, profileBlock, kBlockLength); }
-    ~ProfileBufferKept() { std::memcpy(profileBlock, saved_, kBlockLength); }
-    ProfileBufferKept(const ProfileBufferKept&) = delete;
-    ProfileBufferKept& operator=(const ProfileBufferKept&) = delete;
-
-  private:
-    uint8_t saved_[kBlockLength];
-};
 
 void OnDeviceChange(HWND window, WPARAM event, LPARAM data) {
     if (event != DBT_DEVICEARRIVAL || data == 0) {
@@ -115,17 +100,20 @@ HWND CreateMainWindow(HINSTANCE instance) {
     return window;
 }
 
+// The copy and the reset run inside an open Settings dialog's message loop: they move every
+// profile through a block of their own, so profileBlock, the profile the dialog shows, stays
+// as it is.
 void SyncCacheFromDevice() {
-    const ProfileBufferKept kept;
     // The cache is the user's last good copy: zeros from a missing mouse or a torn read
     // must not replace it, so only a block that arrived whole is stored.
+    uint8_t block[kBlockLength] = {};
     for (int profile = 0; profile < kProfileCount; ++profile) {
-        if (RunDeviceOperation(ReadProfile, profile)) {
-            StoreCachedBlock(profile);
+        if (RunDeviceOperation(ReadProfile, profile, block)) {
+            StoreCachedBlock(profile, block);
         }
     }
-    if (RunDeviceOperation(ReadHeader, 0)) {
-        StoreCachedBlock(kHeaderCacheNumber);
+    if (RunDeviceOperation(ReadHeader, 0, headerBlock)) {
+        StoreCachedBlock(kHeaderCacheNumber, headerBlock);
     } else {
         // The dialog shows and Apply writes headerBlock itself, so a torn read would put zero
         // resolutions into the mouse: keep working on the last good header instead.
@@ -134,17 +122,16 @@ void SyncCacheFromDevice() {
 }
 
 void ResetToDefault() {
-    const ProfileBufferKept kept;
     bool reached = true;
-    std::memset(profileBlock, 0, kBlockLength);
+    uint8_t block[kBlockLength];
     for (int profile = 0; profile < kProfileCount; ++profile) {
-        WriteDefaultProfile(profile);
-        reached = RunDeviceOperation(WriteProfile, profile) && reached;
-        StoreCachedBlock(profile); // the user's own request: stored with or without a mouse
-        WriteDefaultProfileSettings(profile);
+        WriteDefaultProfile(profile, block);
+        reached = RunDeviceOperation(WriteProfile, profile, block) && reached;
+        StoreCachedBlock(profile, block); // the user's own request: stored with or without a mouse
+        WriteDefaultProfileSettings(profile, headerBlock);
     }
-    reached = RunDeviceOperation(WriteHeader, 0) && reached;
-    StoreCachedBlock(kHeaderCacheNumber);
+    reached = RunDeviceOperation(WriteHeader, 0, headerBlock) && reached;
+    StoreCachedBlock(kHeaderCacheNumber, headerBlock);
     if (!reached) {
         ShowWriteFailed(nullptr);
     }
@@ -192,7 +179,7 @@ HMENU LoadTrayMenu(HMENU* loaded) {
     }
     HMENU popup = GetSubMenu(*loaded, 0);
     for (int id : {IDM_SETTING, IDM_CLOSE, IDM_RESET_TO_DEFAULT, IDM_BACKUP_PROFILES,
-                   IDM_RESTORE_PROFILES}) {
+                   IDM_RESTORE_PROFILES, IDM_PROGRAM_PROFILES}) {
         OverrideMenuItemText(popup, id);
     }
     return popup;
@@ -245,6 +232,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case IDM_RESTORE_PROFILES:
             RestoreProfiles(nullptr);
             return 0;
+        case IDM_PROGRAM_PROFILES:
+            EditProgramProfiles(nullptr);
+            return 0;
         case IDM_CLOSE:
             DestroyWindow(window);
             return 0;
@@ -264,6 +254,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_TIMER:
         SyncCacheFromDevice();
         KillTimer(window, kRereadTimerId);
+        ReconsiderProgramInFront(); // the mouse that arrived takes the program's profile
         return 0;
     case WM_PAINT: {
         PAINTSTRUCT paint;
@@ -280,6 +271,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_DESTROY: {
         // The program ends; a Settings dialog still open may have left the hand cursor.
         RestoreSystemCursors();
+        StopProgramSwitching();
         numberFont.Reset();
         NOTIFYICONDATAW data = {};
         data.cbSize = kTrayIconDataSize;
@@ -339,6 +331,7 @@ int RunTarnDesk(HINSTANCE instance) {
     }
     LoadTextSettings();
     SyncCacheFromDevice();
+    StartProgramSwitching();
     AddTrayIcon(window);
     MSG message = {};
     BOOL got = 0;

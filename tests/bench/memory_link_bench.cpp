@@ -103,7 +103,7 @@ Figures Run(int repeats, bool system, SimulatedMouse& mouse) {
     // A real mouse gets its profile 0 back afterwards.
     uint8_t saved[kBlockLength] = {};
     if (system) {
-        RunDeviceOperation(ReadProfile, 0);
+        RunDeviceOperation(ReadProfile, 0, profileBlock);
         std::memcpy(saved, profileBlock, sizeof saved);
     }
     const uint32_t violationsBefore = mouse.firmware.pacingViolations;
@@ -111,19 +111,19 @@ Figures Run(int repeats, bool system, SimulatedMouse& mouse) {
     pacingWait = &timed;
     for (size_t i = 0; i < kBlockLength; ++i)
         profileBlock[i] = uint8_t(i * 13 + 7);
-    f.write = Measure(repeats, [] { RunDeviceOperation(WriteProfile, 0); });
-    f.read = Measure(repeats, [] { RunDeviceOperation(ReadProfile, 0); });
+    f.write = Measure(repeats, [] { RunDeviceOperation(WriteProfile, 0, profileBlock); });
+    f.read = Measure(repeats, [] { RunDeviceOperation(ReadProfile, 0, profileBlock); });
     for (size_t i = 0; i < kBlockLength; ++i) // what was written reads back
         f.intact = f.intact && profileBlock[i] == uint8_t(i * 13 + 7);
     f.copy = Measure(std::max(1, repeats / 2), [] {
         for (int profile = 0; profile < kProfileCount; ++profile)
-            RunDeviceOperation(ReadProfile, profile);
-        RunDeviceOperation(ReadHeader, 0);
+            RunDeviceOperation(ReadProfile, profile, profileBlock);
+        RunDeviceOperation(ReadHeader, 0, headerBlock);
     });
     pacingWait = nullptr;
     if (system) {
         std::memcpy(profileBlock, saved, sizeof saved);
-        RunDeviceOperation(WriteProfile, 0);
+        RunDeviceOperation(WriteProfile, 0, profileBlock);
     }
     f.lateness = 100.0 * (timed.waitedMs - timed.requestedMs) / timed.requestedMs;
 

@@ -25,7 +25,6 @@ class DeviceChannel : public ::testing::Test {
     void SetUp() override {
         std::memset(profileBlock, 0, sizeof profileBlock);
         std::memset(headerBlock, 0, sizeof headerBlock);
-        currentProfile = 0;
     }
     void TearDown() override { EXPECT_EQ(0, mouse.OpenHandles()); }
 
@@ -51,24 +50,23 @@ TEST_F(DeviceChannel, TypicalMouseTakesEveryOperation) {
     // Only the configuration collection opens; foreign devices are never touched.
     for (int i = 0; i < 512; ++i)
         profileBlock[i] = uint8_t(i * 3);
-    RunDeviceOperation(WriteProfile, 2);
+    RunDeviceOperation(WriteProfile, 2, profileBlock);
     EXPECT_EQ(0, std::memcmp(mouse.firmware.memory[3], profileBlock, 512));
     EXPECT_EQ(88, ReportsOn(3));
     EXPECT_EQ(0, OpensOf(0));
 
     std::memset(profileBlock, 0, 512);
-    RunDeviceOperation(ReadProfile, 2);
+    RunDeviceOperation(ReadProfile, 2, profileBlock);
     EXPECT_EQ(0, std::memcmp(mouse.firmware.memory[3], profileBlock, 512));
 
     headerBlock[64] = 0x42;
-    RunDeviceOperation(WriteHeader, 0);
+    RunDeviceOperation(WriteHeader, 0, headerBlock);
     headerBlock[64] = 0;
-    RunDeviceOperation(ReadHeader, 0);
+    RunDeviceOperation(ReadHeader, 0, headerBlock);
     EXPECT_EQ(0x42, headerBlock[64]);
 
     RunDeviceOperation(SelectProfile, 4);
-    RunDeviceOperation(QueryCurrentProfile, 0);
-    EXPECT_EQ(4, currentProfile);
+    EXPECT_EQ(4, RunDeviceOperation(QueryCurrentProfile, 0).activeProfile);
     EXPECT_EQ(0u, mouse.firmware.pacingViolations);
     EXPECT_TRUE(IsMousePresent());
 }
@@ -77,29 +75,27 @@ TEST_F(DeviceChannel, TwoOpenableInterfacesLastOneWins) {
     mouse.interfaces = {Interface(kCol01), Interface(kCol02)};
     mouse.firmware.memory[1][10] = 0x5A;
     tarn_fw_set_active(&mouse.firmware, 2);
-    EXPECT_TRUE(RunDeviceOperation(ReadProfile, 0));
+    EXPECT_TRUE(RunDeviceOperation(ReadProfile, 0, profileBlock));
     EXPECT_EQ(88, ReportsOn(0)); // the full read on each interface
     EXPECT_EQ(88, ReportsOn(1));
     EXPECT_EQ(0x5A, profileBlock[10]);
-    RunDeviceOperation(QueryCurrentProfile, 0);
-    EXPECT_EQ(2, currentProfile);
+    EXPECT_EQ(2, RunDeviceOperation(QueryCurrentProfile, 0).activeProfile);
 
     // The interface opened last rejects the memory commands: zeros, and the query gives 0.
     // Its result is the one in the buffer, so the read is not whole, though the first
     // interface delivered everything.
     mouse.interfaces[1].acceptsReports = false;
-    EXPECT_FALSE(RunDeviceOperation(ReadProfile, 0));
+    EXPECT_FALSE(RunDeviceOperation(ReadProfile, 0, profileBlock));
     EXPECT_EQ((std::array<uint8_t, 512>{}), std::to_array(profileBlock));
-    RunDeviceOperation(QueryCurrentProfile, 0);
-    EXPECT_EQ(0, currentProfile);
+    EXPECT_EQ(0, RunDeviceOperation(QueryCurrentProfile, 0).activeProfile);
     // A write has reached the mouse once any interface took the whole block.
-    EXPECT_TRUE(RunDeviceOperation(WriteProfile, 0));
+    EXPECT_TRUE(RunDeviceOperation(WriteProfile, 0, profileBlock));
     // The other way round: the last interface delivers, the first refuses.
     mouse.interfaces[1].acceptsReports = true;
     mouse.interfaces[0].acceptsReports = false;
-    EXPECT_TRUE(RunDeviceOperation(ReadHeader, 0));
+    EXPECT_TRUE(RunDeviceOperation(ReadHeader, 0, headerBlock));
     mouse.interfaces[1].acceptsReports = false;
-    EXPECT_FALSE(RunDeviceOperation(WriteHeader, 0)) << "no interface took the block";
+    EXPECT_FALSE(RunDeviceOperation(WriteHeader, 0, headerBlock)) << "no interface took the block";
 }
 
 TEST_F(DeviceChannel, RefusedVanishedAndUnfetchableInterfacesAreSkipped) {
@@ -169,12 +165,13 @@ TEST_F(DeviceChannel, UnknownOperationOpensAndClosesOnly) {
 TEST_F(DeviceChannel, NoMouseSendsNothingAndKeepsBuffers) {
     mouse.interfaces = {Interface(L"\\\\?\\hid#vid_2a7b&pid_1101#k")};
     profileBlock[5] = 9;
-    currentProfile = 3;
-    for (int op = 0; op < 6; ++op)
-        EXPECT_FALSE(RunDeviceOperation(op, 1)) << op;
+    for (int op = 0; op < 6; ++op) {
+        const DeviceResult result = RunDeviceOperation(op, 1, profileBlock);
+        EXPECT_FALSE(result) << op;
+        EXPECT_FALSE(result.activeProfile) << op;
+    }
     EXPECT_TRUE(mouse.transcript.empty());
     EXPECT_EQ(9, profileBlock[5]);
-    EXPECT_EQ(3, currentProfile);
     EXPECT_FALSE(IsMousePresent());
 }
 
@@ -183,7 +180,7 @@ TEST_F(DeviceChannel, UnplugMidPageEndsWithZerosAndNoHang) {
     for (int i = 0; i < 512; ++i)
         mouse.firmware.memory[0][i] = uint8_t(0x80 | i);
     mouse.unplugAfterReports = 11 * 3 + 4; // during page 3 of the first interface
-    EXPECT_FALSE(RunDeviceOperation(ReadHeader, 0));
+    EXPECT_FALSE(RunDeviceOperation(ReadHeader, 0, headerBlock));
     EXPECT_TRUE(mouse.unplugged);
     // The second interface is gone by its open; the first left pages 0-2 and part of 3.
     EXPECT_EQ(0, OpensOf(1));
@@ -193,8 +190,7 @@ TEST_F(DeviceChannel, UnplugMidPageEndsWithZerosAndNoHang) {
     EXPECT_EQ(0, headerBlock[192 + 21]);
     EXPECT_EQ(0, headerBlock[511]);
     EXPECT_FALSE(IsMousePresent());
-    RunDeviceOperation(QueryCurrentProfile, 0);
-    EXPECT_EQ(0, currentProfile); // nothing opens, so nothing changes
+    EXPECT_FALSE(RunDeviceOperation(QueryCurrentProfile, 0).activeProfile) << "nothing opens";
 }
 
 // Interfaces that answer everything at random: entries, paths up to the buffer's limit,
@@ -252,10 +248,11 @@ TEST(DeviceChannelChaos, RandomDevicesNeverBreakTheWalk) {
     mouseInterfaces = &chaos;
     pacingWait = &wait;
     for (int round = 0; round < 120; ++round) {
-        RunDeviceOperation(round % 8 - 1, round % 7 - 1);
+        const int32_t answer = RunDeviceOperation(round % 8 - 1, round % 7 - 1, profileBlock)
+                                   .activeProfile.value_or(0);
         IsMousePresent();
-        ASSERT_GE(currentProfile, 0);
-        ASSERT_LE(currentProfile, 255);
+        ASSERT_GE(answer, 0);
+        ASSERT_LE(answer, 255);
     }
     mouseInterfaces = nullptr;
     pacingWait = nullptr;

@@ -96,7 +96,7 @@ TEST_F(ProfileRecord, DecodeByKindBits) {
 
 TEST_F(ProfileRecord, ResetDefaultsDecodeAsTheFactoryLayout) {
     for (int profile = 0; profile < kProfileCount; ++profile) {
-        WriteDefaultProfile(profile);
+        WriteDefaultProfile(profile, profileBlock);
         EXPECT_EQ((std::vector<uint8_t>{uint8_t(profile << 5), 1, 0, 0}), Bytes(0, 4));
         EXPECT_EQ((std::vector<uint8_t>{uint8_t(profile << 5 | 6), 0, 0, 0}), Bytes(24, 4));
         EXPECT_EQ(std::vector<uint8_t>(kBlockLength - 28, 0), Bytes(28, kBlockLength - 28));
@@ -112,8 +112,8 @@ TEST_F(ProfileRecord, DefaultSettingsTouchOnlyTheirRecord) {
     uint8_t before[kBlockLength];
     std::memcpy(before, headerBlock, sizeof before);
     for (int profile = 0; profile < kProfileCount; ++profile)
-        WriteDefaultProfileSettings(profile);
-    WriteDefaultProfileSettings(5);
+        WriteDefaultProfileSettings(profile, headerBlock);
+    WriteDefaultProfileSettings(5, headerBlock);
     for (int p = 0; p < kProfileCount; ++p) {
         const ProfileSettings s = ReadProfileSettings(headerBlock, p);
         EXPECT_EQ(p, s.profileIndex);

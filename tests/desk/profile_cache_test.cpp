@@ -40,7 +40,9 @@ TEST_F(ProfileCache, StoresRawBlocksUnderTheirKeys) {
     std::memcpy(profileBlock, profile.data(), kBlockLength);
     std::memcpy(headerBlock, header.data(), kBlockLength);
     for (int number : {0, 1, 2, 3, 4, kHeaderCacheNumber}) {
-        EXPECT_EQ(StoreCachedBlock(number), ERROR_SUCCESS);
+        EXPECT_EQ(
+            StoreCachedBlock(number, number == kHeaderCacheNumber ? headerBlock : profileBlock),
+            ERROR_SUCCESS);
     }
     for (int number = 0; number < kProfileCount; ++number) {
         DWORD type = REG_NONE;
@@ -62,7 +64,7 @@ TEST_F(ProfileCache, NeverStoredKeyIsCreatedAndLoadsZeros) {
     currentProfile = 3;
     std::memset(profileBlock, 0xAA, kBlockLength);
     ASSERT_FALSE(KeyExists(CacheKeyPath(3)));
-    LoadCachedProfile(currentProfile);
+    LoadCachedProfile(currentProfile, profileBlock);
     EXPECT_TRUE(KeyExists(CacheKeyPath(3)));
     EXPECT_EQ(ProfileBlockBytes(), std::vector<uint8_t>(kBlockLength, 0));
 }
@@ -77,7 +79,7 @@ TEST_F(ProfileCache, ValuesOfAnyTypeUpTo512BytesLoadRawLongerOnesAsZeros) {
             const auto value = Pattern(size, static_cast<uint8_t>(size + type));
             WriteValue(CacheKeyPath(1), L"pData", type, value);
             std::memset(profileBlock, 0xCC, kBlockLength);
-            LoadCachedProfile(currentProfile);
+            LoadCachedProfile(currentProfile, profileBlock);
             std::vector<uint8_t> expected(kBlockLength, 0);
             if (size <= kBlockLength) {
                 std::copy(value.begin(), value.end(), expected.begin());
@@ -91,6 +93,6 @@ TEST_F(ProfileCache, MissingValueInExistingKeyLoadsZeros) {
     WriteValue(CacheKeyPath(4), L"other", REG_BINARY, Pattern(16, 1));
     currentProfile = 4;
     std::memset(profileBlock, 0x11, kBlockLength);
-    LoadCachedProfile(currentProfile);
+    LoadCachedProfile(currentProfile, profileBlock);
     EXPECT_EQ(ProfileBlockBytes(), std::vector<uint8_t>(kBlockLength, 0));
 }

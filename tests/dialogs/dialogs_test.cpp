@@ -85,7 +85,7 @@ class DialogTest : public ::testing::Test {
             WriteButtonRecord(profileBlock, static_cast<int>(n), records[n]);
         }
         std::memcpy(profileBlock + 128, button1Events.data(), button1Events.size());
-        StoreCachedBlock(p);
+        StoreCachedBlock(p, profileBlock);
         std::memcpy(mouse.firmware.memory[p + 1], profileBlock, kBlockLength);
     }
 

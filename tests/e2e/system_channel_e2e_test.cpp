@@ -53,14 +53,14 @@ TEST_F(SystemChannelE2e, BlocksRoundTripThroughTheSystemWalk) {
     ASSERT_TRUE(control.Load(image));
 
     std::memset(profileBlock, 0xEE, sizeof profileBlock);
-    RunDeviceOperation(ReadProfile, 2);
+    RunDeviceOperation(ReadProfile, 2, profileBlock);
     EXPECT_EQ(0, std::memcmp(profileBlock, image.data() + 3 * 512, 512));
-    RunDeviceOperation(ReadHeader, 0);
+    RunDeviceOperation(ReadHeader, 0, headerBlock);
     EXPECT_EQ(0, std::memcmp(headerBlock, image.data(), 512));
 
     for (size_t i = 0; i < kBlockLength; ++i)
         profileBlock[i] = uint8_t(0xC0 ^ i);
-    RunDeviceOperation(WriteProfile, 4);
+    RunDeviceOperation(WriteProfile, 4, profileBlock);
     const auto dumped = control.Dump();
     ASSERT_TRUE(dumped.has_value());
     EXPECT_EQ(0, std::memcmp(dumped->data() + 5 * 512, profileBlock, 512));
@@ -69,17 +69,14 @@ TEST_F(SystemChannelE2e, BlocksRoundTripThroughTheSystemWalk) {
 
 TEST_F(SystemChannelE2e, ProfileControlAndRejectedPages) {
     RunDeviceOperation(SelectProfile, 3);
-    currentProfile = 0;
-    RunDeviceOperation(QueryCurrentProfile, 0);
-    EXPECT_EQ(3, currentProfile);
+    EXPECT_EQ(3, RunDeviceOperation(QueryCurrentProfile, 0).activeProfile);
     ASSERT_TRUE(control.Command(TARN_VMOUSE_PRESS_SWITCH, 0, 1));
-    RunDeviceOperation(QueryCurrentProfile, 0);
-    EXPECT_EQ(1, currentProfile);
+    EXPECT_EQ(1, RunDeviceOperation(QueryCurrentProfile, 0).activeProfile);
 
     const virt::MemoryImage image = Pattern(0x51);
     ASSERT_TRUE(control.Load(image));
     ASSERT_TRUE(control.Command(TARN_VMOUSE_REJECT_PAGES, 1, 1 << 3));
-    RunDeviceOperation(ReadProfile, 0);
+    RunDeviceOperation(ReadProfile, 0, profileBlock);
     for (size_t i = 0; i < kBlockLength; ++i) {
         const uint8_t expected = i >= 192 && i < 256 ? 0 : image[512 + i];
         ASSERT_EQ(expected, profileBlock[i]) << "byte " << i;

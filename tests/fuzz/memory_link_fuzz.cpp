@@ -41,8 +41,8 @@ class HostileMouse final : public MouseInterfaceSet, public PacingWait {
         block_ = block;
         Restart();
     }
-    // Checks what one operation on one interface left behind.
-    void Verify() const {
+    // Checks what one operation on one interface left behind; `answer`: a query's answer.
+    void Verify(const int32_t* answer = nullptr) const {
         FUZZ_CHECK(reports_ <= kMostReportsPerBlock);
         if (op_ == Op::Read) {
             FUZZ_CHECK(std::memcmp(block_, delivered_.data(), kBlock) == 0);
@@ -52,7 +52,7 @@ class HostileMouse final : public MouseInterfaceSet, public PacingWait {
                     FUZZ_CHECK(std::memcmp(block_ + kPageLength * p, &stored_[kPageLength * p],
                                            kPageLength) == 0);
         } else if (op_ == Op::Query) {
-            FUZZ_CHECK(currentProfile == queryReply_);
+            FUZZ_CHECK(answer == nullptr || *answer == queryReply_);
         }
     }
 
@@ -150,6 +150,7 @@ class HostileMouse final : public MouseInterfaceSet, public PacingWait {
 
     bool unplugged_ = false;
     int openHandles_ = 0;
+    int32_t QueryReply() const { return queryReply_; }
 
   private:
     void Restart() {
@@ -266,12 +267,16 @@ void Operate(FuzzInput& in, HostileMouse& mouse) {
                                                                     : Op::Select;
         uint8_t* target = op == ReadHeader || op == WriteHeader ? headerBlock : profileBlock;
         mouse.Expect(expect, area, target);
-        RunDeviceOperation(op, index);
+        const DeviceResult result = RunDeviceOperation(op, index, target);
         FUZZ_CHECK(mouse.openHandles_ == 0);
+        // The answer is that of the interface opened last.
+        if (result.activeProfile)
+            FUZZ_CHECK(op == QueryCurrentProfile && *result.activeProfile == mouse.QueryReply());
         return;
     }
 
     mouse.openHandles_ = 1; // an interface the walk has opened
+    int32_t answer = 0;
     switch (selector % 6) {
     case 0:
         mouse.Expect(IsProfile(index) ? Op::Read : Op::None, index + 1, block);
@@ -294,15 +299,15 @@ void Operate(FuzzInput& in, HostileMouse& mouse) {
         break;
     case 4:
         mouse.Expect(Op::Query, 0, block);
-        currentProfile = QueryActiveProfile(link);
-        FUZZ_CHECK(currentProfile >= 0 && currentProfile <= 255);
+        answer = QueryActiveProfile(link);
+        FUZZ_CHECK(answer >= 0 && answer <= 255);
         break;
     default:
         mouse.Expect(IsProfile(index) ? Op::Select : Op::None, index, block);
         SelectActiveProfile(link, index);
         break;
     }
-    mouse.Verify();
+    mouse.Verify(&answer);
     mouse.openHandles_ = 0;
 }
 
@@ -313,7 +318,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     HostileMouse mouse(in);
     mouseInterfaces = &mouse;
     pacingWait = &mouse;
-    currentProfile = 0;
     for (int n = 0; n < 16 && !in.Empty(); ++n)
         Operate(in, mouse);
     mouseInterfaces = nullptr;

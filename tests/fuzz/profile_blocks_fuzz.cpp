@@ -138,8 +138,8 @@ void Operate(FuzzInput& in) {
     }
     case 6: { // "Reset to Default" for any index
         const int profile = static_cast<int8_t>(in.Byte());
-        WriteDefaultProfile(profile);
-        WriteDefaultProfileSettings(profile);
+        WriteDefaultProfile(profile, profileBlock);
+        WriteDefaultProfileSettings(profile, headerBlock);
         if (profile < 0 || profile >= kProfileCount) {
             FUZZ_CHECK(std::memcmp(before, profileBlock, kBlockLength) == 0);
             FUZZ_CHECK(std::memcmp(headerBefore, headerBlock, kBlockLength) == 0);
