@@ -553,6 +553,11 @@ int Settings(int profile, const std::wstring& shotDir) {
                     std::to_wstring(profile + 1));
     }
     const double took = NowMs() - clicked;
+    // The pointer leaves the notification area for the dialog, so no icon's tip stays up.
+    RECT dialogRect = {};
+    GetWindowRect(dialog, &dialogRect);
+    SetCursorPos((dialogRect.left + dialogRect.right) / 2, dialogRect.bottom - 8);
+    mouse_event(MOUSEEVENTF_MOVE, 1, 0, 0, 0);
     Screenshot(dialog, shotDir, L"settings");
     wprintf(L"the dialog shows profile %d, the mouse's active one, %ls after the click\n",
             profile + 1, Seconds(took).c_str());
