@@ -184,7 +184,7 @@ if [ -f "$lock" ] && kill -0 "$(tr -d ' ' <"$lock")" 2>/dev/null; then
     xvfb_before=1
 fi
 trap cleanup EXIT
-trap 'exit 130' INT TERM
+trap 'echo "the main job was interrupted" >&2; exit 130' INT TERM
 tarn_wine
 if [ -z "$real_display" ] && [ -z "$xvfb_before" ] && [ -f "$lock" ]; then
     own_xvfb=$(tr -d ' ' <"$lock")
