@@ -166,11 +166,13 @@ tarn_packages
 build_start=$(date +%s.%N)
 jobs=$(nproc)
 say "building the programs, the virtual devices and the demo's probe"
+# What is already built is not listed.
+quiet() { grep -v '^\[ *[0-9]*%\] Built target' || true; }
 tarn_configure win64
 cmake --build "$TARN_BUILD/win64" -j"$jobs" --target TarnDesk TarnAgent tarn_program_files \
-    tarnmouse tarnfilter tarn_demo_probe
+    tarnmouse tarnfilter tarn_demo_probe | quiet
 tarn_configure win32
-cmake --build "$TARN_BUILD/win32" -j"$jobs" --target TarnWake
+cmake --build "$TARN_BUILD/win32" -j"$jobs" --target TarnWake | quiet
 build_seconds=$(seconds_since "$build_start")
 
 # A real display is the user's own; otherwise an Xvfb that this job stops if it started it.
