@@ -138,8 +138,10 @@ std::string FormatProfileFile(const MemoryImage& image, const ProfileFileInfo& i
     for (int block = 0; block < kImageBlockCount; ++block) {
         for (size_t offset = 0; offset < kBlockLength; offset += kFileBytesPerLine) {
             text += DataLinePrefix(block, offset);
-            for (size_t i = 0; i < kFileBytesPerLine; ++i)
-                text += " " + Hex(image[size_t(block)][offset + i], 2);
+            for (size_t i = 0; i < kFileBytesPerLine; ++i) {
+                text += ' ';
+                text += Hex(image[size_t(block)][offset + i], 2);
+            }
             text += "\n";
         }
     }
