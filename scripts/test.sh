@@ -29,6 +29,15 @@ else
     echo "clang-tidy: 0% tests passed, 1 tests failed out of 1" | tee -a "$log"
     status=1
 fi
+# The optimised build warns where the debug build does not; it must build as it ships.
+say "release build"
+if "$TARN_ROOT/scripts/release.sh" >"$TARN_BUILD/release.log" 2>&1; then
+    echo "release build: 100% tests passed, 0 tests failed out of 1" | tee -a "$log"
+else
+    tail -n 40 "$TARN_BUILD/release.log"
+    echo "release build: 0% tests passed, 1 tests failed out of 1" | tee -a "$log"
+    status=1
+fi
 # A Wine process start can fail for reasons of its own ("ShellExecuteEx failed: Internal
 # error" seen once in several runs); one more try tells that apart from a failing test.
 run_tier "$TARN_BUILD/win64" --repeat until-pass:2
