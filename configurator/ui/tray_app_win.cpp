@@ -252,9 +252,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         KillTimer(window, kRereadTimerId);
         return 0;
     case WM_PAINT: {
-        PAINTSTRUCT paint;
-        BeginPaint(window, &paint);
-        EndPaint(window, &paint);
+        const PaintScope paint(window); // nothing to draw
         return 0;
     }
     case WM_ENDSESSION:

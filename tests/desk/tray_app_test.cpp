@@ -2,14 +2,12 @@
 // and shell, with no mouse attached.
 #include "tray_app.h"
 
-#include "desk_test_support.h"
 #include "device_channel.h"
 #include "profile_cache.h"
 #include "profile_record.h"
 #include "resources/tarndesk_res.h"
-#include "settings_dialog.h"
-#include "simulated_mouse.h"
 #include "text_files.h"
+#include "tray_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -57,29 +55,17 @@ uint32_t IconPixel(HICON icon, int x, int y) {
 
 // The main window with no mouse attached: the simulated mouse stays unplugged, whatever
 // HID devices the Wine prefix holds.
-class TrayApp : public ::testing::Test {
+class TrayApp : public TrayFixture {
   protected:
     TrayApp() { mouse.unplugged = true; }
 
     static void SetUpTestSuite() {
-        RegisterMainWindowClass(GetModuleHandleW(nullptr));
+        TrayFixture::SetUpTestSuite();
         DeleteValue(kSettingsKeyPath, kLanguageValueName);
         LoadTextSettings();
     }
 
-    void SetUp() override {
-        settingsDialogClosed = 1;
-        window = CreateMainWindow(GetModuleHandleW(nullptr));
-        ASSERT_NE(window, nullptr);
-    }
-
-    void TearDown() override {
-        if (IsWindow(window)) {
-            DestroyWindow(window);
-        }
-        PumpMessagesFor(20); // drains WM_QUIT
-        settingsDialogClosed = 1;
-    }
+    void SetUp() override { OpenMainWindow(); }
 
     void Arrive(const std::wstring& name, WPARAM event = DBT_DEVICEARRIVAL) {
         auto bytes = InterfaceBroadcast(name);
@@ -88,11 +74,6 @@ class TrayApp : public ::testing::Test {
 
     // True when an arrival started the re-read timer (stopping it).
     bool RereadPending() { return KillTimer(window, kRereadTimerId) != FALSE; }
-
-    SimulatedMouse mouse;
-    RecordingWait wait;
-    SimulatedMouseScope scope{mouse, &wait};
-    HWND window = nullptr;
 };
 
 } // namespace
