@@ -82,10 +82,10 @@ const SystemSeams& InstalledSystemSeams() {
     return installedSeams;
 }
 
-MouseTransferLock::MouseTransferLock()
+MouseTransferLock::MouseTransferLock(uint32_t waitMs)
     : seam_(installedSeams.lock), lock_(nullptr), held_(seam_ == nullptr) {
     if (seam_ != nullptr) {
-        lock_ = seam_->Acquire();
+        lock_ = seam_->Acquire(waitMs);
         held_ = lock_ != nullptr;
     }
 }

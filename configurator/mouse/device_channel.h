@@ -55,7 +55,8 @@ inline constexpr uint32_t kTransferLockWaitMs = 30000;
 class TransferLockSeam;
 class MouseTransferLock {
   public:
-    MouseTransferLock();
+    // Waits at most `waitMs` for the lock; 0 only tries (a caller that can come back later).
+    explicit MouseTransferLock(uint32_t waitMs = kTransferLockWaitMs);
     ~MouseTransferLock();
     MouseTransferLock(const MouseTransferLock&) = delete;
     MouseTransferLock& operator=(const MouseTransferLock&) = delete;

@@ -53,12 +53,12 @@ extern MouseInterfaceSet* mouseInterfaces;
 class PacingWait;
 
 // The session-wide lock of the mouse's transfers (the named mutex kTransferLockName on
-// Windows). Acquire waits at most kTransferLockWaitMs and returns what Release takes back, or
-// null when the lock stayed with another holder.
+// Windows). Acquire waits at most `waitMs` and returns what Release takes back, or null when
+// the lock stayed with another holder.
 class TransferLockSeam {
   public:
     virtual ~TransferLockSeam() = default;
-    virtual void* Acquire() = 0;
+    virtual void* Acquire(uint32_t waitMs) = 0;
     virtual void Release(void* held) = 0;
 };
 

@@ -9,14 +9,14 @@ namespace {
 
 class NamedMutexLock final : public TransferLockSeam {
   public:
-    void* Acquire() override {
+    void* Acquire(uint32_t waitMs) override {
         // Opened per walk and closed with it, like the mouse's own handles.
         UniqueHandle mutex(CreateMutexW(nullptr, FALSE, kTransferLockName));
         if (!mutex) {
             return nullptr;
         }
         // A holder that ended without releasing leaves the lock abandoned, not taken: ours then.
-        const DWORD result = WaitForSingleObject(mutex.Get(), kTransferLockWaitMs);
+        const DWORD result = WaitForSingleObject(mutex.Get(), waitMs);
         if (result != WAIT_OBJECT_0 && result != WAIT_ABANDONED) {
             return nullptr;
         }

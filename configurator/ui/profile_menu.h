@@ -1,5 +1,6 @@
 // The tray menu's "Back up profiles..." and "Restore profiles...": the system's file dialogs
-// around the command line's /export and /import, with their outcome in a message box.
+// around the command line's /export and /import, with their outcome in a message box; and
+// "Program profiles...".
 #pragma once
 
 #include <windows.h>
@@ -22,3 +23,5 @@ inline constexpr wchar_t kDefaultRestoreFailed[] = L"The profiles could not be r
 
 void BackUpProfiles(HWND owner);
 void RestoreProfiles(HWND owner);
+// "Program profiles...": the rules binding programs to profiles.
+void EditProgramProfiles(HWND owner);

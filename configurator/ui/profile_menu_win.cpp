@@ -2,6 +2,7 @@
 
 #include "command_line.h"
 #include "profile_file.h"
+#include "program_profiles_win.h"
 #include "settings_dialog.h"
 #include "text_files.h"
 
@@ -88,4 +89,8 @@ void RestoreProfiles(HWND owner) {
         Tell(owner, LookupDefault(kRestoreFailedKey, kDefaultRestoreFailed) + L"\n\n" + message,
              MB_ICONERROR);
     }
+}
+
+void EditProgramProfiles(HWND owner) {
+    RunProgramProfilesDialog(owner);
 }

@@ -6,6 +6,7 @@
 #include "profile_cache.h"
 #include "profile_menu.h"
 #include "profile_record.h"
+#include "program_switch_win.h"
 #include "resources/settings_dialog_res.h"
 #include "resources/tarndesk_res.h"
 #include "settings_dialog.h"
@@ -178,7 +179,7 @@ HMENU LoadTrayMenu(HMENU* loaded) {
     }
     HMENU popup = GetSubMenu(*loaded, 0);
     for (int id : {IDM_SETTING, IDM_CLOSE, IDM_RESET_TO_DEFAULT, IDM_BACKUP_PROFILES,
-                   IDM_RESTORE_PROFILES}) {
+                   IDM_RESTORE_PROFILES, IDM_PROGRAM_PROFILES}) {
         OverrideMenuItemText(popup, id);
     }
     return popup;
@@ -231,6 +232,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         case IDM_RESTORE_PROFILES:
             RestoreProfiles(nullptr);
             return 0;
+        case IDM_PROGRAM_PROFILES:
+            EditProgramProfiles(nullptr);
+            return 0;
         case IDM_CLOSE:
             DestroyWindow(window);
             return 0;
@@ -250,6 +254,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_TIMER:
         SyncCacheFromDevice();
         KillTimer(window, kRereadTimerId);
+        ReconsiderProgramInFront(); // the mouse that arrived takes the program's profile
         return 0;
     case WM_PAINT: {
         const PaintScope paint(window); // nothing to draw
@@ -264,6 +269,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_DESTROY: {
         // The program ends; a Settings dialog still open may have left the hand cursor.
         RestoreSystemCursors();
+        StopProgramSwitching();
         numberFont.Reset();
         NOTIFYICONDATAW data = {};
         data.cbSize = kTrayIconDataSize;
@@ -323,6 +329,7 @@ int RunTarnDesk(HINSTANCE instance) {
     }
     LoadTextSettings();
     SyncCacheFromDevice();
+    StartProgramSwitching();
     AddTrayIcon(window);
     MSG message = {};
     BOOL got = 0;

@@ -14,7 +14,9 @@ DESK_KEYS = (["FontSize", "Title", "WriteFailed", "32773", "32771", "32772", "10
              [f"Func{n}" for n in range(11)] + ["301", "302", "304", "305", "103"] +
              [str(n) for n in range(401, 406)] + ["1"] +
              ["32774", "32775", "ProfileFiles", "BackupDone", "BackupFailed", "RestoreAsk",
-              "RestoreDone", "RestoreFailed"])
+              "RestoreDone", "RestoreFailed"] +
+             ["32776", "104", "701", "703", "704", "705", "706", "708", "2", "ProgramColumn",
+              "ProgramFiles", "KeepProfile", "RulesSkipped", "RulesFull"])
 AGENT_KEYS = ["Mouse", "BatteryLow", "OpenCPL", "Exit"]
 
 
