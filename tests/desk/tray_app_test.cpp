@@ -3,6 +3,7 @@
 #include "tray_app.h"
 
 #include "device_channel.h"
+#include "handle_owners_win.h"
 #include "profile_cache.h"
 #include "profile_record.h"
 #include "resources/tarndesk_res.h"
@@ -38,6 +39,8 @@ uint32_t IconPixel(HICON icon, int x, int y) {
     if (!GetIconInfo(icon, &info)) {
         return 0;
     }
+    const UniqueBitmap color(info.hbmColor);
+    const UniqueBitmap mask(info.hbmMask);
     BITMAPINFO format = {};
     format.bmiHeader.biSize = sizeof(format.bmiHeader);
     format.bmiHeader.biWidth = 16;
@@ -45,11 +48,8 @@ uint32_t IconPixel(HICON icon, int x, int y) {
     format.bmiHeader.biPlanes = 1;
     format.bmiHeader.biBitCount = 32;
     uint32_t pixels[256] = {};
-    HDC screen = GetDC(nullptr);
-    GetDIBits(screen, info.hbmColor, 0, 16, pixels, &format, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
-    DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
+    const WindowDc screen(nullptr);
+    GetDIBits(screen.Get(), color.Get(), 0, 16, pixels, &format, DIB_RGB_COLORS);
     return pixels[y * 16 + x] & 0xFFFFFF;
 }
 
