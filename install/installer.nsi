@@ -2,6 +2,8 @@
 ;   makensis -DVERSION=1.0.0 -DOUTFILE=TarnSetup.exe -DLISTS=<folder with the file lists>
 ; Installs the three programs with their language files, pictures, TarnPrefs.txt and the INF
 ; that TarnWake reads; the uninstaller removes exactly those and leaves the user's settings.
+; The installer speaks the languages the programs ship in and writes the language the user
+; chooses for the programs (silently: /LANGUAGE=<code>, e.g. /LANGUAGE=0419).
 Unicode true
 SetCompressor /SOLID lzma
 
@@ -9,6 +11,8 @@ SetCompressor /SOLID lzma
 !include WinMessages.nsh
 !include x64.nsh
 !include FileFunc.nsh
+!include MUI2.nsh
+!include nsDialogs.nsh
 
 !ifndef VERSION
   !error "VERSION is not defined"
@@ -25,6 +29,26 @@ SetCompressor /SOLID lzma
 !define SHORTCUT "${MENU_FOLDER}\Gaming Mouse Settings.lnk"
 ; TarnDesk and TarnAgent keep their module path in 100 characters.
 !define MAX_INSTDIR 85
+; Where TarnDesk and TarnAgent each read the code of their language file (per user).
+!define DESK_SETTINGS_KEY "Software\Orvane\Gaming\Settings"
+!define AGENT_SETTINGS_KEY "Software\Orvane\Stilbe\Settings"
+!define FALLBACK_LANGUAGE "0409"
+
+; The shipped languages (Language\<code>.txt), each named in its own words.
+!macro FOR_EACH_LANGUAGE MACRO
+  !insertmacro ${MACRO} "0409" "English"
+  !insertmacro ${MACRO} "0407" "Deutsch"
+  !insertmacro ${MACRO} "040C" "Français"
+  !insertmacro ${MACRO} "0C0A" "Español"
+  !insertmacro ${MACRO} "0410" "Italiano"
+  !insertmacro ${MACRO} "0416" "Português (Brasil)"
+  !insertmacro ${MACRO} "0415" "Polski"
+  !insertmacro ${MACRO} "0419" "Русский"
+  !insertmacro ${MACRO} "0411" "日本語"
+  !insertmacro ${MACRO} "0412" "한국어"
+  !insertmacro ${MACRO} "0804" "中文(简体)"
+  !insertmacro ${MACRO} "0404" "中文(繁體)"
+!macroend
 
 Name "${PRODUCT}"
 OutFile "${OUTFILE}"
@@ -32,6 +56,7 @@ InstallDir "$PROGRAMFILES64\Orvane\Gaming Mouse"
 RequestExecutionLevel admin
 ShowInstDetails show
 ShowUninstDetails show
+BrandingText "${PRODUCT}"
 
 VIProductVersion "${VERSION}.0"
 VIFileVersion "${VERSION}.0"
@@ -42,10 +67,67 @@ VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) 2026 Orvane"
 
-Page directory
-Page instfiles
-UninstPage uninstConfirm
-UninstPage instfiles
+Var ProgramLanguage
+Var LanguageList
+
+!define MUI_ICON "image\mark.ico"
+!define MUI_UNICON "image\mark.ico"
+!insertmacro MUI_PAGE_DIRECTORY
+Page custom LanguagePageShow LanguagePageLeave
+!insertmacro MUI_PAGE_INSTFILES
+!insertmacro MUI_UNPAGE_CONFIRM
+!insertmacro MUI_UNPAGE_INSTFILES
+
+; The installer's own pages follow the system's user-interface language among these.
+!insertmacro MUI_LANGUAGE "English"
+!insertmacro MUI_LANGUAGE "German"
+!insertmacro MUI_LANGUAGE "French"
+!insertmacro MUI_LANGUAGE "SpanishInternational"
+!insertmacro MUI_LANGUAGE "Italian"
+!insertmacro MUI_LANGUAGE "PortugueseBR"
+!insertmacro MUI_LANGUAGE "Polish"
+!insertmacro MUI_LANGUAGE "Russian"
+!insertmacro MUI_LANGUAGE "Japanese"
+!insertmacro MUI_LANGUAGE "Korean"
+!insertmacro MUI_LANGUAGE "SimpChinese"
+!insertmacro MUI_LANGUAGE "TradChinese"
+
+LangString LanguagePageTitle ${LANG_ENGLISH} "Language"
+LangString LanguagePageText ${LANG_ENGLISH} "Choose the language of the mouse programs."
+LangString LanguageLabel ${LANG_ENGLISH} "Language of the mouse programs:"
+LangString LanguagePageTitle ${LANG_GERMAN} "Sprache"
+LangString LanguagePageText ${LANG_GERMAN} "Wählen Sie die Sprache der Mausprogramme."
+LangString LanguageLabel ${LANG_GERMAN} "Sprache der Mausprogramme:"
+LangString LanguagePageTitle ${LANG_FRENCH} "Langue"
+LangString LanguagePageText ${LANG_FRENCH} "Choisissez la langue des programmes de la souris."
+LangString LanguageLabel ${LANG_FRENCH} "Langue des programmes de la souris :"
+LangString LanguagePageTitle ${LANG_SPANISHINTERNATIONAL} "Idioma"
+LangString LanguagePageText ${LANG_SPANISHINTERNATIONAL} "Elija el idioma de los programas del mouse."
+LangString LanguageLabel ${LANG_SPANISHINTERNATIONAL} "Idioma de los programas del mouse:"
+LangString LanguagePageTitle ${LANG_ITALIAN} "Lingua"
+LangString LanguagePageText ${LANG_ITALIAN} "Scegliere la lingua dei programmi del mouse."
+LangString LanguageLabel ${LANG_ITALIAN} "Lingua dei programmi del mouse:"
+LangString LanguagePageTitle ${LANG_PORTUGUESEBR} "Idioma"
+LangString LanguagePageText ${LANG_PORTUGUESEBR} "Escolha o idioma dos programas do mouse."
+LangString LanguageLabel ${LANG_PORTUGUESEBR} "Idioma dos programas do mouse:"
+LangString LanguagePageTitle ${LANG_POLISH} "Język"
+LangString LanguagePageText ${LANG_POLISH} "Wybierz język programów myszy."
+LangString LanguageLabel ${LANG_POLISH} "Język programów myszy:"
+LangString LanguagePageTitle ${LANG_RUSSIAN} "Язык"
+LangString LanguagePageText ${LANG_RUSSIAN} "Выберите язык программ мыши."
+LangString LanguageLabel ${LANG_RUSSIAN} "Язык программ мыши:"
+LangString LanguagePageTitle ${LANG_JAPANESE} "言語"
+LangString LanguagePageText ${LANG_JAPANESE} "マウス プログラムの言語を選択してください。"
+LangString LanguageLabel ${LANG_JAPANESE} "マウス プログラムの言語:"
+LangString LanguagePageTitle ${LANG_KOREAN} "언어"
+LangString LanguagePageText ${LANG_KOREAN} "마우스 프로그램의 언어를 선택하세요."
+LangString LanguageLabel ${LANG_KOREAN} "마우스 프로그램 언어:"
+LangString LanguagePageTitle ${LANG_SIMPCHINESE} "语言"
+LangString LanguagePageText ${LANG_SIMPCHINESE} "选择鼠标程序的语言。"
+LangString LanguageLabel ${LANG_SIMPCHINESE} "鼠标程序的语言:"
+LangString LanguagePageTitle ${LANG_TRADCHINESE} "語言"
+LangString LanguagePageText ${LANG_TRADCHINESE} "選擇滑鼠程式的語言。"
+LangString LanguageLabel ${LANG_TRADCHINESE} "滑鼠程式的語言:"
 
 ; Asks each program's window to close and waits up to five seconds for it; a copy that
 ; does not end is stopped, so its files can be replaced or removed.
@@ -79,12 +161,96 @@ UninstPage instfiles
 !insertmacro END_RUNNING_COPIES ""
 !insertmacro END_RUNNING_COPIES "un."
 
+; $1 = $0 when $0 names a shipped language (in any letter case), else unchanged.
+!macro MATCH_CODE CODE NAME
+  ${If} $0 == "${CODE}"
+    StrCpy $1 "${CODE}"
+  ${EndIf}
+!macroend
+
+; $1 = the first shipped language whose primary language is $3, when $1 is still empty.
+!macro MATCH_PRIMARY CODE NAME
+  IntOp $4 0x${CODE} & 0x3FF
+  ${If} $1 == ""
+  ${AndIf} $4 == $3
+    StrCpy $1 "${CODE}"
+  ${EndIf}
+!macroend
+
+; The language the programs start in: the /LANGUAGE= option, else the one the user chose
+; before (a reinstall keeps it), else the system's user-interface language or its nearest
+; shipped relative, else English.
+Function ChooseProgramLanguage
+  StrCpy $1 ""
+  ClearErrors
+  ${GetOptions} $CMDLINE "/LANGUAGE=" $0
+  ${IfNot} ${Errors}
+    !insertmacro FOR_EACH_LANGUAGE MATCH_CODE
+  ${EndIf}
+  ${If} $1 == ""
+    ReadRegStr $0 HKCU "${DESK_SETTINGS_KEY}" "language"
+    !insertmacro FOR_EACH_LANGUAGE MATCH_CODE
+  ${EndIf}
+  ${If} $1 == ""
+    System::Call "kernel32::GetUserDefaultUILanguage() i .r2"
+    IntFmt $0 "%04X" $2
+    !insertmacro FOR_EACH_LANGUAGE MATCH_CODE
+    ${If} $1 == ""
+      ; Chinese of Hong Kong and Macao is written in traditional characters.
+      ${If} $2 = 0x0C04
+      ${OrIf} $2 = 0x1404
+        StrCpy $1 "0404"
+      ${EndIf}
+      IntOp $3 $2 & 0x3FF
+      !insertmacro FOR_EACH_LANGUAGE MATCH_PRIMARY
+    ${EndIf}
+  ${EndIf}
+  ${If} $1 == ""
+    StrCpy $1 "${FALLBACK_LANGUAGE}"
+  ${EndIf}
+  StrCpy $ProgramLanguage $1
+FunctionEnd
+
 Function .onInit
   ${IfNot} ${RunningX64}
     MessageBox MB_ICONSTOP "${PRODUCT} needs a 64-bit edition of Windows." /SD IDOK
     Abort
   ${EndIf}
   SetRegView 64
+  Call ChooseProgramLanguage
+FunctionEnd
+
+!macro ADD_LANGUAGE CODE NAME
+  ${NSD_CB_AddString} $LanguageList "${NAME}"
+  ${If} $ProgramLanguage == "${CODE}"
+    ${NSD_CB_SelectString} $LanguageList "${NAME}"
+  ${EndIf}
+!macroend
+
+!macro CODE_OF_NAME CODE NAME
+  ${If} $0 == "${NAME}"
+    StrCpy $ProgramLanguage "${CODE}"
+  ${EndIf}
+!macroend
+
+Function LanguagePageShow
+  !insertmacro MUI_HEADER_TEXT "$(LanguagePageTitle)" "$(LanguagePageText)"
+  nsDialogs::Create 1018
+  Pop $0
+  ${If} $0 == error
+    Abort
+  ${EndIf}
+  ${NSD_CreateLabel} 0 0 100% 12u "$(LanguageLabel)"
+  Pop $0
+  ${NSD_CreateDropList} 0 14u 50% 120u ""
+  Pop $LanguageList
+  !insertmacro FOR_EACH_LANGUAGE ADD_LANGUAGE
+  nsDialogs::Show
+FunctionEnd
+
+Function LanguagePageLeave
+  ${NSD_GetText} $LanguageList $0
+  !insertmacro FOR_EACH_LANGUAGE CODE_OF_NAME
 FunctionEnd
 
 Function .onVerifyInstDir
@@ -113,6 +279,11 @@ Section "Programs"
   WriteRegStr HKLM "${RUN_KEY}" "TarnAgent" "$INSTDIR\TarnAgent.exe"
   WriteRegStr HKLM "${RUN_KEY}" "TarnWake" "$INSTDIR\TarnWake.exe"
   SetRegView 64
+
+  ; The installing user's language for both programs; like the rest of the user's settings
+  ; it outlives an uninstall.
+  WriteRegStr HKCU "${DESK_SETTINGS_KEY}" "language" "$ProgramLanguage"
+  WriteRegStr HKCU "${AGENT_SETTINGS_KEY}" "language" "$ProgramLanguage"
 
   ; TarnDesk finds its pictures relative to the working folder.
   CreateDirectory "${MENU_FOLDER}"

@@ -29,7 +29,9 @@ constexpr int kTranslatedControls[] = {IDC_SWITCHING_ON,
                                        IDC_DESKTOP_LABEL,
                                        IDOK,
                                        IDCANCEL};
-constexpr int kProgramColumnWidthPercent = 72;
+// The profile column holds "Profile 5" and its caption in every shipped language (Japanese
+// takes the most room); the program column has the rest.
+constexpr int kProgramColumnWidthPercent = 60;
 constexpr DWORD kPathCapacity = 32768;
 
 // The dialog's working copy; written only by the dialog, put in force by OK.

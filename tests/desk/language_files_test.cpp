@@ -62,7 +62,7 @@ bool KeyPresent(const std::wstring& key) {
 TEST(LanguageFiles, EveryShippedFileHoldsEveryKey) {
     const std::wstring shipped = TestProgramDirectory() + L"..\\bin\\Language\\";
     const auto codes = ShippedCodes(shipped);
-    ASSERT_GE(codes.size(), 5u);
+    ASSERT_GE(codes.size(), 12u);
     CreateDirectoryW((TestProgramDirectory() + L"Language").c_str(), nullptr);
     for (const std::wstring& code : codes) {
         SCOPED_TRACE(std::string(code.begin(), code.end()));
@@ -111,6 +111,11 @@ TEST(LanguageFiles, NonLatinTextsSurviveTheRoundTrip) {
         {L"040C", L"32773", L"Param\x00E8tres"},
         {L"0411", L"Title", L"\x30DE\x30A6\x30B9"},
         {L"0804", L"1", L"\x786E\x5B9A"},
+        {L"0404", L"1", L"\x78BA\x5B9A"},
+        {L"0412", L"305", L"\xCDE8\xC18C"},
+        {L"0419", L"306", L"\x0417\x0430\x043A\x0440\x044B\x0442\x044C"},
+        {L"0415", L"307", L"Od\x015Bwie\x017C"},
+        {L"0C0A", L"32773", L"Configuraci\x00F3n"},
     };
     for (const Expect& e : expects) {
         languageCode = e.code;

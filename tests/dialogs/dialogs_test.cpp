@@ -3,7 +3,9 @@
 #include "dialog_harness.h"
 
 #include "dialog_drawing.h"
+#include "program_profiles_win.h"
 #include "recorder_win.h"
+#include "resources/program_profiles_res.h"
 #include "resources/recorder_res.h"
 #include "resources/select_profile_res.h"
 #include "resources/settings_dialog_res.h"
@@ -15,8 +17,12 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <functional>
+#include <string>
+#include <utility>
 
 namespace {
 
@@ -973,6 +979,318 @@ TEST_F(TrackbarDrawing, DetailButtonsShowThePictureOfTheirFunction) {
     DeleteObject(macro);
     ReleaseDC(detail, dc);
     EXPECT_EQ(drawn, expected);
+}
+
+} // namespace
+
+namespace {
+
+// --- Texts in every language -------------------------------------------------------------
+
+// LogPixels sets the scale of a process when it starts, so the larger scale is measured by a
+// child copy of this test started under it.
+constexpr wchar_t kFitChildVariable[] = L"TARN_TEXT_FIT_CHILD";
+constexpr DWORD kLargeDpi = 144;
+constexpr wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
+constexpr wchar_t kLogPixels[] = L"LogPixels";
+
+int Scaled(int pixels) {
+    return MulDiv(pixels, static_cast<int>(GetDpiForSystem()), 96);
+}
+
+std::string Utf8(const std::wstring& text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), bytes.data(), size,
+                        nullptr, nullptr);
+    return bytes;
+}
+
+// A text as a control shows it: its layout and the pixels it has.
+struct Shown {
+    std::wstring text;
+    UINT format;
+    int room;
+};
+
+struct Fit {
+    std::wstring text;
+    int id = 0;
+    int need = 0;  // pixels wide
+    int room = 0;  // pixels the control gives it
+    int lines = 0; // lines it takes
+    int rows = 0;  // lines the control shows
+    bool Fits() const { return need <= room && lines <= rows; }
+};
+
+// Ideographs, kana and Hangul: Windows draws them a full em wide through its linked East
+// Asian fonts, while a Wine without such fonts draws narrower boxes; they are counted at the
+// width Windows gives them.
+bool FullWidth(wchar_t c) {
+    return (c >= 0x1100 && c <= 0x11FF) || (c >= 0x2E80 && c <= 0xA4CF) ||
+           (c >= 0xAC00 && c <= 0xD7AF) || (c >= 0xF900 && c <= 0xFAFF) ||
+           (c >= 0xFF00 && c <= 0xFF60);
+}
+
+// The text laid out as the control lays it out, in the control's own font: wrapped within
+// `room` or on one line.
+Fit Measure(HWND control, const std::wstring& text, UINT format, int room, int rows) {
+    std::wstring narrow;
+    int fullWidth = 0;
+    for (wchar_t c : text) {
+        if (FullWidth(c)) {
+            ++fullWidth;
+        } else {
+            narrow += c;
+        }
+    }
+    HDC dc = GetDC(control);
+    HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    RECT rect{0, 0, room, 0};
+    DrawTextW(dc, text.c_str(), -1, &rect, format | DT_CALCRECT);
+    RECT line{0, 0, 0, 0};
+    DrawTextW(dc, narrow.c_str(), -1, &line,
+              (format & ~static_cast<UINT>(DT_WORDBREAK)) | DT_SINGLELINE | DT_CALCRECT);
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    const int lineHeight = std::max<int>(metrics.tmHeight, 1);
+    // A font taller than its control is the layout's choice; a wrap onto a hidden line is not.
+    Fit fit{text, GetDlgCtrlID(control),    rect.right,
+            room, rect.bottom / lineHeight, std::max(rows / lineHeight, 1)};
+    if (fullWidth > 0) {
+        const int width = line.right + fullWidth * (metrics.tmHeight - metrics.tmInternalLeading);
+        const bool wraps = (format & DT_WORDBREAK) != 0 && room > 0;
+        fit.need = wraps ? std::min(width, room) : width;
+        fit.lines = wraps ? (width + room - 1) / room : 1;
+    }
+    return fit;
+}
+
+// Every text of every control of the dialog, shown or hidden (the Settings dialog's two
+// layouts share one set of controls): static texts, push buttons less their frame, check
+// boxes and radio buttons less their box, group-box captions less the frame's corners, and
+// every entry of a combo box in its selection field.
+std::vector<Fit> MeasureTexts(HWND dialog) {
+    std::vector<Fit> fits;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t className[32] = {};
+        GetClassNameW(child, className, 32);
+        const auto style = static_cast<DWORD>(GetWindowLongPtrW(child, GWL_STYLE));
+        RECT client{};
+        GetClientRect(child, &client);
+        const std::wstring text = ItemText(dialog, GetDlgCtrlID(child));
+        const UINT wrap = DT_WORDBREAK | DT_EXPANDTABS;
+        std::vector<Shown> texts;
+        int rows = client.bottom;
+        if (_wcsicmp(className, L"Static") == 0) {
+            const DWORD type = style & SS_TYPEMASK;
+            const UINT prefix = (style & SS_NOPREFIX) != 0 ? DT_NOPREFIX : 0;
+            if (type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT) {
+                texts.push_back({text, wrap | prefix, client.right});
+            } else if (type == SS_LEFTNOWORDWRAP || type == SS_SIMPLE) {
+                texts.push_back({text, DT_SINGLELINE | prefix, client.right});
+            }
+        } else if (_wcsicmp(className, L"Button") == 0) {
+            const UINT format = (style & BS_MULTILINE) != 0 ? wrap : DT_SINGLELINE;
+            switch (style & BS_TYPEMASK) {
+            case BS_PUSHBUTTON:
+            case BS_DEFPUSHBUTTON:
+                texts.push_back({text, format, client.right - 2 * Scaled(3)});
+                break;
+            case BS_CHECKBOX:
+            case BS_AUTOCHECKBOX:
+            case BS_RADIOBUTTON:
+            case BS_AUTORADIOBUTTON:
+            case BS_3STATE:
+            case BS_AUTO3STATE:
+                texts.push_back({text, format, client.right - Scaled(13 + 4)});
+                break;
+            case BS_GROUPBOX:
+                texts.push_back({text, DT_SINGLELINE, client.right - 2 * Scaled(8)});
+                rows = 0;
+                break;
+            default: // owner-drawn: pictures, not texts
+                break;
+            }
+        } else if (_wcsicmp(className, L"ComboBox") == 0) {
+            COMBOBOXINFO info{};
+            info.cbSize = sizeof(info);
+            GetComboBoxInfo(child, &info);
+            const LRESULT count = SendMessageW(child, CB_GETCOUNT, 0, 0);
+            for (LRESULT i = 0; i < count; ++i) {
+                wchar_t item[256] = {};
+                if (SendMessageW(child, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0) < 256) {
+                    SendMessageW(child, CB_GETLBTEXT, static_cast<WPARAM>(i),
+                                 reinterpret_cast<LPARAM>(item));
+                }
+                texts.push_back(
+                    {item, DT_SINGLELINE | DT_NOPREFIX, info.rcItem.right - info.rcItem.left});
+            }
+            rows = 0;
+        } else if (_wcsicmp(className, WC_LISTVIEWW) == 0) {
+            // Column captions within their columns, less the header's margins.
+            HWND header = ListView_GetHeader(child);
+            for (int i = 0; i < Header_GetItemCount(header); ++i) {
+                wchar_t caption[256] = {};
+                HDITEMW item{};
+                item.mask = HDI_TEXT | HDI_WIDTH;
+                item.pszText = caption;
+                item.cchTextMax = 256;
+                Header_GetItem(header, i, &item);
+                fits.push_back(Measure(header, caption, DT_SINGLELINE | DT_NOPREFIX,
+                                       item.cxy - 2 * Scaled(6), 0));
+            }
+        }
+        for (const Shown& shown : texts) {
+            if (!shown.text.empty()) {
+                fits.push_back(Measure(child, shown.text, shown.format, shown.room, rows));
+            }
+        }
+    }
+    return fits;
+}
+
+std::vector<std::wstring> ShippedLanguages(const std::wstring& folder) {
+    std::vector<std::wstring> codes;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"*.txt").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return codes;
+    }
+    do {
+        const std::wstring name = found.cFileName;
+        codes.push_back(name.substr(0, name.size() - 4));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return codes;
+}
+
+class TextFit : public DialogTest {
+  protected:
+    // Opens every dialog in every shipped language as TarnDesk opens it (with the language's
+    // font size) and fails on each text that does not fit; prints the widest text.
+    void CheckEveryLanguage() {
+        const std::wstring folder = TestProgramDirectory() + L"..\\bin\\Language\\";
+        const auto codes = ShippedLanguages(folder);
+        ASSERT_GE(codes.size(), 12u);
+        Fit widest{L"", 0, 0, 1, 0, 1};
+        std::string widestAt;
+        int measured = 0;
+        for (const std::wstring& code : codes) {
+            languageCode = code;
+            languageFilePath = folder + code + L".txt";
+            dialogFontSize = static_cast<int32_t>(
+                GetPrivateProfileIntW(code.c_str(), L"FontSize", 8, languageFilePath.c_str()));
+            buttonChoices[2] = FunctionMacroKey;
+            const std::pair<const char*, HWND> dialogs[] = {
+                {"Settings", OpenSettings()},
+                {"recorder", CreateDialogParamW(Instance(), MAKEINTRESOURCEW(IDD_RECORDER), nullptr,
+                                                RecorderDialogProc, 2)},
+                {"Select Profile",
+                 CreateDialogParamW(Instance(), MAKEINTRESOURCEW(IDD_SELECT_PROFILE), nullptr,
+                                    SelectProfileDialogProc, 2)},
+                {"Program profiles",
+                 CreateDialogParamW(Instance(), MAKEINTRESOURCEW(IDD_PROGRAM_PROFILES), nullptr,
+                                    ProgramProfilesDialogProc, 0)},
+            };
+            for (const auto& [name, dialog] : dialogs) {
+                ASSERT_NE(dialog, nullptr) << name;
+                for (const Fit& fit : MeasureTexts(dialog)) {
+                    ++measured;
+                    const std::string where = Utf8(code) + " " + name + " control " +
+                                              std::to_string(fit.id) + " \"" + Utf8(fit.text) +
+                                              "\"";
+                    EXPECT_TRUE(fit.Fits()) << where << ": " << fit.need << " px of " << fit.room
+                                            << ", " << fit.lines << " line(s) of " << fit.rows;
+                    if (static_cast<int64_t>(fit.need) * widest.room >
+                        static_cast<int64_t>(widest.need) * fit.room) {
+                        widest = fit;
+                        widestAt = where;
+                    }
+                }
+            }
+            for (const auto& [name, dialog] : dialogs) {
+                // Hidden first, so Wine does not wait two seconds for a window manager to
+                // withdraw the window.
+                SetWindowLongPtrW(dialog, GWL_STYLE,
+                                  GetWindowLongPtrW(dialog, GWL_STYLE) &
+                                      ~static_cast<LONG_PTR>(WS_VISIBLE));
+                DestroyWindow(dialog);
+            }
+            dialog_ = nullptr;
+            settingsDialogClosed = 1;
+            PumpMessagesFor(10);
+        }
+        std::printf("%u dpi: %d texts in %zu languages; the widest takes %d%% of its room: %s, "
+                    "%d px of %d\n",
+                    GetDpiForSystem(), measured, codes.size(), 100 * widest.need / widest.room,
+                    widestAt.c_str(), widest.need, widest.room);
+    }
+};
+
+DWORD ReadLogPixels(bool* present) {
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    *present = RegGetValueW(HKEY_CURRENT_USER, kDesktopKey, kLogPixels, RRF_RT_REG_DWORD, nullptr,
+                            &value, &size) == ERROR_SUCCESS;
+    return value;
+}
+
+void WriteLogPixels(bool present, DWORD value) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
+        return;
+    }
+    if (present) {
+        RegSetValueExW(key, kLogPixels, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                       sizeof(value));
+    } else {
+        RegDeleteValueW(key, kLogPixels);
+    }
+    RegCloseKey(key);
+}
+
+TEST_F(TextFit, EveryTextFitsItsControlInEveryLanguageAt96And144Dpi) {
+    // As TarnDesk's manifest declares: the dialogs take the system's scale.
+    SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+    if (GetEnvironmentVariableW(kFitChildVariable, nullptr, 0) != 0) {
+        ASSERT_EQ(GetDpiForSystem(), kLargeDpi);
+        CheckEveryLanguage();
+        return;
+    }
+    CheckEveryLanguage();
+
+    bool present = false;
+    const DWORD before = ReadLogPixels(&present);
+    WriteLogPixels(true, kLargeDpi);
+    wchar_t self[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring commandLine = L"\"" + std::wstring(self) + L"\" --gtest_filter=TextFit.*";
+    SetEnvironmentVariableW(kFitChildVariable, L"1");
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION child{};
+    const BOOL started = CreateProcessW(self, commandLine.data(), nullptr, nullptr, TRUE, 0,
+                                        nullptr, nullptr, &startup, &child);
+    SetEnvironmentVariableW(kFitChildVariable, nullptr);
+    DWORD code = 1;
+    if (started) {
+        if (WaitForSingleObject(child.hProcess, 180000) != WAIT_OBJECT_0) {
+            TerminateProcess(child.hProcess, 1);
+        }
+        GetExitCodeProcess(child.hProcess, &code);
+        CloseHandle(child.hProcess);
+        CloseHandle(child.hThread);
+    }
+    WriteLogPixels(present, before);
+    ASSERT_TRUE(started);
+    EXPECT_EQ(code, 0u) << "texts that do not fit at " << kLargeDpi << " dpi (see above)";
 }
 
 } // namespace

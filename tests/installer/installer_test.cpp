@@ -1,7 +1,7 @@
 // The suite's installer under Wine, in the order a user meets it: silent install, the files,
-// Run key, versions and shortcut it leaves, TarnDesk started from the shortcut, and a silent
-// uninstall that ends running copies and leaves only the user's settings. The tests run in
-// this order and build on each other.
+// Run key, programs' language, versions and shortcut it leaves, TarnDesk started from the
+// shortcut, and a silent uninstall that ends running copies and leaves only the user's
+// settings. The tests run in this order and build on each other.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -23,6 +23,7 @@ const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t kUninstallKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OrvaneGamingMouse";
 const wchar_t kUserCacheKey[] = L"Software\\Orvane\\Gaming\\Settings";
+const wchar_t kAgentSettingsKey[] = L"Software\\Orvane\\Stilbe\\Settings";
 const wchar_t kMarker[] = L"InstallerTestMarker";
 const DWORD kMarkerValue = 0x5EED;
 
@@ -235,7 +236,14 @@ TEST_F(Installer, InstallsSilently) {
               ERROR_SUCCESS);
     RegSetValueExW(key, kMarker, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&kMarkerValue),
                    sizeof(kMarkerValue));
+    RegDeleteValueW(key, L"language");
     RegCloseKey(key);
+    // A user who never chose a language.
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kAgentSettingsKey, 0, KEY_SET_VALUE, &key) ==
+        ERROR_SUCCESS) {
+        RegDeleteValueW(key, L"language");
+        RegCloseKey(key);
+    }
 
     // An upgrade over a version that wrote the Run values in the 64-bit view.
     ASSERT_TRUE(SetRunValue(KEY_WOW64_64KEY, L"TarnAgent", kInstallDir + L"\\TarnAgent.exe"));
@@ -281,6 +289,23 @@ TEST_F(Installer, WritesRunKeyInTheViewTarnWakeReads) {
               TEXT(TARN_VERSION_STRING));
     EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString", KEY_WOW64_64KEY),
               L"\"" + kInstallDir + L"\\Uninstall.exe\"");
+}
+
+TEST_F(Installer, WritesTheChosenLanguageWhereBothProgramsReadIt) {
+    // Unasked, the system's user-interface language when it is shipped, else English.
+    wchar_t uiCode[8] = {};
+    swprintf(uiCode, 8, L"%04X", GetUserDefaultUILanguage());
+    const std::wstring fallback =
+        Exists(kInstallDir + L"\\Language\\" + uiCode + L".txt") ? uiCode : L"0409";
+    EXPECT_EQ(RegString(HKEY_CURRENT_USER, kUserCacheKey, L"language", KEY_WOW64_64KEY), fallback);
+    EXPECT_EQ(RegString(HKEY_CURRENT_USER, kAgentSettingsKey, L"language", KEY_WOW64_64KEY),
+              fallback);
+
+    // Chosen on the command line, over the installation: the choice replaces it.
+    ASSERT_EQ(RunAndWait(Env(L"TARN_INSTALLER"), L"/S /LANGUAGE=0419", 300000), 0u);
+    EXPECT_EQ(RegString(HKEY_CURRENT_USER, kUserCacheKey, L"language", KEY_WOW64_64KEY), L"0419");
+    EXPECT_EQ(RegString(HKEY_CURRENT_USER, kAgentSettingsKey, L"language", KEY_WOW64_64KEY),
+              L"0419");
 }
 
 TEST_F(Installer, ProgramsCarryVersionAndManifest) {
@@ -396,9 +421,19 @@ TEST_F(Installer, UninstallsSilentlyLeavingOnlyTheUserCache) {
                            &marker, &size),
               ERROR_SUCCESS);
     EXPECT_EQ(marker, kMarkerValue);
+    EXPECT_EQ(RegString(HKEY_CURRENT_USER, kUserCacheKey, L"language", KEY_WOW64_64KEY), L"0419");
+    EXPECT_EQ(RegString(HKEY_CURRENT_USER, kAgentSettingsKey, L"language", KEY_WOW64_64KEY),
+              L"0419");
+    // The other tests of this prefix expect the programs' built-in English.
     HKEY key = nullptr;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, kUserCacheKey, 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
         RegDeleteValueW(key, kMarker);
+        RegDeleteValueW(key, L"language");
+        RegCloseKey(key);
+    }
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kAgentSettingsKey, 0, KEY_SET_VALUE, &key) ==
+        ERROR_SUCCESS) {
+        RegDeleteValueW(key, L"language");
         RegCloseKey(key);
     }
 }
