@@ -171,8 +171,9 @@ void AddRunningProgram(HWND dialog) {
     RECT button = {};
     GetWindowRect(GetDlgItem(dialog, IDC_ADD_RUNNING), &button);
     const UINT chosen = static_cast<UINT>(
-        TrackPopupMenu(menu.Get(), TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN | TPM_LEFTBUTTON,
-                       button.left, button.bottom, 0, dialog, nullptr));
+        // Left and top alignment are the defaults (zero flags).
+        TrackPopupMenu(menu.Get(), TPM_RETURNCMD | TPM_LEFTBUTTON, button.left, button.bottom, 0,
+                       dialog, nullptr));
     if (chosen >= 1 && chosen <= programs.size()) {
         AddProgram(dialog, programs[chosen - 1]);
     }
