@@ -1,7 +1,8 @@
 ; Installer of the Orvane gaming mouse software, built by scripts/make_installer.sh:
 ;   makensis -DVERSION=1.0.0 -DOUTFILE=TarnSetup.exe -DLISTS=<folder with the file lists>
 ; Installs the three programs with their language files, pictures, TarnPrefs.txt and the INF
-; that TarnWake reads; the uninstaller removes exactly those and leaves the user's settings.
+; that TarnWake reads, and starts TarnWake and TarnDesk at log-on; the uninstaller removes
+; exactly those and leaves the user's settings.
 ; The installer speaks the languages the programs ship in and writes the language the user
 ; chooses for the programs (silently: /LANGUAGE=<code>, e.g. /LANGUAGE=0419).
 Unicode true
@@ -278,6 +279,9 @@ Section "Programs"
   SetRegView 32
   WriteRegStr HKLM "${RUN_KEY}" "TarnAgent" "$INSTDIR\TarnAgent.exe"
   WriteRegStr HKLM "${RUN_KEY}" "TarnWake" "$INSTDIR\TarnWake.exe"
+  ; TarnDesk at log-on, so program profiles follow the program in front from the start. Only
+  ; Windows reads this one, so it is quoted: the folder may hold spaces.
+  WriteRegStr HKLM "${RUN_KEY}" "TarnDesk" '"$INSTDIR\TarnDesk.exe"'
   SetRegView 64
 
   ; The installing user's language for both programs; like the rest of the user's settings
@@ -335,6 +339,10 @@ Section "Uninstall"
   ReadRegStr $0 HKLM "${RUN_KEY}" "TarnWake"
   ${If} $0 == "$INSTDIR\TarnWake.exe"
     DeleteRegValue HKLM "${RUN_KEY}" "TarnWake"
+  ${EndIf}
+  ReadRegStr $0 HKLM "${RUN_KEY}" "TarnDesk"
+  ${If} $0 == '"$INSTDIR\TarnDesk.exe"'
+    DeleteRegValue HKLM "${RUN_KEY}" "TarnDesk"
   ${EndIf}
   SetRegView 64
   DeleteRegKey HKLM "${UNINSTALL_KEY}"

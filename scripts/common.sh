@@ -31,21 +31,30 @@ tarn_packages() {
         xauth fonts-dejavu-core >/dev/null
 }
 
+# tarn_configure native|win64|win32 [Release|Debug]: configure one flavour in $TARN_BUILD/<flavour>.
+tarn_configure() {
+    local flavour=$1 type=${2:-Debug} toolchain=()
+    case $flavour in
+    native) type=Debug ;;
+    win64) toolchain=(-DCMAKE_TOOLCHAIN_FILE="$TARN_ROOT/cmake/mingw-x86_64.cmake") ;;
+    win32) toolchain=(-DCMAKE_TOOLCHAIN_FILE="$TARN_ROOT/cmake/mingw-i686.cmake") ;;
+    esac
+    cmake -S "$TARN_ROOT" -B "$TARN_BUILD/$flavour" -DCMAKE_BUILD_TYPE="$type" "${toolchain[@]}" >/dev/null
+}
+
 # tarn_build [Release|Debug]: configure and build the three flavours.
 tarn_build() {
     local type=${1:-Debug}
     local jobs
     jobs=$(nproc)
     say "building native logic and tests ($TARN_BUILD/native)"
-    cmake -S "$TARN_ROOT" -B "$TARN_BUILD/native" -DCMAKE_BUILD_TYPE=Debug >/dev/null
+    tarn_configure native
     cmake --build "$TARN_BUILD/native" -j"$jobs"
     say "building 64-bit programs and tests ($TARN_BUILD/win64)"
-    cmake -S "$TARN_ROOT" -B "$TARN_BUILD/win64" -DCMAKE_BUILD_TYPE="$type" \
-        -DCMAKE_TOOLCHAIN_FILE="$TARN_ROOT/cmake/mingw-x86_64.cmake" >/dev/null
+    tarn_configure win64 "$type"
     cmake --build "$TARN_BUILD/win64" -j"$jobs"
     say "building 32-bit launcher and tests ($TARN_BUILD/win32)"
-    cmake -S "$TARN_ROOT" -B "$TARN_BUILD/win32" -DCMAKE_BUILD_TYPE="$type" \
-        -DCMAKE_TOOLCHAIN_FILE="$TARN_ROOT/cmake/mingw-i686.cmake" >/dev/null
+    tarn_configure win32 "$type"
     cmake --build "$TARN_BUILD/win32" -j"$jobs"
 }
 

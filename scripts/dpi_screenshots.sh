@@ -2,7 +2,8 @@
 # Screenshots of TarnDesk against the virtual mouse. Run after scripts/build.sh:
 #   scripts/dpi_screenshots.sh          the Settings dialog at 96 and 144 dpi into artifacts/dpi/
 #   scripts/dpi_screenshots.sh readme   the README's pictures into docs/ (96 dpi): the tray
-#                                       menu, both layouts of Settings, recorder, Select Profile
+#                                       menu, both layouts of Settings, recorder, Select Profile,
+#                                       Program profiles
 # Wine takes the scale from LogPixels when a program starts; the build's prefix is set back to
 # 96 dpi at the end, and the mouse gets back the memory and active profile it had.
 set -euo pipefail
@@ -64,6 +65,17 @@ if [ "$mode" = readme ]; then
     shot recorder "$out" recorder
     mouse set-active 5 >/dev/null
     shot settings-basic "$out" settings
+    # Program profiles with two example rules and a desktop profile, removed again afterwards.
+    rules='HKCU\Software\Orvane\Gaming\Settings\Programs'
+    settings='HKCU\Software\Orvane\Gaming\Settings'
+    wine reg add "$rules" /v 'C:\Games\Starfall\starfall.exe' /t REG_DWORD /d 2 /f >/dev/null 2>&1
+    wine reg add "$rules" /v 'sketchpad.exe' /t REG_DWORD /d 4 /f >/dev/null 2>&1
+    wine reg add "$settings" /v ProgramProfiles /t REG_DWORD /d 1 /f >/dev/null 2>&1
+    wine reg add "$settings" /v DesktopProfile /t REG_DWORD /d 1 /f >/dev/null 2>&1
+    shot program-profiles "$out" 32776
+    wine reg delete "$rules" /f >/dev/null 2>&1 || true
+    wine reg delete "$settings" /v ProgramProfiles /f >/dev/null 2>&1 || true
+    wine reg delete "$settings" /v DesktopProfile /f >/dev/null 2>&1 || true
     mouse load "$(windows_path "$stage")\\memory.bin" >/dev/null
     mouse set-active "${active:-0}" >/dev/null
     exit $status

@@ -170,10 +170,9 @@ void AddRunningProgram(HWND dialog) {
     }
     RECT button = {};
     GetWindowRect(GetDlgItem(dialog, IDC_ADD_RUNNING), &button);
+    // Left- and top-aligned under the button (the zero flags); the choice comes back here.
     const UINT chosen = static_cast<UINT>(
-        // Left and top alignment are the defaults (zero flags).
-        TrackPopupMenu(menu.Get(), TPM_RETURNCMD | TPM_LEFTBUTTON, button.left, button.bottom, 0,
-                       dialog, nullptr));
+        TrackPopupMenu(menu.Get(), TPM_RETURNCMD, button.left, button.bottom, 0, dialog, nullptr));
     if (chosen >= 1 && chosen <= programs.size()) {
         AddProgram(dialog, programs[chosen - 1]);
     }

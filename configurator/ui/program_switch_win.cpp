@@ -105,9 +105,17 @@ void StartProgramSwitching() {
 }
 
 void ApplyProgramRules(const ProgramRuleSettings& settings) {
+    const bool watching = foregroundHook != nullptr;
     programRules = settings;
     programRules.skipped = 0;
     Watch(programRules.on);
+    if (programRules.on && !watching) {
+        // What was in front when the watch last ran may be long gone: start afresh from the
+        // window in front now (the dialog's own is skipped; the next change then decides).
+        programSwitch = ProgramSwitch();
+        ForegroundChanged(GetForegroundWindow());
+        return;
+    }
     programSwitch.Reconsider();
     if (programRules.on && programSwitch.KnowsProgramInFront()) {
         ArmSettleTimer(kSettleDelayMs);

@@ -12,7 +12,12 @@
 // the process included. Windows keeps no such count a program may read this simply, so
 // outside Wine the line says so.
 //
-// Usage: idle_memory_bench [--settle SECONDS] [--idle SECONDS] PROGRAM...   (default 3 s, 0)
+// With --program-profiles 1 TarnDesk's program profiles are switched on (with one rule) for
+// the run and back off afterwards: its foreground hook must cost no wake-up while the program
+// in front stays the same.
+//
+// Usage: idle_memory_bench [--settle SECONDS] [--idle SECONDS] [--program-profiles 0|1]
+//                          PROGRAM...   (defaults 3 s, 0 s, 0)
 #include <windows.h>
 #include <psapi.h>
 
@@ -263,10 +268,39 @@ void Measure(const std::wstring& program, DWORD settleMs, DWORD idleMs) {
     }
 }
 
+constexpr wchar_t kDeskSettingsKey[] = L"Software\\Orvane\\Gaming\\Settings";
+constexpr wchar_t kDeskRulesKey[] = L"Software\\Orvane\\Gaming\\Settings\\Programs";
+constexpr wchar_t kSwitchValue[] = L"ProgramProfiles";
+constexpr wchar_t kBenchRule[] = L"tarn-bench-program.exe";
+
+// Switches TarnDesk's program profiles on or off in the user's settings; on adds one rule.
+void SetProgramProfiles(bool on) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kDeskSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                        &key, nullptr) == ERROR_SUCCESS) {
+        const DWORD value = on ? 1 : 0;
+        RegSetValueExW(key, kSwitchValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                       sizeof(value));
+        RegCloseKey(key);
+    }
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kDeskRulesKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                        &key, nullptr) == ERROR_SUCCESS) {
+        const DWORD profile = 2;
+        if (on) {
+            RegSetValueExW(key, kBenchRule, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&profile),
+                           sizeof(profile));
+        } else {
+            RegDeleteValueW(key, kBenchRule);
+        }
+        RegCloseKey(key);
+    }
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
     DWORD settleMs = 3000, idleMs = 0;
+    bool programProfiles = false;
     int first = 1;
     while (first + 1 < argc && argv[first][0] == L'-') {
         const DWORD ms = static_cast<DWORD>(std::wcstoul(argv[first + 1], nullptr, 10) * 1000);
@@ -274,18 +308,27 @@ int wmain(int argc, wchar_t** argv) {
             settleMs = ms;
         } else if (std::wcscmp(argv[first], L"--idle") == 0) {
             idleMs = ms;
+        } else if (std::wcscmp(argv[first], L"--program-profiles") == 0) {
+            programProfiles = std::wcscmp(argv[first + 1], L"1") == 0;
         } else {
             break;
         }
         first += 2;
     }
     if (first >= argc) {
-        fwprintf(stderr,
-                 L"usage: idle_memory_bench [--settle SECONDS] [--idle SECONDS] PROGRAM...\n");
+        fwprintf(stderr, L"usage: idle_memory_bench [--settle SECONDS] [--idle SECONDS] "
+                         L"[--program-profiles 0|1] PROGRAM...\n");
         return 2;
+    }
+    if (programProfiles) {
+        SetProgramProfiles(true);
+        wprintf(L"TarnDesk's program profiles: on (foreground hook, one rule)\n");
     }
     for (int i = first; i < argc; ++i) {
         Measure(argv[i], settleMs, idleMs);
+    }
+    if (programProfiles) {
+        SetProgramProfiles(false);
     }
     return 0;
 }

@@ -1,9 +1,11 @@
-// The Settings, recorder and Select Profile dialogs under Wine, against the simulated mouse,
-// the real registry cache and real keyboard input.
+// The Settings, recorder, Select Profile and Program profiles dialogs under Wine, against the
+// simulated mouse, the real registry cache and real keyboard input.
 #include "dialog_harness.h"
 
 #include "dialog_drawing.h"
 #include "program_profiles_win.h"
+#include "program_rules.h"
+#include "program_switch_win.h"
 #include "recorder_win.h"
 #include "resources/program_profiles_res.h"
 #include "resources/recorder_res.h"
@@ -793,6 +795,90 @@ TEST_F(Recorder, TypedStringIsStoredAsKeysAndReopensAsTheirNames) {
     Run(4);
     EXPECT_EQ(reopened, L"A1");
     EXPECT_EQ(limit, 16);
+}
+
+// --- Program profiles --------------------------------------------------------------------
+
+class ProgramProfilesDialog : public DialogTest {
+  protected:
+    void TearDown() override {
+        StopProgramSwitching();
+        RegDeleteTreeW(HKEY_CURRENT_USER, kProgramRulesKeyPath);
+        DialogTest::TearDown();
+    }
+    INT_PTR Run() {
+        return DialogBoxParamW(Instance(), MAKEINTRESOURCEW(IDD_PROGRAM_PROFILES), nullptr,
+                               ProgramProfilesDialogProc, 0);
+    }
+    static void SetValue(const wchar_t* name, DWORD type, const void* data, DWORD size) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kProgramRulesKeyPath, 0, nullptr, 0,
+                                  KEY_SET_VALUE, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size);
+        RegCloseKey(key);
+    }
+    static void Choose(HWND dialog, int id, int index) {
+        SendDlgItemMessageW(dialog, id, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+    }
+};
+
+TEST_F(ProgramProfilesDialog, ShowsStoredRulesReportsTheRestAndStoresOnlyOnOk) {
+    const DWORD four = 4;
+    SetValue(L"C:\\Games\\game.exe", REG_DWORD, &four, sizeof(four));
+    SetValue(L"broken.exe", REG_SZ, L"3", 4);
+    int rows = -1;
+    std::wstring program;
+    std::wstring status;
+    int ruleProfile = -1;
+    // Escape after an edit: nothing is stored.
+    ModalSteps cancel({[] {},
+                       [&] {
+                           HWND d = FindDialog(L"Program profiles");
+                           HWND list = GetDlgItem(d, IDC_RULE_LIST);
+                           rows = ListView_GetItemCount(list);
+                           wchar_t text[MAX_PATH] = {};
+                           ListView_GetItemText(list, 0, 0, text, MAX_PATH);
+                           program = text;
+                           status = ItemText(d, IDC_RULES_STATUS);
+                           ruleProfile = static_cast<int>(
+                               SendDlgItemMessageW(d, IDC_RULE_PROFILE, CB_GETCURSEL, 0, 0));
+                           SaveScreenshot(d, L"program_profiles.png");
+                           Choose(d, IDC_RULE_PROFILE, 0);
+                           SetForegroundWindow(d);
+                           TapKey(VK_ESCAPE);
+                       }});
+    EXPECT_EQ(Run(), IDCANCEL);
+    EXPECT_EQ(rows, 1);
+    EXPECT_EQ(program, L"C:\\Games\\game.exe");
+    EXPECT_EQ(ruleProfile, 3);
+    EXPECT_EQ(status, kDefaultRulesSkipped);
+    ProgramRuleSettings stored = LoadProgramRuleSettings();
+    EXPECT_EQ(stored.skipped, 1u);
+    ASSERT_EQ(stored.rules.size(), 1u);
+    EXPECT_EQ(stored.rules[0].profile, 3);
+
+    // The switch, a desktop profile and another profile for the rule, then Enter.
+    ModalSteps ok({[] {},
+                   [&] {
+                       HWND d = FindDialog(L"Program profiles");
+                       CheckDlgButton(d, IDC_SWITCHING_ON, BST_CHECKED);
+                       Choose(d, IDC_DESKTOP_PROFILE, 2);
+                       Choose(d, IDC_RULE_PROFILE, 1);
+                       SetForegroundWindow(d);
+                       TapKey(VK_RETURN);
+                   }});
+    EXPECT_EQ(Run(), IDOK);
+    stored = LoadProgramRuleSettings();
+    EXPECT_TRUE(stored.on);
+    EXPECT_EQ(stored.desktopProfile, 1);
+    EXPECT_EQ(stored.skipped, 0u) << "the unreadable value is gone once the rules are stored";
+    ASSERT_EQ(stored.rules.size(), 1u);
+    EXPECT_EQ(stored.rules[0].program, L"C:\\Games\\game.exe");
+    EXPECT_EQ(stored.rules[0].profile, 1);
+    EXPECT_TRUE(programRules.on) << "OK puts the rules in force";
 }
 
 // --- Select Profile ----------------------------------------------------------------------

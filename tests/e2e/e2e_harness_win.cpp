@@ -29,6 +29,9 @@ void SetDword(HKEY root, const wchar_t* path, const wchar_t* name, DWORD value) 
     RegCloseKey(key);
 }
 
+// The desktop that programs start on; written only by EnterTestDesktop.
+std::wstring enteredDesktop = kDesktopName;
+
 } // namespace
 
 std::wstring TestsDir() {
@@ -53,33 +56,31 @@ std::wstring ArtifactDir() {
     return dir;
 }
 
-bool EnterTestDesktop() {
+bool EnterTestDesktop(const wchar_t* name) {
     // Wine gives a named desktop a window of this size, and a taskbar with EnableShell.
-    SetString(HKEY_CURRENT_USER, L"Software\\Wine\\Explorer\\Desktops", kDesktopName, L"1024x768");
+    SetString(HKEY_CURRENT_USER, L"Software\\Wine\\Explorer\\Desktops", name, L"1024x768");
     SetDword(HKEY_CURRENT_USER,
-             (std::wstring(L"Software\\Wine\\Explorer\\Desktops\\") + kDesktopName).c_str(),
-             L"EnableShell", 1);
+             (std::wstring(L"Software\\Wine\\Explorer\\Desktops\\") + name).c_str(), L"EnableShell",
+             1);
     // The desktop's own process is started here, without this process's standard handles:
     // had Wine started it on demand, it would inherit them and keep the test runner's output
     // pipe open long after the test.
-    HDESK desktop = OpenDesktopW(kDesktopName, 0, FALSE, GENERIC_ALL);
+    HDESK desktop = OpenDesktopW(name, 0, FALSE, GENERIC_ALL);
     if (!desktop) {
-        std::wstring command =
-            std::wstring(L"explorer.exe /desktop=") + kDesktopName + L",1024x768";
+        std::wstring command = std::wstring(L"explorer.exe /desktop=") + name + L",1024x768";
         RunDetached(command);
-        WaitUntil(
-            [&] {
-                return (desktop = OpenDesktopW(kDesktopName, 0, FALSE, GENERIC_ALL)) != nullptr;
-            },
-            10000);
+        WaitUntil([&] { return (desktop = OpenDesktopW(name, 0, FALSE, GENERIC_ALL)) != nullptr; },
+                  10000);
     }
     if (!desktop || !SetThreadDesktop(desktop))
         return false;
+    enteredDesktop = name;
     return GetDesktopWindow() != nullptr;
 }
 
 Program::Program(const std::wstring& exePath, const std::wstring& workingDir) {
-    process_ = RunDetached(L"\"" + exePath + L"\"", kDesktopName, workingDir.c_str(), &id_);
+    process_ =
+        RunDetached(L"\"" + exePath + L"\"", enteredDesktop.c_str(), workingDir.c_str(), &id_);
 }
 
 Program::~Program() {
@@ -102,6 +103,10 @@ bool Program::WaitExit(DWORD timeoutMs) {
         return true;
     return WaitUntil([this] { return WaitForSingleObject(process_.Get(), 0) == WAIT_OBJECT_0; },
                      timeoutMs);
+}
+
+void Program::Release() {
+    process_.Reset();
 }
 
 void Program::Kill() {
@@ -191,12 +196,17 @@ void DeleteCache() {
 }
 
 std::wstring SaveScreenshot(const std::wstring& name) {
+    const std::wstring path = ArtifactDir() + name + L".bmp";
+    return SaveScreenshotTo(path) ? path : std::wstring();
+}
+
+bool SaveScreenshotTo(const std::wstring& path) {
     HWND desktop = GetDesktopWindow();
     RECT rect = {};
     GetWindowRect(desktop, &rect);
     const int width = rect.right - rect.left, height = rect.bottom - rect.top;
     if (width <= 0 || height <= 0)
-        return {};
+        return false;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     BITMAPINFO info = {};
@@ -208,7 +218,7 @@ std::wstring SaveScreenshot(const std::wstring& name) {
     info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    std::wstring path;
+    bool ok = false;
     if (bitmap && bits) {
         HGDIOBJ old = SelectObject(memory, bitmap);
         BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
@@ -219,24 +229,20 @@ std::wstring SaveScreenshot(const std::wstring& name) {
         file.bfType = 0x4D42;
         file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
         file.bfSize = file.bfOffBits + imageSize;
-        path = ArtifactDir() + name + L".bmp";
         HANDLE out =
             CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         DWORD wrote = 0;
-        bool ok = out != INVALID_HANDLE_VALUE &&
-                  WriteFile(out, &file, sizeof(file), &wrote, nullptr) &&
-                  WriteFile(out, &info.bmiHeader, sizeof(BITMAPINFOHEADER), &wrote, nullptr) &&
-                  WriteFile(out, bits, imageSize, &wrote, nullptr);
+        ok = out != INVALID_HANDLE_VALUE && WriteFile(out, &file, sizeof(file), &wrote, nullptr) &&
+             WriteFile(out, &info.bmiHeader, sizeof(BITMAPINFOHEADER), &wrote, nullptr) &&
+             WriteFile(out, bits, imageSize, &wrote, nullptr);
         if (out != INVALID_HANDLE_VALUE)
             CloseHandle(out);
-        if (!ok)
-            path.clear();
     }
     if (bitmap)
         DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);
-    return path;
+    return ok;
 }
 
 } // namespace tarn::e2e

@@ -25,9 +25,10 @@ std::wstring ArtifactDir(); // build/win64/e2e-artifacts
 
 // Creates the virtual desktop (with its taskbar, so tray icons show) and moves the calling
 // thread onto it, so FindWindowW sees the programs' windows.
-bool EnterTestDesktop();
+bool EnterTestDesktop(const wchar_t* name = kDesktopName);
 
-// A release program started on the test desktop; ended (if still running) on destruction.
+// A release program started on the desktop entered last; ended (if still running) on
+// destruction unless released.
 class Program {
   public:
     Program() = default;
@@ -43,6 +44,8 @@ class Program {
     // True once the process has ended within timeoutMs.
     bool WaitExit(DWORD timeoutMs);
     void Kill();
+    // Leaves the process running past this object.
+    void Release();
 
   private:
     UniqueHandle process_;
@@ -64,5 +67,7 @@ void DeleteCache();
 
 // Saves the test desktop as ArtifactDir()\name.bmp and returns the path ("" on failure).
 std::wstring SaveScreenshot(const std::wstring& name);
+// Saves the test desktop as a 24-bit BMP file at path.
+bool SaveScreenshotTo(const std::wstring& path);
 
 } // namespace tarn::e2e

@@ -285,6 +285,10 @@ TEST_F(Installer, WritesRunKeyInTheViewTarnWakeReads) {
               kInstallDir + L"\\TarnWake.exe");
     EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnAgent", KEY_WOW64_64KEY), L"<absent>");
     EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnWake", KEY_WOW64_64KEY), L"<absent>");
+    // TarnDesk at log-on (program profiles), beside them and quoted for the folder's spaces.
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnDesk", KEY_WOW64_32KEY),
+              L"\"" + kInstallDir + L"\\TarnDesk.exe\"");
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnDesk", KEY_WOW64_64KEY), L"<absent>");
     EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayVersion", KEY_WOW64_64KEY),
               TEXT(TARN_VERSION_STRING));
     EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString", KEY_WOW64_64KEY),
@@ -410,6 +414,7 @@ TEST_F(Installer, UninstallsSilentlyLeavingOnlyTheUserCache) {
     for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
         EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnAgent", view), L"<absent>");
         EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnWake", view), L"<absent>");
+        EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnDesk", view), L"<absent>");
     }
     for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey, view));
