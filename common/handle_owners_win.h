@@ -96,6 +96,26 @@ struct HeapBlockTraits {
 // A block from HeapAlloc(GetProcessHeap(), ...).
 using UniqueHeapBlock = Owned<void*, HeapBlockTraits>;
 
+struct LocalBlockTraits {
+    static bool Valid(void* block) { return block != nullptr; }
+    static void Close(void* block) { LocalFree(block); }
+};
+// A block the system allocated with LocalAlloc for us (FormatMessageW, CommandLineToArgvW).
+using UniqueLocalBlock = Owned<void*, LocalBlockTraits>;
+
+struct HookTraits {
+    static bool Valid(HHOOK hook) { return hook != nullptr; }
+    static void Close(HHOOK hook) { UnhookWindowsHookEx(hook); }
+};
+using UniqueHook = Owned<HHOOK, HookTraits>;
+
+struct FindTraits {
+    static bool Valid(HANDLE find) { return IsValidHandle(find); }
+    static void Close(HANDLE find) { FindClose(find); }
+};
+// A search from FindFirstFileW.
+using UniqueFind = Owned<HANDLE, FindTraits>;
+
 // A window's device context from GetDC, released to that window.
 class WindowDc {
   public:
@@ -113,6 +133,23 @@ class WindowDc {
 
   private:
     HWND window_;
+    HDC dc_;
+};
+
+// One WM_PAINT's BeginPaint, ended with EndPaint at the scope's end. A window with nothing to
+// draw still needs it: it validates the window, which would otherwise be painted again.
+class PaintScope {
+  public:
+    explicit PaintScope(HWND window) : window_(window), dc_(BeginPaint(window, &paint_)) {}
+    ~PaintScope() { EndPaint(window_, &paint_); }
+    PaintScope(const PaintScope&) = delete;
+    PaintScope& operator=(const PaintScope&) = delete;
+
+    HDC Dc() const { return dc_; }
+
+  private:
+    HWND window_;
+    PAINTSTRUCT paint_{};
     HDC dc_;
 };
 

@@ -2,9 +2,11 @@
 // the show command is not used. The tray program keeps its single-instance hand-over to
 // itself (RunTarnDesk), so a command-line run never counts as a second start of the tray.
 #include "command_line.h"
+#include "mouse_firmware.h"
 #include "tray_app.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    InstallSystemSeams(WindowsSeams());
     const Command command = ParseCommandLine(ProgramArguments());
     if (command.kind != CommandKind::Tray) {
         return RunCommandLine(command);

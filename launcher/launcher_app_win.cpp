@@ -170,9 +170,7 @@ LRESULT CALLBACK WakeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         OnDeviceChange(wParam, lParam);
         return 0;
     case WM_PAINT: {
-        PAINTSTRUCT ps;
-        BeginPaint(window, &ps);
-        EndPaint(window, &ps);
+        const PaintScope paint(window); // nothing to draw
         return 0;
     }
     case WM_COMMAND:

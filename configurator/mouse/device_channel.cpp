@@ -12,14 +12,31 @@
 #include <cwchar>
 
 // Process-wide state owned here (declared in device_channel.h and mouse_firmware.h).
-wchar_t vendorId[kSettingLength] = L"F1D0";
-wchar_t productId[kSettingLength] = L"0084";
-MouseInterfaceSet* mouseInterfaces = nullptr; // null: SystemMouseInterfaces()
+wchar_t vendorId[kSettingFieldCount] = L"F1D0";
+wchar_t productId[kSettingFieldCount] = L"0084";
+MouseInterfaceSet* mouseInterfaces = nullptr; // null: the installed system seams' interfaces
 
 namespace {
 
+SystemSeams installedSeams; // written only by InstallSystemSeams
+
+// No system seams installed: no HID interfaces.
+class NoInterfaces final : public MouseInterfaceSet {
+  public:
+    bool BeginEnumeration(EnumerationPurpose) override { return false; }
+    InterfaceEntry InterfaceAt(uint32_t, wchar_t*, size_t) override { return InterfaceEntry::End; }
+    void EndEnumeration() override {}
+    bool Open(const wchar_t*, MouseHandle*) override { return false; }
+    bool SetFeature(MouseHandle, const uint8_t*, uint32_t) override { return false; }
+    bool GetFeature(MouseHandle, uint8_t*, uint32_t) override { return false; }
+    void Close(MouseHandle) override {}
+};
+
 MouseInterfaceSet& Interfaces() {
-    return mouseInterfaces ? *mouseInterfaces : SystemMouseInterfaces();
+    static NoInterfaces none;
+    if (mouseInterfaces != nullptr)
+        return *mouseInterfaces;
+    return installedSeams.interfaces != nullptr ? *installedSeams.interfaces : none;
 }
 
 // True when a block operation moved its block whole on this interface; query, select and
@@ -57,6 +74,27 @@ bool NeedsBlock(int operation) {
 
 } // namespace
 
+void InstallSystemSeams(const SystemSeams& seams) {
+    installedSeams = seams;
+}
+
+const SystemSeams& InstalledSystemSeams() {
+    return installedSeams;
+}
+
+MouseTransferLock::MouseTransferLock(uint32_t waitMs)
+    : seam_(installedSeams.lock), lock_(nullptr), held_(seam_ == nullptr) {
+    if (seam_ != nullptr) {
+        lock_ = seam_->Acquire(waitMs);
+        held_ = lock_ != nullptr;
+    }
+}
+
+MouseTransferLock::~MouseTransferLock() {
+    if (lock_ != nullptr)
+        seam_->Release(lock_);
+}
+
 bool PathContains(const wchar_t* path, const wchar_t* text) {
     // The walk's own answer for an empty text: every path.
     return !*text || ContainsIgnoringCase(path, text);
@@ -74,7 +112,7 @@ DeviceResult RunDeviceOperation(int operation, int argument, uint8_t* block) {
     MouseInterfaceSet& interfaces = Interfaces();
     if (!interfaces.BeginEnumeration(EnumerationPurpose::DeviceWalk))
         return result;
-    wchar_t pattern[kSettingLength * 2 + 16];
+    wchar_t pattern[kSettingFieldCount * 2 + 16];
     std::swprintf(pattern, sizeof pattern / sizeof pattern[0], L"VID_%ls&PID_%ls", vendorId,
                   productId);
     wchar_t path[kMaxDevicePath];

@@ -16,9 +16,9 @@ enum DeviceOperation : int {
 
 // The mouse's USB ids as program settings ("F1D0", "0084"); nothing changes them. The walk
 // matches "VID_%s&PID_%s" made from them; the arrival filter uses them too.
-inline constexpr int kSettingLength = 256;
-extern wchar_t vendorId[kSettingLength];
-extern wchar_t productId[kSettingLength];
+inline constexpr int kSettingFieldCount = 256;
+extern wchar_t vendorId[kSettingFieldCount];
+extern wchar_t productId[kSettingFieldCount];
 
 // What the presence check looks for, whatever vendorId and productId say.
 inline constexpr const wchar_t* kPresenceText = L"Vid_F1D0&Pid_0084";
@@ -50,6 +50,9 @@ bool IsMousePresent();
 // makes our walk send nothing and report failure rather than hang this program too).
 inline constexpr wchar_t kTransferLockName[] = L"Local\\TarnDeskMouseTransfer";
 inline constexpr uint32_t kTransferLockWaitMs = 30000;
+// Taken through the installed system seams; without them there is no other process to share
+// the mouse with, and the lock is always held.
+class TransferLockSeam;
 class MouseTransferLock {
   public:
     // Waits at most `waitMs` for the lock; 0 only tries (a caller that can come back later).
@@ -60,7 +63,8 @@ class MouseTransferLock {
     bool Held() const { return held_; }
 
   private:
-    [[maybe_unused]] void* mutex_; // the posix stand-in's lock has no mutex
+    TransferLockSeam* seam_;
+    void* lock_;
     bool held_;
 };
 

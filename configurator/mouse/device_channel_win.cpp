@@ -102,6 +102,7 @@ class SystemHidInterfaces final : public MouseInterfaceSet {
         return HidD_GetFeature(handle, report, length) != FALSE;
     }
 
+    // The seam's own release: the walk hands each handle it opened back here exactly once.
     void Close(MouseHandle handle) override { CloseHandle(handle); }
 
   private:

@@ -1,16 +1,33 @@
 #include "memory_protocol.h"
 
+#include "mouse_firmware.h"
+
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 // Process-wide state owned here (declared in memory_protocol.h).
-PacingWait* pacingWait = nullptr; // null: SystemPacingWait()
+PacingWait* pacingWait = nullptr; // null: the installed system seams' wait
 
 namespace {
 
+class SteadyClockWait final : public PacingWait {
+  public:
+    void Wait(uint32_t milliseconds) override {
+        using Clock = std::chrono::steady_clock;
+        const auto end = Clock::now() + std::chrono::milliseconds(milliseconds);
+        for (auto now = Clock::now(); now < end; now = Clock::now())
+            std::this_thread::sleep_for(end - now);
+    }
+};
+
 PacingWait& CurrentWait() {
-    return pacingWait ? *pacingWait : SystemPacingWait();
+    if (pacingWait != nullptr)
+        return *pacingWait;
+    PacingWait* system = InstalledSystemSeams().wait;
+    return system != nullptr ? *system : SteadyClockPacingWait();
 }
 
 void Pause(uint32_t milliseconds) {
@@ -77,6 +94,11 @@ bool IsProfileIndex(int profile) {
 }
 
 } // namespace
+
+PacingWait& SteadyClockPacingWait() {
+    static SteadyClockWait wait;
+    return wait;
+}
 
 void PacingPause(uint32_t milliseconds) {
     CurrentWait().Wait(milliseconds);

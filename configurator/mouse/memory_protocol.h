@@ -41,12 +41,14 @@ class PacingWait {
     virtual void EndOperation() {}
 };
 
-// Owned by memory_protocol.cpp. Null (the initial value) means SystemPacingWait(); tests set
-// a recording wait and set it back to null when done.
+// Owned by memory_protocol.cpp. Null (the initial value) means the installed system seams'
+// wait, or without one the steady clock; tests set a recording wait and set it back to null
+// when done.
 extern PacingWait* pacingWait;
+// The standard library's steady clock, slept on until the full time has passed.
+PacingWait& SteadyClockPacingWait();
 // Windows: a high-resolution waitable timer checked against QueryPerformanceCounter
-// (pacing_wait_win.cpp). Native builds: the standard library's steady clock
-// (pacing_wait_posix.cpp).
+// (pacing_wait_win.cpp). Native builds: the steady clock (pacing_wait_posix.cpp).
 PacingWait& SystemPacingWait();
 // A wait through the pacing wait in force, as the reports use it. The Settings dialog's
 // pause between the header write and the profile select paces the mouse as well.

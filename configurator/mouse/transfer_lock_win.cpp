@@ -1,25 +1,40 @@
 // The lock every TarnDesk process of the log-on session takes for each walk over the mouse.
 #include "device_channel.h"
+#include "memory_protocol.h"
+#include "mouse_firmware.h"
 
-#include <windows.h>
+#include "handle_owners_win.h"
 
-MouseTransferLock::MouseTransferLock(uint32_t waitMs) : mutex_(nullptr), held_(false) {
-    // Opened per walk and closed with it, like the mouse's own handles.
-    mutex_ = CreateMutexW(nullptr, FALSE, kTransferLockName);
-    if (mutex_ == nullptr) {
-        return;
+namespace {
+
+class NamedMutexLock final : public TransferLockSeam {
+  public:
+    void* Acquire(uint32_t waitMs) override {
+        // Opened per walk and closed with it, like the mouse's own handles.
+        UniqueHandle mutex(CreateMutexW(nullptr, FALSE, kTransferLockName));
+        if (!mutex) {
+            return nullptr;
+        }
+        // A holder that ended without releasing leaves the lock abandoned, not taken: ours then.
+        const DWORD result = WaitForSingleObject(mutex.Get(), waitMs);
+        if (result != WAIT_OBJECT_0 && result != WAIT_ABANDONED) {
+            return nullptr;
+        }
+        return mutex.Release();
     }
-    // A holder that ended without releasing leaves the lock abandoned, not taken: ours then.
-    const DWORD result = WaitForSingleObject(mutex_, waitMs);
-    held_ = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+    void Release(void* held) override {
+        const UniqueHandle mutex(held);
+        ReleaseMutex(mutex.Get());
+    }
+};
+
+} // namespace
+
+TransferLockSeam& SystemTransferLock() {
+    static NamedMutexLock lock;
+    return lock;
 }
 
-MouseTransferLock::~MouseTransferLock() {
-    if (mutex_ == nullptr) {
-        return;
-    }
-    if (held_) {
-        ReleaseMutex(mutex_);
-    }
-    CloseHandle(mutex_); // the lock's owner releases its own handle exactly once
+SystemSeams WindowsSeams() {
+    return SystemSeams{&SystemMouseInterfaces(), &SystemPacingWait(), &SystemTransferLock()};
 }

@@ -4,6 +4,7 @@
 #include "command_line.h"
 
 #include "device_channel.h"
+#include "handle_owners_win.h"
 #include "profile_cache.h"
 #include "profile_file.h"
 #include "profile_record.h"
@@ -33,21 +34,17 @@ class Output {
         err_ = Usable(GetStdHandle(STD_ERROR_HANDLE));
         if (out_ == nullptr || err_ == nullptr) {
             if (AttachConsole(ATTACH_PARENT_PROCESS) != FALSE) {
-                console_ = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
-                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                       0, nullptr);
-                if (console_ == INVALID_HANDLE_VALUE)
-                    console_ = nullptr;
+                // Opened here and released with the output; the std handles are the caller's.
+                console_.Reset(CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                           OPEN_EXISTING, 0, nullptr));
             }
+            const HANDLE console = console_ ? console_.Get() : nullptr;
             if (out_ == nullptr)
-                out_ = console_;
+                out_ = console;
             if (err_ == nullptr)
-                err_ = console_;
+                err_ = console;
         }
-    }
-    ~Output() {
-        if (console_ != nullptr)
-            CloseHandle(console_); // opened above; the std handles belong to the caller
     }
     Output(const Output&) = delete;
     Output& operator=(const Output&) = delete;
@@ -97,7 +94,7 @@ class Output {
 
     HANDLE out_ = nullptr;
     HANDLE err_ = nullptr;
-    HANDLE console_ = nullptr;
+    UniqueHandle console_;
     std::wstring* capture_ = nullptr;
 };
 
@@ -106,9 +103,8 @@ std::wstring SystemMessage(DWORD error) {
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const UniqueLocalBlock owned(buffer);
     std::wstring text = length != 0 && buffer != nullptr ? std::wstring(buffer, length) : L"";
-    if (buffer != nullptr)
-        LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' ||
                              text.back() == L'.'))
         text.pop_back();
@@ -168,16 +164,16 @@ std::string NowText() {
 // loses the one that was there. Empty on success, else the cause.
 std::wstring WriteWholeFile(const std::wstring& path, const std::string& content) {
     const std::wstring temporary = path + L".tmp" + std::to_wstring(GetCurrentProcessId());
-    HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    UniqueHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return SystemMessage(GetLastError());
     DWORD written = 0;
-    const bool wrote = WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written,
-                                 nullptr) != FALSE &&
-                       written == content.size() && FlushFileBuffers(file) != FALSE;
+    const bool wrote = WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()),
+                                 &written, nullptr) != FALSE &&
+                       written == content.size() && FlushFileBuffers(file.Get()) != FALSE;
     const DWORD writeError = GetLastError();
-    CloseHandle(file); // the temporary must be closed before it can be renamed or deleted
+    file.Reset(); // the temporary must be closed before it can be renamed or deleted
     if (!wrote) {
         DeleteFileW(temporary.c_str());
         return SystemMessage(writeError);
@@ -193,13 +189,13 @@ std::wstring WriteWholeFile(const std::wstring& path, const std::string& content
 
 // Empty on success, else the cause.
 std::wstring ReadWholeFile(const std::wstring& path, std::string* content) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return L"it cannot be opened (" + SystemMessage(GetLastError()) + L")";
     LARGE_INTEGER size = {};
     std::wstring problem;
-    if (GetFileSizeEx(file, &size) == FALSE) {
+    if (GetFileSizeEx(file.Get(), &size) == FALSE) {
         problem = L"its size cannot be read (" + SystemMessage(GetLastError()) + L")";
     } else if (size.QuadPart > kLargestProfileFile) {
         problem = L"it is " + std::to_wstring(size.QuadPart) +
@@ -208,12 +204,11 @@ std::wstring ReadWholeFile(const std::wstring& path, std::string* content) {
     } else {
         content->resize(static_cast<size_t>(size.QuadPart));
         DWORD got = 0;
-        if (ReadFile(file, content->data(), static_cast<DWORD>(content->size()), &got, nullptr) ==
-                FALSE ||
+        if (ReadFile(file.Get(), content->data(), static_cast<DWORD>(content->size()), &got,
+                     nullptr) == FALSE ||
             got != content->size())
             problem = L"it cannot be read (" + SystemMessage(GetLastError()) + L")";
     }
-    CloseHandle(file); // opened and closed here only
     return problem;
 }
 
@@ -371,11 +366,11 @@ std::vector<std::wstring> ProgramArguments() {
     std::vector<std::wstring> arguments;
     int count = 0;
     wchar_t** list = CommandLineToArgvW(GetCommandLineW(), &count);
+    const UniqueLocalBlock owned(list);
     if (list == nullptr)
         return arguments;
     for (int i = 1; i < count; ++i)
         arguments.emplace_back(list[i]);
-    LocalFree(list);
     return arguments;
 }
 

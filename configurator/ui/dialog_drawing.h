@@ -15,16 +15,19 @@ void DrawTransparentOnControl(HWND dialog, HBITMAP bitmap, int controlId);
 // Draws the bitmap with its top-left corner at `at`. The bitmap's key-coloured pixels are
 // turned white in place; the caller deletes it.
 void DrawTransparentAt(HDC target, HBITMAP bitmap, POINT at);
+// The window's font (or the system's GUI font) at `points` points on the window's screen;
+// null when it cannot be made. The caller deletes it.
+HFONT CreateFontOfSize(HWND window, int points);
 // Gives every child window a font of dialogFontSize points (the window's own font stays).
 void ApplyFontSize(HWND window);
-// Timer procedure on a hovered control: posts WM_MOUSELEAVE to its parent once the pointer
-// has left it.
 // Deletes the font ApplyFontSize gave the window's children; call when the dialog ends.
 void ReleaseDialogFont(HWND window);
 // Answers WM_PAINT for a dialog without pictures. Validates only the dialog itself:
 // ValidateRect on a window without WS_CLIPCHILDREN validates its controls too, and they would
 // never paint.
 void PaintDialogItself(HWND dialog);
+// Timer procedure on a hovered control: posts WM_MOUSELEAVE to its parent once the pointer
+// has left it.
 void CALLBACK HoverWatch(HWND control, UINT message, UINT_PTR timerId, DWORD time);
 
 // The Settings dialog's pictures (WM_PAINT), detail buttons (WM_DRAWITEM) and resolution

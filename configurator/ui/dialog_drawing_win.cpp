@@ -129,7 +129,7 @@ void DrawTransparentOnControl(HWND dialog, HBITMAP bitmap, int controlId) {
     DrawTransparentAt(dc.Get(), bitmap, POINT{0, 0});
 }
 
-void ApplyFontSize(HWND window) {
+HFONT CreateFontOfSize(HWND window, int points) {
     auto font = reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
     LOGFONTW logFont{};
     if (font == nullptr || GetObjectW(font, sizeof(logFont), &logFont) == 0) {
@@ -137,9 +137,13 @@ void ApplyFontSize(HWND window) {
     }
     {
         const WindowDc dc(window);
-        logFont.lfHeight = -MulDiv(dialogFontSize, GetDeviceCaps(dc.Get(), LOGPIXELSY), 72);
+        logFont.lfHeight = -MulDiv(points, GetDeviceCaps(dc.Get(), LOGPIXELSY), 72);
     }
-    HFONT sized = CreateFontIndirectW(&logFont);
+    return CreateFontIndirectW(&logFont);
+}
+
+void ApplyFontSize(HWND window) {
+    HFONT sized = CreateFontOfSize(window, dialogFontSize);
     if (sized == nullptr) {
         return;
     }
@@ -157,9 +161,7 @@ void ReleaseDialogFont(HWND window) {
 }
 
 void PaintDialogItself(HWND dialog) {
-    PAINTSTRUCT paint;
-    BeginPaint(dialog, &paint);
-    EndPaint(dialog, &paint);
+    const PaintScope paint(dialog);
 }
 
 void CALLBACK HoverWatch(HWND control, UINT, UINT_PTR timerId, DWORD) {
@@ -176,8 +178,8 @@ void CALLBACK HoverWatch(HWND control, UINT, UINT_PTR timerId, DWORD) {
 }
 
 void PaintSettingsPictures(HWND dialog) {
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(dialog, &paint);
+    const PaintScope paint(dialog);
+    const HDC dc = paint.Dc();
     if (currentProfile == kBasicLayoutProfile) {
         DrawPictureAtAnchor(dialog, dc, kBasicPictureFile, IDB_BASIC, IDC_BASIC_ANCHOR);
     } else {
@@ -185,7 +187,6 @@ void PaintSettingsPictures(HWND dialog) {
     }
     DrawPictureAtAnchor(dialog, dc, kLogoFile, 0, IDC_LOGO_ANCHOR);
     DrawPictureAtAnchor(dialog, dc, kMakerPictureFile, 0, IDC_MAKER_ANCHOR);
-    EndPaint(dialog, &paint);
 }
 
 void DrawDetailButton(HWND dialog, const DRAWITEMSTRUCT* item) {

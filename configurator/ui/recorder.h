@@ -12,7 +12,7 @@ inline constexpr int kMacroLimit = 16;
 inline constexpr int kStringLimit = 16;
 inline constexpr uint16_t kRecordedKeyDelay = 10;
 inline constexpr uint8_t kHookReleaseBit = 0x80; // LLKHF_UP in the hook structure's flags
-inline constexpr int kStoredTextLength = 255;
+inline constexpr int kStoredTextFieldCount = 255;
 
 // Recorder state shared by the dialog and the hook procedure.
 // editedButton (0..6) and editedFunction (7, 8 or 9, or 10 for Select Profile) are written

@@ -19,7 +19,7 @@ constexpr UINT kBlinkPeriodMs = 500;
 constexpr int kRowHeight = 14;
 constexpr int kRowTextX = 2;
 constexpr int kRowBitmapX = 180;
-constexpr int kRowLength = 256;
+constexpr int kRowFieldCount = 256;
 // The controls whose texts the language file translates.
 constexpr int kTranslatedControls[] = {IDC_START, IDC_STOP, IDC_APPLY, IDC_RECORDING, IDC_CANCEL};
 
@@ -31,7 +31,7 @@ int ScaledForDisplay(HWND window, int pixels) {
 }
 
 HWND recorderDialog = nullptr;
-HHOOK keyboardHook = nullptr;
+UniqueHook keyboardHook;
 UniqueBitmap pressBitmap;
 UniqueBitmap releaseBitmap;
 
@@ -59,15 +59,15 @@ void ListStoredEvents() {
     for (int i = 0; i < count; ++i) {
         KeyEvent event = ReadKeyEvent(workEvents, i);
         bool press = (event.flags & kEventPress) != 0;
-        wchar_t row[kRowLength];
-        FormatEventRow(row, kRowLength, NameOfUsage(event.usage), press, true);
+        wchar_t row[kRowFieldCount];
+        FormatEventRow(row, kRowFieldCount, NameOfUsage(event.usage), press, true);
         AddRow(row, press);
     }
 }
 
 void ShowStoredString(HWND dialog) {
-    wchar_t text[kStoredTextLength + 1] = {};
-    if (StoredStringText(text, kStoredTextLength)) {
+    wchar_t text[kStoredTextFieldCount + 1] = {};
+    if (StoredStringText(text, kStoredTextFieldCount)) {
         SetDlgItemTextW(dialog, IDC_STRING, text);
     }
 }
@@ -79,15 +79,13 @@ void StopRecording(HWND dialog) {
     EnableItem(dialog, IDC_START, true);
     EnableItem(dialog, IDC_APPLY, true);
     EnableItem(dialog, IDC_STOP, false);
-    if (keyboardHook != nullptr) {
-        UnhookWindowsHookEx(keyboardHook);
-    }
-    keyboardHook = nullptr;
+    keyboardHook.Reset();
 }
 
 void StartRecording(HWND dialog) {
     BeginRecording();
-    keyboardHook = SetWindowsHookExW(WH_KEYBOARD_LL, RecordKeyProc, GetModuleHandleW(nullptr), 0);
+    keyboardHook.Reset(
+        SetWindowsHookExW(WH_KEYBOARD_LL, RecordKeyProc, GetModuleHandleW(nullptr), 0));
     recordingLabelShown = 1;
     ShowItem(dialog, IDC_RECORDING, true);
     SendDlgItemMessageW(dialog, IDC_EVENTS, LB_RESETCONTENT, 0, 0);
@@ -109,8 +107,8 @@ int16_t ScanKey(wchar_t character) {
 
 void Apply(HWND dialog) {
     if (editedFunction == FunctionStringKey) {
-        wchar_t text[kStoredTextLength] = {};
-        GetDlgItemTextW(dialog, IDC_STRING, text, kStoredTextLength - 1);
+        wchar_t text[kStoredTextFieldCount] = {};
+        GetDlgItemTextW(dialog, IDC_STRING, text, kStoredTextFieldCount - 1);
         StoreString(text, ScanKey);
     } else {
         StoreRecording();
@@ -122,7 +120,7 @@ void Apply(HWND dialog) {
 }
 
 void Cancel(HWND dialog) {
-    if (keyboardHook != nullptr) {
+    if (keyboardHook) {
         StopRecording(dialog);
     }
     ReleaseBitmaps();
@@ -168,9 +166,9 @@ void DrawRow(const DRAWITEMSTRUCT* item) {
         (item->itemAction & (ODA_DRAWENTIRE | ODA_SELECT)) == 0) {
         return;
     }
-    wchar_t text[kRowLength] = {};
+    wchar_t text[kRowFieldCount] = {};
     LRESULT length = SendMessageW(item->hwndItem, LB_GETTEXTLEN, item->itemID, 0);
-    if (length < 0 || length >= kRowLength) {
+    if (length < 0 || length >= kRowFieldCount) {
         return;
     }
     SendMessageW(item->hwndItem, LB_GETTEXT, item->itemID, reinterpret_cast<LPARAM>(text));
@@ -206,12 +204,12 @@ LRESULT CALLBACK RecordKeyProc(int code, WPARAM wParam, LPARAM lParam) {
                          : wParam == WM_KEYUP ? KeyMessage::Up
                                               : KeyMessage::Other;
     if (key != nullptr && ExamineKeyEvent(code == HC_ACTION, message, key->vkCode, key->flags)) {
-        wchar_t row[kRowLength];
+        wchar_t row[kRowFieldCount];
         bool press = message == KeyMessage::Down;
-        FormatEventRow(row, kRowLength, NameOfKey(static_cast<int>(key->vkCode)), press, false);
+        FormatEventRow(row, kRowFieldCount, NameOfKey(static_cast<int>(key->vkCode)), press, false);
         AddRow(row, press);
     }
-    return CallNextHookEx(keyboardHook, code, wParam, lParam);
+    return CallNextHookEx(keyboardHook.Get(), code, wParam, lParam);
 }
 
 INT_PTR CALLBACK RecorderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -261,10 +259,7 @@ INT_PTR CALLBACK RecorderDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         return FALSE;
     case WM_DESTROY:
         // A dialog ended by its owner's end still removes the hook.
-        if (keyboardHook != nullptr) {
-            UnhookWindowsHookEx(keyboardHook);
-            keyboardHook = nullptr;
-        }
+        keyboardHook.Reset();
         KillTimer(dialog, kBlinkTimerId);
         ReleaseDialogFont(dialog);
         ReleaseBitmaps();

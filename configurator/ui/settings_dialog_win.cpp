@@ -136,16 +136,7 @@ void SetStepText(HWND dialog, int id, int32_t step) {
 }
 
 void CreateNumberFont(HWND dialog) {
-    auto font = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
-    LOGFONTW logFont{};
-    if (font == nullptr || GetObjectW(font, sizeof(logFont), &logFont) == 0) {
-        GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(logFont), &logFont);
-    }
-    {
-        const WindowDc dc(dialog);
-        logFont.lfHeight = -MulDiv(kNumberPoints, GetDeviceCaps(dc.Get(), LOGPIXELSY), 72);
-    }
-    numberFont.Reset(CreateFontIndirectW(&logFont));
+    numberFont.Reset(CreateFontOfSize(dialog, kNumberPoints));
     for (int i = 0; i < kProfileCount; ++i) {
         SendDlgItemMessageW(dialog, IDC_PROFILE_NUMBER1 + i, WM_SETFONT,
                             reinterpret_cast<WPARAM>(numberFont.Get()), TRUE);

@@ -257,9 +257,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         ReconsiderProgramInFront(); // the mouse that arrived takes the program's profile
         return 0;
     case WM_PAINT: {
-        PAINTSTRUCT paint;
-        BeginPaint(window, &paint);
-        EndPaint(window, &paint);
+        const PaintScope paint(window); // nothing to draw
         return 0;
     }
     case WM_ENDSESSION:

@@ -28,6 +28,8 @@
 #include <string>
 #include <vector>
 
+#include "test_harness_win.h"
+
 namespace {
 
 struct CloseContext {
@@ -230,29 +232,27 @@ void MeasureWakeUps(const std::wstring& program, DWORD idleMs) {
 
 void Measure(const std::wstring& program, DWORD settleMs, DWORD idleMs) {
     const std::wstring folder = program.substr(0, program.rfind(L'\\'));
-    std::wstring commandLine = L"\"" + program + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.c_str(), &startup, &process)) {
+    DWORD processId = 0;
+    const UniqueHandle process =
+        RunDetached(L"\"" + program + L"\"", nullptr, folder.c_str(), &processId);
+    if (!process) {
         wprintf(L"%-60ls could not start (error %lu)\n", program.c_str(), GetLastError());
         return;
     }
-    if (WaitForSingleObject(process.hProcess, settleMs) == WAIT_OBJECT_0) {
+    if (WaitForSingleObject(process.Get(), settleMs) == WAIT_OBJECT_0) {
         DWORD code = 0;
-        GetExitCodeProcess(process.hProcess, &code);
+        GetExitCodeProcess(process.Get(), &code);
         wprintf(L"%-60ls ended during start-up (exit code %lu)\n", program.c_str(), code);
     } else {
         PROCESS_MEMORY_COUNTERS_EX counters = {};
         counters.cb = sizeof(counters);
-        if (GetProcessMemoryInfo(process.hProcess,
+        if (GetProcessMemoryInfo(process.Get(),
                                  reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
                                  sizeof(counters))) {
             wprintf(L"%ls\n  private bytes %8.1f KiB   committed private regions %8.1f KiB   "
                     L"working set %8.1f KiB\n",
                     program.c_str(), static_cast<double>(counters.PrivateUsage) / 1024.0,
-                    static_cast<double>(CommittedPrivate(process.hProcess)) / 1024.0,
+                    static_cast<double>(CommittedPrivate(process.Get())) / 1024.0,
                     static_cast<double>(counters.WorkingSetSize) / 1024.0);
         } else {
             wprintf(L"%-60ls no memory counters (error %lu)\n", program.c_str(), GetLastError());
@@ -260,14 +260,12 @@ void Measure(const std::wstring& program, DWORD settleMs, DWORD idleMs) {
         if (idleMs > 0) {
             MeasureWakeUps(program, idleMs);
         }
-        CloseContext context{process.dwProcessId};
+        CloseContext context{processId};
         EnumWindows(CloseWindowsOf, reinterpret_cast<LPARAM>(&context));
-        if (WaitForSingleObject(process.hProcess, 5000) != WAIT_OBJECT_0) {
-            TerminateProcess(process.hProcess, 1);
+        if (WaitForSingleObject(process.Get(), 5000) != WAIT_OBJECT_0) {
+            TerminateProcess(process.Get(), 1);
         }
     }
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
 }
 
 constexpr wchar_t kDeskSettingsKey[] = L"Software\\Orvane\\Gaming\\Settings";

@@ -1,5 +1,6 @@
 #include "desk_test_support.h"
 
+#include "handle_owners_win.h"
 #include "profile_cache.h"
 
 #include <dbt.h>
@@ -14,16 +15,17 @@ std::vector<uint8_t> ReadValue(const std::wstring& keyPath, const wchar_t* name,
     if (exists != nullptr) {
         *exists = false;
     }
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    UniqueKey key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_READ, key.Put()) !=
+        ERROR_SUCCESS) {
         return {};
     }
     DWORD size = 0;
     DWORD valueType = REG_NONE;
     std::vector<uint8_t> bytes;
-    if (RegQueryValueExW(key, name, nullptr, &valueType, nullptr, &size) == ERROR_SUCCESS) {
+    if (RegQueryValueExW(key.Get(), name, nullptr, &valueType, nullptr, &size) == ERROR_SUCCESS) {
         bytes.resize(size);
-        RegQueryValueExW(key, name, nullptr, &valueType, bytes.data(), &size);
+        RegQueryValueExW(key.Get(), name, nullptr, &valueType, bytes.data(), &size);
         bytes.resize(size);
         if (exists != nullptr) {
             *exists = true;
@@ -32,36 +34,30 @@ std::vector<uint8_t> ReadValue(const std::wstring& keyPath, const wchar_t* name,
     if (type != nullptr) {
         *type = valueType;
     }
-    RegCloseKey(key);
     return bytes;
 }
 
 void WriteValue(const std::wstring& keyPath, const wchar_t* name, DWORD type,
                 const std::vector<uint8_t>& bytes) {
-    HKEY key = nullptr;
+    UniqueKey key;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        &key, nullptr) == ERROR_SUCCESS) {
-        RegSetValueExW(key, name, 0, type, bytes.data(), static_cast<DWORD>(bytes.size()));
-        RegCloseKey(key);
+                        key.Put(), nullptr) == ERROR_SUCCESS) {
+        RegSetValueExW(key.Get(), name, 0, type, bytes.data(), static_cast<DWORD>(bytes.size()));
     }
 }
 
 void DeleteValue(const std::wstring& keyPath, const wchar_t* name) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_ALL_ACCESS, &key) ==
+    UniqueKey key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_ALL_ACCESS, key.Put()) ==
         ERROR_SUCCESS) {
-        RegDeleteValueW(key, name);
-        RegCloseKey(key);
+        RegDeleteValueW(key.Get(), name);
     }
 }
 
 bool KeyExists(const std::wstring& keyPath) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        return false;
-    }
-    RegCloseKey(key);
-    return true;
+    UniqueKey key;
+    return RegOpenKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_READ, key.Put()) ==
+           ERROR_SUCCESS;
 }
 
 void DeleteSettingsTree() {
@@ -70,14 +66,13 @@ void DeleteSettingsTree() {
 }
 
 void WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         return;
     }
     DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
+    WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
 std::vector<uint8_t> Utf16File(const std::wstring& text) {

@@ -2,14 +2,13 @@
 // and shell, with no mouse attached.
 #include "tray_app.h"
 
-#include "desk_test_support.h"
 #include "device_channel.h"
+#include "handle_owners_win.h"
 #include "profile_cache.h"
 #include "profile_record.h"
 #include "resources/tarndesk_res.h"
-#include "settings_dialog.h"
-#include "simulated_mouse.h"
 #include "text_files.h"
+#include "tray_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -40,6 +39,8 @@ uint32_t IconPixel(HICON icon, int x, int y) {
     if (!GetIconInfo(icon, &info)) {
         return 0;
     }
+    const UniqueBitmap color(info.hbmColor);
+    const UniqueBitmap mask(info.hbmMask);
     BITMAPINFO format = {};
     format.bmiHeader.biSize = sizeof(format.bmiHeader);
     format.bmiHeader.biWidth = 16;
@@ -47,39 +48,24 @@ uint32_t IconPixel(HICON icon, int x, int y) {
     format.bmiHeader.biPlanes = 1;
     format.bmiHeader.biBitCount = 32;
     uint32_t pixels[256] = {};
-    HDC screen = GetDC(nullptr);
-    GetDIBits(screen, info.hbmColor, 0, 16, pixels, &format, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
-    DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
+    const WindowDc screen(nullptr);
+    GetDIBits(screen.Get(), color.Get(), 0, 16, pixels, &format, DIB_RGB_COLORS);
     return pixels[y * 16 + x] & 0xFFFFFF;
 }
 
 // The main window with no mouse attached: the simulated mouse stays unplugged, whatever
 // HID devices the Wine prefix holds.
-class TrayApp : public ::testing::Test {
+class TrayApp : public TrayFixture {
   protected:
     TrayApp() { mouse.unplugged = true; }
 
     static void SetUpTestSuite() {
-        RegisterMainWindowClass(GetModuleHandleW(nullptr));
+        TrayFixture::SetUpTestSuite();
         DeleteValue(kSettingsKeyPath, kLanguageValueName);
         LoadTextSettings();
     }
 
-    void SetUp() override {
-        settingsDialogClosed = 1;
-        window = CreateMainWindow(GetModuleHandleW(nullptr));
-        ASSERT_NE(window, nullptr);
-    }
-
-    void TearDown() override {
-        if (IsWindow(window)) {
-            DestroyWindow(window);
-        }
-        PumpMessagesFor(20); // drains WM_QUIT
-        settingsDialogClosed = 1;
-    }
+    void SetUp() override { OpenMainWindow(); }
 
     void Arrive(const std::wstring& name, WPARAM event = DBT_DEVICEARRIVAL) {
         auto bytes = InterfaceBroadcast(name);
@@ -88,11 +74,6 @@ class TrayApp : public ::testing::Test {
 
     // True when an arrival started the re-read timer (stopping it).
     bool RereadPending() { return KillTimer(window, kRereadTimerId) != FALSE; }
-
-    SimulatedMouse mouse;
-    RecordingWait wait;
-    SimulatedMouseScope scope{mouse, &wait};
-    HWND window = nullptr;
 };
 
 } // namespace

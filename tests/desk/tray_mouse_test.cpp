@@ -2,14 +2,12 @@
 // arrivals, Reset to Default and the Settings dialog's single instance.
 #include "tray_app.h"
 
-#include "desk_test_support.h"
 #include "device_channel.h"
 #include "profile_cache.h"
 #include "profile_record.h"
 #include "resources/settings_dialog_res.h"
 #include "resources/tarndesk_res.h"
-#include "settings_dialog.h"
-#include "simulated_mouse.h"
+#include "tray_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -43,10 +41,8 @@ int OpenDialogs() {
     return count.dialogs;
 }
 
-class TrayWithMouse : public ::testing::Test {
+class TrayWithMouse : public TrayFixture {
   protected:
-    static void SetUpTestSuite() { RegisterMainWindowClass(GetModuleHandleW(nullptr)); }
-
     void SetUp() override {
         tarn_fw_init(&mouse.firmware);
         for (int area = 0; area < kAreaCount; ++area) {
@@ -54,23 +50,8 @@ class TrayWithMouse : public ::testing::Test {
                 mouse.firmware.memory[area][i] = static_cast<uint8_t>(area * 40 + i * 3);
             }
         }
-        settingsDialogClosed = 1;
-        window = CreateMainWindow(GetModuleHandleW(nullptr));
-        ASSERT_NE(window, nullptr);
+        OpenMainWindow();
     }
-
-    void TearDown() override {
-        if (IsWindow(window)) {
-            DestroyWindow(window);
-        }
-        PumpMessagesFor(20);
-        settingsDialogClosed = 1;
-    }
-
-    SimulatedMouse mouse;
-    RecordingWait wait;
-    SimulatedMouseScope scope{mouse, &wait};
-    HWND window = nullptr;
 };
 
 } // namespace

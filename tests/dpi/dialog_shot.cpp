@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "test_harness_win.h"
+
 namespace {
 
 constexpr UINT kSettingCommand = 32773;
@@ -124,16 +126,14 @@ int wmain(int argc, wchar_t** argv) {
     }
     const std::wstring folder = argv[1];
     const std::wstring program = folder + L"\\TarnDesk.exe";
-    std::wstring commandLine = L"\"" + program + L"\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.c_str(), &startup, &process)) {
+    DWORD processId = 0;
+    const UniqueHandle process =
+        RunDetached(L"\"" + program + L"\"", nullptr, folder.c_str(), &processId);
+    if (!process) {
         fwprintf(stderr, L"dialog_shot: cannot start %ls\n", program.c_str());
         return 1;
     }
-    Search search = {process.dwProcessId, nullptr, nullptr, nullptr, nullptr};
+    Search search = {processId, nullptr, nullptr, nullptr, nullptr};
     for (int i = 0; i < 200 && search.main == nullptr; ++i) {
         search.main = FindWindowW(L"TarnDeskCLass", L"TarnDeskWnd");
         Sleep(50);
@@ -148,8 +148,8 @@ int wmain(int argc, wchar_t** argv) {
         PostMessageW(search.main, WM_COMMAND, kResetCommand, 0);
         PostMessageW(search.main, WM_COMMAND, kCloseCommand, 0);
         DWORD code = 1;
-        if (WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0) {
-            GetExitCodeProcess(process.hProcess, &code);
+        if (WaitForSingleObject(process.Get(), 60000) == WAIT_OBJECT_0) {
+            GetExitCodeProcess(process.Get(), &code);
         }
         result = code == 0 ? 0 : 1;
         wprintf(L"reset %ls\n", result == 0 ? L"done" : L"failed");
@@ -200,10 +200,8 @@ int wmain(int argc, wchar_t** argv) {
         Sleep(300);
         PostMessageW(search.main, WM_COMMAND, kCloseCommand, 0);
     }
-    if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0) {
-        TerminateProcess(process.hProcess, 1);
+    if (WaitForSingleObject(process.Get(), 10000) != WAIT_OBJECT_0) {
+        TerminateProcess(process.Get(), 1);
     }
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
     return result;
 }

@@ -35,37 +35,36 @@ void WriteText(const std::wstring& path, const std::string& text) {
 }
 
 // Starts TarnDesk.exe with `arguments`, its standard output and error into one file.
-HANDLE StartDesk(const std::wstring& arguments, const std::wstring& outputPath) {
+UniqueHandle StartDesk(const std::wstring& arguments, const std::wstring& outputPath) {
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE out = CreateFileW(outputPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (out == INVALID_HANDLE_VALUE)
-        return nullptr;
+    // The child holds its own copy; ours is closed once it started.
+    const UniqueHandle out(CreateFileW(outputPath.c_str(), GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out)
+        return UniqueHandle();
     std::wstring line = L"\"" + ProgramDir() + L"TarnDesk.exe\" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = out;
-    startup.hStdError = out;
+    startup.hStdOutput = out.Get();
+    startup.hStdError = out.Get();
     PROCESS_INFORMATION info = {};
-    const BOOL started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                                        ProgramDir().c_str(), &startup, &info);
-    CloseHandle(out); // the child holds its own copy
-    if (!started)
-        return nullptr;
-    CloseHandle(info.hThread);
-    return info.hProcess;
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                        ProgramDir().c_str(), &startup, &info))
+        return UniqueHandle();
+    const UniqueHandle thread(info.hThread);
+    return UniqueHandle(info.hProcess);
 }
 
-DeskRun FinishDesk(HANDLE process, const std::wstring& outputPath) {
+DeskRun FinishDesk(const UniqueHandle& process, const std::wstring& outputPath) {
     DeskRun run;
-    if (process == nullptr) {
+    if (!process) {
         ADD_FAILURE() << "TarnDesk did not start";
         return run;
     }
-    EXPECT_EQ(WaitForSingleObject(process, 60000), WAIT_OBJECT_0) << "TarnDesk did not end";
-    GetExitCodeProcess(process, &run.exitCode);
-    CloseHandle(process);
+    EXPECT_EQ(WaitForSingleObject(process.Get(), 60000), WAIT_OBJECT_0) << "TarnDesk did not end";
+    GetExitCodeProcess(process.Get(), &run.exitCode);
     run.output = ReadText(outputPath);
     return run;
 }
@@ -75,22 +74,8 @@ DeskRun RunDesk(const std::wstring& arguments) {
     return FinishDesk(StartDesk(arguments, outputPath), outputPath);
 }
 
-class DeskCommandLine : public testing::Test {
+class DeskCommandLine : public DeskMouseTest {
   protected:
-    void SetUp() override {
-        KillProcesses(L"TarnDesk.exe");
-        ASSERT_TRUE(EnsurePlugged());
-        mouse_.emplace();
-        ASSERT_TRUE(mouse_->Open());
-        ASSERT_TRUE(mouse_->Command(TARN_VMOUSE_CLEAR_FAULTS));
-        DeleteCache();
-    }
-    void TearDown() override {
-        if (mouse_)
-            mouse_->Command(TARN_VMOUSE_CLEAR_FAULTS);
-        KillProcesses(L"TarnDesk.exe");
-    }
-
     // A backup of `image` made through /export.
     std::wstring Backup(const virt::MemoryImage& image, const std::wstring& name) {
         EXPECT_TRUE(mouse_->Load(image));
@@ -101,17 +86,10 @@ class DeskCommandLine : public testing::Test {
         return path;
     }
 
-    uint32_t PagesWritten() const {
-        std::optional<virt::MouseStatus> status = mouse_->Status();
-        return status ? status->pagesWritten : 0;
-    }
-
     bool MouseHolds(const virt::MemoryImage& image) const {
         std::optional<virt::MemoryImage> memory = mouse_->Dump();
         return memory && *memory == image;
     }
-
-    std::optional<virt::MouseLink> mouse_;
 };
 
 TEST_F(DeskCommandLine, BackupRestoresTheMemoryByteForByteAndTheOtherCommandsWork) {
@@ -218,8 +196,8 @@ TEST_F(DeskCommandLine, TwoRunsAtOnceNeverInterleaveTheirTransfers) {
     const std::wstring second = ArtifactDir() + L"second.tarnprofiles";
     const std::wstring firstOut = ArtifactDir() + L"first_output.txt";
     const std::wstring secondOut = ArtifactDir() + L"second_output.txt";
-    HANDLE a = StartDesk(L"/export \"" + first + L"\"", firstOut);
-    HANDLE b = StartDesk(L"/export \"" + second + L"\"", secondOut);
+    const UniqueHandle a = StartDesk(L"/export \"" + first + L"\"", firstOut);
+    const UniqueHandle b = StartDesk(L"/export \"" + second + L"\"", secondOut);
     const DeskRun runA = FinishDesk(a, firstOut);
     const DeskRun runB = FinishDesk(b, secondOut);
     EXPECT_EQ(runA.exitCode, 0u) << runA.output;

@@ -50,23 +50,15 @@ void ExpectCacheHolds(const virt::MemoryImage& image) {
     }
 }
 
-class DeskEndToEnd : public testing::Test {
+class DeskEndToEnd : public DeskMouseTest {
   protected:
-    void SetUp() override {
-        KillProcesses(L"TarnDesk.exe");
-        ASSERT_TRUE(EnsurePlugged());
-        mouse_.emplace();
-        ASSERT_TRUE(mouse_->Open());
-        ASSERT_TRUE(mouse_->Command(TARN_VMOUSE_CLEAR_FAULTS));
-        DeleteCache();
-    }
     void TearDown() override {
         if (HWND window = FindWindowW(L"TarnDeskCLass", L"TarnDeskWnd"))
             PostMessageW(window, WM_COMMAND, kCommandClose, 0);
         if (desk_ && desk_->Started()) {
             EXPECT_TRUE(desk_->WaitExit(10000)) << "Close did not end TarnDesk";
         }
-        KillProcesses(L"TarnDesk.exe");
+        DeskMouseTest::TearDown();
     }
 
     // Starts TarnDesk and waits for its start-up copy; returns the copy's duration in ms.
@@ -81,16 +73,6 @@ class DeskEndToEnd : public testing::Test {
         return took;
     }
 
-    uint32_t PagesRead() const {
-        std::optional<virt::MouseStatus> status = mouse_->Status();
-        return status ? status->pagesRead : 0;
-    }
-    uint32_t PagesWritten() const {
-        std::optional<virt::MouseStatus> status = mouse_->Status();
-        return status ? status->pagesWritten : 0;
-    }
-
-    std::optional<virt::MouseLink> mouse_; // opened once the mouse is surely plugged
     std::optional<Program> desk_;
 };
 

@@ -34,26 +34,6 @@ std::wstring enteredDesktop = kDesktopName;
 
 } // namespace
 
-HANDLE RunDetached(const std::wstring& commandLine, const wchar_t* desktopName,
-                   const wchar_t* workingDir, DWORD* processId) {
-    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
-    line.push_back(L'\0');
-    std::wstring desktop = desktopName ? desktopName : L"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES; // no standard handles: nothing to inherit
-    if (desktopName)
-        startup.lpDesktop = desktop.data();
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, workingDir,
-                        &startup, &info))
-        return nullptr;
-    CloseHandle(info.hThread);
-    if (processId)
-        *processId = info.dwProcessId;
-    return info.hProcess;
-}
-
 std::wstring TestsDir() {
     return virt::ToolDirectory();
 }
@@ -88,9 +68,7 @@ bool EnterTestDesktop(const wchar_t* name) {
     HDESK desktop = OpenDesktopW(name, 0, FALSE, GENERIC_ALL);
     if (!desktop) {
         std::wstring command = std::wstring(L"explorer.exe /desktop=") + name + L",1024x768";
-        HANDLE process = RunDetached(command);
-        if (process)
-            CloseHandle(process);
+        RunDetached(command);
         WaitUntil([&] { return (desktop = OpenDesktopW(name, 0, FALSE, GENERIC_ALL)) != nullptr; },
                   10000);
     }
@@ -109,16 +87,13 @@ Program::~Program() {
     Kill();
 }
 
-Program::Program(Program&& other) noexcept : process_(other.process_), id_(other.id_) {
-    other.process_ = nullptr;
-}
+Program::Program(Program&& other) noexcept = default;
 
 Program& Program::operator=(Program&& other) noexcept {
     if (this != &other) {
         Kill();
-        process_ = other.process_;
+        process_ = std::move(other.process_);
         id_ = other.id_;
-        other.process_ = nullptr;
     }
     return *this;
 }
@@ -126,25 +101,22 @@ Program& Program::operator=(Program&& other) noexcept {
 bool Program::WaitExit(DWORD timeoutMs) {
     if (!process_)
         return true;
-    return WaitUntil([this] { return WaitForSingleObject(process_, 0) == WAIT_OBJECT_0; },
+    return WaitUntil([this] { return WaitForSingleObject(process_.Get(), 0) == WAIT_OBJECT_0; },
                      timeoutMs);
 }
 
 void Program::Release() {
-    if (process_)
-        CloseHandle(process_);
-    process_ = nullptr;
+    process_.Reset();
 }
 
 void Program::Kill() {
     if (!process_)
         return;
-    if (WaitForSingleObject(process_, 0) != WAIT_OBJECT_0) {
-        TerminateProcess(process_, 1);
-        WaitForSingleObject(process_, 5000);
+    if (WaitForSingleObject(process_.Get(), 0) != WAIT_OBJECT_0) {
+        TerminateProcess(process_.Get(), 1);
+        WaitForSingleObject(process_.Get(), 5000);
     }
-    CloseHandle(process_);
-    process_ = nullptr;
+    process_.Reset();
 }
 
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD stepMs) {

@@ -23,11 +23,6 @@ std::wstring VirtualDir();  // build/win64/virtual: drivers and tools
 std::wstring LauncherDir(); // build/win32/bin: TarnWake.exe and its INF
 std::wstring ArtifactDir(); // build/win64/e2e-artifacts
 
-// Starts a process without standard handles (so it cannot hold the test runner's output
-// open), on the given desktop when one is named. Returns its process handle or nullptr.
-HANDLE RunDetached(const std::wstring& commandLine, const wchar_t* desktopName = nullptr,
-                   const wchar_t* workingDir = nullptr, DWORD* processId = nullptr);
-
 // Creates the virtual desktop (with its taskbar, so tray icons show) and moves the calling
 // thread onto it, so FindWindowW sees the programs' windows.
 bool EnterTestDesktop(const wchar_t* name = kDesktopName);
@@ -44,7 +39,7 @@ class Program {
     Program(Program&& other) noexcept;
     Program& operator=(Program&& other) noexcept;
 
-    bool Started() const { return process_ != nullptr; }
+    bool Started() const { return static_cast<bool>(process_); }
     DWORD Id() const { return id_; }
     // True once the process has ended within timeoutMs.
     bool WaitExit(DWORD timeoutMs);
@@ -53,7 +48,7 @@ class Program {
     void Release();
 
   private:
-    HANDLE process_ = nullptr;
+    UniqueHandle process_;
     DWORD id_ = 0;
 };
 

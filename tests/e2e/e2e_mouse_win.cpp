@@ -34,4 +34,29 @@ virt::MemoryImage PatternImage(uint8_t seed) {
     return image;
 }
 
+void DeskMouseTest::SetUp() {
+    KillProcesses(L"TarnDesk.exe");
+    ASSERT_TRUE(EnsurePlugged());
+    mouse_.emplace();
+    ASSERT_TRUE(mouse_->Open());
+    ASSERT_TRUE(mouse_->Command(TARN_VMOUSE_CLEAR_FAULTS));
+    DeleteCache();
+}
+
+void DeskMouseTest::TearDown() {
+    if (mouse_)
+        mouse_->Command(TARN_VMOUSE_CLEAR_FAULTS);
+    KillProcesses(L"TarnDesk.exe");
+}
+
+uint32_t DeskMouseTest::PagesRead() const {
+    std::optional<virt::MouseStatus> status = mouse_->Status();
+    return status ? status->pagesRead : 0;
+}
+
+uint32_t DeskMouseTest::PagesWritten() const {
+    std::optional<virt::MouseStatus> status = mouse_->Status();
+    return status ? status->pagesWritten : 0;
+}
+
 } // namespace tarn::e2e

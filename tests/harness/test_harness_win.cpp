@@ -1,5 +1,7 @@
 #include "test_harness_win.h"
 
+#include <vector>
+
 namespace {
 
 void DispatchWaiting() {
@@ -58,4 +60,24 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD stepMs)
         DispatchWaiting();
     }
     return true;
+}
+
+UniqueHandle RunDetached(const std::wstring& commandLine, const wchar_t* desktopName,
+                         const wchar_t* workingDir, DWORD* processId) {
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+    std::wstring desktop = desktopName ? desktopName : L"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES; // no standard handles: nothing to inherit
+    if (desktopName)
+        startup.lpDesktop = desktop.data();
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, workingDir,
+                        &startup, &info))
+        return UniqueHandle();
+    const UniqueHandle thread(info.hThread);
+    if (processId)
+        *processId = info.dwProcessId;
+    return UniqueHandle(info.hProcess);
 }

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "handle_owners_win.h"
+
 // The folder of the running program, with its trailing backslash (build/<flavour>/tests for
 // the test programs).
 std::wstring TestProgramDirectory();
@@ -16,6 +18,11 @@ std::wstring BesideTests(const wchar_t* fileName);
 // Milliseconds on the performance counter, for waits and figures that need better than the
 // tick count.
 double NowMs();
+
+// Starts a process without standard handles (so it cannot hold the test runner's output
+// open), in `workingDir` and on the named desktop when given. Null when it did not start.
+UniqueHandle RunDetached(const std::wstring& commandLine, const wchar_t* desktopName = nullptr,
+                         const wchar_t* workingDir = nullptr, DWORD* processId = nullptr);
 
 // Translates and dispatches every message for `milliseconds`, waiting at most `stepMs` at a
 // time for more; one pass is made even for 0.

@@ -335,9 +335,7 @@ LRESULT CALLBACK AgentWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         RefreshScreenRect();
         return 0;
     case WM_PAINT: {
-        PAINTSTRUCT paint;
-        BeginPaint(window, &paint);
-        EndPaint(window, &paint);
+        const PaintScope paint(window); // nothing to draw
         return 0;
     }
     case WM_TIMER:

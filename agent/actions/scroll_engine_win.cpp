@@ -9,7 +9,7 @@
 #include "scroll_engine.h"
 
 namespace {
-constexpr int kClassNameLength = 256;
+constexpr int kClassNameFieldCount = 256;
 constexpr UINT kDocumentRequestTimeoutMs = 1000;
 constexpr DWORD kKeyHoldMs = 20;
 
@@ -23,9 +23,9 @@ constexpr IID kIidHtmlWindow2 = {
 // Pointer position taken at the start of the current step; ChildScrollTest compares with it.
 POINT stepPointer = {};
 
-void ClassNameOf(HWND window, wchar_t (&name)[kClassNameLength]) {
+void ClassNameOf(HWND window, wchar_t (&name)[kClassNameFieldCount]) {
     name[0] = 0;
-    if (GetClassNameW(window, name, kClassNameLength) <= 0) {
+    if (GetClassNameW(window, name, kClassNameFieldCount) <= 0) {
         name[0] = 0;
     }
 }
@@ -78,7 +78,7 @@ template <typename T> void ReleaseIf(T*& object) {
 static_assert(sizeof(SCROLLBARINFO) == 60, "GetScrollBarInfo expects the 60-byte record");
 
 int ChildScrollTest(HWND child, intptr_t) {
-    wchar_t name[kClassNameLength];
+    wchar_t name[kClassNameFieldCount];
     ClassNameOf(child, name);
     const uint32_t style = StyleOf(child);
     switch (ClassifyChild(name, style)) {
@@ -104,7 +104,7 @@ int ChildScrollTest(HWND child, intptr_t) {
 }
 
 bool FindScrollTarget(HWND w) {
-    wchar_t name[kClassNameLength];
+    wchar_t name[kClassNameFieldCount];
     ClassNameOf(w, name);
     if (SearchStartsAtWindow(name)) {
         const uint32_t style = StyleOf(w);
@@ -131,7 +131,7 @@ bool FindScrollTarget(HWND w) {
 }
 
 void ScrollBrowserByKeys(HWND w, uint32_t repeatCount, ScrollDirection direction) {
-    wchar_t name[kClassNameLength];
+    wchar_t name[kClassNameFieldCount];
     ClassNameOf(w, name);
     const ScrollMethod method = ScrollMethodOfClass(name);
     const auto key = static_cast<BYTE>(ArrowKeyOf(direction));
@@ -201,7 +201,7 @@ void ScrollStep() {
     if (direction == ScrollDirection::None || w == nullptr) {
         return;
     }
-    wchar_t name[kClassNameLength];
+    wchar_t name[kClassNameFieldCount];
     ClassNameOf(w, name);
     switch (ScrollMethodOfClass(name)) {
     case ScrollMethod::DocumentObject:
@@ -222,7 +222,7 @@ void ScrollStep() {
     const WPARAM wParam = MAKEWPARAM(HScrollRequestOf(direction), 0);
     for (uint32_t i = 0; i < repeatCount; ++i) {
         if (targetFound) {
-            wchar_t targetName[kClassNameLength];
+            wchar_t targetName[kClassNameFieldCount];
             ClassNameOf(scrollTarget, targetName);
             const LPARAM bar = reinterpret_cast<LPARAM>(scrollTarget);
             if (IsScrollBarClass(targetName)) {

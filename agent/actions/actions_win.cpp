@@ -10,13 +10,13 @@
 #include "scroll_engine.h"
 
 namespace {
-constexpr int kBrowserClassLength = 41; // 40 characters and the terminator
-constexpr int kTitleLength = 501;       // 500 characters and the terminator
+constexpr int kBrowserClassFieldCount = 41; // 40 characters and the terminator
+constexpr int kTitleFieldCount = 501;       // 500 characters and the terminator
 constexpr DWORD kBrowserKeyHoldMs = 20;
 constexpr UINT kTitleTimeoutMs = 1000;
 constexpr int kValueCount = 128; // 255 bytes of string data, terminator included
 constexpr DWORD kValueByteLimit = kButtonValueByteLimit;
-constexpr int kCommandLength = 256;
+constexpr int kCommandFieldCount = 256;
 
 constexpr WPARAM kFrameBack = 32780; // 0x800C
 constexpr WPARAM kFrameForward = 32781;
@@ -34,17 +34,17 @@ void SendKeys(const KeySequence& keys) {
 
 // WinExec takes an ANSI command line; the program is searched for from our own directory on.
 void RunCommandLine(const wchar_t* commandLine, UINT show) {
-    char ansi[kCommandLength] = {};
-    if (WideCharToMultiByte(CP_ACP, 0, commandLine, -1, ansi, kCommandLength - 1, nullptr,
+    char ansi[kCommandFieldCount] = {};
+    if (WideCharToMultiByte(CP_ACP, 0, commandLine, -1, ansi, kCommandFieldCount - 1, nullptr,
                             nullptr) <= 0) {
         return;
     }
-    ansi[kCommandLength - 1] = 0;
+    ansi[kCommandFieldCount - 1] = 0;
     WinExec(ansi, show);
 }
 
 void RunNumberedTool(const wchar_t* format, int button) {
-    wchar_t commandLine[kCommandLength] = {};
+    wchar_t commandLine[kCommandFieldCount] = {};
     // format is one of our two fixed "... %d" command lines.
     wsprintfW(commandLine, format, button);
     RunCommandLine(commandLine, SW_RESTORE);
@@ -53,8 +53,8 @@ void RunNumberedTool(const wchar_t* format, int button) {
 // The button's "homepage" or "application" value; false when the key or a usable string
 // value is missing.
 bool ReadButtonValue(int button, const wchar_t* valueName, wchar_t (&value)[kValueCount]) {
-    wchar_t keyName[kCommandLength];
-    if (!FormatButtonKeyName(button, keyName, kCommandLength)) {
+    wchar_t keyName[kCommandFieldCount];
+    if (!FormatButtonKeyName(button, keyName, kCommandFieldCount)) {
         return false;
     }
     UniqueKey key;
@@ -217,15 +217,15 @@ void ToggleTool(const wchar_t* windowClass, const wchar_t* commandLine) {
 }
 
 uint32_t ClassifyBrowser(HWND window) {
-    wchar_t name[kBrowserClassLength] = {};
-    GetClassNameW(window, name, kBrowserClassLength);
-    wchar_t title[kTitleLength] = {};
+    wchar_t name[kBrowserClassFieldCount] = {};
+    GetClassNameW(window, name, kBrowserClassFieldCount);
+    wchar_t title[kTitleFieldCount] = {};
     if (BrowserNeedsTitle(name)) {
         // Bounded, so that a hung foreground window cannot stall the agent.
         DWORD_PTR copied = 0;
-        SendMessageTimeoutW(window, WM_GETTEXT, kTitleLength, reinterpret_cast<LPARAM>(title),
+        SendMessageTimeoutW(window, WM_GETTEXT, kTitleFieldCount, reinterpret_cast<LPARAM>(title),
                             SMTO_ABORTIFHUNG, kTitleTimeoutMs, &copied);
-        title[kTitleLength - 1] = 0;
+        title[kTitleFieldCount - 1] = 0;
     }
     return BrowserGenerationOf(name, title);
 }
@@ -240,8 +240,8 @@ void BrowserNavigate(int direction) {
         return;
     }
     const uint32_t generation = ClassifyBrowser(window);
-    wchar_t name[kBrowserClassLength] = {};
-    GetClassNameW(window, name, kBrowserClassLength);
+    wchar_t name[kBrowserClassFieldCount] = {};
+    GetClassNameW(window, name, kBrowserClassFieldCount);
     switch (NavigationMethodOf(name, generation)) {
     case NavigationMethod::BrowserKey: {
         const BYTE key = back ? VK_BROWSER_BACK : VK_BROWSER_FORWARD;

@@ -18,6 +18,7 @@ class RealDeviceIo final : public FilterDeviceIo {
         return DeviceIoControl(device, code, const_cast<void*>(input), inputLength, output,
                                outputLength, &returned, nullptr);
     }
+    // The seam's own release: the link hands each device it opened back here exactly once.
     void Close(HANDLE device) override { CloseHandle(device); }
 };
 
