@@ -27,27 +27,6 @@ constexpr double kGiveUpMs = 2000.0;
 // After each select: TarnDesk is idle again before the next change.
 constexpr DWORD kPauseMs = 100;
 
-void SetDword(const wchar_t* keyPath, const wchar_t* name, DWORD value) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, keyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                        nullptr) == ERROR_SUCCESS) {
-        RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                       sizeof(value));
-        RegCloseKey(key);
-    }
-}
-
-HWND WindowOf(DWORD processId) {
-    for (HWND window = FindWindowW(L"TarnFrontProbe", nullptr); window != nullptr;
-         window = FindWindowExW(nullptr, window, L"TarnFrontProbe", nullptr)) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == processId && IsWindowVisible(window))
-            return window;
-    }
-    return nullptr;
-}
-
 double Percentile(std::vector<double> values, double p) {
     std::sort(values.begin(), values.end());
     const auto at = static_cast<size_t>(p * static_cast<double>(values.size() - 1) + 0.5);
@@ -87,9 +66,9 @@ int main(int argc, char** argv) {
     }
     e2e::KillProcesses(L"TarnDesk.exe");
     e2e::DeleteCache();
-    SetDword(kRulesKey, (front + L"alpha.exe").c_str(), 2);
-    SetDword(kRulesKey, L"beta.exe", 3);
-    SetDword(kSettingsKey, L"ProgramProfiles", 1);
+    e2e::SetUserDword(kRulesKey, (front + L"alpha.exe").c_str(), 2);
+    e2e::SetUserDword(kRulesKey, L"beta.exe", 3);
+    e2e::SetUserDword(kSettingsKey, L"ProgramProfiles", 1);
 
     int status = 1;
     {
@@ -100,8 +79,8 @@ int main(int argc, char** argv) {
         HWND windows[2] = {};
         e2e::WaitUntil(
             [&] {
-                windows[0] = WindowOf(alpha.Id());
-                windows[1] = WindowOf(beta.Id());
+                windows[0] = e2e::FrontProbeWindow(alpha.Id());
+                windows[1] = e2e::FrontProbeWindow(beta.Id());
                 return windows[0] && windows[1];
             },
             10000);

@@ -34,21 +34,6 @@ std::vector<std::wstring> TextKeys() {
     return keys;
 }
 
-std::vector<std::wstring> ShippedCodes(const std::wstring& folder) {
-    std::vector<std::wstring> codes;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"*.txt").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) {
-        return codes;
-    }
-    do {
-        std::wstring name = found.cFileName;
-        codes.push_back(name.substr(0, name.size() - 4));
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    return codes;
-}
-
 bool KeyPresent(const std::wstring& key) {
     // The lookups cannot tell an empty value from a missing key; a sentinel default can.
     wchar_t text[kTextBufferCount] = {};
@@ -61,7 +46,7 @@ bool KeyPresent(const std::wstring& key) {
 
 TEST(LanguageFiles, EveryShippedFileHoldsEveryKey) {
     const std::wstring shipped = TestProgramDirectory() + L"..\\bin\\Language\\";
-    const auto codes = ShippedCodes(shipped);
+    const auto codes = LanguageCodesIn(shipped);
     ASSERT_GE(codes.size(), 12u);
     CreateDirectoryW((TestProgramDirectory() + L"Language").c_str(), nullptr);
     for (const std::wstring& code : codes) {

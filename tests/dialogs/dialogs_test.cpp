@@ -1241,28 +1241,13 @@ std::vector<Fit> MeasureTexts(HWND dialog) {
     return fits;
 }
 
-std::vector<std::wstring> ShippedLanguages(const std::wstring& folder) {
-    std::vector<std::wstring> codes;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((folder + L"*.txt").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) {
-        return codes;
-    }
-    do {
-        const std::wstring name = found.cFileName;
-        codes.push_back(name.substr(0, name.size() - 4));
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    return codes;
-}
-
 class TextFit : public DialogTest {
   protected:
     // Opens every dialog in every shipped language as TarnDesk opens it (with the language's
     // font size) and fails on each text that does not fit; prints the widest text.
     void CheckEveryLanguage() {
         const std::wstring folder = TestProgramDirectory() + L"..\\bin\\Language\\";
-        const auto codes = ShippedLanguages(folder);
+        const auto codes = LanguageCodesIn(folder);
         ASSERT_GE(codes.size(), 12u);
         Fit widest{L"", 0, 0, 1, 0, 1};
         std::string widestAt;

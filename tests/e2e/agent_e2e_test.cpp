@@ -13,16 +13,6 @@ namespace {
 
 constexpr UINT kCommandExit = 105;
 
-std::vector<std::pair<DWORD, bool>>* seenKeys = nullptr; // (virtual key, down) of the hook
-
-LRESULT CALLBACK KeyboardHook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HC_ACTION && seenKeys) {
-        const auto* info = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
-        seenKeys->emplace_back(info->vkCode, wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN);
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
 class AgentEndToEnd : public testing::Test {
   protected:
     void SetUp() override {

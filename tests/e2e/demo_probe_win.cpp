@@ -102,27 +102,6 @@ bool WriteBytes(const std::wstring& path, const std::vector<uint8_t>& bytes) {
 
 // ---- The memory image ----
 
-std::vector<uint8_t> Area(const virt::MemoryImage& image, size_t area) {
-    return std::vector<uint8_t>(
-        image.begin() + static_cast<std::ptrdiff_t>(area * virt::kAreaLength),
-        image.begin() + static_cast<std::ptrdiff_t>((area + 1) * virt::kAreaLength));
-}
-
-// The cache key of each area: profiles 0..4 are areas 1..5, the header is area 0.
-int CacheKeyOfArea(size_t area) {
-    return area == 0 ? 255 : static_cast<int>(area - 1);
-}
-
-// The first area whose cache value differs from the image, or kAreaCount when all match.
-size_t FirstCacheMismatch(const virt::MemoryImage& image) {
-    for (size_t area = 0; area < virt::kAreaCount; ++area) {
-        std::optional<CachedBlock> block = ReadCachedBlock(CacheKeyOfArea(area));
-        if (!block || block->type != REG_BINARY || block->bytes != Area(image, area))
-            return area;
-    }
-    return virt::kAreaCount;
-}
-
 std::wstring AreaName(size_t area) {
     return area == 0 ? std::wstring(L"the header") : L"profile " + std::to_wstring(area);
 }
@@ -684,31 +663,7 @@ std::vector<uint8_t> TaskbarPixels() {
         GetWindowRect(GetDesktopWindow(), &rect);
         rect.top = rect.bottom - 48;
     }
-    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    std::vector<uint8_t> pixels;
-    if (bitmap && bits) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-        SelectObject(memory, old);
-        const auto* start = static_cast<const uint8_t*>(bits);
-        pixels.assign(start, start + static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
-    }
-    if (bitmap)
-        DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
+    return CaptureScreen(rect, 32);
 }
 
 int Battery(const std::wstring& shotDir) {
@@ -744,16 +699,6 @@ int Battery(const std::wstring& shotDir) {
     wprintf(L"balloon \"%ls\" after %ls, icon changed %d times in 2 s\n", text.c_str(),
             Seconds(shown).c_str(), changes);
     return 0;
-}
-
-std::vector<std::pair<DWORD, bool>>* seenKeys = nullptr; // (virtual key, down) of the hook
-
-LRESULT CALLBACK KeyboardHook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HC_ACTION && seenKeys) {
-        const auto* info = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
-        seenKeys->emplace_back(info->vkCode, wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN);
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 // Button 6 pressed and released; TarnAgent's default action for it is the Page Up key. The
@@ -805,29 +750,23 @@ int Sheet(const std::wstring& outPath,
     const int rows = static_cast<int>((shots.size() + 1) / 2);
     const int width = columns * kTileWidth + (columns + 1) * kGap;
     const int height = rows * (kTileHeight + kCaption + kGap) + kGap;
-    HDC screen = GetDC(nullptr);
-    HDC sheet = CreateCompatibleDC(screen);
-    HDC tile = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
+    const WindowDc screen(nullptr);
+    const UniqueMemoryDc sheetDc(CreateCompatibleDC(screen.Get()));
+    const UniqueMemoryDc tileDc(CreateCompatibleDC(screen.Get()));
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!bitmap || !bits)
+    const UniqueBitmap bitmap = CreateDib(width, height, 24, &bits);
+    if (!bitmap || !sheetDc || !tileDc)
         return Fail(L"cannot make the contact sheet");
-    HGDIOBJ oldSheet = SelectObject(sheet, bitmap);
+    HDC sheet = sheetDc.Get(), tile = tileDc.Get();
+    HGDIOBJ oldSheet = SelectObject(sheet, bitmap.Get());
     RECT all = {0, 0, width, height};
     FillRect(sheet, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     SetStretchBltMode(sheet, HALFTONE);
     SetBrushOrgEx(sheet, 0, 0, nullptr);
-    HFONT font = CreateFontW(-16, 0, 0, 0, FW_SEMIBOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                             DEFAULT_PITCH, L"Tahoma");
-    HGDIOBJ oldFont = SelectObject(sheet, font);
+    const UniqueFont font(CreateFontW(-16, 0, 0, 0, FW_SEMIBOLD, FALSE, FALSE, FALSE,
+                                      DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                      DEFAULT_QUALITY, DEFAULT_PITCH, L"Tahoma"));
+    HGDIOBJ oldFont = SelectObject(sheet, font.Get());
     SetBkMode(sheet, TRANSPARENT);
     bool ok = true;
     for (size_t i = 0; i < shots.size(); ++i) {
@@ -836,41 +775,27 @@ int Sheet(const std::wstring& outPath,
         RECT caption = {x, y, x + kTileWidth, y + kCaption};
         DrawTextW(sheet, shots[i].first.c_str(), -1, &caption,
                   DT_LEFT | DT_VCENTER | DT_SINGLELINE | DT_END_ELLIPSIS);
-        auto picture = static_cast<HBITMAP>(
-            LoadImageW(nullptr, shots[i].second.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+        const UniqueBitmap picture(static_cast<HBITMAP>(
+            LoadImageW(nullptr, shots[i].second.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE)));
         if (!picture) {
             ok = false;
             continue;
         }
         BITMAP size = {};
-        GetObjectW(picture, sizeof(size), &size);
-        HGDIOBJ oldTile = SelectObject(tile, picture);
+        GetObjectW(picture.Get(), sizeof(size), &size);
+        HGDIOBJ oldTile = SelectObject(tile, picture.Get());
         StretchBlt(sheet, x, y + kCaption, kTileWidth, kTileHeight, tile, 0, 0, size.bmWidth,
                    size.bmHeight, SRCCOPY);
         SelectObject(tile, oldTile);
-        DeleteObject(picture);
     }
     SelectObject(sheet, oldFont);
-    DeleteObject(font);
     GdiFlush();
-    const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
-    std::vector<uint8_t> file(sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER));
-    BITMAPFILEHEADER header = {};
-    header.bfType = 0x4D42;
-    header.bfOffBits = static_cast<DWORD>(file.size());
-    header.bfSize = static_cast<DWORD>(file.size() + stride * static_cast<size_t>(height));
-    memcpy(file.data(), &header, sizeof(header));
-    memcpy(file.data() + sizeof(header), &info.bmiHeader, sizeof(BITMAPINFOHEADER));
-    const auto* pixels = static_cast<const uint8_t*>(bits);
-    file.insert(file.end(), pixels, pixels + stride * static_cast<size_t>(height));
     SelectObject(sheet, oldSheet);
-    DeleteObject(bitmap);
-    DeleteDC(tile);
-    DeleteDC(sheet);
-    ReleaseDC(nullptr, screen);
     if (!ok)
         return Fail(L"a screenshot of the contact sheet cannot be read");
-    return WriteBytes(outPath, file) ? 0 : Fail(L"cannot write " + outPath);
+    return WriteBmpFile(outPath, width, height, 24, static_cast<const uint8_t*>(bits))
+               ? 0
+               : Fail(L"cannot write " + outPath);
 }
 
 int Close() {

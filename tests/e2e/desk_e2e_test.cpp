@@ -19,24 +19,8 @@ constexpr UINT kCommandReset = 32772;
 constexpr UINT kCommandClose = 32771;
 constexpr double kBlockFloorMs = 800.0; // 8 pages x (5 ms x 10 + 50 ms)
 
-std::vector<uint8_t> Area(const virt::MemoryImage& image, size_t area) {
-    return std::vector<uint8_t>(
-        image.begin() + static_cast<std::ptrdiff_t>(area * virt::kAreaLength),
-        image.begin() + static_cast<std::ptrdiff_t>((area + 1) * virt::kAreaLength));
-}
-
-// The cache key of each area: profiles 0..4 are areas 1..5, the header is area 0.
-int CacheKeyOfArea(size_t area) {
-    return area == 0 ? 255 : static_cast<int>(area - 1);
-}
-
 bool CacheHolds(const virt::MemoryImage& image) {
-    for (size_t area = 0; area < virt::kAreaCount; ++area) {
-        std::optional<CachedBlock> block = ReadCachedBlock(CacheKeyOfArea(area));
-        if (!block || block->type != REG_BINARY || block->bytes != Area(image, area))
-            return false;
-    }
-    return true;
+    return FirstCacheMismatch(image) == virt::kAreaCount;
 }
 
 void ExpectCacheHolds(const virt::MemoryImage& image) {

@@ -25,16 +25,6 @@ std::wstring FrontDir() {
     return TestsDir() + L"front\\";
 }
 
-void SetDword(const wchar_t* keyPath, const wchar_t* name, DWORD value) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, keyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                        nullptr) == ERROR_SUCCESS) {
-        RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                       sizeof(value));
-        RegCloseKey(key);
-    }
-}
-
 void RemoveRules() {
     RegDeleteKeyW(HKEY_CURRENT_USER, kRulesKey);
     HKEY key = nullptr;
@@ -43,17 +33,6 @@ void RemoveRules() {
         RegDeleteValueW(key, L"DesktopProfile");
         RegCloseKey(key);
     }
-}
-
-HWND WindowOf(DWORD processId) {
-    for (HWND window = FindWindowW(L"TarnFrontProbe", nullptr); window != nullptr;
-         window = FindWindowExW(nullptr, window, L"TarnFrontProbe", nullptr)) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (owner == processId && IsWindowVisible(window))
-            return window;
-    }
-    return nullptr;
 }
 
 class ProgramProfiles : public testing::Test {
@@ -72,9 +51,9 @@ class ProgramProfiles : public testing::Test {
                                   (FrontDir() + name).c_str(), FALSE));
         }
         DeleteCache(); // the whole settings key, rules included
-        SetDword(kRulesKey, (FrontDir() + L"alpha.exe").c_str(), 2);
-        SetDword(kRulesKey, L"BETA.EXE", 4);
-        SetDword(kSettingsKey, L"ProgramProfiles", 1);
+        SetUserDword(kRulesKey, (FrontDir() + L"alpha.exe").c_str(), 2);
+        SetUserDword(kRulesKey, L"BETA.EXE", 4);
+        SetUserDword(kSettingsKey, L"ProgramProfiles", 1);
 
         desk_.emplace(ProgramDir() + L"TarnDesk.exe", ProgramDir());
         ASSERT_TRUE(desk_->Started());
@@ -106,7 +85,7 @@ class ProgramProfiles : public testing::Test {
         programs_.emplace_back(FrontDir() + name, FrontDir());
         HWND window = nullptr;
         const DWORD id = programs_.back().Id();
-        WaitUntil([&] { return (window = WindowOf(id)) != nullptr; }, 10000);
+        WaitUntil([&] { return (window = FrontProbeWindow(id)) != nullptr; }, 10000);
         return window;
     }
 

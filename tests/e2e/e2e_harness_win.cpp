@@ -195,54 +195,127 @@ void DeleteCache() {
     RegDeleteTreeW(HKEY_CURRENT_USER, kCacheBase);
 }
 
+std::vector<uint8_t> Area(const virt::MemoryImage& image, size_t area) {
+    return std::vector<uint8_t>(
+        image.begin() + static_cast<std::ptrdiff_t>(area * virt::kAreaLength),
+        image.begin() + static_cast<std::ptrdiff_t>((area + 1) * virt::kAreaLength));
+}
+
+int CacheKeyOfArea(size_t area) {
+    return area == 0 ? 255 : static_cast<int>(area - 1);
+}
+
+size_t FirstCacheMismatch(const virt::MemoryImage& image) {
+    for (size_t area = 0; area < virt::kAreaCount; ++area) {
+        std::optional<CachedBlock> block = ReadCachedBlock(CacheKeyOfArea(area));
+        if (!block || block->type != REG_BINARY || block->bytes != Area(image, area))
+            return area;
+    }
+    return virt::kAreaCount;
+}
+
+void SetUserDword(const wchar_t* keyPath, const wchar_t* name, DWORD value) {
+    HKEY opened = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, keyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &opened,
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    const UniqueKey key(opened);
+    RegSetValueExW(key.Get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                   sizeof(value));
+}
+
+HWND FrontProbeWindow(DWORD processId) {
+    for (HWND window = FindWindowW(L"TarnFrontProbe", nullptr); window != nullptr;
+         window = FindWindowExW(nullptr, window, L"TarnFrontProbe", nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId && IsWindowVisible(window))
+            return window;
+    }
+    return nullptr;
+}
+
+std::vector<std::pair<DWORD, bool>>* seenKeys = nullptr;
+
+LRESULT CALLBACK KeyboardHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION && seenKeys) {
+        const auto* info = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
+        seenKeys->emplace_back(info->vkCode, wParam == WM_KEYDOWN || wParam == WM_SYSKEYDOWN);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 std::wstring SaveScreenshot(const std::wstring& name) {
     const std::wstring path = ArtifactDir() + name + L".bmp";
     return SaveScreenshotTo(path) ? path : std::wstring();
 }
 
-bool SaveScreenshotTo(const std::wstring& path) {
-    HWND desktop = GetDesktopWindow();
-    RECT rect = {};
-    GetWindowRect(desktop, &rect);
-    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-    if (width <= 0 || height <= 0)
-        return false;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
+UniqueBitmap CreateDib(int width, int height, WORD bitCount, void** bits) {
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
     info.bmiHeader.biWidth = width;
     info.bmiHeader.biHeight = height;
     info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biBitCount = bitCount;
     info.bmiHeader.biCompression = BI_RGB;
+    *bits = nullptr;
+    UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, bits, nullptr, 0));
+    if (!*bits)
+        bitmap.Reset();
+    return bitmap;
+}
+
+size_t DibStride(int width, WORD bitCount) {
+    return (static_cast<size_t>(width) * bitCount / 8 + 3) & ~size_t{3};
+}
+
+std::vector<uint8_t> CaptureScreen(const RECT& rect, WORD bitCount) {
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0)
+        return {};
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    bool ok = false;
-    if (bitmap && bits) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-        SelectObject(memory, old);
-        const DWORD stride = static_cast<DWORD>(((width * 3) + 3) & ~3);
-        const DWORD imageSize = stride * static_cast<DWORD>(height);
-        BITMAPFILEHEADER file = {};
-        file.bfType = 0x4D42;
-        file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
-        file.bfSize = file.bfOffBits + imageSize;
-        HANDLE out =
-            CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD wrote = 0;
-        ok = out != INVALID_HANDLE_VALUE && WriteFile(out, &file, sizeof(file), &wrote, nullptr) &&
-             WriteFile(out, &info.bmiHeader, sizeof(BITMAPINFOHEADER), &wrote, nullptr) &&
-             WriteFile(out, bits, imageSize, &wrote, nullptr);
-        if (out != INVALID_HANDLE_VALUE)
-            CloseHandle(out);
-    }
-    if (bitmap)
-        DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return ok;
+    const UniqueBitmap bitmap = CreateDib(width, height, bitCount, &bits);
+    const WindowDc screen(nullptr);
+    const UniqueMemoryDc memory(CreateCompatibleDC(screen.Get()));
+    if (!bitmap || !memory)
+        return {};
+    const HGDIOBJ old = SelectObject(memory.Get(), bitmap.Get());
+    BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), rect.left, rect.top, SRCCOPY);
+    SelectObject(memory.Get(), old);
+    const auto* start = static_cast<const uint8_t*>(bits);
+    return std::vector<uint8_t>(start,
+                                start + DibStride(width, bitCount) * static_cast<size_t>(height));
+}
+
+bool WriteBmpFile(const std::wstring& path, int width, int height, WORD bitCount,
+                  const uint8_t* rows) {
+    BITMAPINFOHEADER info = {};
+    info.biSize = sizeof(info);
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = bitCount;
+    info.biCompression = BI_RGB;
+    const auto imageSize =
+        static_cast<DWORD>(DibStride(width, bitCount) * static_cast<size_t>(height));
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+    file.bfSize = file.bfOffBits + imageSize;
+    const UniqueHandle out(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    DWORD wrote = 0;
+    return out && WriteFile(out.Get(), &file, sizeof(file), &wrote, nullptr) &&
+           WriteFile(out.Get(), &info, sizeof(info), &wrote, nullptr) &&
+           WriteFile(out.Get(), rows, imageSize, &wrote, nullptr) && wrote == imageSize;
+}
+
+bool SaveScreenshotTo(const std::wstring& path) {
+    RECT rect = {};
+    GetWindowRect(GetDesktopWindow(), &rect);
+    const std::vector<uint8_t> rows = CaptureScreen(rect, 24);
+    return !rows.empty() &&
+           WriteBmpFile(path, rect.right - rect.left, rect.bottom - rect.top, 24, rows.data());
 }
 
 } // namespace tarn::e2e

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "test_harness_win.h"
+#include "vmouse_control.h"
 
 namespace tarn::e2e {
 
@@ -64,6 +65,29 @@ struct CachedBlock {
 };
 std::optional<CachedBlock> ReadCachedBlock(int n);
 void DeleteCache();
+
+// Area n of the mouse's memory image (0 the header, 1..5 profiles 0..4) and its cache key.
+std::vector<uint8_t> Area(const virt::MemoryImage& image, size_t area);
+int CacheKeyOfArea(size_t area);
+// The first area whose cache value differs from the image; virt::kAreaCount when all match.
+size_t FirstCacheMismatch(const virt::MemoryImage& image);
+
+// Sets a REG_DWORD under HKEY_CURRENT_USER, creating the key.
+void SetUserDword(const wchar_t* keyPath, const wchar_t* name, DWORD value);
+// The visible window of the front probe (a program brought to the front) run as processId.
+HWND FrontProbeWindow(DWORD processId);
+
+// While set, KeyboardHook (a WH_KEYBOARD_LL procedure) appends (virtual key, down) of every key.
+extern std::vector<std::pair<DWORD, bool>>* seenKeys;
+LRESULT CALLBACK KeyboardHook(int code, WPARAM wParam, LPARAM lParam);
+
+// A bottom-up DIB section; null unless its bits (rows padded to 4 bytes) are in *bits.
+UniqueBitmap CreateDib(int width, int height, WORD bitCount, void** bits);
+// The rows of a screen rectangle as CreateDib lays them out (24 or 32 bits); empty on failure.
+std::vector<uint8_t> CaptureScreen(const RECT& rect, WORD bitCount);
+// Writes such rows as a BMP file.
+bool WriteBmpFile(const std::wstring& path, int width, int height, WORD bitCount,
+                  const uint8_t* rows);
 
 // Saves the test desktop as ArtifactDir()\name.bmp and returns the path ("" on failure).
 std::wstring SaveScreenshot(const std::wstring& name);

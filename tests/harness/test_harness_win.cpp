@@ -81,3 +81,16 @@ UniqueHandle RunDetached(const std::wstring& commandLine, const wchar_t* desktop
         *processId = info.dwProcessId;
     return UniqueHandle(info.hProcess);
 }
+
+std::vector<std::wstring> LanguageCodesIn(const std::wstring& folder) {
+    std::vector<std::wstring> codes;
+    WIN32_FIND_DATAW found;
+    const UniqueFind search(FindFirstFileW((folder + L"*.txt").c_str(), &found));
+    if (!search)
+        return codes;
+    do {
+        const std::wstring name = found.cFileName;
+        codes.push_back(name.substr(0, name.size() - 4));
+    } while (FindNextFileW(search.Get(), &found));
+    return codes;
+}

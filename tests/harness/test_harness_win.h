@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "handle_owners_win.h"
 
@@ -14,6 +15,10 @@
 std::wstring TestProgramDirectory();
 // A file beside the running program.
 std::wstring BesideTests(const wchar_t* fileName);
+
+// The codes of the language files in `folder` (with its trailing backslash): "0409" for
+// 0409.txt.
+std::vector<std::wstring> LanguageCodesIn(const std::wstring& folder);
 
 // Milliseconds on the performance counter, for waits and figures that need better than the
 // tick count.
