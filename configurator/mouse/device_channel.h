@@ -14,7 +14,8 @@ enum DeviceOperation : int {
     WriteHeader = 5,
 };
 
-// The mouse's USB ids as program settings ("F1D0", "0084"); nothing changes them. The walk
+// The mouse's USB ids as program settings ("F1D0", "0084"); constant in the programs, only
+// tests change them. The walk
 // matches "VID_%s&PID_%s" made from them; the arrival filter uses them too.
 inline constexpr int kSettingFieldCount = 256;
 extern wchar_t vendorId[kSettingFieldCount];

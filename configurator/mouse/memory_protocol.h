@@ -43,7 +43,7 @@ class PacingWait {
 
 // Owned by memory_protocol.cpp. Null (the initial value) means the installed system seams'
 // wait, or without one the steady clock; tests set a recording wait and set it back to null
-// when done.
+// when done. The programs never change it.
 extern PacingWait* pacingWait;
 // The standard library's steady clock, slept on until the full time has passed.
 PacingWait& SteadyClockPacingWait();

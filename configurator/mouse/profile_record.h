@@ -65,11 +65,18 @@ struct ProfileSettings {
 
 // Program-wide working storage (one instance each).
 // The profile the Settings dialog shows and edits (0..4, or 5 in the mouse's basic state);
-// written only by the Settings dialog, from the mouse's answer or the profile picked.
+// written by SettingsDialogProc only: QueryProfile (the mouse's answer) and the profile buttons.
 extern int32_t currentProfile;
+// The shown profile's block: loaded by RefreshSettingsDialog and the profile buttons, and
+// edited by EncodeButtonFunction, the Recorder's Apply and Select Profile's OK.
 extern uint8_t profileBlock[kBlockLength];
+// Written by the tray (SyncCacheFromDevice, ResetToDefault), SettingsDialogProc's trackbars
+// (WriteResolution) and the command line's Import.
 extern uint8_t headerBlock[kBlockLength];
+// Written by SettingsDialogProc only: DecodeButtonFunctions and the function boxes.
 extern int32_t buttonChoices[kButtonCount];
+// Scratch for one button's record and events, written by EncodeButtonFunction (Settings
+// dialog), the Recorder (recorder.cpp) and Select Profile (select_profile.cpp).
 extern uint8_t workRecord[4];
 extern uint8_t workEvents[kEventListLength];
 

@@ -10,7 +10,7 @@
 #include <span>
 #include <string>
 
-// Owned here; fixed by LoadTextSettings at start-up.
+// Owned here; written by LoadTextSettings only, at start-up.
 // Point size of the dialogs' control font; stays 0 when the module path is unknown.
 extern int32_t dialogFontSize;
 // The language code ("0409" unless the registry value "language" names another).

@@ -11,6 +11,7 @@ inline constexpr int kKeyNameField = 25; // 24 characters and the terminator
 
 using KeyNameField = std::array<wchar_t, kKeyNameField>;
 
+// Constant tables.
 // Virtual-key code -> usage stored in the mouse (0: the key has no usage).
 extern const std::array<int32_t, kKeyTableSize> VKtoUsage;
 // Stored usage -> virtual-key code (0: no key).

@@ -6,8 +6,8 @@
 
 #include <windows.h>
 
-// Owned by program_switch_win.cpp: the rules in force, loaded at start-up and replaced only
-// by ApplyProgramRules.
+// Owned by program_switch_win.cpp: the rules in force. Written by StartProgramSwitching
+// (loaded at start-up) and ApplyProgramRules (the Program Profiles dialog's OK) only.
 extern ProgramRuleSettings programRules;
 
 // Start-up: loads the rules and, when the feature is on, watches the foreground.

@@ -19,12 +19,14 @@ inline constexpr int kStoredTextFieldCount = 255;
 // only by BeginButtonEdit, when the recorder or the Select Profile dialog opens.
 extern int32_t editedButton;
 extern int32_t editedFunction;
-extern int32_t recordedCount; // events recorded since the last Start
-extern int32_t recordLimit;   // 2 or 16; set from editedFunction by every hook call
+// Events recorded since the last Start: reset by BeginRecording, counted by ExamineKeyEvent.
+extern int32_t recordedCount;
+extern int32_t recordLimit; // 2 or 16; set from editedFunction by ExamineKeyEvent only
 // The last key event the hook examined, recorded or not; survive between recordings.
+// Written by ExamineKeyEvent only.
 extern uint32_t lastKeyCode;
 extern uint32_t lastKeyUp;
-extern int32_t recordingLabelShown;
+extern int32_t recordingLabelShown; // written by RecorderDialogProc only
 
 // The button a detail dialog edits: its dialog parameter, or 0 for one outside 0..6; the
 // function is the one chosen for that button.

@@ -92,7 +92,6 @@ void StartRecording(HWND dialog) {
     EnableItem(dialog, IDC_START, false);
     EnableItem(dialog, IDC_APPLY, false);
     EnableItem(dialog, IDC_STOP, true);
-    recordedCount = 0;
     SetTimer(dialog, kBlinkTimerId, kBlinkPeriodMs, nullptr);
 }
 

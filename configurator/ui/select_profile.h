@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-// The target profile the radio buttons show, 0..4.
+// The target profile the radio buttons show, 0..4; written by SelectProfileDialogProc only.
 extern int32_t selectedProfile;
 
 // At opening: loads the edited button's record into workRecord, clears workEvents and

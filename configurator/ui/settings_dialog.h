@@ -13,15 +13,18 @@ inline constexpr UINT_PTR kPollTimerId = 1;
 inline constexpr UINT kPollPeriodMs = 500;
 
 // The 12-point font of the profile numbers: created by the dialog when it opens and released
-// when it closes, or by the main window when the program ends with a dialog open.
+// when it closes, or by the main window when the program ends with a dialog open. Written by
+// SettingsDialogProc (WM_INITDIALOG, WM_DESTROY) and MainWindowProc's WM_DESTROY.
 extern UniqueFont numberFont;
 
-// Dialog state owned here (one dialog at a time).
-extern int32_t xStep;         // X resolution step last shown or moved (4..32)
-extern int32_t yStep;         // Y resolution step
-extern int32_t speedPosition; // speed trackbar position 0..10
-// The profile seen by the previous poll; kept across openings. Written only by the Settings
-// dialog: its refresh (what it shows) and its poll (what the mouse answered).
+// Dialog state owned here (one dialog at a time), written by SettingsDialogProc only.
+// X resolution step last shown (ShowProfileResolution) or moved (the trackbar), 4..32.
+extern int32_t xStep;
+extern int32_t yStep; // Y resolution step, as xStep
+// Speed trackbar position 0..10: read at opening, moved by the trackbar.
+extern int32_t speedPosition;
+// The profile the dialog shows, for the poll to compare; kept across openings. Written by
+// RefreshSettingsDialog only, which the poll runs when the mouse answers another profile.
 extern int32_t lastSeenProfile;
 extern UniqueIcon dialogIcon; // the caption icon, loaded at opening, released at WM_CLOSE
 
@@ -44,7 +47,8 @@ extern DesktopSettings* desktopSettings;
 DesktopSettings& SystemDesktopSettings();
 
 // True while the hand replaces the system arrow: from a WM_SETCURSOR over a click area until
-// the system cursors are reloaded. Written only by settings_dialog_win.cpp.
+// the system cursors are reloaded. Set by SettingsDialogProc's WM_SETCURSOR; cleared by
+// ReloadCursors, from its WM_MOUSELEAVE or RestoreSystemCursors (MainWindowProc runs it too).
 extern bool handCursorShown;
 // Reloads the system cursors when the hand replaces the arrow. The hover watch's timer dies
 // with its control, so whatever ends the dialog (closing, destroying, log-off) or the program

@@ -204,9 +204,8 @@ void OnProfileButton(HWND dialog, int id) {
 void Poll(HWND dialog) {
     QueryProfile();
     if (currentProfile != lastSeenProfile) {
-        RefreshSettingsDialog(dialog);
+        RefreshSettingsDialog(dialog); // sets lastSeenProfile
     }
-    lastSeenProfile = currentProfile;
 }
 
 void RunDetailDialog(HWND dialog, int button) {

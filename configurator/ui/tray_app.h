@@ -21,10 +21,12 @@ inline constexpr wchar_t kConnectMouseText[] =
 inline constexpr wchar_t kTaskbarCreatedMessageName[] = L"TaskbarCreated";
 
 // Owned here.
-// 1 while no Settings dialog exists, 0 while one is open; the dialog sets it back to 1.
+// 1 while no Settings dialog exists, 0 while one is open. Written by OpenSettingsDialog (0)
+// and SettingsDialogProc's closing (1).
 extern int32_t settingsDialogClosed;
 // The program instance and the hidden main window, for the dialogs.
-extern HINSTANCE programInstance;
+extern HINSTANCE programInstance; // written by CreateMainWindow only
+// Written by CreateMainWindow and cleared by MainWindowProc's WM_DESTROY.
 extern HWND mainWindow;
 
 // Registers "TarnDeskCLass" (icon 110, menu 106) for `instance`.
