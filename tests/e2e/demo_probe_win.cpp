@@ -46,7 +46,6 @@ constexpr wchar_t kAgentSettingsKey[] = L"Software\\Orvane\\Stilbe\\Settings";
 
 constexpr UINT kDeskCommandClose = 32771;
 constexpr UINT kAgentCommandExit = 105;
-constexpr int kFirstProfileButton = 201; // 201 + profile is the enabled one of 201..205
 constexpr int kFirstFunctionCombo = 221; // button n's function: 221 + n
 constexpr int kApplyButton = 303;
 constexpr int kCloseButton = 306;
@@ -308,29 +307,6 @@ int Restore(const std::wstring& path) {
 }
 
 // ---- Windows of the programs ----
-
-HWND FindSettingsDialog(DWORD processId) {
-    struct Search {
-        DWORD processId;
-        HWND found;
-    } search = {processId, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM parameter) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(parameter);
-            wchar_t className[16] = {};
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            GetClassNameW(window, className, 16);
-            if (owner == s->processId && wcscmp(className, L"#32770") == 0 &&
-                GetDlgItem(window, kFirstProfileButton)) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
 
 // The profile whose button the dialog enables (the one it shows), or -1.
 int ShownProfile(HWND dialog) {

@@ -152,30 +152,6 @@ namespace tarn::e2e {
 namespace {
 
 constexpr UINT kCommandSetting = 32773;
-constexpr int kFirstProfileButton = 201; // 201 + profile is the enabled one of 201..205
-
-HWND FindSettingsDialog(DWORD processId) {
-    struct Search {
-        DWORD processId;
-        HWND found;
-    } search = {processId, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM parameter) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(parameter);
-            wchar_t className[16] = {};
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            GetClassNameW(window, className, 16);
-            if (owner == s->processId && wcscmp(className, L"#32770") == 0 &&
-                GetDlgItem(window, 201)) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
 
 bool Shows(HWND dialog, int profile) {
     for (int i = 0; i < 5; ++i)

@@ -2,6 +2,8 @@
 
 #include <tlhelp32.h>
 
+#include <cwchar>
+
 #include "device_install_win.h"
 
 namespace tarn::e2e {
@@ -193,6 +195,29 @@ std::optional<CachedBlock> ReadCachedBlock(int n) {
 
 void DeleteCache() {
     RegDeleteTreeW(HKEY_CURRENT_USER, kCacheBase);
+}
+
+HWND FindSettingsDialog(DWORD processId) {
+    struct Search {
+        DWORD processId;
+        HWND found;
+    } search = {processId, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM parameter) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(parameter);
+            wchar_t className[16] = {};
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            GetClassNameW(window, className, 16);
+            if (owner == s->processId && wcscmp(className, L"#32770") == 0 &&
+                GetDlgItem(window, kFirstProfileButton)) {
+                s->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
 std::vector<uint8_t> Area(const virt::MemoryImage& image, size_t area) {

@@ -66,6 +66,11 @@ struct CachedBlock {
 std::optional<CachedBlock> ReadCachedBlock(int n);
 void DeleteCache();
 
+// The Settings dialog's profile buttons: kFirstProfileButton + profile is the enabled one.
+inline constexpr int kFirstProfileButton = 201;
+// TarnDesk's open Settings dialog in processId, or null.
+HWND FindSettingsDialog(DWORD processId);
+
 // Area n of the mouse's memory image (0 the header, 1..5 profiles 0..4) and its cache key.
 std::vector<uint8_t> Area(const virt::MemoryImage& image, size_t area);
 int CacheKeyOfArea(size_t area);
