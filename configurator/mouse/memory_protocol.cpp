@@ -1,5 +1,6 @@
 #include "memory_protocol.h"
 
+#include "memory_image.h"
 #include "mouse_firmware.h"
 
 #include <algorithm>
@@ -87,10 +88,6 @@ bool WritePage(const MouseLink& link, const uint8_t* page) {
     whole = Send(link, tail) && whole;
     Pause(kPageWaitMs);
     return whole;
-}
-
-bool IsProfileIndex(int profile) {
-    return profile >= 0 && profile < kAreaCount - 1;
 }
 
 } // namespace

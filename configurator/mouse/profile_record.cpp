@@ -14,10 +14,8 @@ uint8_t workEvents[kEventListLength];
 
 namespace {
 
-constexpr uint8_t kKindMask = 0x1F;
 constexpr uint8_t kClickUsage = 0x4D;
 constexpr uint16_t kClickDelay = 5;
-constexpr uint8_t kDoubleClickParam = 5;
 constexpr int kMaxMouseButtonParam = 4;
 constexpr uint8_t kDefaultResolutionStep = 8;
 
@@ -25,59 +23,10 @@ uint8_t Slot(int profile, int button) {
     return uint8_t((uint8_t(profile) << 5) | (button & 0x1F));
 }
 
-bool IsButton(int button) {
-    return button >= 0 && button < kButtonCount;
-}
-bool IsProfile(int profile) {
-    return profile >= 0 && profile < kProfileCount;
-}
-
 } // namespace
 
-// Indexes outside the layout read as zeros and write nothing.
-ButtonRecord ReadButtonRecord(const uint8_t* block, int button) {
-    if (!IsButton(button))
-        return ButtonRecord{};
-    const uint8_t* p = block + 4 * size_t(button);
-    return ButtonRecord{p[0], p[1], p[2], p[3]};
-}
-
-void WriteButtonRecord(uint8_t* block, int button, const ButtonRecord& record) {
-    if (!IsButton(button))
-        return;
-    uint8_t* p = block + 4 * size_t(button);
-    p[0] = record.slot;
-    p[1] = record.kind;
-    p[2] = record.param;
-    p[3] = record.eventBytes;
-}
-
-KeyEvent ReadKeyEvent(const uint8_t* events, int index) {
-    if (index < 0 || index >= kMaxEvents)
-        return KeyEvent{};
-    const uint8_t* p = events + 4 * size_t(index);
-    return KeyEvent{p[0], p[1], uint16_t(p[2] | (p[3] << 8))};
-}
-
-void WriteKeyEvent(uint8_t* events, int index, const KeyEvent& event) {
-    if (index < 0 || index >= kMaxEvents)
-        return;
-    uint8_t* p = events + 4 * size_t(index);
-    p[0] = event.usage;
-    p[1] = event.flags;
-    p[2] = uint8_t(event.delay & 0xFF);
-    p[3] = uint8_t(event.delay >> 8);
-}
-
-ProfileSettings ReadProfileSettings(const uint8_t* header, int profile) {
-    if (!IsProfile(profile))
-        return ProfileSettings{};
-    const uint8_t* p = header + kProfileSettingsOffset + 8 * size_t(profile);
-    return ProfileSettings{p[0], p[1], p[2], int8_t(p[3]), int8_t(p[4])};
-}
-
 void WriteResolution(uint8_t* header, int profile, int stepX, int stepY) {
-    if (!IsProfile(profile))
+    if (!IsProfileIndex(profile))
         return;
     uint8_t* p = header + kProfileSettingsOffset + 8 * size_t(profile);
     p[3] = uint8_t(stepX & 0xFF);
@@ -85,7 +34,7 @@ void WriteResolution(uint8_t* header, int profile, int stepX, int stepY) {
 }
 
 void EncodeButtonFunction(int button) {
-    if (!IsButton(button))
+    if (!IsButtonIndex(button))
         return;
     const int32_t choice = buttonChoices[button];
     std::memset(workRecord, 0, sizeof workRecord);
@@ -139,7 +88,7 @@ void DecodeButtonFunctions() {
 }
 
 void WriteDefaultProfile(int profile, uint8_t* block) {
-    if (!IsProfile(profile))
+    if (!IsProfileIndex(profile))
         return;
     static const ButtonRecord kDefaults[kButtonCount] = {
         {0, KindMouseButton, 0, 0}, {0, KindMouseButton, 1, 0}, {0, KindMouseButton, 2, 0},
@@ -155,7 +104,7 @@ void WriteDefaultProfile(int profile, uint8_t* block) {
 }
 
 void WriteDefaultProfileSettings(int profile, uint8_t* header) {
-    if (!IsProfile(profile))
+    if (!IsProfileIndex(profile))
         return;
     uint8_t* p = header + kProfileSettingsOffset + 8 * size_t(profile);
     p[0] = uint8_t(profile);

@@ -2,66 +2,11 @@
 // the per-profile resolution records, and the program-wide working storage.
 #pragma once
 
+#include "button_assignment.h"
+#include "memory_image.h"
+
 #include <cstddef>
 #include <cstdint>
-
-inline constexpr size_t kBlockLength = 512;
-inline constexpr int kProfileCount = 5;
-inline constexpr int kButtonCount = 7;
-inline constexpr int kMaxEvents = 16;
-inline constexpr size_t kEventListLength = 64;
-inline constexpr size_t kEventListOffset = 64;       // event list of button n at 64 + 64n
-inline constexpr size_t kProfileSettingsOffset = 64; // ProfileSettings of profile p at 64 + 8p
-
-// Button functions as the Settings dialog offers them (language keys "Func0".."Func10").
-enum ButtonFunction : int32_t {
-    FunctionButtonOff = 0,
-    FunctionLeftClick = 1,
-    FunctionRightClick = 2,
-    FunctionMiddleClick = 3,
-    FunctionButton4 = 4,
-    FunctionButton5 = 5,
-    FunctionDoubleClick = 6,
-    FunctionSingleKey = 7,
-    FunctionMacroKey = 8,
-    FunctionStringKey = 9,
-    FunctionSelectProfile = 10,
-};
-inline constexpr int kFunctionCount = 11;
-
-// Action kinds stored in a record's byte 1 (bits 0-4).
-enum ActionKind : uint8_t {
-    KindOff = 0,
-    KindMouseButton = 1,
-    KindSingleKey = 3,
-    KindMacro = 4,
-    KindString = 5,
-    KindProfileSwitch = 10,
-};
-
-inline constexpr uint8_t kEventPress = 0x80;
-inline constexpr uint8_t kEventRelease = 0x00;
-
-struct ButtonRecord {
-    uint8_t slot;
-    uint8_t kind;
-    uint8_t param;
-    uint8_t eventBytes;
-};
-
-struct KeyEvent {
-    uint8_t usage;
-    uint8_t flags;
-    uint16_t delay;
-};
-
-struct ProfileSettings {
-    uint8_t profileIndex;
-    uint8_t reserved1;
-    uint8_t reserved2;
-    int8_t resolutionX;
-    int8_t resolutionY;
-};
 
 // Program-wide working storage (one instance each).
 // The profile the Settings dialog shows and edits (0..4, or 5 in the mouse's basic state);
@@ -80,12 +25,6 @@ extern int32_t buttonChoices[kButtonCount];
 extern uint8_t workRecord[4];
 extern uint8_t workEvents[kEventListLength];
 
-// Explicit little-endian access; no struct punning across the wire.
-ButtonRecord ReadButtonRecord(const uint8_t* block, int button);
-void WriteButtonRecord(uint8_t* block, int button, const ButtonRecord& record);
-KeyEvent ReadKeyEvent(const uint8_t* events, int index);
-void WriteKeyEvent(uint8_t* events, int index, const KeyEvent& event);
-ProfileSettings ReadProfileSettings(const uint8_t* header, int profile);
 void WriteResolution(uint8_t* header, int profile, int stepX, int stepY);
 
 // Record n and, for choices 0..6, the event list of button n in profileBlock.

@@ -15,12 +15,8 @@
 
 inline constexpr wchar_t kProfileFileExtension[] = L".tarnprofiles";
 inline constexpr int kProfileFileFormat = 1;
-// Block 0 is the header, blocks 1..5 are profiles 1..5 (the mouse's areas 0..5).
-inline constexpr int kImageBlockCount = kProfileCount + 1;
 inline constexpr size_t kFileBytesPerLine = 32;
 
-using MemoryBlock = std::array<uint8_t, kBlockLength>;
-using MemoryImage = std::array<MemoryBlock, kImageBlockCount>;
 
 struct ProfileFileInfo {
     uint16_t vendorId = 0;

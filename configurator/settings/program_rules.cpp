@@ -1,7 +1,7 @@
 // Program rules: their stored form and the matching against a program's image path.
 #include "program_rules.h"
 
-#include "profile_record.h"
+#include "memory_image.h"
 
 namespace {
 
@@ -30,10 +30,6 @@ wchar_t Fold(wchar_t c) {
         }
     }
     return c;
-}
-
-bool IsProfile(int profile) {
-    return profile >= 0 && profile < kProfileCount;
 }
 
 } // namespace
@@ -115,7 +111,7 @@ std::wstring CleanProgramText(std::wstring_view text) {
 AddRuleResult AddRule(std::vector<ProgramRule>* rules, std::wstring_view program, int profile,
                       size_t* index) {
     const std::wstring clean = CleanProgramText(program);
-    if (clean.empty() || !IsProfile(profile)) {
+    if (clean.empty() || !IsProfileIndex(profile)) {
         return AddRuleResult::Invalid;
     }
     if (const std::optional<size_t> found = FindRule(*rules, clean)) {
@@ -167,7 +163,7 @@ std::array<uint8_t, 4> RuleValueData(const ProgramRule& rule) {
 }
 
 uint32_t DesktopProfileValue(std::optional<int> profile) {
-    return profile && IsProfile(*profile) ? static_cast<uint32_t>(*profile + 1) : 0;
+    return profile && IsProfileIndex(*profile) ? static_cast<uint32_t>(*profile + 1) : 0;
 }
 
 std::optional<int> DesktopProfileFromValue(uint32_t value) {

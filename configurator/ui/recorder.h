@@ -3,16 +3,11 @@
 // button's record and event list in profileBlock.
 #pragma once
 
+#include "key_recording.h"
+
 #include <cstddef>
 #include <cstdint>
 
-inline constexpr int kSingleKeyLimit = 2;
-inline constexpr int kMacroLimit = 16;
-// A string key holds one event per character, at most 16 (the 64-byte event list).
-inline constexpr int kStringLimit = 16;
-inline constexpr uint16_t kRecordedKeyDelay = 10;
-inline constexpr uint8_t kHookReleaseBit = 0x80; // LLKHF_UP in the hook structure's flags
-inline constexpr int kStoredTextFieldCount = 255;
 
 // Recorder state shared by the dialog and the hook procedure.
 // editedButton (0..6) and editedFunction (7, 8 or 9, or 10 for Select Profile) are written
@@ -34,7 +29,6 @@ void BeginButtonEdit(intptr_t parameter);
 // editedButton as a record index: 0 for anything outside 0..6.
 int EditedButtonIndex();
 
-enum class KeyMessage { Down, Up, Other };
 
 // The hook's decision for one keyboard event (hookAction: the hook code is HC_ACTION).
 // Returns true when the event was recorded as workEvents[recordedCount - 1].

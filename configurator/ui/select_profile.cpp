@@ -8,14 +8,6 @@
 
 int32_t selectedProfile = 0;
 
-namespace {
-
-bool IsProfileIndex(int32_t profile) {
-    return profile >= 0 && profile < kProfileCount;
-}
-
-} // namespace
-
 int32_t InitialTargetProfile() {
     std::memset(workEvents, 0, sizeof(workEvents));
     int button = EditedButtonIndex();

@@ -8,7 +8,6 @@
 
 #include <cstdint>
 
-inline constexpr int kBasicProfile = 5;
 inline constexpr UINT_PTR kPollTimerId = 1;
 inline constexpr UINT kPollPeriodMs = 500;
 

@@ -81,10 +81,6 @@ void ReloadCursors() {
     handCursorShown = false;
 }
 
-bool IsProfileIndex(int32_t profile) {
-    return profile >= 0 && profile < kProfileCount;
-}
-
 void Show(HWND dialog, int id, bool shown) {
     ShowWindow(GetDlgItem(dialog, id), shown ? SW_SHOW : SW_HIDE);
 }
