@@ -6,8 +6,6 @@
 set(TARN_VERSION_MAJOR ${PROJECT_VERSION_MAJOR})
 set(TARN_VERSION_MINOR ${PROJECT_VERSION_MINOR})
 set(TARN_VERSION_PATCH ${PROJECT_VERSION_PATCH})
-# The source that installs TarnDesk's system seams in a Windows test program (see tarn_test).
-set(TARN_DESK_SYSTEM_SEAMS ${PROJECT_SOURCE_DIR}/tests/harness/desk_system_seams_win.cpp)
 
 configure_file(${PROJECT_SOURCE_DIR}/resources/tarn_version.h.in
     ${CMAKE_BINARY_DIR}/generated/tarn_version.h)
@@ -114,10 +112,6 @@ function(tarn_test name)
     endif()
     add_executable(${name} ${T_SOURCES})
     target_link_libraries(${name} PRIVATE tarn_warnings ${T_LIBS} GTest::gmock GTest::gtest_main)
-    # Tests of TarnDesk's glue run on the system seams that TarnDesk installs at its start.
-    if("tarndesk_glue" IN_LIST T_LIBS)
-        target_sources(${name} PRIVATE ${TARN_DESK_SYSTEM_SEAMS})
-    endif()
     if(NOT TARN_FLAVOUR STREQUAL "native")
         target_link_libraries(${name} PRIVATE tarn_test_harness)
     endif()

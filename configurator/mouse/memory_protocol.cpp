@@ -1,39 +1,12 @@
 #include "memory_protocol.h"
 
-#include "memory_image.h"
-#include "mouse_firmware.h"
+#include "model/memory_image.h"
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <cstring>
-#include <thread>
-
-// Process-wide state owned here (declared in memory_protocol.h).
-PacingWait* pacingWait = nullptr; // null: the installed system seams' wait
 
 namespace {
-
-class SteadyClockWait final : public PacingWait {
-  public:
-    void Wait(uint32_t milliseconds) override {
-        using Clock = std::chrono::steady_clock;
-        const auto end = Clock::now() + std::chrono::milliseconds(milliseconds);
-        for (auto now = Clock::now(); now < end; now = Clock::now())
-            std::this_thread::sleep_for(end - now);
-    }
-};
-
-PacingWait& CurrentWait() {
-    if (pacingWait != nullptr)
-        return *pacingWait;
-    PacingWait* system = InstalledSystemSeams().wait;
-    return system != nullptr ? *system : SteadyClockPacingWait();
-}
-
-void Pause(uint32_t milliseconds) {
-    CurrentWait().Wait(milliseconds);
-}
 
 using Report = std::array<uint8_t, kReportLength>;
 
@@ -63,12 +36,12 @@ bool ReadPage(const MouseLink& link, uint8_t* page) {
     Report reply{};
     for (int k = 0; k < kChunksPerPage; ++k) {
         whole = Request(link, reply) && whole;
-        Pause(kReportWaitMs);
+        link.wait.Wait(kReportWaitMs);
         std::memcpy(page + kChunkLength * size_t(k), reply.data() + 1, kChunkLength);
     }
     whole = Request(link, reply) && whole;
     page[kPageLength - 1] = reply[1];
-    Pause(kPageWaitMs);
+    link.wait.Wait(kPageWaitMs);
     return whole;
 }
 
@@ -79,35 +52,18 @@ bool WritePage(const MouseLink& link, const uint8_t* page) {
         chunk[0] = kReportId;
         std::memcpy(chunk.data() + 1, page + kChunkLength * size_t(k), kChunkLength);
         whole = Send(link, chunk) && whole;
-        Pause(kReportWaitMs);
+        link.wait.Wait(kReportWaitMs);
     }
     // Byte 63 travels alone; the firmware expects 0x05 as filler, not zeros.
     Report tail;
     tail.fill(kTailFiller);
     tail[1] = page[kPageLength - 1];
     whole = Send(link, tail) && whole;
-    Pause(kPageWaitMs);
+    link.wait.Wait(kPageWaitMs);
     return whole;
 }
 
 } // namespace
-
-PacingWait& SteadyClockPacingWait() {
-    static SteadyClockWait wait;
-    return wait;
-}
-
-void PacingPause(uint32_t milliseconds) {
-    CurrentWait().Wait(milliseconds);
-}
-
-PacedOperation::PacedOperation() : wait_(CurrentWait()) {
-    wait_.BeginOperation();
-}
-
-PacedOperation::~PacedOperation() {
-    wait_.EndOperation();
-}
 
 bool TransferBlock(const MouseLink& link, BlockDirection direction, int area, uint8_t* block) {
     const bool reading = direction == BlockDirection::Read;
@@ -121,7 +77,7 @@ bool TransferBlock(const MouseLink& link, BlockDirection direction, int area, ui
         const bool accepted =
             Send(link, Command(kMemoryCommand, reading ? kDirectionRead : kDirectionWrite, 0,
                                uint8_t(area), uint8_t(p)));
-        Pause(kReportWaitMs);
+        link.wait.Wait(kReportWaitMs);
         if (!accepted) {
             whole = false;
             continue; // nothing of this page moves; a read leaves it zero
@@ -154,10 +110,10 @@ bool WriteHeaderBlock(const MouseLink& link, const uint8_t* block) {
 
 int QueryActiveProfile(const MouseLink& link) {
     Send(link, Command(kProfileCommand, kQueryActiveProfile, 0, 0, 0));
-    Pause(kReportWaitMs);
+    link.wait.Wait(kReportWaitMs);
     Report reply{};
     Request(link, reply);
-    Pause(kReportWaitMs);
+    link.wait.Wait(kReportWaitMs);
     return reply[3];
 }
 
@@ -165,5 +121,5 @@ void SelectActiveProfile(const MouseLink& link, int profile) {
     if (!IsProfileIndex(profile))
         return;
     Send(link, Command(kProfileCommand, kSelectActiveProfile, uint8_t(profile), 0, 0));
-    Pause(kReportWaitMs);
+    link.wait.Wait(kReportWaitMs);
 }

@@ -3,7 +3,8 @@
 // works on one interface that the device walk has opened; none opens, closes or retries.
 #pragma once
 
-#include "mouse_firmware.h"
+#include "hid_interfaces.h"
+#include "pacing_wait.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -29,47 +30,11 @@ inline constexpr size_t kChunkLength = 7;
 inline constexpr uint32_t kReportWaitMs = 5;
 inline constexpr uint32_t kPageWaitMs = 50;
 
-// The wait that paces the reports. Wait must last at least `milliseconds`, never less.
-class PacingWait {
-  public:
-    virtual ~PacingWait() = default;
-    virtual void Wait(uint32_t milliseconds) = 0;
-    // Bracket the waits of one operation on one interface. The system wait keeps the thread's
-    // wake-ups prompt in between (a block has 88 waits, and on a busy machine each could end a
-    // scheduler slice late) and gives the thread back as it was at the end.
-    virtual void BeginOperation() {}
-    virtual void EndOperation() {}
-};
-
-// Owned by memory_protocol.cpp. Null (the initial value) means the installed system seams'
-// wait, or without one the steady clock; tests set a recording wait and set it back to null
-// when done. The programs never change it.
-extern PacingWait* pacingWait;
-// The standard library's steady clock, slept on until the full time has passed.
-PacingWait& SteadyClockPacingWait();
-// Windows: a high-resolution waitable timer checked against QueryPerformanceCounter
-// (pacing_wait_win.cpp). Native builds: the steady clock (pacing_wait_posix.cpp).
-PacingWait& SystemPacingWait();
-// A wait through the pacing wait in force, as the reports use it. The Settings dialog's
-// pause between the header write and the profile select paces the mouse as well.
-void PacingPause(uint32_t milliseconds);
-
-// Holds the current pacing wait's operation bracket for one scope, ended on every way out.
-class PacedOperation {
-  public:
-    PacedOperation();
-    ~PacedOperation();
-    PacedOperation(const PacedOperation&) = delete;
-    PacedOperation& operator=(const PacedOperation&) = delete;
-
-  private:
-    PacingWait& wait_;
-};
-
-// One open interface.
+// One open interface and the wait that paces its reports.
 struct MouseLink {
     MouseInterfaceSet& interfaces;
     MouseHandle handle;
+    PacingWait& wait;
 };
 
 enum class BlockDirection { Read, Write };

@@ -1,7 +1,7 @@
 // The system's pacing wait in builds without Windows (the native test build): the steady
 // clock. Windows uses pacing_wait_win.cpp.
-#include "memory_protocol.h"
+#include "pacing_wait.h"
 
-PacingWait& SystemPacingWait() {
-    return SteadyClockPacingWait();
+std::unique_ptr<PacingWait> CreateSystemPacingWait() {
+    return std::make_unique<SteadyClockWait>();
 }

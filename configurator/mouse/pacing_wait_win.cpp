@@ -3,7 +3,7 @@
 // high-resolution waitable timer is precise to well under a millisecond; where the system
 // lacks it, a plain waitable timer still works, only coarser. QueryPerformanceCounter decides
 // when the wait is over, so it never ends short whatever the timer does.
-#include "memory_protocol.h"
+#include "pacing_wait.h"
 
 #include <windows.h>
 
@@ -94,7 +94,6 @@ class TimerWait final : public PacingWait {
 
 } // namespace
 
-PacingWait& SystemPacingWait() {
-    static TimerWait wait;
-    return wait;
+std::unique_ptr<PacingWait> CreateSystemPacingWait() {
+    return std::make_unique<TimerWait>();
 }

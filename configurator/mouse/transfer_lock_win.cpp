@@ -1,16 +1,14 @@
-// The lock every TarnDesk process of the log-on session takes for each walk over the mouse.
-#include "device_channel.h"
-#include "memory_protocol.h"
-#include "mouse_firmware.h"
+// The named mutex every TarnDesk process of the log-on session takes for its walks.
+#include "transfer_lock.h"
 
 #include "handle_owners_win.h"
 
 namespace {
 
-class NamedMutexLock final : public TransferLockSeam {
+class NamedMutexLock final : public TransferLock {
   public:
     void* Acquire(uint32_t waitMs) override {
-        // Opened per walk and closed with it, like the mouse's own handles.
+        // Opened per hold and closed with it, like the mouse's own handles.
         UniqueHandle mutex(CreateMutexW(nullptr, FALSE, kTransferLockName));
         if (!mutex) {
             return nullptr;
@@ -30,11 +28,6 @@ class NamedMutexLock final : public TransferLockSeam {
 
 } // namespace
 
-TransferLockSeam& SystemTransferLock() {
-    static NamedMutexLock lock;
-    return lock;
-}
-
-SystemSeams WindowsSeams() {
-    return SystemSeams{&SystemMouseInterfaces(), &SystemPacingWait(), &SystemTransferLock()};
+std::unique_ptr<TransferLock> CreateSystemTransferLock() {
+    return std::make_unique<NamedMutexLock>();
 }

@@ -2,7 +2,10 @@
 // under keys 0..4) and the header block ("pHeader" under key 255), 512 raw bytes each.
 #pragma once
 
+#include "model/memory_image.h"
+
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // HKEY_CURRENT_USER base path of the cache; also the key that holds "language".
@@ -24,6 +27,9 @@ int32_t StoreCachedBlock(int number, const uint8_t* block);
 // any type fills the start of the block; a missing or longer value, or a key that cannot be
 // opened, leaves 512 zero bytes. Creates the key when it is missing.
 int32_t LoadCachedProfile(int profile, uint8_t* block);
-// Puts the cached "pHeader" back into headerBlock when it holds exactly 512 bytes; true when it
-// did. Anything else leaves headerBlock as it is.
-bool LoadCachedHeader();
+// The same for the typed blocks.
+int32_t StoreCachedBlock(int profile, const ProfileBlock& block);
+int32_t StoreCachedHeader(const HeaderBlock& block);
+ProfileBlock LoadCachedProfile(int profile);
+// The cached "pHeader" when it holds exactly 512 bytes of REG_BINARY; nothing otherwise.
+std::optional<HeaderBlock> LoadCachedHeader();

@@ -2,7 +2,6 @@
 #include "profile_cache.h"
 
 #include "handle_owners_win.h"
-#include "profile_record.h"
 
 #include <windows.h>
 
@@ -48,22 +47,34 @@ int32_t LoadCachedProfile(int profile, uint8_t* block) {
     return queried;
 }
 
-bool LoadCachedHeader() {
+int32_t StoreCachedBlock(int profile, const ProfileBlock& block) {
+    return StoreCachedBlock(profile, block.data());
+}
+
+int32_t StoreCachedHeader(const HeaderBlock& block) {
+    return StoreCachedBlock(kHeaderCacheNumber, block.data());
+}
+
+ProfileBlock LoadCachedProfile(int profile) {
+    ProfileBlock block;
+    LoadCachedProfile(profile, block.data());
+    return block;
+}
+
+std::optional<HeaderBlock> LoadCachedHeader() {
     UniqueKey key;
     const std::wstring path = CacheKeyPath(kHeaderCacheNumber);
     if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE, key.Put()) !=
         ERROR_SUCCESS) {
-        return false;
+        return std::nullopt;
     }
-    uint8_t cached[kBlockLength];
+    HeaderBlock cached;
     DWORD type = 0;
     DWORD size = static_cast<DWORD>(kBlockLength);
     const LONG queried =
-        RegQueryValueExW(key.Get(), kHeaderValueName, nullptr, &type, cached, &size);
-    key.Reset();
+        RegQueryValueExW(key.Get(), kHeaderValueName, nullptr, &type, cached.data(), &size);
     if (queried != ERROR_SUCCESS || type != REG_BINARY || size != kBlockLength) {
-        return false;
+        return std::nullopt;
     }
-    std::memcpy(headerBlock, cached, kBlockLength);
-    return true;
+    return cached;
 }

@@ -4,7 +4,7 @@
 // nothing before that.
 #pragma once
 
-#include "profile_record.h"
+#include "model/memory_image.h"
 
 #include <array>
 #include <cstddef>
@@ -16,7 +16,6 @@
 inline constexpr wchar_t kProfileFileExtension[] = L".tarnprofiles";
 inline constexpr int kProfileFileFormat = 1;
 inline constexpr size_t kFileBytesPerLine = 32;
-
 
 struct ProfileFileInfo {
     uint16_t vendorId = 0;

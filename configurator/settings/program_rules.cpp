@@ -1,7 +1,7 @@
 // Program rules: their stored form and the matching against a program's image path.
 #include "program_rules.h"
 
-#include "memory_image.h"
+#include "model/memory_image.h"
 
 namespace {
 

@@ -4,17 +4,16 @@
 #include "handle_owners_win.h"
 #include "profile_cache.h"
 
-int32_t dialogFontSize = 0;
-std::wstring languageCode = kDeskDefaultLanguage;
-std::wstring languageFilePath;
+#include <optional>
 
 namespace {
 
-void ReadLanguageCode() {
+// The code the registry value names; nothing when it is absent or no code.
+std::optional<std::wstring> ReadLanguageCode() {
     UniqueKey key;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_ALL_ACCESS, nullptr, key.Put(), nullptr) != ERROR_SUCCESS) {
-        return;
+        return std::nullopt;
     }
     uint8_t value[kLanguageValueByteLimit + 1] = {};
     DWORD type = REG_NONE;
@@ -22,14 +21,15 @@ void ReadLanguageCode() {
     if (RegQueryValueExW(key.Get(), kLanguageValueName, nullptr, &type, value, &size) ==
             ERROR_SUCCESS &&
         size <= kLanguageValueByteLimit) {
-        if (auto code = LanguageCodeFromValue(type, value, size)) {
-            languageCode = *code;
-        }
+        return LanguageCodeFromValue(type, value, size);
     }
+    return std::nullopt;
 }
 
+} // namespace
+
 // The value of `key` with `fallback` as the lookup's own default.
-std::wstring ReadString(const wchar_t* key, const wchar_t* fallback) {
+std::wstring TextSettings::ReadString(const wchar_t* key, const wchar_t* fallback) const {
     if (languageFilePath.empty()) {
         return fallback;
     }
@@ -40,10 +40,10 @@ std::wstring ReadString(const wchar_t* key, const wchar_t* fallback) {
     return std::wstring(text, copied < kTextBufferCount ? copied : kTextBufferCount - 1);
 }
 
-} // namespace
-
-bool LoadTextSettings() {
-    ReadLanguageCode();
+bool TextSettings::Load() {
+    if (const std::optional<std::wstring> code = ReadLanguageCode()) {
+        languageCode = *code;
+    }
     const auto modulePath = ReadModulePath([](wchar_t* buffer, uint32_t size) {
         return static_cast<uint32_t>(GetModuleFileNameW(nullptr, buffer, size));
     });
@@ -56,41 +56,41 @@ bool LoadTextSettings() {
     return true;
 }
 
-std::wstring LookupText(const wchar_t* key) {
+std::wstring TextSettings::Lookup(const wchar_t* key) const {
     return ReadString(key, L"");
 }
 
-std::wstring LookupOverride(int id) {
-    return LookupText(OverrideKey(id).c_str());
+std::wstring TextSettings::LookupOverride(int id) const {
+    return Lookup(OverrideKey(id).c_str());
 }
 
-bool OverrideDialogItemText(HWND dialog, int id) {
+bool TextSettings::OverrideDialogItemText(HWND dialog, int id) const {
     const std::wstring text = LookupOverride(id);
     return !text.empty() && SetDlgItemTextW(dialog, id, text.c_str());
 }
 
-void OverrideDialogItemTexts(HWND dialog, std::span<const int> ids) {
+void TextSettings::OverrideDialogItemTexts(HWND dialog, std::span<const int> ids) const {
     for (const int id : ids) {
         OverrideDialogItemText(dialog, id);
     }
 }
 
-bool OverrideWindowText(HWND window, int id) {
+bool TextSettings::OverrideWindowText(HWND window, int id) const {
     const std::wstring text = LookupOverride(id);
     return !text.empty() && SetWindowTextW(window, text.c_str());
 }
 
-bool OverrideMenuItemText(HMENU menu, int id) {
+bool TextSettings::OverrideMenuItemText(HMENU menu, int id) const {
     const std::wstring text = LookupOverride(id);
     return !text.empty() && ModifyMenuW(menu, static_cast<UINT>(id), MF_BYCOMMAND | MF_STRING,
                                         static_cast<UINT_PTR>(id), text.c_str());
 }
 
-std::wstring LookupDefault(const wchar_t* key, const wchar_t* builtIn) {
-    return TextOrDefault(LookupText(key), builtIn);
+std::wstring TextSettings::LookupDefault(const wchar_t* key, const wchar_t* builtIn) const {
+    return TextOrDefault(Lookup(key), builtIn);
 }
 
-std::wstring LookupFunctionName(int function) {
+std::wstring TextSettings::LookupFunctionName(int function) const {
     if (function < 0 || function >= kFunctionNameCount) {
         return {};
     }

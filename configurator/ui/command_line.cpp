@@ -1,6 +1,6 @@
 #include "command_line.h"
 
-#include "key_tables.h"
+#include "model/button_text.h"
 
 #include <cwchar>
 
@@ -27,65 +27,6 @@ Command Bad(std::wstring problem) {
     command.kind = CommandKind::BadUsage;
     command.problem = std::move(problem);
     return command;
-}
-
-std::wstring Trimmed(const wchar_t* text) {
-    std::wstring_view view(text);
-    while (!view.empty() && view.front() == L' ')
-        view.remove_prefix(1);
-    while (!view.empty() && view.back() == L' ')
-        view.remove_suffix(1);
-    return std::wstring(view);
-}
-
-// The events of a key or macro as the recorder lists them: "Ctrl (Down), C (Down), ...".
-std::wstring EventList(const uint8_t* events, int count, bool namesOnly) {
-    std::wstring text;
-    for (int i = 0; i < count; ++i) {
-        const KeyEvent event = ReadKeyEvent(events, i);
-        if (event.usage == 0)
-            break; // the recorder stops listing at the first empty event too
-        std::wstring name = Trimmed(NameOfUsage(event.usage));
-        if (name.empty()) { // a usage the key tables do not name: say which one it is
-            wchar_t code[16];
-            std::swprintf(code, 16, L"usage %02X", unsigned{event.usage});
-            name = namesOnly ? L"[" + std::wstring(code) + L"]" : std::wstring(code);
-        }
-        if (namesOnly) {
-            text += name;
-            continue;
-        }
-        if (!text.empty())
-            text += L", ";
-        text += name + ((event.flags & kEventPress) != 0 ? L" (Down)" : L" (Up)");
-    }
-    return text;
-}
-
-std::wstring DescribeButton(const uint8_t* block, int button,
-                            const std::array<std::wstring, kFunctionCount>& names) {
-    const ButtonRecord record = ReadButtonRecord(block, button);
-    const uint8_t* events = block + kEventListOffset + kEventListLength * size_t(button);
-    const int count = record.eventBytes / 4 < kMaxEvents ? record.eventBytes / 4 : kMaxEvents;
-    switch (record.kind & 0x1F) {
-    case KindOff:
-        return names[FunctionButtonOff];
-    case KindMouseButton:
-        return names[record.param <= 4 ? record.param + 1 : FunctionDoubleClick];
-    case KindSingleKey:
-        return names[FunctionSingleKey] + L": " + EventList(events, count, false);
-    case KindMacro:
-        return names[FunctionMacroKey] + L": " + EventList(events, count, false);
-    case KindString:
-        return names[FunctionStringKey] + L": \"" + EventList(events, count, true) + L"\"";
-    case KindProfileSwitch:
-        return names[FunctionSelectProfile] + L": " +
-               (record.param < kProfileCount
-                    ? L"profile " + std::to_wstring(record.param + 1)
-                    : L"no profile (" + std::to_wstring(record.param) + L")");
-    default:
-        return L"unknown record (kind " + std::to_wstring(record.kind & 0x1F) + L")";
-    }
 }
 
 } // namespace
@@ -138,7 +79,7 @@ std::wstring UsageText() {
 }
 
 std::wstring FormatShow(const MemoryImage& image, int activeProfile,
-                        const std::array<std::wstring, kFunctionCount>& functionNames) {
+                        const FunctionNames& functionNames) {
     std::wstring text = L"Active profile: ";
     text += activeProfile >= 0 && activeProfile < kProfileCount
                 ? std::to_wstring(activeProfile + 1)
@@ -146,14 +87,15 @@ std::wstring FormatShow(const MemoryImage& image, int activeProfile,
                       std::to_wstring(activeProfile) + L")";
     text += L"\n";
     for (int profile = 0; profile < kProfileCount; ++profile) {
-        const ProfileSettings settings = ReadProfileSettings(image[0].data(), profile);
+        const ProfileSettings settings = HeaderBlock{image[0]}.Settings(profile);
         // The Settings dialog shows the resolution steps as dpi, 100 per step.
         text += L"\nProfile " + std::to_wstring(profile + 1) + L": resolution X " +
                 std::to_wstring(settings.resolutionX * 100) + L" dpi, Y " +
                 std::to_wstring(settings.resolutionY * 100) + L" dpi\n";
         for (int button = 0; button < kButtonCount; ++button) {
             text += L"  Button " + std::to_wstring(button + 1) + L": " +
-                    DescribeButton(image[size_t(profile) + 1].data(), button, functionNames) +
+                    DescribeButton(DecodeButton(ProfileBlock{image[size_t(profile) + 1]}, button),
+                                   functionNames) +
                     L"\n";
         }
     }

@@ -2,7 +2,10 @@
 // the text "/show" prints. Windows-free; the runs themselves are command_line_win.cpp.
 #pragma once
 
-#include "profile_file.h"
+#include "settings/backup_restore.h"
+#include "model/button_text.h"
+#include "mouse/mouse_session.h"
+#include "settings/profile_file.h"
 
 #include <array>
 #include <string>
@@ -21,28 +24,16 @@ struct Command {
 // "--" (also '-'), in any case: export FILE, import FILE, show, select N, ?/help.
 Command ParseCommandLine(const std::vector<std::wstring>& arguments);
 
-enum CommandExit : int {
-    kExitDone = 0,
-    kExitBadUsage = 1,
-    kExitNoMouse = 2,
-    kExitFileRefused = 3,
-    kExitVerifyFailed = 4,
-    kExitWriteFailed = 5,
-};
-
 std::wstring UsageText();
 
 // What /show prints for the memory image and the mouse's active profile (0..4; anything else
 // is reported as the basic state). functionNames: the eleven names the Settings dialog shows.
 std::wstring FormatShow(const MemoryImage& image, int activeProfile,
-                        const std::array<std::wstring, kFunctionCount>& functionNames);
+                        const FunctionNames& functionNames);
 
 // Runs a command-line command (not Tray) to its end: no window, no tray icon, output to the
 // console the program was started from or to the redirected standard handles. Returns the
 // exit code. Windows only (command_line_win.cpp).
-int RunCommandLine(const Command& command);
-// /export and /import for the tray's menu: the same runs, their messages into `message`.
-int ExportProfiles(const std::wstring& path, std::wstring* message);
-int ImportProfiles(const std::wstring& path, std::wstring* message);
+int RunCommandLine(MouseSession& session, const Command& command);
 // The program's arguments after its name, as the system splits them.
 std::vector<std::wstring> ProgramArguments();

@@ -18,8 +18,9 @@ void DrawTransparentAt(HDC target, HBITMAP bitmap, POINT at);
 // The window's font (or the system's GUI font) at `points` points on the window's screen;
 // null when it cannot be made. The caller deletes it.
 HFONT CreateFontOfSize(HWND window, int points);
-// Gives every child window a font of dialogFontSize points (the window's own font stays).
-void ApplyFontSize(HWND window);
+// Gives every child window a font of `points` points, the language's dialog font size (the
+// window's own font stays).
+void ApplyFontSize(HWND window, int points);
 // Deletes the font ApplyFontSize gave the window's children; call when the dialog ends.
 void ReleaseDialogFont(HWND window);
 // Answers WM_PAINT for a dialog without pictures. Validates only the dialog itself:
@@ -30,8 +31,9 @@ void PaintDialogItself(HWND dialog);
 // has left it.
 void CALLBACK HoverWatch(HWND control, UINT message, UINT_PTR timerId, DWORD time);
 
-// The Settings dialog's pictures (WM_PAINT), detail buttons (WM_DRAWITEM) and resolution
-// trackbars (WM_NOTIFY custom draw; returns TRUE with DWLP_MSGRESULT set when answered).
-void PaintSettingsPictures(HWND dialog);
-void DrawDetailButton(HWND dialog, const DRAWITEMSTRUCT* item);
+// The Settings dialog's pictures (WM_PAINT; the basic layout's or the profile layout's), detail
+// buttons (WM_DRAWITEM; the picture of the button's function) and resolution trackbars
+// (WM_NOTIFY custom draw; returns TRUE with DWLP_MSGRESULT set when answered).
+void PaintSettingsPictures(HWND dialog, bool basic);
+void DrawDetailButton(HWND dialog, const DRAWITEMSTRUCT* item, int function);
 INT_PTR TrackbarCustomDraw(HWND dialog, WPARAM wParam, LPARAM lParam);

@@ -3,9 +3,8 @@
 #include "dialog_drawing.h"
 
 #include "handle_owners_win.h"
-#include "profile_record.h"
+#include "model/button_assignment.h"
 #include "resources/settings_dialog_res.h"
-#include "text_files.h"
 
 #include <commctrl.h>
 
@@ -15,7 +14,6 @@ constexpr wchar_t kBasicPictureFile[] = L"image\\bk.bmp";
 constexpr wchar_t kMousePictureFile[] = L"image\\mouse.bmp";
 constexpr wchar_t kLogoFile[] = L"image\\logo.bmp";
 constexpr wchar_t kMakerPictureFile[] = L"image\\company.bmp";
-constexpr int kBasicLayoutProfile = 5;
 
 HBITMAP LoadResourceBitmap(int id) {
     return LoadBitmapW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id));
@@ -142,8 +140,8 @@ HFONT CreateFontOfSize(HWND window, int points) {
     return CreateFontIndirectW(&logFont);
 }
 
-void ApplyFontSize(HWND window) {
-    HFONT sized = CreateFontOfSize(window, dialogFontSize);
+void ApplyFontSize(HWND window, int points) {
+    HFONT sized = CreateFontOfSize(window, points);
     if (sized == nullptr) {
         return;
     }
@@ -177,10 +175,10 @@ void CALLBACK HoverWatch(HWND control, UINT, UINT_PTR timerId, DWORD) {
     PostMessageW(GetParent(control), WM_MOUSELEAVE, 0, 0);
 }
 
-void PaintSettingsPictures(HWND dialog) {
+void PaintSettingsPictures(HWND dialog, bool basic) {
     const PaintScope paint(dialog);
     const HDC dc = paint.Dc();
-    if (currentProfile == kBasicLayoutProfile) {
+    if (basic) {
         DrawPictureAtAnchor(dialog, dc, kBasicPictureFile, IDB_BASIC, IDC_BASIC_ANCHOR);
     } else {
         DrawPictureAtAnchor(dialog, dc, kMousePictureFile, IDB_MOUSE, IDC_MOUSE_ANCHOR);
@@ -189,12 +187,12 @@ void PaintSettingsPictures(HWND dialog) {
     DrawPictureAtAnchor(dialog, dc, kMakerPictureFile, 0, IDC_MAKER_ANCHOR);
 }
 
-void DrawDetailButton(HWND dialog, const DRAWITEMSTRUCT* item) {
+void DrawDetailButton(HWND dialog, const DRAWITEMSTRUCT* item, int function) {
     int id = static_cast<int>(item->CtlID);
     if (id < IDC_DETAIL1 || id >= IDC_DETAIL1 + kButtonCount) {
         return;
     }
-    int bitmapId = DetailBitmapOf(buttonChoices[id - IDC_DETAIL1]);
+    int bitmapId = DetailBitmapOf(function);
     if (bitmapId == 0) {
         return;
     }

@@ -1,9 +1,12 @@
 // The tray menu's "Back up profiles..." and "Restore profiles...": the system's file dialogs
-// around the command line's /export and /import, with their outcome in a message box; and
-// "Program profiles...".
+// around the backup engine's export and import, with their outcome in a message box.
 #pragma once
 
+#include "desk_services.h"
+
 #include <windows.h>
+
+#include <functional>
 
 // Language-file keys and built-in texts of the two items' dialogs and messages.
 inline constexpr wchar_t kProfileFilesKey[] = L"ProfileFiles";
@@ -21,7 +24,9 @@ inline constexpr wchar_t kDefaultRestoreDone[] =
 inline constexpr wchar_t kRestoreFailedKey[] = L"RestoreFailed";
 inline constexpr wchar_t kDefaultRestoreFailed[] = L"The profiles could not be restored.";
 
-void BackUpProfiles(HWND owner);
-void RestoreProfiles(HWND owner);
-// "Program profiles...": the rules binding programs to profiles.
-void EditProgramProfiles(HWND owner);
+// "Back up profiles...": the file dialog, the export, its outcome in a message box.
+void BackUpProfiles(HWND owner, const DeskServices& desk);
+// "Restore profiles...": the file dialog, one confirmation, the import (into the program's
+// header block too), `restored` (an open Settings dialog shows what is in the mouse now),
+// the outcome in a message box.
+void RestoreProfiles(HWND owner, const DeskServices& desk, const std::function<void()>& restored);

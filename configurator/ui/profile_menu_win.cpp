@@ -1,10 +1,8 @@
 #include "profile_menu.h"
 
-#include "command_line.h"
-#include "profile_file.h"
-#include "program_profiles_win.h"
-#include "settings_dialog.h"
-#include "text_files.h"
+#include "settings/backup_restore.h"
+#include "message_boxes_win.h"
+#include "settings/profile_file.h"
 
 #include <commdlg.h>
 
@@ -16,10 +14,10 @@ constexpr DWORD kPathCapacity = 32768;
 
 // "Mouse profiles (*.tarnprofiles)\0*.tarnprofiles\0\0": the filter's parts are separated by
 // terminators, so the string is built with them.
-std::wstring FileFilter() {
+std::wstring FileFilter(const TextSettings& texts) {
     const std::wstring pattern = std::wstring(L"*") + kProfileFileExtension;
-    std::wstring filter = LookupDefault(kProfileFilesKey, kDefaultProfileFiles) + L" (" + pattern +
-                          L")" + L'\0' + pattern + L'\0';
+    std::wstring filter = texts.LookupDefault(kProfileFilesKey, kDefaultProfileFiles) + L" (" +
+                          pattern + L")" + L'\0' + pattern + L'\0';
     filter += L'\0';
     return filter;
 }
@@ -39,58 +37,56 @@ std::wstring Chosen(const std::wstring& path) {
     return std::wstring(path.c_str());
 }
 
-void Tell(HWND owner, const std::wstring& text, UINT icon) {
-    const std::wstring title = LookupDefault(kTitleKey, kDefaultTitle);
-    MessageBoxW(owner, text.c_str(), title.c_str(), icon | MB_OK);
-}
-
 } // namespace
 
-void BackUpProfiles(HWND owner) {
-    const std::wstring filter = FileFilter();
+void BackUpProfiles(HWND owner, const DeskServices& desk) {
+    const TextSettings& texts = desk.texts;
+    const std::wstring filter = FileFilter(texts);
     std::wstring path(kPathCapacity, L'\0');
     OPENFILENAMEW dialog = FileDialog(owner, filter, path);
     dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
     if (GetSaveFileNameW(&dialog) == FALSE) {
         return; // cancelled
     }
-    std::wstring message;
-    if (ExportProfiles(Chosen(path), &message) == kExitDone) {
-        Tell(owner, LookupDefault(kBackupDoneKey, kDefaultBackupDone), MB_ICONINFORMATION);
+    CapturedReport report;
+    if (ExportMemory(desk.session, Chosen(path), report) == kExitDone) {
+        Tell(owner, texts, texts.LookupDefault(kBackupDoneKey, kDefaultBackupDone),
+             MB_ICONINFORMATION);
     } else {
-        Tell(owner, LookupDefault(kBackupFailedKey, kDefaultBackupFailed) + L"\n\n" + message,
+        Tell(owner, texts,
+             texts.LookupDefault(kBackupFailedKey, kDefaultBackupFailed) + L"\n\n" + report.Text(),
              MB_ICONERROR);
     }
 }
 
-void RestoreProfiles(HWND owner) {
-    const std::wstring filter = FileFilter();
+void RestoreProfiles(HWND owner, const DeskServices& desk, const std::function<void()>& restored) {
+    const TextSettings& texts = desk.texts;
+    const std::wstring filter = FileFilter(texts);
     std::wstring path(kPathCapacity, L'\0');
     OPENFILENAMEW dialog = FileDialog(owner, filter, path);
     dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
     if (GetOpenFileNameW(&dialog) == FALSE) {
         return;
     }
-    const std::wstring title = LookupDefault(kTitleKey, kDefaultTitle);
+    const std::wstring title = texts.LookupDefault(kTitleKey, kDefaultTitle);
     const std::wstring ask =
-        LookupDefault(kRestoreAskKey, kDefaultRestoreAsk) + L"\n\n" + Chosen(path);
+        texts.LookupDefault(kRestoreAskKey, kDefaultRestoreAsk) + L"\n\n" + Chosen(path);
     if (MessageBoxW(owner, ask.c_str(), title.c_str(),
                     MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) {
         return;
     }
-    std::wstring message;
-    const int result = ImportProfiles(Chosen(path), &message);
+    CapturedReport report;
+    const int result = ImportMemory(desk.session, Chosen(path), desk.headerBlock, report);
     // An open dialog still shows the profile from before; an Apply from it would write that
     // back over what was just restored.
-    RefreshOpenSettingsDialog();
+    restored();
     if (result == kExitDone) {
-        Tell(owner, LookupDefault(kRestoreDoneKey, kDefaultRestoreDone), MB_ICONINFORMATION);
+        Tell(owner, texts, texts.LookupDefault(kRestoreDoneKey, kDefaultRestoreDone),
+             MB_ICONINFORMATION);
     } else {
-        Tell(owner, LookupDefault(kRestoreFailedKey, kDefaultRestoreFailed) + L"\n\n" + message,
+        Tell(owner, texts,
+             texts.LookupDefault(kRestoreFailedKey, kDefaultRestoreFailed) + L"\n\n" +
+                 report.Text(),
              MB_ICONERROR);
     }
-}
-
-void EditProgramProfiles(HWND owner) {
-    RunProgramProfilesDialog(owner);
 }

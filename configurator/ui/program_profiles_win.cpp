@@ -3,12 +3,12 @@
 
 #include "dialog_drawing.h"
 #include "handle_owners_win.h"
-#include "profile_record.h"
-#include "program_rules.h"
+#include "model/memory_image.h"
+#include "settings/program_rules.h"
 #include "program_switch_win.h"
 #include "resources/program_profiles_res.h"
 #include "resources/select_profile_res.h"
-#include "text_files.h"
+#include "settings/text_files.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -33,97 +33,6 @@ constexpr int kTranslatedControls[] = {IDC_SWITCHING_ON,
 // takes the most room); the program column has the rest.
 constexpr int kProgramColumnWidthPercent = 60;
 constexpr DWORD kPathCapacity = 32768;
-
-// The dialog's working copy; written only by the dialog, put in force by OK.
-ProgramRuleSettings edited;
-HWND openDialog = nullptr;
-
-HWND List(HWND dialog) {
-    return GetDlgItem(dialog, IDC_RULE_LIST);
-}
-
-// "Profile 1".."Profile 5", as Select Profile names them.
-std::wstring ProfileName(int profile) {
-    std::wstring name = LookupOverride(IDC_TARGET1 + profile);
-    return name.empty() ? L"Profile " + std::to_wstring(profile + 1) : name;
-}
-
-void SetStatus(HWND dialog, const wchar_t* key, const wchar_t* builtIn) {
-    SetDlgItemTextW(dialog, IDC_RULES_STATUS, LookupDefault(key, builtIn).c_str());
-}
-
-std::optional<size_t> SelectedRule(HWND dialog) {
-    const int item = ListView_GetNextItem(List(dialog), -1, LVNI_SELECTED);
-    if (item < 0 || static_cast<size_t>(item) >= edited.rules.size()) {
-        return std::nullopt;
-    }
-    return static_cast<size_t>(item);
-}
-
-void ShowSelectedRule(HWND dialog) {
-    const std::optional<size_t> rule = SelectedRule(dialog);
-    for (int id : {IDC_REMOVE_RULE, IDC_RULE_PROFILE_LABEL, IDC_RULE_PROFILE}) {
-        EnableWindow(GetDlgItem(dialog, id), rule ? TRUE : FALSE);
-    }
-    SendDlgItemMessageW(
-        dialog, IDC_RULE_PROFILE, CB_SETCURSEL,
-        rule ? static_cast<WPARAM>(edited.rules[*rule].profile) : static_cast<WPARAM>(-1), 0);
-}
-
-void ShowRules(HWND dialog, std::optional<size_t> select) {
-    HWND list = List(dialog);
-    ListView_DeleteAllItems(list);
-    for (size_t i = 0; i < edited.rules.size(); ++i) {
-        LVITEMW item = {};
-        item.mask = LVIF_TEXT;
-        item.iItem = static_cast<int>(i);
-        item.pszText = edited.rules[i].program.data();
-        ListView_InsertItem(list, &item);
-        std::wstring profile = ProfileName(edited.rules[i].profile);
-        ListView_SetItemText(list, static_cast<int>(i), 1, profile.data());
-    }
-    if (select && *select < edited.rules.size()) {
-        const int item = static_cast<int>(*select);
-        ListView_SetItemState(list, item, LVIS_SELECTED | LVIS_FOCUSED,
-                              LVIS_SELECTED | LVIS_FOCUSED);
-        ListView_EnsureVisible(list, item, FALSE);
-    }
-    ShowSelectedRule(dialog);
-}
-
-void AddProgram(HWND dialog, const std::wstring& program) {
-    size_t index = 0;
-    switch (AddRule(&edited.rules, program, 0, &index)) {
-    case AddRuleResult::Full:
-        SetStatus(dialog, kRulesFullKey, kDefaultRulesFull);
-        return;
-    case AddRuleResult::Invalid:
-        return;
-    case AddRuleResult::Added:
-    case AddRuleResult::Present:
-        ShowRules(dialog, index);
-        SetFocus(List(dialog));
-        return;
-    }
-}
-
-void AddProgramFile(HWND dialog) {
-    const std::wstring pattern = L"*.exe";
-    std::wstring filter = LookupDefault(kProgramFilesKey, kDefaultProgramFiles) + L" (" + pattern +
-                          L")" + L'\0' + pattern + L'\0';
-    filter += L'\0';
-    std::wstring path(kPathCapacity, L'\0');
-    OPENFILENAMEW open = {};
-    open.lStructSize = sizeof(open);
-    open.hwndOwner = dialog;
-    open.lpstrFilter = filter.c_str();
-    open.lpstrFile = path.data();
-    open.nMaxFile = kPathCapacity;
-    open.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
-    if (GetOpenFileNameW(&open) != FALSE) {
-        AddProgram(dialog, path.c_str());
-    }
-}
 
 BOOL CALLBACK CollectProgram(HWND window, LPARAM param) {
     auto* programs = reinterpret_cast<std::vector<std::wstring>*>(param);
@@ -153,83 +62,6 @@ std::wstring MenuText(const std::wstring& path) {
     return text;
 }
 
-// The programs with a window on the desktop, in a menu under the button.
-void AddRunningProgram(HWND dialog) {
-    std::vector<std::wstring> programs;
-    EnumWindows(CollectProgram, reinterpret_cast<LPARAM>(&programs));
-    if (programs.empty()) {
-        return;
-    }
-    std::sort(programs.begin(), programs.end(), [](const auto& a, const auto& b) {
-        return _wcsicmp(std::wstring(FileNameOf(a)).c_str(), std::wstring(FileNameOf(b)).c_str()) <
-               0;
-    });
-    UniqueMenu menu(CreatePopupMenu());
-    for (size_t i = 0; i < programs.size(); ++i) {
-        AppendMenuW(menu.Get(), MF_STRING, i + 1, MenuText(programs[i]).c_str());
-    }
-    RECT button = {};
-    GetWindowRect(GetDlgItem(dialog, IDC_ADD_RUNNING), &button);
-    // Left- and top-aligned under the button (the zero flags); the choice comes back here.
-    const UINT chosen = static_cast<UINT>(
-        TrackPopupMenu(menu.Get(), TPM_RETURNCMD, button.left, button.bottom, 0, dialog, nullptr));
-    if (chosen >= 1 && chosen <= programs.size()) {
-        AddProgram(dialog, programs[chosen - 1]);
-    }
-}
-
-void RemoveRule(HWND dialog) {
-    const std::optional<size_t> rule = SelectedRule(dialog);
-    if (!rule) {
-        return;
-    }
-    edited.rules.erase(edited.rules.begin() + static_cast<std::ptrdiff_t>(*rule));
-    std::optional<size_t> next;
-    if (!edited.rules.empty()) {
-        next = std::min(*rule, edited.rules.size() - 1);
-    }
-    ShowRules(dialog, next);
-}
-
-void OnRuleProfileChosen(HWND dialog) {
-    const std::optional<size_t> rule = SelectedRule(dialog);
-    const LRESULT choice = SendDlgItemMessageW(dialog, IDC_RULE_PROFILE, CB_GETCURSEL, 0, 0);
-    if (!rule || choice < 0 || choice >= kProfileCount) {
-        return;
-    }
-    edited.rules[*rule].profile = static_cast<int>(choice);
-    std::wstring name = ProfileName(edited.rules[*rule].profile);
-    ListView_SetItemText(List(dialog), static_cast<int>(*rule), 1, name.data());
-}
-
-// A renamed program (to a file name alone, say) replaces the rule's text when it is one.
-void OnLabelEdited(HWND dialog, const NMLVDISPINFOW* info) {
-    if (info->item.pszText == nullptr || info->item.iItem < 0 ||
-        static_cast<size_t>(info->item.iItem) >= edited.rules.size()) {
-        return; // cancelled
-    }
-    const auto index = static_cast<size_t>(info->item.iItem);
-    const std::wstring program = CleanProgramText(info->item.pszText);
-    const std::optional<size_t> other = FindRule(edited.rules, program);
-    if (program.empty() || (other && *other != index)) {
-        return;
-    }
-    edited.rules[index].program = program;
-    ListView_SetItemText(List(dialog), info->item.iItem, 0, edited.rules[index].program.data());
-}
-
-void FillProfileChoices(HWND dialog, int id, bool withKeep) {
-    if (withKeep) {
-        SendDlgItemMessageW(
-            dialog, id, CB_ADDSTRING, 0,
-            reinterpret_cast<LPARAM>(LookupDefault(kKeepProfileKey, kDefaultKeepProfile).c_str()));
-    }
-    for (int profile = 0; profile < kProfileCount; ++profile) {
-        SendDlgItemMessageW(dialog, id, CB_ADDSTRING, 0,
-                            reinterpret_cast<LPARAM>(ProfileName(profile).c_str()));
-    }
-}
-
 void AddColumn(HWND list, int index, const std::wstring& title, int width) {
     LVCOLUMNW column = {};
     column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
@@ -240,112 +72,311 @@ void AddColumn(HWND list, int index, const std::wstring& title, int width) {
     ListView_InsertColumn(list, index, &column);
 }
 
-void OnInitDialog(HWND dialog) {
-    openDialog = dialog;
-    ApplyFontSize(dialog);
-    OverrideWindowText(dialog, IDD_PROGRAM_PROFILES);
-    OverrideDialogItemTexts(dialog, kTranslatedControls);
-    edited = LoadProgramRuleSettings();
-    CheckDlgButton(dialog, IDC_SWITCHING_ON, edited.on ? BST_CHECKED : BST_UNCHECKED);
+class ProgramProfilesDialog {
+  public:
+    ProgramProfilesDialog(HWND window, const TextSettings& settingsTexts, ProgramSwitcher& rules)
+        : dialog(window), texts(settingsTexts), switcher(rules) {}
 
-    HWND list = List(dialog);
-    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
-    RECT area = {};
-    GetClientRect(list, &area);
-    const int programWidth = area.right * kProgramColumnWidthPercent / 100;
-    AddColumn(list, 0, LookupDefault(kProgramColumnKey, kDefaultProgramColumn), programWidth);
-    AddColumn(list, 1, LookupDefault(L"200", L"Profile"),
-              area.right - programWidth - GetSystemMetrics(SM_CXVSCROLL));
-
-    FillProfileChoices(dialog, IDC_RULE_PROFILE, false);
-    FillProfileChoices(dialog, IDC_DESKTOP_PROFILE, true);
-    SendDlgItemMessageW(dialog, IDC_DESKTOP_PROFILE, CB_SETCURSEL,
-                        static_cast<WPARAM>(edited.desktopProfile ? *edited.desktopProfile + 1 : 0),
-                        0);
-    ShowRules(dialog, edited.rules.empty() ? std::nullopt : std::optional<size_t>(0));
-    if (edited.skipped > 0) {
-        SetStatus(dialog, kRulesSkippedKey, kDefaultRulesSkipped);
+    static ProgramProfilesDialog* Of(HWND window) {
+        return reinterpret_cast<ProgramProfilesDialog*>(GetWindowLongPtrW(window, DWLP_USER));
     }
-}
 
-void OnOk(HWND dialog) {
-    edited.on = IsDlgButtonChecked(dialog, IDC_SWITCHING_ON) == BST_CHECKED;
-    const LRESULT desktop = SendDlgItemMessageW(dialog, IDC_DESKTOP_PROFILE, CB_GETCURSEL, 0, 0);
-    edited.desktopProfile = desktop >= 1 && desktop <= kProfileCount
-                                ? std::optional<int>(static_cast<int>(desktop) - 1)
-                                : std::nullopt;
-    StoreProgramRuleSettings(edited);
-    ApplyProgramRules(edited);
-    EndDialog(dialog, IDOK);
-}
+    HWND List() { return GetDlgItem(dialog, IDC_RULE_LIST); }
 
-INT_PTR OnNotify(HWND dialog, const NMHDR* header) {
-    if (header->idFrom != IDC_RULE_LIST) {
+    // "Profile 1".."Profile 5", as Select Profile names them.
+    std::wstring ProfileName(int profile) {
+        std::wstring name = texts.LookupOverride(IDC_TARGET1 + profile);
+        return name.empty() ? L"Profile " + std::to_wstring(profile + 1) : name;
+    }
+
+    void SetStatus(const wchar_t* key, const wchar_t* builtIn) {
+        SetDlgItemTextW(dialog, IDC_RULES_STATUS, texts.LookupDefault(key, builtIn).c_str());
+    }
+
+    std::optional<size_t> SelectedRule() {
+        const int item = ListView_GetNextItem(List(), -1, LVNI_SELECTED);
+        if (item < 0 || static_cast<size_t>(item) >= edited.rules.size()) {
+            return std::nullopt;
+        }
+        return static_cast<size_t>(item);
+    }
+
+    void ShowSelectedRule() {
+        const std::optional<size_t> rule = SelectedRule();
+        for (int id : {IDC_REMOVE_RULE, IDC_RULE_PROFILE_LABEL, IDC_RULE_PROFILE}) {
+            EnableWindow(GetDlgItem(dialog, id), rule ? TRUE : FALSE);
+        }
+        SendDlgItemMessageW(
+            dialog, IDC_RULE_PROFILE, CB_SETCURSEL,
+            rule ? static_cast<WPARAM>(edited.rules[*rule].profile) : static_cast<WPARAM>(-1), 0);
+    }
+
+    void ShowRules(std::optional<size_t> select) {
+        HWND list = List();
+        ListView_DeleteAllItems(list);
+        for (size_t i = 0; i < edited.rules.size(); ++i) {
+            LVITEMW item = {};
+            item.mask = LVIF_TEXT;
+            item.iItem = static_cast<int>(i);
+            item.pszText = edited.rules[i].program.data();
+            ListView_InsertItem(list, &item);
+            std::wstring profile = ProfileName(edited.rules[i].profile);
+            ListView_SetItemText(list, static_cast<int>(i), 1, profile.data());
+        }
+        if (select && *select < edited.rules.size()) {
+            const int item = static_cast<int>(*select);
+            ListView_SetItemState(list, item, LVIS_SELECTED | LVIS_FOCUSED,
+                                  LVIS_SELECTED | LVIS_FOCUSED);
+            ListView_EnsureVisible(list, item, FALSE);
+        }
+        ShowSelectedRule();
+    }
+
+    void AddProgram(const std::wstring& program) {
+        size_t index = 0;
+        switch (AddRule(&edited.rules, program, 0, &index)) {
+        case AddRuleResult::Full:
+            SetStatus(kRulesFullKey, kDefaultRulesFull);
+            return;
+        case AddRuleResult::Invalid:
+            return;
+        case AddRuleResult::Added:
+        case AddRuleResult::Present:
+            ShowRules(index);
+            SetFocus(List());
+            return;
+        }
+    }
+
+    void AddProgramFile() {
+        const std::wstring pattern = L"*.exe";
+        std::wstring filter = texts.LookupDefault(kProgramFilesKey, kDefaultProgramFiles) + L" (" +
+                              pattern + L")" + L'\0' + pattern + L'\0';
+        filter += L'\0';
+        std::wstring path(kPathCapacity, L'\0');
+        OPENFILENAMEW open = {};
+        open.lStructSize = sizeof(open);
+        open.hwndOwner = dialog;
+        open.lpstrFilter = filter.c_str();
+        open.lpstrFile = path.data();
+        open.nMaxFile = kPathCapacity;
+        open.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
+        if (GetOpenFileNameW(&open) != FALSE) {
+            AddProgram(path.c_str());
+        }
+    }
+
+    // The programs with a window on the desktop, in a menu under the button.
+    void AddRunningProgram() {
+        std::vector<std::wstring> programs;
+        EnumWindows(CollectProgram, reinterpret_cast<LPARAM>(&programs));
+        if (programs.empty()) {
+            return;
+        }
+        std::sort(programs.begin(), programs.end(), [](const auto& a, const auto& b) {
+            return _wcsicmp(std::wstring(FileNameOf(a)).c_str(),
+                            std::wstring(FileNameOf(b)).c_str()) < 0;
+        });
+        UniqueMenu menu(CreatePopupMenu());
+        for (size_t i = 0; i < programs.size(); ++i) {
+            AppendMenuW(menu.Get(), MF_STRING, i + 1, MenuText(programs[i]).c_str());
+        }
+        RECT button = {};
+        GetWindowRect(GetDlgItem(dialog, IDC_ADD_RUNNING), &button);
+        // Left- and top-aligned under the button (the zero flags); the choice comes back here.
+        const UINT chosen = static_cast<UINT>(TrackPopupMenu(menu.Get(), TPM_RETURNCMD, button.left,
+                                                             button.bottom, 0, dialog, nullptr));
+        if (chosen >= 1 && chosen <= programs.size()) {
+            AddProgram(programs[chosen - 1]);
+        }
+    }
+
+    void RemoveRule() {
+        const std::optional<size_t> rule = SelectedRule();
+        if (!rule) {
+            return;
+        }
+        edited.rules.erase(edited.rules.begin() + static_cast<std::ptrdiff_t>(*rule));
+        std::optional<size_t> next;
+        if (!edited.rules.empty()) {
+            next = std::min(*rule, edited.rules.size() - 1);
+        }
+        ShowRules(next);
+    }
+
+    void OnRuleProfileChosen() {
+        const std::optional<size_t> rule = SelectedRule();
+        const LRESULT choice = SendDlgItemMessageW(dialog, IDC_RULE_PROFILE, CB_GETCURSEL, 0, 0);
+        if (!rule || choice < 0 || choice >= kProfileCount) {
+            return;
+        }
+        edited.rules[*rule].profile = static_cast<int>(choice);
+        std::wstring name = ProfileName(edited.rules[*rule].profile);
+        ListView_SetItemText(List(), static_cast<int>(*rule), 1, name.data());
+    }
+
+    // A renamed program (to a file name alone, say) replaces the rule's text when it is one.
+    void OnLabelEdited(const NMLVDISPINFOW* info) {
+        if (info->item.pszText == nullptr || info->item.iItem < 0 ||
+            static_cast<size_t>(info->item.iItem) >= edited.rules.size()) {
+            return; // cancelled
+        }
+        const auto index = static_cast<size_t>(info->item.iItem);
+        const std::wstring program = CleanProgramText(info->item.pszText);
+        const std::optional<size_t> other = FindRule(edited.rules, program);
+        if (program.empty() || (other && *other != index)) {
+            return;
+        }
+        edited.rules[index].program = program;
+        ListView_SetItemText(List(), info->item.iItem, 0, edited.rules[index].program.data());
+    }
+
+    void FillProfileChoices(int id, bool withKeep) {
+        if (withKeep) {
+            SendDlgItemMessageW(
+                dialog, id, CB_ADDSTRING, 0,
+                reinterpret_cast<LPARAM>(
+                    texts.LookupDefault(kKeepProfileKey, kDefaultKeepProfile).c_str()));
+        }
+        for (int profile = 0; profile < kProfileCount; ++profile) {
+            SendDlgItemMessageW(dialog, id, CB_ADDSTRING, 0,
+                                reinterpret_cast<LPARAM>(ProfileName(profile).c_str()));
+        }
+    }
+
+    void OnInitDialog() {
+        ApplyFontSize(dialog, texts.dialogFontSize);
+        texts.OverrideWindowText(dialog, IDD_PROGRAM_PROFILES);
+        texts.OverrideDialogItemTexts(dialog, kTranslatedControls);
+        edited = LoadProgramRuleSettings();
+        CheckDlgButton(dialog, IDC_SWITCHING_ON, edited.on ? BST_CHECKED : BST_UNCHECKED);
+
+        HWND list = List();
+        ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
+        RECT area = {};
+        GetClientRect(list, &area);
+        const int programWidth = area.right * kProgramColumnWidthPercent / 100;
+        AddColumn(list, 0, texts.LookupDefault(kProgramColumnKey, kDefaultProgramColumn),
+                  programWidth);
+        AddColumn(list, 1, texts.LookupDefault(L"200", L"Profile"),
+                  area.right - programWidth - GetSystemMetrics(SM_CXVSCROLL));
+
+        FillProfileChoices(IDC_RULE_PROFILE, false);
+        FillProfileChoices(IDC_DESKTOP_PROFILE, true);
+        SendDlgItemMessageW(
+            dialog, IDC_DESKTOP_PROFILE, CB_SETCURSEL,
+            static_cast<WPARAM>(edited.desktopProfile ? *edited.desktopProfile + 1 : 0), 0);
+        ShowRules(edited.rules.empty() ? std::nullopt : std::optional<size_t>(0));
+        if (edited.skipped > 0) {
+            SetStatus(kRulesSkippedKey, kDefaultRulesSkipped);
+        }
+    }
+
+    void OnOk() {
+        edited.on = IsDlgButtonChecked(dialog, IDC_SWITCHING_ON) == BST_CHECKED;
+        const LRESULT desktop =
+            SendDlgItemMessageW(dialog, IDC_DESKTOP_PROFILE, CB_GETCURSEL, 0, 0);
+        edited.desktopProfile = desktop >= 1 && desktop <= kProfileCount
+                                    ? std::optional<int>(static_cast<int>(desktop) - 1)
+                                    : std::nullopt;
+        StoreProgramRuleSettings(edited);
+        switcher.Apply(edited);
+        EndDialog(dialog, IDOK);
+    }
+
+    INT_PTR OnNotify(const NMHDR* header) {
+        if (header->idFrom != IDC_RULE_LIST) {
+            return FALSE;
+        }
+        switch (header->code) {
+        case LVN_ITEMCHANGED:
+            ShowSelectedRule();
+            break;
+        case LVN_ENDLABELEDITW:
+            // Our own text goes in (or the old stays); the list view must not put the raw one.
+            OnLabelEdited(reinterpret_cast<const NMLVDISPINFOW*>(header));
+            SetWindowLongPtrW(dialog, DWLP_MSGRESULT, FALSE);
+            return TRUE;
+        case LVN_KEYDOWN: {
+            const WORD key = reinterpret_cast<const NMLVKEYDOWN*>(header)->wVKey;
+            if (key == VK_DELETE) {
+                RemoveRule();
+            } else if (key == VK_F2) {
+                if (const std::optional<size_t> rule = SelectedRule()) {
+                    ListView_EditLabel(List(), static_cast<int>(*rule));
+                }
+            }
+            break;
+        }
+        default:
+            break;
+        }
         return FALSE;
     }
-    switch (header->code) {
-    case LVN_ITEMCHANGED:
-        ShowSelectedRule(dialog);
-        break;
-    case LVN_ENDLABELEDITW:
-        // Our own text goes in (or the old stays); the list view must not put the raw one.
-        OnLabelEdited(dialog, reinterpret_cast<const NMLVDISPINFOW*>(header));
-        SetWindowLongPtrW(dialog, DWLP_MSGRESULT, FALSE);
-        return TRUE;
-    case LVN_KEYDOWN: {
-        const WORD key = reinterpret_cast<const NMLVKEYDOWN*>(header)->wVKey;
-        if (key == VK_DELETE) {
-            RemoveRule(dialog);
-        } else if (key == VK_F2) {
-            if (const std::optional<size_t> rule = SelectedRule(dialog)) {
-                ListView_EditLabel(List(dialog), static_cast<int>(*rule));
-            }
-        }
-        break;
-    }
-    default:
-        break;
-    }
-    return FALSE;
-}
+
+    HWND dialog;
+    const TextSettings& texts;
+    ProgramSwitcher& switcher;
+    // The dialog's working copy; put in force by OK.
+    ProgramRuleSettings edited;
+};
+
+} // namespace
+
+namespace {
+
+struct ProgramProfilesRequest {
+    const TextSettings& texts;
+    ProgramSwitcher& switcher;
+    HWND& openDialog;
+};
 
 } // namespace
 
 INT_PTR CALLBACK ProgramProfilesDialogProc(HWND dialog, UINT message, WPARAM wParam,
                                            LPARAM lParam) {
-    switch (message) {
-    case WM_INITDIALOG:
-        OnInitDialog(dialog);
+    if (message == WM_INITDIALOG) {
+        auto* request = reinterpret_cast<ProgramProfilesRequest*>(lParam);
+        request->openDialog = dialog;
+        auto* editor = new ProgramProfilesDialog(dialog, request->texts, request->switcher);
+        SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(editor));
+        editor->OnInitDialog();
         return TRUE;
+    }
+    ProgramProfilesDialog* editor = ProgramProfilesDialog::Of(dialog);
+    if (editor == nullptr) {
+        return FALSE;
+    }
+    switch (message) {
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDOK:
             // Enter while a program's name is edited ends the edit, not the dialog.
-            if (ListView_GetEditControl(List(dialog)) != nullptr) {
-                SetFocus(List(dialog));
+            if (ListView_GetEditControl(editor->List()) != nullptr) {
+                SetFocus(editor->List());
             } else {
-                OnOk(dialog);
+                editor->OnOk();
             }
             break;
         case IDCANCEL:
-            if (ListView_GetEditControl(List(dialog)) != nullptr) {
-                ListView_CancelEditLabel(List(dialog));
+            if (ListView_GetEditControl(editor->List()) != nullptr) {
+                ListView_CancelEditLabel(editor->List());
             } else {
                 EndDialog(dialog, IDCANCEL);
             }
             break;
         case IDC_ADD_PROGRAM:
-            AddProgramFile(dialog);
+            editor->AddProgramFile();
             break;
         case IDC_ADD_RUNNING:
-            AddRunningProgram(dialog);
+            editor->AddRunningProgram();
             break;
         case IDC_REMOVE_RULE:
-            RemoveRule(dialog);
+            editor->RemoveRule();
             break;
         case IDC_RULE_PROFILE:
             if (HIWORD(wParam) == CBN_SELCHANGE) {
-                OnRuleProfileChosen(dialog);
+                editor->OnRuleProfileChosen();
             }
             break;
         default:
@@ -353,21 +384,25 @@ INT_PTR CALLBACK ProgramProfilesDialogProc(HWND dialog, UINT message, WPARAM wPa
         }
         return FALSE;
     case WM_NOTIFY:
-        return OnNotify(dialog, reinterpret_cast<const NMHDR*>(lParam));
+        return editor->OnNotify(reinterpret_cast<const NMHDR*>(lParam));
     case WM_DESTROY:
         ReleaseDialogFont(dialog);
-        openDialog = nullptr;
+        SetWindowLongPtrW(dialog, DWLP_USER, 0);
+        delete editor;
         return FALSE;
     default:
         return FALSE;
     }
 }
 
-void RunProgramProfilesDialog(HWND owner) {
+void RunProgramProfilesDialog(HWND owner, const TextSettings& texts, ProgramSwitcher& switcher,
+                              HWND& openDialog) {
     if (openDialog != nullptr) {
         SetForegroundWindow(openDialog);
         return;
     }
+    ProgramProfilesRequest request{texts, switcher, openDialog};
     DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_PROGRAM_PROFILES), owner,
-                    ProgramProfilesDialogProc, 0);
+                    ProgramProfilesDialogProc, reinterpret_cast<LPARAM>(&request));
+    openDialog = nullptr;
 }

@@ -2,6 +2,9 @@
 // the profile for programs without a rule and the feature's switch.
 #pragma once
 
+#include "program_switch_win.h"
+#include "settings/text_files.h"
+
 #include <windows.h>
 
 // Language-file keys and built-in texts the dialog uses besides its controls' ids.
@@ -19,5 +22,7 @@ inline constexpr wchar_t kDefaultRulesFull[] = L"At most 64 programs can have a 
 
 // Dialog procedure of resource 104. OK stores the rules and puts them in force.
 INT_PTR CALLBACK ProgramProfilesDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-// Runs the dialog modally; a second request while it is open brings it to the front.
-void RunProgramProfilesDialog(HWND owner);
+// Runs the dialog modally; OK puts the rules in force through `switcher`. `openDialog` is the
+// caller's note of the open dialog: a second request while it is open brings it to the front.
+void RunProgramProfilesDialog(HWND owner, const TextSettings& texts, ProgramSwitcher& switcher,
+                              HWND& openDialog);

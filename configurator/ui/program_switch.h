@@ -3,7 +3,7 @@
 // runs the one-shot settle timer and talks to the mouse.
 #pragma once
 
-#include "program_rules.h"
+#include "settings/program_rules.h"
 
 #include <cstdint>
 #include <optional>

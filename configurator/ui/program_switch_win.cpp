@@ -1,84 +1,93 @@
 // Program profiles: the foreground hook, the settle timer and the select.
 #include "program_switch_win.h"
 
-#include "device_channel.h"
 #include "handle_owners_win.h"
 #include "program_switch.h"
 
-ProgramRuleSettings programRules;
-
 namespace {
 
-HWINEVENTHOOK foregroundHook = nullptr;
-UINT_PTR settleTimer = 0;
-ProgramSwitch programSwitch;
+// The switcher whose hook is in place: a WinEvent hook and a thread timer get no context of
+// their own.
+ProgramSwitcher* watchingSwitcher = nullptr;
 
-void CALLBACK OnSettleTimer(HWND, UINT, UINT_PTR, DWORD);
+} // namespace
 
-// A thread timer: it needs no window and, being restarted by each change, fires once.
-void ArmSettleTimer(UINT delayMs) {
-    settleTimer = SetTimer(nullptr, settleTimer, delayMs, OnSettleTimer);
+ProgramSwitcher::~ProgramSwitcher() {
+    Stop();
 }
 
-void DisarmSettleTimer() {
-    if (settleTimer != 0) {
-        KillTimer(nullptr, settleTimer);
-        settleTimer = 0;
+// A thread timer: it needs no window and, being restarted by each change, fires once.
+void ProgramSwitcher::ArmSettleTimer(UINT delayMs) {
+    settleTimer_ = SetTimer(nullptr, settleTimer_, delayMs, OnSettleTimer);
+}
+
+void ProgramSwitcher::DisarmSettleTimer() {
+    if (settleTimer_ != 0) {
+        KillTimer(nullptr, settleTimer_);
+        settleTimer_ = 0;
     }
 }
 
-void CALLBACK OnSettleTimer(HWND, UINT, UINT_PTR, DWORD) {
+void CALLBACK ProgramSwitcher::OnSettleTimer(HWND, UINT, UINT_PTR, DWORD) {
+    if (watchingSwitcher != nullptr) {
+        watchingSwitcher->Settle();
+    }
+}
+
+void ProgramSwitcher::Settle() {
     DisarmSettleTimer();
-    const std::optional<int> target = programSwitch.Target(programRules);
+    const std::optional<int> target = programSwitch_.Target(programRules_);
     if (!target) {
-        programSwitch.Settled();
+        programSwitch_.Settled();
         return;
     }
     // A copy, a write, an import or an Apply holds the mouse: our turn comes after it. Asking
     // again later keeps this thread (and the tray) responsive meanwhile.
-    const MouseTransferLock turn(0);
+    const MouseTransferLock turn = session_.Hold(0);
     if (!turn.Held()) {
         ArmSettleTimer(kTransferRetryMs);
         return;
     }
     // The mouse is asked rather than trusted from memory: a switch on the mouse since our last
     // select would otherwise make us skip a select the new program needs.
-    if (SelectNeeded(QueryMouseProfile(), *target)) {
-        RunDeviceOperation(SelectProfile, *target);
+    if (SelectNeeded(session_.QueryProfile(), *target)) {
+        session_.Select(*target);
     }
-    programSwitch.Settled();
+    programSwitch_.Settled();
 }
 
-void ForegroundChanged(HWND window) {
+void ProgramSwitcher::ForegroundChanged(HWND window) {
     DWORD process = 0;
     if (window == nullptr || GetWindowThreadProcessId(window, &process) == 0 ||
         process == GetCurrentProcessId()) {
         return; // TarnDesk's own windows (its menu, its dialogs) are no program change
     }
-    programSwitch.ForegroundChanged(WindowProgramPath(window));
+    programSwitch_.ForegroundChanged(WindowProgramPath(window));
     ArmSettleTimer(kSettleDelayMs);
 }
 
-void CALLBACK OnForegroundEvent(HWINEVENTHOOK, DWORD event, HWND window, LONG object, LONG, DWORD,
-                                DWORD) {
-    if (event == EVENT_SYSTEM_FOREGROUND && object == OBJID_WINDOW) {
-        ForegroundChanged(window);
+void CALLBACK ProgramSwitcher::OnForegroundEvent(HWINEVENTHOOK, DWORD event, HWND window,
+                                                 LONG object, LONG, DWORD, DWORD) {
+    if (event == EVENT_SYSTEM_FOREGROUND && object == OBJID_WINDOW && watchingSwitcher != nullptr) {
+        watchingSwitcher->ForegroundChanged(window);
     }
 }
 
-void Watch(bool on) {
-    if (on && foregroundHook == nullptr) {
-        foregroundHook = SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
-                                         OnForegroundEvent, 0, 0,
-                                         WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
-    } else if (!on && foregroundHook != nullptr) {
-        UnhookWinEvent(foregroundHook);
-        foregroundHook = nullptr;
+void ProgramSwitcher::Watch(bool on) {
+    if (on && foregroundHook_ == nullptr) {
+        watchingSwitcher = this;
+        foregroundHook_ = SetWinEventHook(EVENT_SYSTEM_FOREGROUND, EVENT_SYSTEM_FOREGROUND, nullptr,
+                                          OnForegroundEvent, 0, 0,
+                                          WINEVENT_OUTOFCONTEXT | WINEVENT_SKIPOWNPROCESS);
+    } else if (!on && foregroundHook_ != nullptr) {
+        UnhookWinEvent(foregroundHook_);
+        foregroundHook_ = nullptr;
         DisarmSettleTimer();
     }
+    if (!on && watchingSwitcher == this) {
+        watchingSwitcher = nullptr;
+    }
 }
-
-} // namespace
 
 std::wstring WindowProgramPath(HWND window) {
     DWORD process = 0;
@@ -96,39 +105,37 @@ std::wstring WindowProgramPath(HWND window) {
     return path;
 }
 
-void StartProgramSwitching() {
-    programRules = LoadProgramRuleSettings();
-    Watch(programRules.on);
-    if (programRules.on) {
+void ProgramSwitcher::Start() {
+    programRules_ = LoadProgramRuleSettings();
+    Watch(programRules_.on);
+    if (programRules_.on) {
         ForegroundChanged(GetForegroundWindow()); // the program in front when we start
     }
 }
 
-void ApplyProgramRules(const ProgramRuleSettings& settings) {
-    const bool watching = foregroundHook != nullptr;
-    programRules = settings;
-    programRules.skipped = 0;
-    Watch(programRules.on);
-    if (programRules.on && !watching) {
+void ProgramSwitcher::Apply(const ProgramRuleSettings& settings) {
+    const bool watching = foregroundHook_ != nullptr;
+    programRules_ = settings;
+    programRules_.skipped = 0;
+    Watch(programRules_.on);
+    if (programRules_.on && !watching) {
         // What was in front when the watch last ran may be long gone: start afresh from the
         // window in front now (the dialog's own is skipped; the next change then decides).
-        programSwitch = ProgramSwitch();
+        programSwitch_ = ProgramSwitch();
         ForegroundChanged(GetForegroundWindow());
         return;
     }
-    programSwitch.Reconsider();
-    if (programRules.on && programSwitch.KnowsProgramInFront()) {
+    Reconsider();
+}
+
+void ProgramSwitcher::Reconsider() {
+    programSwitch_.Reconsider();
+    if (programRules_.on && programSwitch_.KnowsProgramInFront()) {
         ArmSettleTimer(kSettleDelayMs);
     }
 }
 
-void ReconsiderProgramInFront() {
-    programSwitch.Reconsider();
-    if (programRules.on && programSwitch.KnowsProgramInFront()) {
-        ArmSettleTimer(kSettleDelayMs);
-    }
-}
-
-void StopProgramSwitching() {
+void ProgramSwitcher::Stop() {
     Watch(false);
+    DisarmSettleTimer();
 }

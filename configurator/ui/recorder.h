@@ -1,56 +1,67 @@
-// The key and macro recorder (dialog resource 102): records presses and releases through a
-// low-level keyboard hook, or takes a typed string, and stores the result as the edited
-// button's record and event list in profileBlock.
+// The recorder's Windows-free part: which keyboard events a recording keeps, what the dialog
+// lists of a stored key or macro, and how a typed string becomes key events.
 #pragma once
 
-#include "key_recording.h"
+#include "model/button_assignment.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
+inline constexpr int kSingleKeyLimit = 2;
+inline constexpr int kMacroLimit = 16;
+// A string key holds one event per character, at most 16 (the 64-byte event list).
+inline constexpr int kStringLimit = 16;
+inline constexpr uint16_t kRecordedKeyDelay = 10;
+inline constexpr uint8_t kHookReleaseBit = 0x80; // LLKHF_UP in the hook structure's flags
+inline constexpr int kStoredTextFieldCount = 255;
 
-// Recorder state shared by the dialog and the hook procedure.
-// editedButton (0..6) and editedFunction (7, 8 or 9, or 10 for Select Profile) are written
-// only by BeginButtonEdit, when the recorder or the Select Profile dialog opens.
-extern int32_t editedButton;
-extern int32_t editedFunction;
-// Events recorded since the last Start: reset by BeginRecording, counted by ExamineKeyEvent.
-extern int32_t recordedCount;
-extern int32_t recordLimit; // 2 or 16; set from editedFunction by ExamineKeyEvent only
-// The last key event the hook examined, recorded or not; survive between recordings.
-// Written by ExamineKeyEvent only.
-extern uint32_t lastKeyCode;
-extern uint32_t lastKeyUp;
-extern int32_t recordingLabelShown; // written by RecorderDialogProc only
+// The last key event the hook examined, recorded or not. It outlives each recording and each
+// recorder: the first event of a new recording that repeats it is taken for a key's
+// auto-repeat and dropped.
+struct KeyRepeatMemory {
+    uint32_t lastKeyCode = 0;
+    uint32_t lastKeyUp = 0;
+};
 
-// The button a detail dialog edits: its dialog parameter, or 0 for one outside 0..6; the
-// function is the one chosen for that button.
-void BeginButtonEdit(intptr_t parameter);
-// editedButton as a record index: 0 for anything outside 0..6.
-int EditedButtonIndex();
+enum class KeyMessage { Down, Up, Other };
 
+// One recorder's recording of a single key (function 7) or a macro (function 8).
+class KeyRecording {
+  public:
+    KeyRecording(ButtonFunction editedFunction, KeyRepeatMemory& memory)
+        : editedFunction_(editedFunction), memory_(memory) {}
 
-// The hook's decision for one keyboard event (hookAction: the hook code is HC_ACTION).
-// Returns true when the event was recorded as workEvents[recordedCount - 1].
-bool ExamineKeyEvent(bool hookAction, KeyMessage message, uint32_t virtualKey, uint32_t hookFlags);
+    // Start: nothing recorded yet.
+    void Begin();
+    // The hook's decision for one keyboard event (hookAction: the hook code is HC_ACTION).
+    // True when the event was recorded as event recordedCount - 1.
+    bool Examine(bool hookAction, KeyMessage message, uint32_t virtualKey, uint32_t hookFlags);
+    // What the recording holds, as the button's assignment.
+    ButtonAssignment Result() const;
 
-// Start of a recording: workEvents cleared, recordedCount 0.
-void BeginRecording();
+    int32_t recordedCount = 0;
+    // 2 or 16, set from the edited function at every event the hook examines.
+    int32_t recordLimit = 0;
 
-// Loads the edited button's record into workRecord and clears workEvents. For functions 7
-// and 8 with a matching kind, copies the stored events to list into workEvents and returns
-// their number: never more than the 64-byte list holds, whatever eventBytes claims, and
-// stopping at the first usage 0. Returns 0 when nothing is to be listed.
-int LoadStoredEvents();
-// For function 9: the text of the stored string (the key names of its events), cut to
-// `capacity` - 1 characters. Returns false when the record is not a string key.
-bool StoredStringText(wchar_t* text, size_t capacity);
+  private:
+    ButtonFunction editedFunction_;
+    KeyRepeatMemory& memory_;
+    std::array<KeyEvent, kMaxEvents> workEvents_{};
+};
+
+// The stored events the recorder lists when it opens for `function` (7 or 8): only when the
+// stored kind matches, up to the first event without a key.
+std::vector<KeyEvent> ListedEvents(const ButtonAssignment& stored, ButtonFunction function);
+// The text the recorder shows for a stored string: the key names of its events, up to the first
+// event without a key, cut to `capacity` - 1 characters. False when it is no string key.
+bool StoredStringText(const ButtonAssignment& stored, std::wstring* text,
+                      size_t capacity = kStoredTextFieldCount);
+// At most kStringLimit characters of `text` as string events. `keyScan` gives the virtual-key
+// code of a character in its low byte (VkKeyScanW); -1 for none.
+std::vector<KeyEvent> StringEvents(const wchar_t* text, int16_t (*keyScan)(wchar_t));
 
 // " %s (Down)  " / " %s (Up) " for stored events; " %s (Down)" / " %s (Up)" for live ones.
-void FormatEventRow(wchar_t* row, size_t capacity, const wchar_t* name, bool press, bool stored);
-
-// Stores the recording (functions 7 and 8) as the edited button's record and events.
-void StoreRecording();
-// Stores at most kStringLimit characters of `text` as a string key. `keyScan` gives the
-// virtual-key code of a character in its low byte (VkKeyScanW); -1 for none.
-void StoreString(const wchar_t* text, int16_t (*keyScan)(wchar_t));
+std::wstring EventRow(const wchar_t* name, bool press, bool stored);

@@ -1,14 +1,10 @@
 // The recorder dialog and its low-level keyboard hook.
 #include "recorder_win.h"
 
-#include "device_channel.h"
-#include "handle_owners_win.h"
 #include "dialog_drawing.h"
-#include "key_tables.h"
-#include "profile_cache.h"
-#include "profile_record.h"
+#include "handle_owners_win.h"
+#include "model/key_tables.h"
 #include "resources/recorder_res.h"
-#include "text_files.h"
 
 #include <cwchar>
 
@@ -30,137 +26,209 @@ int ScaledForDisplay(HWND window, int pixels) {
     return dpi > 96 ? MulDiv(pixels, dpi, 96) : pixels;
 }
 
-HWND recorderDialog = nullptr;
-UniqueHook keyboardHook;
-UniqueBitmap pressBitmap;
-UniqueBitmap releaseBitmap;
+struct RecorderRequest {
+    const DeskServices& desk;
+    int button;
+    ButtonFunction function;
+    const ButtonAssignment& stored;
+    std::optional<ButtonAssignment> result;
+};
 
-void AddRow(const wchar_t* text, bool press) {
-    HWND list = GetDlgItem(recorderDialog, IDC_EVENTS);
-    LRESULT index = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-    if (index < 0) {
-        return;
+class RecorderDialog;
+// The recorder whose hook is installed: a low-level keyboard hook gets no context of its own.
+RecorderDialog* recordingDialog = nullptr;
+
+LRESULT CALLBACK RecordKeyProc(int code, WPARAM wParam, LPARAM lParam);
+
+class RecorderDialog {
+  public:
+    RecorderDialog(HWND dialog, RecorderRequest& request)
+        : editedButton(request.button), editedFunction(request.function), window_(dialog),
+          request_(request), recording_(request.function, request.desk.keys) {}
+
+    static RecorderDialog* Of(HWND dialog) {
+        return reinterpret_cast<RecorderDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
     }
-    SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(index),
-                 reinterpret_cast<LPARAM>(press ? pressBitmap.Get() : releaseBitmap.Get()));
-    SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
-}
 
-void ShowItem(HWND dialog, int id, bool shown) {
-    ShowWindow(GetDlgItem(dialog, id), shown ? SW_SHOW : SW_HIDE);
-}
-
-void EnableItem(HWND dialog, int id, bool enabled) {
-    EnableWindow(GetDlgItem(dialog, id), enabled ? TRUE : FALSE);
-}
-
-void ListStoredEvents() {
-    int count = LoadStoredEvents();
-    for (int i = 0; i < count; ++i) {
-        KeyEvent event = ReadKeyEvent(workEvents, i);
-        bool press = (event.flags & kEventPress) != 0;
-        wchar_t row[kRowFieldCount];
-        FormatEventRow(row, kRowFieldCount, NameOfUsage(event.usage), press, true);
-        AddRow(row, press);
+    void OnInitDialog() {
+        const TextSettings& texts = request_.desk.texts;
+        ApplyFontSize(window_, texts.dialogFontSize);
+        SendDlgItemMessageW(window_, IDC_EVENTS, LB_RESETCONTENT, 0, 0);
+        recordingLabelShown = 0;
+        ShowItem(IDC_RECORDING, recordingLabelShown != 0);
+        pressBitmap_.Reset(LoadBitmapW(request_.desk.instance, MAKEINTRESOURCEW(IDB_KEY_PRESS)));
+        releaseBitmap_.Reset(
+            LoadBitmapW(request_.desk.instance, MAKEINTRESOURCEW(IDB_KEY_RELEASE)));
+        EnableItem(IDC_START, true);
+        EnableItem(IDC_STOP, false);
+        texts.OverrideDialogItemTexts(window_, kTranslatedControls);
+        SetWindowTextW(window_, texts.LookupFunctionName(editedFunction).c_str());
+        ShowItem(IDC_EVENTS, false);
+        ShowItem(IDC_STRING, false);
+        ShowItem(IDC_START, false);
+        ShowItem(IDC_STOP, false);
+        EnableItem(IDC_APPLY, false);
+        if (editedFunction == FunctionStringKey) {
+            // What the field shows is what is stored: no more than the event list holds.
+            SendDlgItemMessageW(window_, IDC_STRING, EM_LIMITTEXT, kStringLimit, 0);
+            ShowItem(IDC_STRING, true);
+            std::wstring text;
+            if (StoredStringText(request_.stored, &text)) {
+                SetDlgItemTextW(window_, IDC_STRING, text.c_str());
+            }
+            // Filling the field is no change by the user.
+            EnableItem(IDC_APPLY, false);
+        } else {
+            ShowItem(IDC_EVENTS, true);
+            ShowItem(IDC_START, true);
+            ShowItem(IDC_STOP, true);
+            for (const KeyEvent& event : ListedEvents(request_.stored, editedFunction)) {
+                const bool press = (event.flags & kEventPress) != 0;
+                AddRow(EventRow(NameOfUsage(event.usage), press, true), press);
+            }
+        }
     }
-}
 
-void ShowStoredString(HWND dialog) {
-    wchar_t text[kStoredTextFieldCount + 1] = {};
-    if (StoredStringText(text, kStoredTextFieldCount)) {
-        SetDlgItemTextW(dialog, IDC_STRING, text);
+    void OnCommand(int id, int code) {
+        switch (id) {
+        case IDC_START:
+            StartRecording();
+            break;
+        case IDC_STOP:
+            StopRecording();
+            break;
+        case IDC_APPLY:
+            Apply();
+            break;
+        case IDC_CANCEL:
+            Cancel();
+            break;
+        case IDC_STRING:
+            if (code == EN_CHANGE) {
+                EnableItem(IDC_APPLY, true);
+            }
+            break;
+        default: // Escape (IDCANCEL) does nothing
+            break;
+        }
     }
-}
 
-void StopRecording(HWND dialog) {
-    ShowItem(dialog, IDC_RECORDING, false);
-    recordingLabelShown = 0;
-    KillTimer(dialog, kBlinkTimerId);
-    EnableItem(dialog, IDC_START, true);
-    EnableItem(dialog, IDC_APPLY, true);
-    EnableItem(dialog, IDC_STOP, false);
-    keyboardHook.Reset();
-}
-
-void StartRecording(HWND dialog) {
-    BeginRecording();
-    keyboardHook.Reset(
-        SetWindowsHookExW(WH_KEYBOARD_LL, RecordKeyProc, GetModuleHandleW(nullptr), 0));
-    recordingLabelShown = 1;
-    ShowItem(dialog, IDC_RECORDING, true);
-    SendDlgItemMessageW(dialog, IDC_EVENTS, LB_RESETCONTENT, 0, 0);
-    EnableItem(dialog, IDC_START, false);
-    EnableItem(dialog, IDC_APPLY, false);
-    EnableItem(dialog, IDC_STOP, true);
-    SetTimer(dialog, kBlinkTimerId, kBlinkPeriodMs, nullptr);
-}
-
-void ReleaseBitmaps() {
-    pressBitmap.Reset();
-    releaseBitmap.Reset();
-}
-
-int16_t ScanKey(wchar_t character) {
-    return VkKeyScanW(character);
-}
-
-void Apply(HWND dialog) {
-    if (editedFunction == FunctionStringKey) {
-        wchar_t text[kStoredTextFieldCount] = {};
-        GetDlgItemTextW(dialog, IDC_STRING, text, kStoredTextFieldCount - 1);
-        StoreString(text, ScanKey);
-    } else {
-        StoreRecording();
+    void OnBlink() {
+        recordingLabelShown = recordingLabelShown != 0 ? 0 : 1;
+        ShowItem(IDC_RECORDING, recordingLabelShown != 0);
     }
-    ReleaseBitmaps();
-    EndDialog(dialog, IDC_APPLY);
-    RunDeviceOperation(WriteProfile, currentProfile, profileBlock);
-    StoreCachedBlock(currentProfile, profileBlock);
-}
 
-void Cancel(HWND dialog) {
-    if (keyboardHook) {
-        StopRecording(dialog);
+    // The hook's event, on this thread through the modal loop.
+    void OnKey(int code, WPARAM message, const KBDLLHOOKSTRUCT& key) {
+        const KeyMessage kind = message == WM_KEYDOWN ? KeyMessage::Down
+                                : message == WM_KEYUP ? KeyMessage::Up
+                                                      : KeyMessage::Other;
+        if (recording_.Examine(code == HC_ACTION, kind, key.vkCode, key.flags)) {
+            const bool press = kind == KeyMessage::Down;
+            AddRow(EventRow(NameOfKey(static_cast<int>(key.vkCode)), press, false), press);
+        }
     }
-    ReleaseBitmaps();
-    EndDialog(dialog, IDC_CANCEL);
-}
+    HHOOK Hook() const { return keyboardHook_.Get(); }
 
-void OnInitDialog(HWND dialog, LPARAM parameter) {
-    recorderDialog = dialog;
-    ApplyFontSize(dialog);
-    SendDlgItemMessageW(dialog, IDC_EVENTS, LB_RESETCONTENT, 0, 0);
-    recordingLabelShown = 0;
-    ShowItem(dialog, IDC_RECORDING, recordingLabelShown != 0);
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    pressBitmap.Reset(LoadBitmapW(instance, MAKEINTRESOURCEW(IDB_KEY_PRESS)));
-    releaseBitmap.Reset(LoadBitmapW(instance, MAKEINTRESOURCEW(IDB_KEY_RELEASE)));
-    EnableItem(dialog, IDC_START, true);
-    EnableItem(dialog, IDC_STOP, false);
-    OverrideDialogItemTexts(dialog, kTranslatedControls);
-    BeginButtonEdit(parameter);
-    SetWindowTextW(dialog, LookupFunctionName(editedFunction).c_str());
-    ShowItem(dialog, IDC_EVENTS, false);
-    ShowItem(dialog, IDC_STRING, false);
-    ShowItem(dialog, IDC_START, false);
-    ShowItem(dialog, IDC_STOP, false);
-    EnableItem(dialog, IDC_APPLY, false);
-    if (editedFunction == FunctionStringKey) {
-        // What the field shows is what is stored: no more than the event list holds.
-        SendDlgItemMessageW(dialog, IDC_STRING, EM_LIMITTEXT, kStringLimit, 0);
-        ShowItem(dialog, IDC_STRING, true);
-        ShowStoredString(dialog);
-        // Filling the field is no change by the user.
-        EnableItem(dialog, IDC_APPLY, false);
-    } else {
-        ShowItem(dialog, IDC_EVENTS, true);
-        ShowItem(dialog, IDC_START, true);
-        ShowItem(dialog, IDC_STOP, true);
-        ListStoredEvents();
+    void OnDestroy() {
+        // A dialog ended by its owner's end still removes the hook.
+        RemoveHook();
+        KillTimer(window_, kBlinkTimerId);
+        ReleaseDialogFont(window_);
+        ReleaseBitmaps();
     }
-}
 
-void DrawRow(const DRAWITEMSTRUCT* item) {
+    void DrawRow(const DRAWITEMSTRUCT* item) const;
+
+    int32_t editedButton;
+    ButtonFunction editedFunction;
+    int32_t recordingLabelShown = 0;
+
+  private:
+    void ShowItem(int id, bool shown) {
+        ShowWindow(GetDlgItem(window_, id), shown ? SW_SHOW : SW_HIDE);
+    }
+    void EnableItem(int id, bool enabled) {
+        EnableWindow(GetDlgItem(window_, id), enabled ? TRUE : FALSE);
+    }
+
+    void AddRow(const std::wstring& text, bool press) {
+        HWND list = GetDlgItem(window_, IDC_EVENTS);
+        LRESULT index = SendMessageW(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        if (index < 0) {
+            return;
+        }
+        SendMessageW(list, LB_SETITEMDATA, static_cast<WPARAM>(index),
+                     reinterpret_cast<LPARAM>(press ? pressBitmap_.Get() : releaseBitmap_.Get()));
+        SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    }
+
+    void RemoveHook() {
+        keyboardHook_.Reset();
+        if (recordingDialog == this) {
+            recordingDialog = nullptr;
+        }
+    }
+
+    void StopRecording() {
+        ShowItem(IDC_RECORDING, false);
+        recordingLabelShown = 0;
+        KillTimer(window_, kBlinkTimerId);
+        EnableItem(IDC_START, true);
+        EnableItem(IDC_APPLY, true);
+        EnableItem(IDC_STOP, false);
+        RemoveHook();
+    }
+
+    void StartRecording() {
+        recording_.Begin();
+        recordingDialog = this;
+        keyboardHook_.Reset(
+            SetWindowsHookExW(WH_KEYBOARD_LL, RecordKeyProc, request_.desk.instance, 0));
+        recordingLabelShown = 1;
+        ShowItem(IDC_RECORDING, true);
+        SendDlgItemMessageW(window_, IDC_EVENTS, LB_RESETCONTENT, 0, 0);
+        EnableItem(IDC_START, false);
+        EnableItem(IDC_APPLY, false);
+        EnableItem(IDC_STOP, true);
+        SetTimer(window_, kBlinkTimerId, kBlinkPeriodMs, nullptr);
+    }
+
+    void ReleaseBitmaps() {
+        pressBitmap_.Reset();
+        releaseBitmap_.Reset();
+    }
+
+    void Apply() {
+        if (editedFunction == FunctionStringKey) {
+            wchar_t text[kStoredTextFieldCount] = {};
+            GetDlgItemTextW(window_, IDC_STRING, text, kStoredTextFieldCount - 1);
+            request_.result = ButtonAssignment::Text(
+                StringEvents(text, [](wchar_t c) { return static_cast<int16_t>(VkKeyScanW(c)); }));
+        } else {
+            request_.result = recording_.Result();
+        }
+        ReleaseBitmaps();
+        EndDialog(window_, IDC_APPLY);
+    }
+
+    void Cancel() {
+        if (keyboardHook_) {
+            StopRecording();
+        }
+        ReleaseBitmaps();
+        EndDialog(window_, IDC_CANCEL);
+    }
+
+    HWND window_;
+    RecorderRequest& request_;
+    KeyRecording recording_;
+    UniqueHook keyboardHook_;
+    UniqueBitmap pressBitmap_;
+    UniqueBitmap releaseBitmap_;
+};
+
+void RecorderDialog::DrawRow(const DRAWITEMSTRUCT* item) const {
     if (item->itemID == static_cast<UINT>(-1) ||
         (item->itemAction & (ODA_DRAWENTIRE | ODA_SELECT)) == 0) {
         return;
@@ -195,76 +263,66 @@ void DrawRow(const DRAWITEMSTRUCT* item) {
     SetStretchBltMode(item->hDC, oldMode);
 }
 
-} // namespace
-
 LRESULT CALLBACK RecordKeyProc(int code, WPARAM wParam, LPARAM lParam) {
     const auto* key = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
-    KeyMessage message = wParam == WM_KEYDOWN ? KeyMessage::Down
-                         : wParam == WM_KEYUP ? KeyMessage::Up
-                                              : KeyMessage::Other;
-    if (key != nullptr && ExamineKeyEvent(code == HC_ACTION, message, key->vkCode, key->flags)) {
-        wchar_t row[kRowFieldCount];
-        bool press = message == KeyMessage::Down;
-        FormatEventRow(row, kRowFieldCount, NameOfKey(static_cast<int>(key->vkCode)), press, false);
-        AddRow(row, press);
+    RecorderDialog* recorder = recordingDialog;
+    if (recorder == nullptr) {
+        return CallNextHookEx(nullptr, code, wParam, lParam);
     }
-    return CallNextHookEx(keyboardHook.Get(), code, wParam, lParam);
+    if (key != nullptr) {
+        recorder->OnKey(code, wParam, *key);
+    }
+    return CallNextHookEx(recorder->Hook(), code, wParam, lParam);
 }
 
 INT_PTR CALLBACK RecorderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_INITDIALOG:
-        OnInitDialog(dialog, lParam);
+    if (message == WM_INITDIALOG) {
+        auto* recorder = new RecorderDialog(dialog, *reinterpret_cast<RecorderRequest*>(lParam));
+        SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(recorder));
+        recorder->OnInitDialog();
         return TRUE;
-    case WM_TIMER:
-        if (wParam == kBlinkTimerId) {
-            recordingLabelShown = recordingLabelShown != 0 ? 0 : 1;
-            ShowItem(dialog, IDC_RECORDING, recordingLabelShown != 0);
-        }
-        return FALSE;
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case IDC_START:
-            StartRecording(dialog);
-            break;
-        case IDC_STOP:
-            StopRecording(dialog);
-            break;
-        case IDC_APPLY:
-            Apply(dialog);
-            break;
-        case IDC_CANCEL:
-            Cancel(dialog);
-            break;
-        case IDC_STRING:
-            if (HIWORD(wParam) == EN_CHANGE) {
-                EnableItem(dialog, IDC_APPLY, true);
-            }
-            break;
-        default: // Escape (IDCANCEL) does nothing
-            break;
-        }
-        return FALSE;
-    case WM_MEASUREITEM: {
+    }
+    if (message == WM_MEASUREITEM) { // the list asks before WM_INITDIALOG
         auto* measure = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
         measure->itemHeight = static_cast<UINT>(ScaledForDisplay(dialog, kRowHeight));
         return TRUE;
     }
+    RecorderDialog* recorder = RecorderDialog::Of(dialog);
+    if (recorder == nullptr) {
+        return FALSE;
+    }
+    switch (message) {
+    case WM_TIMER:
+        if (wParam == kBlinkTimerId) {
+            recorder->OnBlink();
+        }
+        return FALSE;
+    case WM_COMMAND:
+        recorder->OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return FALSE;
     case WM_DRAWITEM:
-        DrawRow(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+        recorder->DrawRow(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         return TRUE;
     case WM_PAINT:
         PaintDialogItself(dialog);
         return FALSE;
     case WM_DESTROY:
-        // A dialog ended by its owner's end still removes the hook.
-        keyboardHook.Reset();
-        KillTimer(dialog, kBlinkTimerId);
-        ReleaseDialogFont(dialog);
-        ReleaseBitmaps();
-        recorderDialog = nullptr;
+        recorder->OnDestroy();
+        SetWindowLongPtrW(dialog, DWLP_USER, 0);
+        delete recorder;
         return FALSE;
     default:
         return FALSE;
     }
+}
+
+} // namespace
+
+std::optional<ButtonAssignment> RunRecorder(HWND owner, const DeskServices& desk, int button,
+                                            ButtonFunction function,
+                                            const ButtonAssignment& stored) {
+    RecorderRequest request{desk, button, function, stored, std::nullopt};
+    DialogBoxParamW(desk.instance, MAKEINTRESOURCEW(IDD_RECORDER), owner, RecorderDialogProc,
+                    reinterpret_cast<LPARAM>(&request));
+    return request.result;
 }

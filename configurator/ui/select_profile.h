@@ -1,15 +1,14 @@
-// The Select Profile dialog (resource 103): the target profile of a "Select Profile" button.
+// The Select Profile dialog's Windows-free part: which target it pre-selects and what OK
+// stores.
 #pragma once
+
+#include "model/button_assignment.h"
 
 #include <cstdint>
 
-// The target profile the radio buttons show, 0..4; written by SelectProfileDialogProc only.
-extern int32_t selectedProfile;
-
-// At opening: loads the edited button's record into workRecord, clears workEvents and
-// returns the profile to pre-select: the stored target of a profile switch, otherwise
-// currentProfile. Either way the result is 0..4 (a profile outside that range selects 0).
-int32_t InitialTargetProfile();
-// OK: stores a profile switch to selectedProfile as the edited button's record and clears
-// the button's event list.
-void StoreProfileSwitch();
+// The profile to pre-select: the stored target of a profile switch, otherwise the profile
+// shown. Either way 0..4: a target or a shown profile outside that range (a corrupt block,
+// the basic state) selects 0, so that OK always stores a real profile.
+int32_t InitialTargetProfile(const ButtonAssignment& stored, int32_t currentProfile);
+// What OK stores for the chosen target (0..4; anything else stores 0).
+ButtonAssignment ProfileSwitchTo(int32_t selectedProfile);

@@ -2,10 +2,8 @@
 #include "select_profile_win.h"
 
 #include "dialog_drawing.h"
-#include "profile_record.h"
-#include "recorder.h"
 #include "resources/select_profile_res.h"
-#include "text_files.h"
+#include "select_profile.h"
 
 namespace {
 
@@ -14,41 +12,84 @@ constexpr int kLastTarget = IDC_TARGET1 + kProfileCount - 1;
 constexpr int kTranslatedControls[] = {IDC_TARGET1, IDC_TARGET2, IDC_TARGET3,
                                        IDC_TARGET4, IDC_TARGET5, IDOK};
 
-void OnInitDialog(HWND dialog, LPARAM parameter) {
-    ApplyFontSize(dialog);
-    BeginButtonEdit(parameter);
-    OverrideWindowText(dialog, IDD_SELECT_PROFILE);
-    OverrideDialogItemTexts(dialog, kTranslatedControls);
-    selectedProfile = InitialTargetProfile();
-    CheckRadioButton(dialog, IDC_TARGET1, kLastTarget, IDC_TARGET1 + selectedProfile);
-}
+struct SelectRequest {
+    const DeskServices& desk;
+    const ButtonAssignment& stored;
+    int32_t currentProfile;
+    std::optional<ButtonAssignment> result;
+};
 
-} // namespace
+class SelectProfileDialog {
+  public:
+    SelectProfileDialog(HWND dialog, SelectRequest& request) : window_(dialog), request_(request) {}
 
-INT_PTR CALLBACK SelectProfileDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_INITDIALOG:
-        OnInitDialog(dialog, lParam);
-        return TRUE;
-    case WM_COMMAND: {
-        int id = LOWORD(wParam);
+    static SelectProfileDialog* Of(HWND dialog) {
+        return reinterpret_cast<SelectProfileDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    }
+
+    void OnInitDialog() {
+        const TextSettings& texts = request_.desk.texts;
+        ApplyFontSize(window_, texts.dialogFontSize);
+        texts.OverrideWindowText(window_, IDD_SELECT_PROFILE);
+        texts.OverrideDialogItemTexts(window_, kTranslatedControls);
+        selectedProfile = InitialTargetProfile(request_.stored, request_.currentProfile);
+        CheckRadioButton(window_, IDC_TARGET1, kLastTarget, IDC_TARGET1 + selectedProfile);
+    }
+
+    void OnCommand(int id) {
         if (id >= IDC_TARGET1 && id <= kLastTarget) {
             selectedProfile = id - IDC_TARGET1;
-            CheckRadioButton(dialog, IDC_TARGET1, kLastTarget, id);
+            CheckRadioButton(window_, IDC_TARGET1, kLastTarget, id);
         } else if (id == IDOK) {
-            StoreProfileSwitch();
-            EndDialog(dialog, 1);
+            request_.result = ProfileSwitchTo(selectedProfile);
+            EndDialog(window_, 1);
         }
         // Every other command, Escape (IDCANCEL) among them, is ignored.
+    }
+
+    // The target the radio buttons show, 0..4.
+    int32_t selectedProfile = 0;
+
+  private:
+    HWND window_;
+    SelectRequest& request_;
+};
+
+INT_PTR CALLBACK SelectProfileDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        auto* select = new SelectProfileDialog(dialog, *reinterpret_cast<SelectRequest*>(lParam));
+        SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(select));
+        select->OnInitDialog();
+        return TRUE;
+    }
+    SelectProfileDialog* select = SelectProfileDialog::Of(dialog);
+    if (select == nullptr) {
         return FALSE;
     }
+    switch (message) {
+    case WM_COMMAND:
+        select->OnCommand(LOWORD(wParam));
+        return FALSE;
     case WM_PAINT:
         PaintDialogItself(dialog);
         return FALSE;
     case WM_DESTROY:
         ReleaseDialogFont(dialog);
+        SetWindowLongPtrW(dialog, DWLP_USER, 0);
+        delete select;
         return FALSE;
     default:
         return FALSE;
     }
+}
+
+} // namespace
+
+std::optional<ButtonAssignment> RunSelectProfile(HWND owner, const DeskServices& desk,
+                                                 const ButtonAssignment& stored,
+                                                 int32_t currentProfile) {
+    SelectRequest request{desk, stored, currentProfile, std::nullopt};
+    DialogBoxParamW(desk.instance, MAKEINTRESOURCEW(IDD_SELECT_PROFILE), owner,
+                    SelectProfileDialogProc, reinterpret_cast<LPARAM>(&request));
+    return request.result;
 }

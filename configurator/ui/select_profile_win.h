@@ -1,8 +1,15 @@
 // The Select Profile dialog (103); the logic is in select_profile.h.
 #pragma once
 
+#include "model/button_assignment.h"
+#include "desk_services.h"
+
 #include <windows.h>
 
-#include "select_profile.h"
+#include <optional>
 
-INT_PTR CALLBACK SelectProfileDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// Runs the dialog modally over `owner` for a button showing `stored` in profile
+// `currentProfile`; the profile switch OK stores.
+std::optional<ButtonAssignment> RunSelectProfile(HWND owner, const DeskServices& desk,
+                                                 const ButtonAssignment& stored,
+                                                 int32_t currentProfile);

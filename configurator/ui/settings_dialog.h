@@ -1,68 +1,110 @@
 // The Settings dialog (resource 101): the profile selector, the seven button functions, the
-// X and Y resolution of the shown profile and, in the basic layout, the pointer speed.
+// X and Y resolution of the shown profile and, in the basic layout, the pointer speed. One
+// object per open dialog, attached to its window.
 #pragma once
 
-#include <windows.h>
-
+#include "model/button_assignment.h"
+#include "desk_services.h"
 #include "handle_owners_win.h"
+
+#include <windows.h>
 
 #include <cstdint>
 
 inline constexpr UINT_PTR kPollTimerId = 1;
 inline constexpr UINT kPollPeriodMs = 500;
 
-// The 12-point font of the profile numbers: created by the dialog when it opens and released
-// when it closes, or by the main window when the program ends with a dialog open. Written by
-// SettingsDialogProc (WM_INITDIALOG, WM_DESTROY) and MainWindowProc's WM_DESTROY.
-extern UniqueFont numberFont;
-
-// Dialog state owned here (one dialog at a time), written by SettingsDialogProc only.
-// X resolution step last shown (ShowProfileResolution) or moved (the trackbar), 4..32.
-extern int32_t xStep;
-extern int32_t yStep; // Y resolution step, as xStep
-// Speed trackbar position 0..10: read at opening, moved by the trackbar.
-extern int32_t speedPosition;
-// The profile the dialog shows, for the poll to compare; kept across openings. Written by
-// RefreshSettingsDialog only, which the poll runs when the mouse answers another profile.
-extern int32_t lastSeenProfile;
-extern UniqueIcon dialogIcon; // the caption icon, loaded at opening, released at WM_CLOSE
-
-// The system-wide settings the dialog changes: the pointer speed (Apply) and, while the
-// pointer rests on a click area, the arrow cursor of the whole desktop. The production side
-// is SystemParametersInfoW and SetSystemCursor; tests install a recorder, since Wine keeps
-// neither the speed nor the replaced cursor.
-class DesktopSettings {
-  public:
-    virtual ~DesktopSettings() = default;
-    virtual int PointerSpeed() = 0;              // SPI_GETMOUSESPEED, 1..20
-    virtual void SetPointerSpeed(int speed) = 0; // SPI_SETMOUSESPEED, saved and broadcast
-    // SetSystemCursor(cursor, OCR_NORMAL): the system owns `cursor` from then on.
-    virtual void SetArrowCursor(HCURSOR cursor) = 0;
-    virtual void ReloadSystemCursors() = 0; // SPI_SETCURSORS
+// What the dialog shows and edits. A new dialog starts from what the last one left, as the
+// buttons keep their function when a record of an unknown kind is shown.
+struct SettingsDialogState {
+    // The profile shown and edited: 0..4, or 5 while the mouse reports its basic state.
+    int32_t currentProfile = 0;
+    // The profile the poll saw last.
+    int32_t lastSeenProfile = 0;
+    // The shown profile's block, edited until Apply or a detail dialog writes it.
+    ProfileBlock profileBlock;
+    // The function each button's list shows.
+    int32_t buttonChoices[kButtonCount] = {};
+    // X and Y resolution steps last shown or moved (4..32), the speed position (0..10).
+    int32_t xStep = 0;
+    int32_t yStep = 0;
+    int32_t speedPosition = 0;
 };
-// Owned by settings_dialog_win.cpp; null (the initial value) means SystemDesktopSettings().
-// Tests point it at a recorder and set it back to null; the program never changes it.
-extern DesktopSettings* desktopSettings;
-DesktopSettings& SystemDesktopSettings();
 
-// True while the hand replaces the system arrow: from a WM_SETCURSOR over a click area until
-// the system cursors are reloaded. Set by SettingsDialogProc's WM_SETCURSOR; cleared by
-// ReloadCursors, from its WM_MOUSELEAVE or RestoreSystemCursors (MainWindowProc runs it too).
-extern bool handCursorShown;
-// Reloads the system cursors when the hand replaces the arrow. The hover watch's timer dies
-// with its control, so whatever ends the dialog (closing, destroying, log-off) or the program
-// calls this; otherwise every window on the desktop would keep the hand.
-void RestoreSystemCursors();
+class SettingsDialog;
 
-// Dialog procedure of resource 101, created modeless by the tray with parameter 0.
-INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+// Who opened the dialog: told when it ends, so it never refers to a closed dialog.
+class SettingsDialogHost {
+  public:
+    virtual ~SettingsDialogHost() = default;
+    virtual void SettingsDialogClosed(const SettingsDialogState& last) = 0;
+};
 
-// Re-queries the active profile and reloads every control from the cache and headerBlock.
-void RefreshSettingsDialog(HWND dialog);
-// Refreshes this thread's open Settings dialog, if any, after something other than the dialog
-// rewrote the mouse and the cache (a restore from a profile file).
-void RefreshOpenSettingsDialog();
-// Sets both resolution trackbars and fields from ProfileSettings of currentProfile.
-void ShowProfileResolution(HWND dialog);
-// Shows, hides, enables and disables the controls of the profile or the basic layout.
-void SetLayout(HWND dialog, bool basic);
+class SettingsDialog {
+  public:
+    // Creates dialog 101 modeless, with no owner; null when it could not be made.
+    static SettingsDialog* Create(const DeskServices& desk, SettingsDialogHost& host,
+                                  const SettingsDialogState& start);
+    // The dialog object of a dialog window (null for any other window).
+    static SettingsDialog* Of(HWND dialog);
+
+    HWND Window() const { return window_; }
+    const SettingsDialogState& State() const { return state_; }
+
+    // Re-queries the active profile and reloads every control from the cache and the header.
+    void Refresh();
+    // Sets both resolution trackbars and fields from ProfileSettings of currentProfile.
+    void ShowProfileResolution();
+    // Shows, hides, enables and disables the controls of the profile or the basic layout.
+    void SetLayout(bool basic);
+    // Reloads the system cursors when the hand replaces the arrow. The hover watch's timer dies
+    // with its control, so whatever ends the dialog (closing, destroying, log-off) or the
+    // program calls this; otherwise every window on the desktop would keep the hand.
+    void RestoreSystemCursors();
+    // True while the hand replaces the system arrow: from a WM_SETCURSOR over a click area until
+    // the system cursors are reloaded.
+    bool HandCursorShown() const { return handCursorShown_; }
+
+    INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
+
+  private:
+    SettingsDialog(HWND dialog, const DeskServices& desk, SettingsDialogHost& host,
+                   const SettingsDialogState& start);
+
+    void OnInitDialog();
+    void OnProfileButton(int id);
+    void OnFunctionChosen(int id);
+    void RunDetailDialog(int button);
+    void OnApply();
+    void OnClose();
+    void OnTrackbar(WPARAM wParam, LPARAM lParam);
+    void OnSetCursor(HWND over);
+    void OnDestroy();
+    void Poll();
+    void QueryProfile();
+    void ShowButtonFunctions();
+    void ShowActiveNumber();
+    void DecodeButtonFunctions();
+    void ReloadCursors();
+    void Show(int id, bool shown);
+    void Enable(int id, bool enabled);
+    void ShowAndEnable(int first, int last, bool on);
+
+    HWND window_;
+    const DeskServices& desk_;
+    SettingsDialogHost& host_;
+    SettingsDialogState state_;
+    UniqueFont numberFont_;
+    UniqueIcon dialogIcon_;
+    HWND trackX_ = nullptr;
+    HWND trackY_ = nullptr;
+    HWND trackSpeed_ = nullptr;
+    // True while the recorder or Select Profile runs its modal loop inside ours: the poll then
+    // waits, so a switch on the mouse cannot move currentProfile and the block under the edit.
+    bool detailDialogOpen_ = false;
+    // The window went while a detail dialog ran; the detail dialog's caller frees the object.
+    bool freeWhenDetailEnds_ = false;
+    bool handCursorShown_ = false;
+
+    friend INT_PTR CALLBACK SettingsDialogProc(HWND, UINT, WPARAM, LPARAM);
+};

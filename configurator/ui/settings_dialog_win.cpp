@@ -2,32 +2,16 @@
 // edits button functions, resolutions and the pointer speed, and writes them on Apply.
 #include "settings_dialog.h"
 
-#include "device_channel.h"
-#include "handle_owners_win.h"
 #include "dialog_drawing.h"
-#include "memory_protocol.h"
-#include "profile_cache.h"
-#include "profile_record.h"
+#include "message_boxes_win.h"
+#include "settings/profile_cache.h"
 #include "recorder_win.h"
-#include "resources/recorder_res.h"
-#include "resources/select_profile_res.h"
 #include "resources/settings_dialog_res.h"
 #include "select_profile_win.h"
-#include "text_files.h"
-#include "tray_app.h"
 
 #include <commctrl.h>
 
 #include <cwchar>
-
-UniqueFont numberFont;
-int32_t xStep = 0;
-int32_t yStep = 0;
-int32_t speedPosition = 0;
-int32_t lastSeenProfile = 0;
-UniqueIcon dialogIcon;
-DesktopSettings* desktopSettings = nullptr;
-bool handCursorShown = false;
 
 namespace {
 
@@ -46,84 +30,12 @@ constexpr int kTranslatedControls[] = {
     IDC_CAPTION6,      IDC_CAPTION7, IDC_CAPTION8, IDC_CAPTION9,     IDC_CAPTION10,
     IDC_CAPTION11,     IDC_SLOW,     IDC_FAST,     IDC_ACCELERATION,
 };
-constexpr DWORD kArrowCursorId = 32512; // OCR_NORMAL, the system's normal arrow
 
-HWND trackX = nullptr;
-HWND trackY = nullptr;
-HWND trackSpeed = nullptr;
-// True while the recorder or Select Profile runs its modal loop inside ours: the poll then
-// waits, so a switch on the mouse cannot move currentProfile and the buffer under the edit.
-bool detailDialogOpen = false;
-
-class SystemSettings final : public DesktopSettings {
-  public:
-    int PointerSpeed() override {
-        int speed = 0;
-        SystemParametersInfoW(SPI_GETMOUSESPEED, 0, &speed, 0);
-        return speed;
-    }
-    void SetPointerSpeed(int speed) override {
-        SystemParametersInfoW(SPI_SETMOUSESPEED, 0,
-                              reinterpret_cast<void*>(static_cast<INT_PTR>(speed)),
-                              SPIF_UPDATEINIFILE | SPIF_SENDCHANGE);
-    }
-    void SetArrowCursor(HCURSOR cursor) override { SetSystemCursor(cursor, kArrowCursorId); }
-    void ReloadSystemCursors() override { SystemParametersInfoW(SPI_SETCURSORS, 0, nullptr, 0); }
+struct SettingsRequest {
+    const DeskServices& desk;
+    SettingsDialogHost& host;
+    const SettingsDialogState& start;
 };
-
-DesktopSettings& Desktop() {
-    return desktopSettings ? *desktopSettings : SystemDesktopSettings();
-}
-
-// After WM_MOUSELEAVE the cursors are reloaded whether or not the hand is shown.
-void ReloadCursors() {
-    Desktop().ReloadSystemCursors();
-    handCursorShown = false;
-}
-
-void Show(HWND dialog, int id, bool shown) {
-    ShowWindow(GetDlgItem(dialog, id), shown ? SW_SHOW : SW_HIDE);
-}
-
-void Enable(HWND dialog, int id, bool enabled) {
-    EnableWindow(GetDlgItem(dialog, id), enabled ? TRUE : FALSE);
-}
-
-void ShowAndEnable(HWND dialog, int first, int last, bool on) {
-    for (int id = first; id <= last; ++id) {
-        Show(dialog, id, on);
-        Enable(dialog, id, on);
-    }
-}
-
-// The mouse's answer to the profile query. An answer outside 0..5 is no profile the dialog
-// can show: keep the one shown (the previous value).
-void QueryProfile() {
-    const std::optional<int32_t> answer = QueryMouseProfile();
-    if (answer && *answer >= 0 && *answer <= kBasicProfile) {
-        currentProfile = *answer;
-    }
-}
-
-void ShowButtonFunctions(HWND dialog) {
-    for (int n = 0; n < kButtonCount; ++n) {
-        SendDlgItemMessageW(dialog, IDC_FUNCTION1 + n, CB_SETCURSEL,
-                            static_cast<WPARAM>(buttonChoices[n]), 0);
-        Show(dialog, IDC_DETAIL1 + n, false);
-        if (buttonChoices[n] >= FunctionSingleKey && buttonChoices[n] <= FunctionSelectProfile) {
-            Show(dialog, IDC_DETAIL1 + n, true);
-        }
-    }
-}
-
-void ShowActiveNumber(HWND dialog) {
-    for (int i = 0; i < kProfileCount; ++i) {
-        Enable(dialog, IDC_PROFILE_NUMBER1 + i, false);
-    }
-    if (IsProfileIndex(currentProfile)) {
-        Enable(dialog, IDC_PROFILE_NUMBER1 + currentProfile, true);
-    }
-}
 
 void SetStepText(HWND dialog, int id, int32_t step) {
     wchar_t text[32];
@@ -131,173 +43,9 @@ void SetStepText(HWND dialog, int id, int32_t step) {
     SetDlgItemTextW(dialog, id, text);
 }
 
-void CreateNumberFont(HWND dialog) {
-    numberFont.Reset(CreateFontOfSize(dialog, kNumberPoints));
-    for (int i = 0; i < kProfileCount; ++i) {
-        SendDlgItemMessageW(dialog, IDC_PROFILE_NUMBER1 + i, WM_SETFONT,
-                            reinterpret_cast<WPARAM>(numberFont.Get()), TRUE);
-        wchar_t number[2] = {static_cast<wchar_t>(L'1' + i), 0};
-        SetDlgItemTextW(dialog, IDC_PROFILE_NUMBER1 + i, number);
-    }
-}
-
-void LoadDialogIcon(HWND dialog) {
-    dialogIcon.Reset(static_cast<HICON>(
-        LoadImageW(nullptr, kDialogIconFile, IMAGE_ICON, 16, 16, LR_LOADFROMFILE)));
-    if (!dialogIcon) {
-        dialogIcon.Reset(static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr),
-                                                       MAKEINTRESOURCEW(kTrayIconResource),
-                                                       IMAGE_ICON, 16, 16, 0)));
-    }
-    SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(dialogIcon.Get()));
-}
-
 void SetTrackRange(HWND track, int low, int high) {
     SendMessageW(track, TBM_SETRANGE, TRUE, MAKELPARAM(low, high));
     SendMessageW(track, TBM_SETPAGESIZE, 0, 1);
-}
-
-void OnInitDialog(HWND dialog) {
-    ApplyFontSize(dialog);
-    OverrideDialogItemTexts(dialog, kTranslatedControls);
-    CreateNumberFont(dialog);
-    LoadDialogIcon(dialog);
-    OverrideWindowText(dialog, IDD_SETTINGS);
-    Enable(dialog, IDC_APPLY, false);
-    for (int n = 0; n < kButtonCount; ++n) {
-        for (int f = 0; f < kFunctionCount; ++f) {
-            std::wstring name = LookupFunctionName(f);
-            SendDlgItemMessageW(dialog, IDC_FUNCTION1 + n, CB_ADDSTRING, 0,
-                                reinterpret_cast<LPARAM>(name.c_str()));
-        }
-    }
-    trackX = GetDlgItem(dialog, IDC_TRACK_X);
-    trackY = GetDlgItem(dialog, IDC_TRACK_Y);
-    trackSpeed = GetDlgItem(dialog, IDC_SPEED);
-    SetTrackRange(trackSpeed, 0, kSpeedMax);
-    speedPosition = Desktop().PointerSpeed() / 2;
-    SendMessageW(trackSpeed, TBM_SETPOS, TRUE, speedPosition);
-    SetTrackRange(trackX, kStepMin, kStepMax);
-    SetTrackRange(trackY, kStepMin, kStepMax);
-    RefreshSettingsDialog(dialog);
-    SetTimer(dialog, kPollTimerId, kPollPeriodMs, nullptr);
-}
-
-void OnProfileButton(HWND dialog, int id) {
-    int profile = id - IDC_PROFILE_BUTTON1;
-    for (int i = 0; i < kProfileCount; ++i) {
-        Enable(dialog, IDC_PROFILE_NUMBER1 + i, false);
-    }
-    Enable(dialog, IDC_PROFILE_NUMBER1 + profile, true);
-    currentProfile = profile;
-    RunDeviceOperation(SelectProfile, currentProfile);
-    LoadCachedProfile(currentProfile, profileBlock);
-    DecodeButtonFunctions();
-    ShowButtonFunctions(dialog);
-    ShowProfileResolution(dialog);
-}
-
-void Poll(HWND dialog) {
-    QueryProfile();
-    if (currentProfile != lastSeenProfile) {
-        RefreshSettingsDialog(dialog); // sets lastSeenProfile
-    }
-}
-
-void RunDetailDialog(HWND dialog, int button) {
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-    const bool nested = detailDialogOpen;
-    detailDialogOpen = true;
-    if (buttonChoices[button] == FunctionSelectProfile) {
-        DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_SELECT_PROFILE), dialog,
-                        SelectProfileDialogProc, button);
-    } else {
-        DialogBoxParamW(instance, MAKEINTRESOURCEW(IDD_RECORDER), dialog, RecorderDialogProc,
-                        button);
-    }
-    detailDialogOpen = nested;
-    const bool reached = RunDeviceOperation(WriteProfile, currentProfile, profileBlock).whole;
-    StoreCachedBlock(currentProfile, profileBlock);
-    Enable(dialog, IDC_APPLY, !reached); // a write that failed can be applied again
-    if (!reached) {
-        ShowWriteFailed(dialog);
-    }
-    if (!detailDialogOpen && IsWindow(dialog)) {
-        Poll(dialog); // the switch the mouse made meanwhile shows now
-    }
-}
-
-void OnFunctionChosen(HWND dialog, int id) {
-    int n = id - IDC_FUNCTION1;
-    LRESULT choice = SendDlgItemMessageW(dialog, id, CB_GETCURSEL, 0, 0);
-    if (choice < 0 || choice >= kFunctionCount) {
-        return;
-    }
-    int c = static_cast<int>(choice);
-    buttonChoices[n] = c;
-    Show(dialog, IDC_DETAIL1 + n, false);
-    if (c >= FunctionSingleKey) {
-        Show(dialog, IDC_DETAIL1 + n, true);
-    }
-    EncodeButtonFunction(n);
-    if (c <= FunctionDoubleClick) {
-        Enable(dialog, IDC_APPLY, true);
-        return;
-    }
-    Enable(dialog, IDC_APPLY, false);
-    SendDlgItemMessageW(dialog, id, CB_SETCURSEL, static_cast<WPARAM>(c), 0);
-    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_DETAIL1 + n, 0), 0);
-}
-
-void OnApply(HWND dialog) {
-    Enable(dialog, IDC_APPLY, false);
-    Desktop().SetPointerSpeed(speedPosition == 0 ? 1 : 2 * speedPosition);
-    bool reached = RunDeviceOperation(WriteProfile, currentProfile, profileBlock).whole;
-    StoreCachedBlock(currentProfile, profileBlock);
-    reached = RunDeviceOperation(WriteHeader, 0, headerBlock) && reached;
-    StoreCachedBlock(kHeaderCacheNumber, headerBlock);
-    PacingPause(kApplyPauseMs);
-    RunDeviceOperation(SelectProfile, currentProfile);
-    if (!reached) {
-        Enable(dialog, IDC_APPLY, true); // so the same change can be applied again
-        ShowWriteFailed(dialog);
-    }
-}
-
-void OnClose(HWND dialog) {
-    dialogIcon.Reset();
-    settingsDialogClosed = 1;
-    KillTimer(dialog, kPollTimerId);
-    EndDialog(dialog, 1);
-    // Modeless: nothing refers to a closed dialog, so it is destroyed rather than kept hidden.
-    DestroyWindow(dialog);
-}
-
-void OnTrackbar(HWND dialog, WPARAM wParam, LPARAM lParam) {
-    auto track = reinterpret_cast<HWND>(lParam);
-    int code = LOWORD(wParam);
-    if (track == nullptr || code < TB_LINEUP || code > TB_BOTTOM) {
-        return;
-    }
-    auto position = static_cast<int32_t>(SendMessageW(track, TBM_GETPOS, 0, 0));
-    if (track == trackX || track == trackY) {
-        if (track == trackX) {
-            xStep = position;
-            SetStepText(dialog, IDC_DPI_X, xStep);
-        } else {
-            yStep = position;
-            SetStepText(dialog, IDC_DPI_Y, yStep);
-        }
-        // Only the five records of the header block are resolution settings.
-        if (IsProfileIndex(currentProfile)) {
-            WriteResolution(headerBlock, currentProfile, xStep & 0xFF, yStep & 0xFF);
-        }
-    } else if (track == trackSpeed) {
-        speedPosition = position;
-    } else {
-        return;
-    }
-    Enable(dialog, IDC_APPLY, true);
 }
 
 bool IsClickArea(int id) {
@@ -305,15 +53,300 @@ bool IsClickArea(int id) {
            (id >= IDC_DETAIL1 && id < IDC_DETAIL1 + kButtonCount);
 }
 
-void OnSetCursor(HWND over) {
+} // namespace
+
+INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        const auto* request = reinterpret_cast<const SettingsRequest*>(lParam);
+        auto* settings = new SettingsDialog(dialog, request->desk, request->host, request->start);
+        SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(settings));
+        settings->OnInitDialog();
+        return TRUE;
+    }
+    SettingsDialog* settings = SettingsDialog::Of(dialog);
+    if (settings == nullptr) {
+        return FALSE;
+    }
+    if (message == WM_DESTROY) {
+        settings->OnDestroy();
+        SetWindowLongPtrW(dialog, DWLP_USER, 0);
+        // Ended from inside a detail dialog (the program closes): that call still runs on the
+        // object and frees it when it returns.
+        if (settings->detailDialogOpen_) {
+            settings->freeWhenDetailEnds_ = true;
+        } else {
+            delete settings;
+        }
+        return FALSE;
+    }
+    return settings->Handle(message, wParam, lParam);
+}
+
+SettingsDialog::SettingsDialog(HWND dialog, const DeskServices& desk, SettingsDialogHost& host,
+                               const SettingsDialogState& start)
+    : window_(dialog), desk_(desk), host_(host), state_(start) {}
+
+SettingsDialog* SettingsDialog::Create(const DeskServices& desk, SettingsDialogHost& host,
+                                       const SettingsDialogState& start) {
+    const SettingsRequest request{desk, host, start};
+    HWND dialog = CreateDialogParamW(desk.instance, MAKEINTRESOURCEW(IDD_SETTINGS), nullptr,
+                                     SettingsDialogProc, reinterpret_cast<LPARAM>(&request));
+    return dialog != nullptr ? Of(dialog) : nullptr;
+}
+
+SettingsDialog* SettingsDialog::Of(HWND dialog) {
+    if (dialog == nullptr ||
+        reinterpret_cast<DLGPROC>(GetWindowLongPtrW(dialog, DWLP_DLGPROC)) != SettingsDialogProc) {
+        return nullptr;
+    }
+    return reinterpret_cast<SettingsDialog*>(GetWindowLongPtrW(dialog, DWLP_USER));
+}
+
+void SettingsDialog::Show(int id, bool shown) {
+    ShowWindow(GetDlgItem(window_, id), shown ? SW_SHOW : SW_HIDE);
+}
+
+void SettingsDialog::Enable(int id, bool enabled) {
+    EnableWindow(GetDlgItem(window_, id), enabled ? TRUE : FALSE);
+}
+
+void SettingsDialog::ShowAndEnable(int first, int last, bool on) {
+    for (int id = first; id <= last; ++id) {
+        Show(id, on);
+        Enable(id, on);
+    }
+}
+
+// After WM_MOUSELEAVE the cursors are reloaded whether or not the hand is shown.
+void SettingsDialog::ReloadCursors() {
+    desk_.desktop.ReloadSystemCursors();
+    handCursorShown_ = false;
+}
+
+void SettingsDialog::RestoreSystemCursors() {
+    if (handCursorShown_) {
+        ReloadCursors();
+    }
+}
+
+// The mouse's answer to the profile query. An answer outside 0..5 is no profile the dialog
+// can show: keep the one shown (the previous value).
+void SettingsDialog::QueryProfile() {
+    const std::optional<int32_t> answer = desk_.session.QueryProfile();
+    if (answer && *answer >= 0 && *answer <= kBasicProfile) {
+        state_.currentProfile = *answer;
+    }
+}
+
+// A record of a kind this program never writes leaves its button's choice as it was.
+void SettingsDialog::DecodeButtonFunctions() {
+    for (int n = 0; n < kButtonCount; ++n) {
+        if (const auto function = FunctionOf(DecodeButton(state_.profileBlock, n))) {
+            state_.buttonChoices[n] = *function;
+        }
+    }
+}
+
+void SettingsDialog::ShowButtonFunctions() {
+    for (int n = 0; n < kButtonCount; ++n) {
+        const int32_t choice = state_.buttonChoices[n];
+        SendDlgItemMessageW(window_, IDC_FUNCTION1 + n, CB_SETCURSEL, static_cast<WPARAM>(choice),
+                            0);
+        Show(IDC_DETAIL1 + n, false);
+        if (choice >= FunctionSingleKey && choice <= FunctionSelectProfile) {
+            Show(IDC_DETAIL1 + n, true);
+        }
+    }
+}
+
+void SettingsDialog::ShowActiveNumber() {
+    for (int i = 0; i < kProfileCount; ++i) {
+        Enable(IDC_PROFILE_NUMBER1 + i, false);
+    }
+    if (IsProfileIndex(state_.currentProfile)) {
+        Enable(IDC_PROFILE_NUMBER1 + state_.currentProfile, true);
+    }
+}
+
+void SettingsDialog::OnInitDialog() {
+    const TextSettings& texts = desk_.texts;
+    ApplyFontSize(window_, texts.dialogFontSize);
+    texts.OverrideDialogItemTexts(window_, kTranslatedControls);
+    numberFont_.Reset(CreateFontOfSize(window_, kNumberPoints));
+    for (int i = 0; i < kProfileCount; ++i) {
+        SendDlgItemMessageW(window_, IDC_PROFILE_NUMBER1 + i, WM_SETFONT,
+                            reinterpret_cast<WPARAM>(numberFont_.Get()), TRUE);
+        wchar_t number[2] = {static_cast<wchar_t>(L'1' + i), 0};
+        SetDlgItemTextW(window_, IDC_PROFILE_NUMBER1 + i, number);
+    }
+    dialogIcon_.Reset(static_cast<HICON>(
+        LoadImageW(nullptr, kDialogIconFile, IMAGE_ICON, 16, 16, LR_LOADFROMFILE)));
+    if (!dialogIcon_) {
+        dialogIcon_.Reset(static_cast<HICON>(LoadImageW(
+            desk_.instance, MAKEINTRESOURCEW(kTrayIconResource), IMAGE_ICON, 16, 16, 0)));
+    }
+    SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(dialogIcon_.Get()));
+    texts.OverrideWindowText(window_, IDD_SETTINGS);
+    Enable(IDC_APPLY, false);
+    for (int n = 0; n < kButtonCount; ++n) {
+        for (int f = 0; f < kFunctionCount; ++f) {
+            std::wstring name = texts.LookupFunctionName(f);
+            SendDlgItemMessageW(window_, IDC_FUNCTION1 + n, CB_ADDSTRING, 0,
+                                reinterpret_cast<LPARAM>(name.c_str()));
+        }
+    }
+    trackX_ = GetDlgItem(window_, IDC_TRACK_X);
+    trackY_ = GetDlgItem(window_, IDC_TRACK_Y);
+    trackSpeed_ = GetDlgItem(window_, IDC_SPEED);
+    SetTrackRange(trackSpeed_, 0, kSpeedMax);
+    state_.speedPosition = desk_.desktop.PointerSpeed() / 2;
+    SendMessageW(trackSpeed_, TBM_SETPOS, TRUE, state_.speedPosition);
+    SetTrackRange(trackX_, kStepMin, kStepMax);
+    SetTrackRange(trackY_, kStepMin, kStepMax);
+    Refresh();
+    SetTimer(window_, kPollTimerId, kPollPeriodMs, nullptr);
+}
+
+void SettingsDialog::OnProfileButton(int id) {
+    const int profile = id - IDC_PROFILE_BUTTON1;
+    for (int i = 0; i < kProfileCount; ++i) {
+        Enable(IDC_PROFILE_NUMBER1 + i, false);
+    }
+    Enable(IDC_PROFILE_NUMBER1 + profile, true);
+    state_.currentProfile = profile;
+    desk_.session.Select(state_.currentProfile);
+    state_.profileBlock = LoadCachedProfile(state_.currentProfile);
+    DecodeButtonFunctions();
+    ShowButtonFunctions();
+    ShowProfileResolution();
+}
+
+void SettingsDialog::Poll() {
+    QueryProfile();
+    if (state_.currentProfile != state_.lastSeenProfile) {
+        Refresh(); // sets lastSeenProfile
+    }
+}
+
+void SettingsDialog::RunDetailDialog(int button) {
+    const bool nested = detailDialogOpen_;
+    detailDialogOpen_ = true;
+    const ButtonAssignment stored = DecodeButton(state_.profileBlock, button);
+    const ButtonFunction function = ButtonFunction(state_.buttonChoices[button]);
+    const int32_t profile = state_.currentProfile;
+    std::optional<ButtonAssignment> result;
+    if (function == FunctionSelectProfile) {
+        result = RunSelectProfile(window_, desk_, stored, profile);
+        if (result) {
+            EncodeButton(state_.profileBlock, profile, button, *result);
+        }
+    } else {
+        result = RunRecorder(window_, desk_, button, function, stored);
+        if (result) {
+            // The recorder's Apply writes the recording into the mouse and the cache itself.
+            EncodeButton(state_.profileBlock, profile, button, *result);
+            desk_.session.WriteProfile(profile, state_.profileBlock);
+            StoreCachedBlock(profile, state_.profileBlock);
+        }
+    }
+    detailDialogOpen_ = nested;
+    const bool reached = desk_.session.WriteProfile(state_.currentProfile, state_.profileBlock);
+    StoreCachedBlock(state_.currentProfile, state_.profileBlock);
+    if (freeWhenDetailEnds_) {
+        if (!nested) {
+            delete this;
+        }
+        return;
+    }
+    Enable(IDC_APPLY, !reached); // a write that failed can be applied again
+    if (!reached) {
+        ShowWriteFailed(window_, desk_.texts);
+    }
+    if (!detailDialogOpen_ && IsWindow(window_)) {
+        Poll(); // the switch the mouse made meanwhile shows now
+    }
+}
+
+void SettingsDialog::OnFunctionChosen(int id) {
+    const int n = id - IDC_FUNCTION1;
+    const LRESULT choice = SendDlgItemMessageW(window_, id, CB_GETCURSEL, 0, 0);
+    if (choice < 0 || choice >= kFunctionCount) {
+        return;
+    }
+    const int c = static_cast<int>(choice);
+    state_.buttonChoices[n] = c;
+    Show(IDC_DETAIL1 + n, false);
+    if (c >= FunctionSingleKey) {
+        Show(IDC_DETAIL1 + n, true);
+    }
+    if (const std::optional<ButtonAssignment> assignment = ChoiceAssignment(c)) {
+        EncodeButton(state_.profileBlock, state_.currentProfile, n, *assignment);
+        Enable(IDC_APPLY, true);
+        return;
+    }
+    Enable(IDC_APPLY, false);
+    SendDlgItemMessageW(window_, id, CB_SETCURSEL, static_cast<WPARAM>(c), 0);
+    SendMessageW(window_, WM_COMMAND, MAKEWPARAM(IDC_DETAIL1 + n, 0), 0);
+}
+
+void SettingsDialog::OnApply() {
+    Enable(IDC_APPLY, false);
+    desk_.desktop.SetPointerSpeed(state_.speedPosition == 0 ? 1 : 2 * state_.speedPosition);
+    bool reached = desk_.session.WriteProfile(state_.currentProfile, state_.profileBlock);
+    StoreCachedBlock(state_.currentProfile, state_.profileBlock);
+    reached = desk_.session.WriteHeader(desk_.headerBlock) && reached;
+    StoreCachedHeader(desk_.headerBlock);
+    desk_.session.Pause(kApplyPauseMs);
+    desk_.session.Select(state_.currentProfile);
+    if (!reached) {
+        Enable(IDC_APPLY, true); // so the same change can be applied again
+        ShowWriteFailed(window_, desk_.texts);
+    }
+}
+
+void SettingsDialog::OnClose() {
+    dialogIcon_.Reset();
+    KillTimer(window_, kPollTimerId);
+    EndDialog(window_, 1);
+    // Modeless: nothing refers to a closed dialog, so it is destroyed rather than kept hidden.
+    DestroyWindow(window_);
+}
+
+void SettingsDialog::OnTrackbar(WPARAM wParam, LPARAM lParam) {
+    auto track = reinterpret_cast<HWND>(lParam);
+    const int code = LOWORD(wParam);
+    if (track == nullptr || code < TB_LINEUP || code > TB_BOTTOM) {
+        return;
+    }
+    auto position = static_cast<int32_t>(SendMessageW(track, TBM_GETPOS, 0, 0));
+    if (track == trackX_ || track == trackY_) {
+        if (track == trackX_) {
+            state_.xStep = position;
+            SetStepText(window_, IDC_DPI_X, state_.xStep);
+        } else {
+            state_.yStep = position;
+            SetStepText(window_, IDC_DPI_Y, state_.yStep);
+        }
+        // Only the five records of the header block are resolution settings.
+        desk_.headerBlock.SetResolution(state_.currentProfile, state_.xStep & 0xFF,
+                                        state_.yStep & 0xFF);
+    } else if (track == trackSpeed_) {
+        state_.speedPosition = position;
+    } else {
+        return;
+    }
+    Enable(IDC_APPLY, true);
+}
+
+void SettingsDialog::OnSetCursor(HWND over) {
     if (over == nullptr || !IsClickArea(GetDlgCtrlID(over))) {
         return;
     }
-    HCURSOR hand = LoadCursorW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_HAND_CURSOR));
+    HCURSOR hand = LoadCursorW(desk_.instance, MAKEINTRESOURCEW(IDR_HAND_CURSOR));
     if (hand != nullptr) {
         // Replaces the arrow on the whole desktop until the hover watch reloads the cursors.
-        Desktop().SetArrowCursor(CopyCursor(hand));
-        handCursorShown = true;
+        desk_.desktop.SetArrowCursor(CopyCursor(hand));
+        handCursorShown_ = true;
         DestroyCursor(hand);
     }
     if (IsWindow(over)) {
@@ -321,126 +354,96 @@ void OnSetCursor(HWND over) {
     }
 }
 
-void OnDestroy(HWND dialog) {
-    KillTimer(dialog, kPollTimerId);
+void SettingsDialog::OnDestroy() {
+    KillTimer(window_, kPollTimerId);
     // The hover timer dies with its control and never posts WM_MOUSELEAVE.
     RestoreSystemCursors();
-    ReleaseDialogFont(dialog);
-    // Each opening creates its own number font; release it with the dialog.
-    numberFont.Reset();
-    trackX = trackY = trackSpeed = nullptr;
+    ReleaseDialogFont(window_);
+    // Each opening creates its own number font; released with the dialog.
+    numberFont_.Reset();
+    trackX_ = trackY_ = trackSpeed_ = nullptr;
+    host_.SettingsDialogClosed(state_);
 }
 
-} // namespace
-
-DesktopSettings& SystemDesktopSettings() {
-    static SystemSettings system;
-    return system;
+void SettingsDialog::SetLayout(bool basic) {
+    InvalidateRect(window_, nullptr, TRUE);
+    const bool profile = !basic;
+    ShowAndEnable(IDC_PROFILE_LABEL, IDC_PROFILE_NUMBER1 + kProfileCount - 1, profile);
+    ShowAndEnable(IDC_PROFILE_BUTTON1, IDC_PROFILE_BUTTON1 + kProfileCount - 1, profile);
+    Show(IDC_FUNCTION1, profile);
+    Enable(IDC_FUNCTION1, false); // button 0 keeps its function
+    ShowAndEnable(IDC_FUNCTION1 + 1, IDC_FUNCTION1 + kButtonCount - 1, profile);
+    ShowAndEnable(IDC_DETAIL1, IDC_DETAIL1 + kButtonCount - 1, profile);
+    ShowAndEnable(IDC_DPI_X_LABEL, IDC_TRACK_Y, profile);
+    ShowAndEnable(IDC_MOUSE_ANCHOR, IDC_MOUSE_ANCHOR, profile);
+    ShowAndEnable(IDC_CAPTION1, IDC_CAPTION11, basic);
+    ShowAndEnable(IDC_SPEED, IDC_ACCELERATION, basic);
+    Show(IDC_APPLY, true);
+    ShowAndEnable(IDC_CLOSE, IDC_CLOSE, true);
+    ShowAndEnable(IDC_REFRESH, IDC_REFRESH, false);
 }
 
-void RestoreSystemCursors() {
-    if (handCursorShown) {
-        ReloadCursors();
-    }
-}
-
-void SetLayout(HWND dialog, bool basic) {
-    InvalidateRect(dialog, nullptr, TRUE);
-    bool profile = !basic;
-    ShowAndEnable(dialog, IDC_PROFILE_LABEL, IDC_PROFILE_NUMBER1 + kProfileCount - 1, profile);
-    ShowAndEnable(dialog, IDC_PROFILE_BUTTON1, IDC_PROFILE_BUTTON1 + kProfileCount - 1, profile);
-    Show(dialog, IDC_FUNCTION1, profile);
-    Enable(dialog, IDC_FUNCTION1, false); // button 0 keeps its function
-    ShowAndEnable(dialog, IDC_FUNCTION1 + 1, IDC_FUNCTION1 + kButtonCount - 1, profile);
-    ShowAndEnable(dialog, IDC_DETAIL1, IDC_DETAIL1 + kButtonCount - 1, profile);
-    ShowAndEnable(dialog, IDC_DPI_X_LABEL, IDC_TRACK_Y, profile);
-    ShowAndEnable(dialog, IDC_MOUSE_ANCHOR, IDC_MOUSE_ANCHOR, profile);
-    ShowAndEnable(dialog, IDC_CAPTION1, IDC_CAPTION11, basic);
-    ShowAndEnable(dialog, IDC_SPEED, IDC_ACCELERATION, basic);
-    Show(dialog, IDC_APPLY, true);
-    ShowAndEnable(dialog, IDC_CLOSE, IDC_CLOSE, true);
-    ShowAndEnable(dialog, IDC_REFRESH, IDC_REFRESH, false);
-}
-
-void ShowProfileResolution(HWND dialog) {
-    if (!IsProfileIndex(currentProfile)) {
+void SettingsDialog::ShowProfileResolution() {
+    if (!IsProfileIndex(state_.currentProfile)) {
         return;
     }
-    ProfileSettings settings = ReadProfileSettings(headerBlock, currentProfile);
-    xStep = settings.resolutionX;
-    yStep = settings.resolutionY;
-    SendDlgItemMessageW(dialog, IDC_TRACK_X, TBM_SETPOS, TRUE, xStep);
-    SendDlgItemMessageW(dialog, IDC_TRACK_Y, TBM_SETPOS, TRUE, yStep);
-    SetStepText(dialog, IDC_DPI_X, xStep);
-    SetStepText(dialog, IDC_DPI_Y, yStep);
+    const ProfileSettings settings = desk_.headerBlock.Settings(state_.currentProfile);
+    state_.xStep = settings.resolutionX;
+    state_.yStep = settings.resolutionY;
+    SendDlgItemMessageW(window_, IDC_TRACK_X, TBM_SETPOS, TRUE, state_.xStep);
+    SendDlgItemMessageW(window_, IDC_TRACK_Y, TBM_SETPOS, TRUE, state_.yStep);
+    SetStepText(window_, IDC_DPI_X, state_.xStep);
+    SetStepText(window_, IDC_DPI_Y, state_.yStep);
 }
 
-void RefreshSettingsDialog(HWND dialog) {
+void SettingsDialog::Refresh() {
     QueryProfile();
     // The poll compares with what is shown: a switch that happens before the first poll
     // after opening must not be mistaken for the profile already shown.
-    lastSeenProfile = currentProfile;
-    if (currentProfile == kBasicProfile) {
-        SetLayout(dialog, true);
+    state_.lastSeenProfile = state_.currentProfile;
+    if (state_.currentProfile == kBasicProfile) {
+        SetLayout(true);
         return;
     }
-    SetLayout(dialog, false);
-    LoadCachedProfile(currentProfile, profileBlock);
+    SetLayout(false);
+    state_.profileBlock = LoadCachedProfile(state_.currentProfile);
     DecodeButtonFunctions();
-    ShowActiveNumber(dialog);
-    ShowButtonFunctions(dialog);
-    ShowProfileResolution(dialog);
+    ShowActiveNumber();
+    ShowButtonFunctions();
+    ShowProfileResolution();
 }
 
-namespace {
-
-BOOL CALLBACK RefreshIfSettingsDialog(HWND window, LPARAM) {
-    if (reinterpret_cast<DLGPROC>(GetWindowLongPtrW(window, DWLP_DLGPROC)) == SettingsDialogProc) {
-        RefreshSettingsDialog(window);
-    }
-    return TRUE;
-}
-
-} // namespace
-
-void RefreshOpenSettingsDialog() {
-    EnumThreadWindows(GetCurrentThreadId(), RefreshIfSettingsDialog, 0);
-}
-
-INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR SettingsDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG:
-        OnInitDialog(dialog);
-        return TRUE;
     case WM_COMMAND: {
-        int id = LOWORD(wParam);
+        const int id = LOWORD(wParam);
         if (id >= IDC_PROFILE_BUTTON1 && id < IDC_PROFILE_BUTTON1 + kProfileCount) {
-            OnProfileButton(dialog, id);
+            OnProfileButton(id);
         } else if (id >= IDC_FUNCTION1 && id < IDC_FUNCTION1 + kButtonCount) {
             if (HIWORD(wParam) == CBN_SELCHANGE) {
-                OnFunctionChosen(dialog, id);
+                OnFunctionChosen(id);
             }
         } else if (id >= IDC_DETAIL1 && id < IDC_DETAIL1 + kButtonCount) {
-            RunDetailDialog(dialog, id - IDC_DETAIL1);
+            RunDetailDialog(id - IDC_DETAIL1);
         } else if (id == IDC_APPLY) {
-            OnApply(dialog);
+            OnApply();
         } else if (id == IDC_CLOSE) {
-            OnClose(dialog);
+            OnClose();
         } else if (id == IDC_REFRESH) {
-            RefreshSettingsDialog(dialog);
+            Refresh();
         }
         return FALSE;
     }
     case WM_CLOSE:
-        OnClose(dialog);
+        OnClose();
         return FALSE;
     case WM_TIMER:
-        if (wParam == kPollTimerId && !detailDialogOpen) {
-            Poll(dialog);
+        if (wParam == kPollTimerId && !detailDialogOpen_) {
+            Poll();
         }
         return FALSE;
     case WM_HSCROLL:
-        OnTrackbar(dialog, wParam, lParam);
+        OnTrackbar(wParam, lParam);
         return FALSE;
     case WM_SETCURSOR:
         OnSetCursor(reinterpret_cast<HWND>(wParam));
@@ -455,16 +458,19 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         }
         return FALSE;
     case WM_PAINT:
-        PaintSettingsPictures(dialog);
+        PaintSettingsPictures(window_, state_.currentProfile == kBasicProfile);
         return FALSE;
-    case WM_DRAWITEM:
-        DrawDetailButton(dialog, reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+    case WM_DRAWITEM: {
+        const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        const int id = static_cast<int>(item->CtlID);
+        const int function = id >= IDC_DETAIL1 && id < IDC_DETAIL1 + kButtonCount
+                                 ? state_.buttonChoices[id - IDC_DETAIL1]
+                                 : FunctionButtonOff;
+        DrawDetailButton(window_, item, function);
         return FALSE;
+    }
     case WM_NOTIFY:
-        return TrackbarCustomDraw(dialog, wParam, lParam);
-    case WM_DESTROY:
-        OnDestroy(dialog);
-        return FALSE;
+        return TrackbarCustomDraw(window_, wParam, lParam);
     default:
         return FALSE;
     }

@@ -13,8 +13,9 @@
 #pragma once
 
 #include "firmware_model.h"
-#include "memory_protocol.h"
-#include "mouse_firmware.h"
+#include "mouse/hid_interfaces.h"
+#include "mouse/memory_protocol.h"
+#include "mouse/pacing_wait.h"
 
 #include <array>
 #include <cstdint>
@@ -116,24 +117,15 @@ class RecordingWait : public PacingWait {
     std::function<void(uint32_t)> onWait;
 };
 
-// Installs a simulated mouse and a pacing wait for the lifetime of the object. With a
-// recording wait, the mouse's firmware reads its virtual clock, so every test that moves
-// memory pages also has its pacing checked (and refused when too early).
+// Ties the mouse's firmware to a recording wait's virtual clock for the lifetime of the
+// object, so every test that moves memory pages also has its pacing checked (and refused when
+// too early). A session over the mouse takes the same wait.
 class SimulatedMouseScope {
   public:
-    SimulatedMouseScope(SimulatedMouse& mouse, PacingWait* wait) : mouse_(mouse) {
-        mouseInterfaces = &mouse;
-        pacingWait = wait;
-    }
-    SimulatedMouseScope(SimulatedMouse& mouse, RecordingWait* wait)
-        : SimulatedMouseScope(mouse, static_cast<PacingWait*>(wait)) {
+    SimulatedMouseScope(SimulatedMouse& mouse, RecordingWait* wait) : mouse_(mouse) {
         mouse.clock = [wait] { return wait->nowUs; };
     }
-    ~SimulatedMouseScope() {
-        mouse_.clock = nullptr;
-        mouseInterfaces = nullptr;
-        pacingWait = nullptr;
-    }
+    ~SimulatedMouseScope() { mouse_.clock = nullptr; }
     SimulatedMouseScope(const SimulatedMouseScope&) = delete;
     SimulatedMouseScope& operator=(const SimulatedMouseScope&) = delete;
 

@@ -10,9 +10,9 @@
 //            production SetupDi/HidD walk instead of the in-process simulated mouse.
 //   load:    measure twice, quiet and then with one normal-priority busy thread per core (a
 //            game using every core), and print the two side by side.
-#include "device_channel.h"
-#include "memory_protocol.h"
-#include "profile_record.h"
+#include "mouse/mouse_session.h"
+#include "mouse/memory_protocol.h"
+#include "model/memory_image.h"
 #include "simulated_mouse.h"
 
 #include "busy_load.h"

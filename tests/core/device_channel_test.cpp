@@ -1,7 +1,7 @@
 // The device walk against the simulated mouse: which interfaces get the operation, what the
 // last one leaves behind, and that bad devices end the walk cleanly.
-#include "device_channel.h"
-#include "profile_record.h"
+#include "mouse/mouse_session.h"
+#include "model/memory_image.h"
 #include "simulated_mouse.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The memory protocol on one open interface: the exact reports in both directions, the
 // fixed waits, and what a failing mouse leaves in the block.
-#include "memory_protocol.h"
+#include "mouse/memory_protocol.h"
 #include "simulated_mouse.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Button encoding and decoding in the profile block, and the reset defaults.
-#include "device_channel.h"
-#include "profile_record.h"
+#include "mouse/mouse_session.h"
+#include "model/memory_image.h"
 
 #include <gtest/gtest.h>
 

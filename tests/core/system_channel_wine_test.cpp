@@ -1,9 +1,9 @@
 // The production entry points under Wine: the SetupDi walk over the system's real HID class
 // (which has no mouse here) and the timer-based pacing wait.
-#include "device_channel.h"
-#include "memory_protocol.h"
-#include "mouse_firmware.h"
-#include "profile_record.h"
+#include "mouse/mouse_session.h"
+#include "mouse/memory_protocol.h"
+#include "mouse/hid_interfaces.h"
+#include "model/memory_image.h"
 #include "simulated_mouse.h"
 
 #include <windows.h>

@@ -1,7 +1,7 @@
 #include "desk_test_support.h"
 
 #include "handle_owners_win.h"
-#include "profile_cache.h"
+#include "settings/profile_cache.h"
 
 #include <dbt.h>
 

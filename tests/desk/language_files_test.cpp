@@ -1,8 +1,8 @@
 // The shipped language files, loaded the way the programs load them.
-#include "text_files.h"
+#include "settings/text_files.h"
 
 #include "desk_test_support.h"
-#include "profile_cache.h"
+#include "settings/profile_cache.h"
 
 #include <gtest/gtest.h>
 

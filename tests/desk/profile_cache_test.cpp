@@ -1,9 +1,9 @@
 // The profile cache against the real registry.
-#include "profile_cache.h"
+#include "settings/profile_cache.h"
 
 #include "desk_test_support.h"
-#include "device_channel.h"
-#include "profile_record.h"
+#include "mouse/mouse_session.h"
+#include "model/memory_image.h"
 
 #include <gtest/gtest.h>
 

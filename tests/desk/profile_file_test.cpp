@@ -1,8 +1,8 @@
 // Backup files and the command line's logic: what is written reads back byte-exact, every
 // damaged or foreign file is refused with its reason, read-back differences are told per
 // block, arguments map to commands, and /show names what the Settings dialog names.
-#include "command_line.h"
-#include "profile_file.h"
+#include "ui/command_line.h"
+#include "settings/profile_file.h"
 
 #include <gtest/gtest.h>
 

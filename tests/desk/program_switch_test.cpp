@@ -1,6 +1,6 @@
 // Program profiles: the rules' stored form, their matching and the settle decision.
-#include "program_rules.h"
-#include "program_switch.h"
+#include "settings/program_rules.h"
+#include "ui/program_switch.h"
 
 #include <gtest/gtest.h>
 

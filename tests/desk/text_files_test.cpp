@@ -1,8 +1,8 @@
 // TarnDesk's language settings and lookups on the real registry and initialization files.
-#include "text_files.h"
+#include "settings/text_files.h"
 
 #include "desk_test_support.h"
-#include "profile_cache.h"
+#include "settings/profile_cache.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // TarnDesk's main window procedure driven by messages, on the real registry, menus, timers
 // and shell, with no mouse attached.
-#include "tray_app.h"
+#include "app/desk_app.h"
 
-#include "device_channel.h"
+#include "mouse/mouse_session.h"
 #include "handle_owners_win.h"
-#include "profile_cache.h"
-#include "profile_record.h"
+#include "settings/profile_cache.h"
+#include "model/memory_image.h"
 #include "resources/tarndesk_res.h"
-#include "text_files.h"
+#include "settings/text_files.h"
 #include "tray_fixture.h"
 
 #include <gtest/gtest.h>

@@ -2,9 +2,9 @@
 #pragma once
 
 #include "desk_test_support.h"
-#include "settings_dialog.h"
+#include "ui/settings_dialog.h"
 #include "simulated_mouse.h"
-#include "tray_app.h"
+#include "app/desk_app.h"
 
 #include <gtest/gtest.h>
 

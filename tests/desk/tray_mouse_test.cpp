@@ -1,10 +1,10 @@
 // The tray program with the simulated mouse plugged in: the memory copy, the re-read after
 // arrivals, Reset to Default and the Settings dialog's single instance.
-#include "tray_app.h"
+#include "app/desk_app.h"
 
-#include "device_channel.h"
-#include "profile_cache.h"
-#include "profile_record.h"
+#include "mouse/mouse_session.h"
+#include "settings/profile_cache.h"
+#include "model/memory_image.h"
 #include "resources/settings_dialog_res.h"
 #include "resources/tarndesk_res.h"
 #include "tray_fixture.h"

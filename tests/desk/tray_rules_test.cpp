@@ -1,5 +1,5 @@
 // Which device arrivals make the tray program re-read the mouse.
-#include "tray_rules.h"
+#include "app/arrival_rule.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 // pumping, actions run from inside modal loops, real keyboard input and screenshots.
 #pragma once
 
-#include "device_channel.h"
-#include "profile_cache.h"
-#include "profile_record.h"
+#include "mouse/mouse_session.h"
+#include "settings/profile_cache.h"
+#include "model/memory_image.h"
 #include "simulated_mouse.h"
 
 #include <windows.h>

@@ -2,19 +2,19 @@
 // simulated mouse, the real registry cache and real keyboard input.
 #include "dialog_harness.h"
 
-#include "dialog_drawing.h"
-#include "program_profiles_win.h"
-#include "program_rules.h"
-#include "program_switch_win.h"
-#include "recorder_win.h"
+#include "ui/dialog_drawing.h"
+#include "ui/program_profiles_win.h"
+#include "settings/program_rules.h"
+#include "ui/program_switch_win.h"
+#include "ui/recorder_win.h"
 #include "resources/program_profiles_res.h"
 #include "resources/recorder_res.h"
 #include "resources/select_profile_res.h"
 #include "resources/settings_dialog_res.h"
-#include "select_profile_win.h"
-#include "settings_dialog.h"
-#include "text_files.h"
-#include "tray_app.h"
+#include "ui/select_profile_win.h"
+#include "ui/settings_dialog.h"
+#include "settings/text_files.h"
+#include "app/desk_app.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // Key tables: the conversions the recorder relies on, and the entries that must stay empty.
-#include "key_tables.h"
+#include "model/key_tables.h"
 
 #include <gtest/gtest.h>
 

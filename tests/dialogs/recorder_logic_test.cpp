@@ -1,10 +1,10 @@
 // The recorder's hook filter, stored-event listing and storing, and the Select Profile
 // record, on the program-wide buffers, under the sanitizers (the dialogs' own tests run
 // under Wine).
-#include "device_channel.h"
-#include "profile_record.h"
-#include "recorder.h"
-#include "select_profile.h"
+#include "mouse/mouse_session.h"
+#include "model/memory_image.h"
+#include "ui/recorder.h"
+#include "ui/select_profile.h"
 
 #include <gtest/gtest.h>
 

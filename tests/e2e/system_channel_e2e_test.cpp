@@ -1,9 +1,9 @@
 // The production device walk (SetupDi, CreateFileW, HidD feature reports) against the virtual
 // mouse: a HID minidriver that Wine loads, running the same firmware model as the simulated
 // mouse. What the in-process tests show against the model must hold here too.
-#include "device_channel.h"
-#include "memory_protocol.h"
-#include "profile_record.h"
+#include "mouse/mouse_session.h"
+#include "mouse/memory_protocol.h"
+#include "model/memory_image.h"
 
 #include "vmouse_client_win.h"
 

@@ -10,9 +10,9 @@
 // Input: operations of one selector byte and their arguments until the input ends.
 #include "fuzz_input.h"
 
-#include "device_channel.h"
+#include "mouse/mouse_session.h"
 #include "device_list.h"
-#include "tray_rules.h"
+#include "app/arrival_rule.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -12,10 +12,10 @@
 // eight bytes follow), so an input that runs out leaves a well-behaved mouse.
 #include "fuzz_input.h"
 
-#include "device_channel.h"
-#include "memory_protocol.h"
-#include "mouse_firmware.h"
-#include "profile_record.h"
+#include "mouse/mouse_session.h"
+#include "mouse/memory_protocol.h"
+#include "mouse/hid_interfaces.h"
+#include "model/memory_image.h"
 
 #include <array>
 #include <cstring>

@@ -6,11 +6,11 @@
 // operations of one selector byte and their arguments until the input ends.
 #include "fuzz_input.h"
 
-#include "device_channel.h"
-#include "key_tables.h"
-#include "profile_record.h"
-#include "recorder.h"
-#include "select_profile.h"
+#include "mouse/mouse_session.h"
+#include "model/key_tables.h"
+#include "model/memory_image.h"
+#include "ui/recorder.h"
+#include "ui/select_profile.h"
 
 #include <cstring>
 #include <cwchar>

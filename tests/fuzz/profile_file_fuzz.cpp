@@ -3,8 +3,8 @@
 // memory, and /show's text of what was taken is built for every record the blocks hold.
 //
 // Input: the file's text, as is.
-#include "command_line.h"
-#include "profile_file.h"
+#include "ui/command_line.h"
+#include "settings/profile_file.h"
 
 #include <cstdlib>
 #include <string_view>

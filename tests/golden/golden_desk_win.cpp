@@ -1,13 +1,9 @@
 // The golden scenarios' way into TarnDesk as it is built today.
 #include "golden_desk.h"
 
-#include "command_line.h"
-#include "device_channel.h"
-#include "handle_owners_win.h"
-#include "program_switch_win.h"
-#include "settings_dialog.h"
-#include "text_files.h"
-#include "tray_app.h"
+#include "app/desk_app.h"
+#include "mouse/transfer_lock.h"
+#include "ui/command_line.h"
 
 #include "test_harness_win.h"
 
@@ -31,14 +27,6 @@ class Desktop final : public DesktopSettings {
     GoldenDesktop& golden_;
 };
 
-BOOL CALLBACK FindSettings(HWND window, LPARAM found) {
-    if (reinterpret_cast<DLGPROC>(GetWindowLongPtrW(window, DWLP_DLGPROC)) == SettingsDialogProc) {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 std::wstring ReadBack(const std::wstring& path) {
     const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, 0, nullptr));
@@ -61,45 +49,36 @@ std::wstring ReadBack(const std::wstring& path) {
 } // namespace
 
 struct GoldenDesk::State {
-    State(SimulatedMouse& m, RecordingWait& w, GoldenDesktop& d) : scope(m, &w), desktop(d) {}
+    State(SimulatedMouse& m, RecordingWait& w, GoldenDesktop& d)
+        : mouse(m), wait(w), scope(m, &w), desktop(d), lock(CreateSystemTransferLock()),
+          app(GetModuleHandleW(nullptr), m, w, *lock, desktop) {}
+    SimulatedMouse& mouse;
+    RecordingWait& wait;
     SimulatedMouseScope scope;
     Desktop desktop;
-    HWND window = nullptr;
+    std::unique_ptr<TransferLock> lock;
+    DeskApp app;
 };
 
 GoldenDesk::GoldenDesk(SimulatedMouse& mouse, RecordingWait& wait, GoldenDesktop& desktop)
-    : state_(std::make_unique<State>(mouse, wait, desktop)) {
-    desktopSettings = &state_->desktop;
-    settingsDialogClosed = 1;
-}
+    : state_(std::make_unique<State>(mouse, wait, desktop)) {}
 
 GoldenDesk::~GoldenDesk() {
-    if (HWND dialog = SettingsDialog())
-        DestroyWindow(dialog);
-    if (state_->window != nullptr && IsWindow(state_->window))
-        DestroyWindow(state_->window);
+    if (HWND window = state_->app.MainWindow())
+        DestroyWindow(window);
     PumpMessagesFor(20); // drains WM_QUIT
-    StopProgramSwitching();
-    settingsDialogClosed = 1;
-    desktopSettings = nullptr;
 }
 
 void GoldenDesk::Start() {
-    static const ATOM registered = RegisterMainWindowClass(GetModuleHandleW(nullptr));
-    (void)registered;
-    InitCommonControls();
-    state_->window = CreateMainWindow(GetModuleHandleW(nullptr));
-    LoadTextSettings();
-    SyncCacheFromDevice();
-    StartProgramSwitching();
+    state_->app.Start();
 }
 
 HWND GoldenDesk::MainWindow() const {
-    return state_->window;
+    return state_->app.MainWindow();
 }
 
 void GoldenDesk::Command(int id) {
-    SendMessageW(state_->window, WM_COMMAND, static_cast<WPARAM>(id), 0);
+    SendMessageW(MainWindow(), WM_COMMAND, static_cast<WPARAM>(id), 0);
 }
 
 void GoldenDesk::Arrival() {
@@ -110,14 +89,13 @@ void GoldenDesk::Arrival() {
     broadcast->dbcc_size = static_cast<DWORD>(bytes.size());
     broadcast->dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
     std::memcpy(broadcast->dbcc_name, name, sizeof name);
-    SendMessageW(state_->window, WM_DEVICECHANGE, DBT_DEVICEARRIVAL,
+    SendMessageW(MainWindow(), WM_DEVICECHANGE, DBT_DEVICEARRIVAL,
                  reinterpret_cast<LPARAM>(bytes.data()));
 }
 
 HWND GoldenDesk::SettingsDialog() const {
-    HWND found = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindSettings, reinterpret_cast<LPARAM>(&found));
-    return found;
+    const ::SettingsDialog* dialog = state_->app.OpenDialog();
+    return dialog != nullptr ? dialog->Window() : nullptr;
 }
 
 int GoldenDesk::RunCommandLine(const std::vector<std::wstring>& arguments, std::wstring* output) {
@@ -131,7 +109,9 @@ int GoldenDesk::RunCommandLine(const std::vector<std::wstring>& arguments, std::
         const HANDLE savedErr = GetStdHandle(STD_ERROR_HANDLE);
         SetStdHandle(STD_OUTPUT_HANDLE, file.Get());
         SetStdHandle(STD_ERROR_HANDLE, file.Get());
-        code = ::RunCommandLine(ParseCommandLine(arguments));
+        // A command-line run is a process of its own, with its own session.
+        MouseSession session(state_->mouse, state_->wait, *state_->lock);
+        code = ::RunCommandLine(session, ParseCommandLine(arguments));
         SetStdHandle(STD_OUTPUT_HANDLE, savedOut);
         SetStdHandle(STD_ERROR_HANDLE, savedErr);
     }

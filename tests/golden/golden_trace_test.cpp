@@ -8,7 +8,7 @@
 
 #include "desk_test_support.h"
 #include "dialog_harness.h"
-#include "profile_file.h"
+#include "settings/profile_file.h"
 #include "resources/recorder_res.h"
 #include "resources/select_profile_res.h"
 #include "resources/settings_dialog_res.h"

@@ -1,13 +1,4 @@
-#include "tray_rules.h"
-
-std::wstring ArrivalPattern(std::wstring_view vendorId, std::wstring_view productId) {
-    std::wstring pattern = L"Vid_";
-    pattern += vendorId;
-    pattern += L"&Pid_";
-    pattern += productId;
-    pattern += L"&MI_02&Col01";
-    return pattern;
-}
+#include "device_arrival.h"
 
 std::wstring_view BroadcastInterfaceName(const wchar_t* name, size_t size, size_t nameOffset) {
     if (name == nullptr || size <= nameOffset) {

@@ -1,7 +1,7 @@
 // The system's HID interfaces: SetupDi enumeration of the HID class, CreateFileW to open, HidD
 // feature reports. Member n of the device information set is asked for its interface n too,
 // with the structure sizes of 64-bit Windows.
-#include "mouse_firmware.h"
+#include "hid_interfaces.h"
 
 #include <windows.h>
 // windows.h first: the SetupAPI and HID headers rely on its types.
@@ -120,7 +120,6 @@ class SystemHidInterfaces final : public MouseInterfaceSet {
 
 } // namespace
 
-MouseInterfaceSet& SystemMouseInterfaces() {
-    static SystemHidInterfaces system;
-    return system;
+std::unique_ptr<MouseInterfaceSet> CreateSystemMouseInterfaces() {
+    return std::make_unique<SystemHidInterfaces>();
 }

@@ -1,12 +1,13 @@
 // What the configurator needs from the mouse's HID interfaces, as one small interface: list
 // the present HID interface paths in order, open one for reading and writing, exchange
-// feature reports on it, close it. The production implementation walks SetupDi and opens
-// with CreateFileW (device_channel_win.cpp); tests and benchmarks install a simulated mouse
-// (simulators/mouse) through `mouseInterfaces`.
+// feature reports on it, close it. The system's own walks SetupDi and opens with CreateFileW
+// (hid_interfaces_win.cpp); tests and benchmarks hand a session the simulated mouse
+// (simulators/mouse) instead.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 // Longest device path the walk handles, in characters with the terminator. Longer paths are
 // skipped like any interface whose path cannot be fetched.
@@ -44,38 +45,5 @@ class MouseInterfaceSet {
     virtual void Close(MouseHandle handle) = 0;
 };
 
-// The interfaces every device walk and presence check goes through. Owned by
-// device_channel.cpp; null (the initial value) means the installed system seams' interfaces.
-// Tests and benchmarks point it at a simulated mouse and set it back to null when done; the
-// programs never change it.
-extern MouseInterfaceSet* mouseInterfaces;
-
-class PacingWait;
-
-// The session-wide lock of the mouse's transfers (the named mutex kTransferLockName on
-// Windows). Acquire waits at most `waitMs` and returns what Release takes back, or null when
-// the lock stayed with another holder.
-class TransferLockSeam {
-  public:
-    virtual ~TransferLockSeam() = default;
-    virtual void* Acquire(uint32_t waitMs) = 0;
-    virtual void Release(void* held) = 0;
-};
-
-// What the machine itself provides for talking to the mouse. Each program's entry point
-// installs the system's own once, before anything talks to the mouse; tests that need the
-// real ones install them the same way. Until then the walk sees no HID interfaces, shares
-// the mouse with no other process, and waits on the standard library's steady clock.
-struct SystemSeams {
-    MouseInterfaceSet* interfaces = nullptr;
-    PacingWait* wait = nullptr;
-    TransferLockSeam* lock = nullptr;
-};
-// Written only here, read by the walk and the memory protocol (owned by device_channel.cpp).
-void InstallSystemSeams(const SystemSeams& seams);
-const SystemSeams& InstalledSystemSeams();
-
-// Windows' own (glue): SetupDi/HidD/CreateFileW, the high-resolution timer wait, the mutex.
-MouseInterfaceSet& SystemMouseInterfaces();
-TransferLockSeam& SystemTransferLock();
-SystemSeams WindowsSeams();
+// Windows' own: the SetupDi walk, CreateFileW and the HidD feature reports.
+std::unique_ptr<MouseInterfaceSet> CreateSystemMouseInterfaces();

@@ -1,6 +1,6 @@
 // The tables are built at compile time from the ranges and single entries below; every entry
 // not set here is 0 or the empty name.
-#include "key_tables.h"
+#include "model/key_tables.h"
 
 #include <cstddef>
 

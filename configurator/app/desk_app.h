@@ -1,0 +1,95 @@
+// TarnDesk's process as one object: the session with the mouse, the text settings, the
+// program's header block, the hidden main window with the tray icon and its menu, program
+// profiles and the open Settings dialog. One per process.
+#pragma once
+
+#include "ui/desk_services.h"
+#include "ui/desktop_settings.h"
+#include "handle_owners_win.h"
+#include "hidden_window_win.h"
+#include "model/memory_image.h"
+#include "mouse/mouse_session.h"
+#include "ui/program_switch_win.h"
+#include "ui/recorder.h"
+#include "ui/settings_dialog.h"
+#include "settings/text_files.h"
+#include "ui/tray_icon_win.h"
+
+#include <windows.h>
+
+#include <cstdint>
+
+// The system's own class name, capital L included: other programs find TarnDesk's window by
+// it, so it is kept exactly as it is spelled.
+inline constexpr wchar_t kMainClassName[] = L"TarnDeskCLass";
+inline constexpr wchar_t kMainWindowName[] = L"TarnDeskWnd";
+inline constexpr UINT_PTR kRereadTimerId = 1;
+inline constexpr UINT kRereadDelayMs = 200;
+inline constexpr wchar_t kTaskbarCreatedMessageName[] = L"TaskbarCreated";
+// One tray program per log-on session: the first start holds this mutex for its lifetime.
+inline constexpr wchar_t kTrayInstanceName[] = L"Local\\TarnDeskTray";
+inline constexpr DWORD kHandOverWaitMs = 10000;
+inline constexpr DWORD kHandOverStepMs = 50;
+
+class DeskApp final : public SettingsDialogHost {
+  public:
+    DeskApp(HINSTANCE instance, MouseInterfaceSet& interfaces, PacingWait& wait, TransferLock& lock,
+            DesktopSettings& desktop);
+    ~DeskApp() override;
+    DeskApp(const DeskApp&) = delete;
+    DeskApp& operator=(const DeskApp&) = delete;
+
+    // The tray program from its entry point (a second start hands over); the exit code.
+    int Run();
+    // When a tray program already runs in this session: asks it to open its Settings dialog,
+    // as a double click on its icon does, and returns true (this start then ends). Otherwise
+    // takes the tray's place and returns false.
+    bool HandOverToRunningTray();
+    // Start-up up to the message loop: the window, arrivals, texts, the copy, program
+    // profiles, the tray icon. False when the main window cannot be made.
+    bool Start();
+    // Registers "TarnDeskCLass" (icon 110, menu 106) and creates the hidden main window,
+    // registered for HID interface arrivals. Null on failure.
+    HWND CreateMainWindow();
+
+    // Reads the five profile blocks and the header block from the mouse into the cache; see
+    // SyncCacheFromDevice in the settings layer.
+    void SyncCacheFromDevice();
+    // "Reset to Default": the defaults into the mouse and the cache; says so when a block did
+    // not reach the mouse whole.
+    void ResetToDefault();
+    // "Setting": opens dialog 101 when none is open and the mouse is present.
+    void OpenSettingsDialog();
+
+    HWND MainWindow() const { return mainWindow_; }
+    SettingsDialog* OpenDialog() const { return settingsDialog_; }
+    const DeskServices& Services() { return services_; }
+
+    MouseSession session;
+    TextSettings texts;
+    // The header block: read whole from the mouse at start-up and at each arrival, edited by
+    // the Settings dialog's trackbars, written by Apply and Reset.
+    HeaderBlock headerBlock;
+    ProgramSwitcher switcher;
+
+  private:
+    static LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void OnDeviceChange(WPARAM event, LPARAM data);
+    void SettingsDialogClosed(const SettingsDialogState& last) override;
+
+    HINSTANCE instance_;
+    DesktopSettings& desktop_;
+    KeyRepeatMemory keys_;
+    DeskServices services_;
+    TrayIcon tray_;
+    HWND mainWindow_ = nullptr;
+    DeviceArrivals arrivals_;
+    UINT taskbarCreatedMessage_ = 0;
+    SettingsDialog* settingsDialog_ = nullptr;
+    // What the next Settings dialog starts from: what the last one left.
+    SettingsDialogState lastSettings_;
+    HWND programProfilesDialog_ = nullptr;
+    // Held for the process's life, so the next start in this session hands over.
+    UniqueHandle trayInstance_;
+};

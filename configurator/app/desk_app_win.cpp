@@ -1,0 +1,232 @@
+// TarnDesk's hidden main window and tray.
+#include "desk_app.h"
+
+#include "arrival_rule.h"
+#include "settings/memory_copy.h"
+#include "ui/message_boxes_win.h"
+#include "ui/profile_menu.h"
+#include "ui/program_profiles_win.h"
+#include "resources/tarndesk_res.h"
+#include "text_search.h"
+
+#include <commctrl.h>
+
+namespace {
+
+constexpr GUID kHidInterfaceClass = {
+    0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+
+} // namespace
+
+DeskApp::DeskApp(HINSTANCE instance, MouseInterfaceSet& interfaces, PacingWait& wait,
+                 TransferLock& lock, DesktopSettings& desktop)
+    : session(interfaces, wait, lock), switcher(session), instance_(instance),
+      desktop_(desktop), services_{instance, session, texts, headerBlock, desktop_, keys_},
+      tray_(instance, texts) {}
+
+DeskApp::~DeskApp() {
+    if (mainWindow_ != nullptr && IsWindow(mainWindow_)) {
+        DestroyWindow(mainWindow_);
+    }
+    switcher.Stop();
+}
+
+HWND DeskApp::CreateMainWindow() {
+    const HiddenWindowClass windowClass{
+        kMainClassName, MainWindowProc, LoadIconW(instance_, MAKEINTRESOURCEW(IDI_PROGRAM)),
+        static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDI_PROGRAM), IMAGE_ICON,
+                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                      LR_SHARED)),
+        MAKEINTRESOURCEW(IDM_TRAY)};
+    RegisterHiddenWindowClass(instance_, windowClass);
+    InitCommonControls();
+    taskbarCreatedMessage_ = RegisterWindowMessageW(kTaskbarCreatedMessageName);
+    mainWindow_ = CreateHiddenWindow(instance_, kMainClassName, kMainWindowName, this);
+    if (mainWindow_ != nullptr) {
+        arrivals_.Register(mainWindow_, kHidInterfaceClass);
+    }
+    return mainWindow_;
+}
+
+bool DeskApp::Start() {
+    if (CreateMainWindow() == nullptr) {
+        return false;
+    }
+    texts.Load();
+    SyncCacheFromDevice();
+    switcher.Start();
+    tray_.Add(mainWindow_);
+    return true;
+}
+
+int DeskApp::Run() {
+    if (HandOverToRunningTray()) {
+        return 0;
+    }
+    if (!Start()) {
+        return 0;
+    }
+    MSG message = {};
+    BOOL got = 0;
+    // GetMessageW returns -1 on an invalid call; ending the loop then avoids spinning.
+    while ((got = GetMessageW(&message, nullptr, 0, 0)) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return got == 0 ? static_cast<int>(message.wParam) : 0;
+}
+
+bool DeskApp::HandOverToRunningTray() {
+    // Held until the process ends; the system closes it then, so the next start runs.
+    trayInstance_.Reset(CreateMutexW(nullptr, FALSE, kTrayInstanceName));
+    if (!trayInstance_ || GetLastError() != ERROR_ALREADY_EXISTS) {
+        return false;
+    }
+    // The running one creates its window before its start-up copy; allow it a moment to.
+    HWND running = nullptr;
+    for (DWORD waited = 0; running == nullptr && waited < kHandOverWaitMs;
+         waited += kHandOverStepMs) {
+        running = FindWindowW(kMainClassName, kMainWindowName);
+        if (running == nullptr) {
+            Sleep(kHandOverStepMs);
+        }
+    }
+    if (running != nullptr) {
+        DWORD runningProcess = 0;
+        GetWindowThreadProcessId(running, &runningProcess);
+        // This start came from the user, so it may pass the foreground on to the dialog.
+        AllowSetForegroundWindow(runningProcess);
+        PostMessageW(running, MSG_TRAY_NOTIFY, kTrayIconId, WM_LBUTTONDBLCLK);
+    }
+    return true;
+}
+
+// The copy and the reset run inside an open Settings dialog's message loop: they move every
+// profile through a block of their own, so the profile the dialog shows stays as it is.
+void DeskApp::SyncCacheFromDevice() {
+    ::SyncCacheFromDevice(session, headerBlock);
+}
+
+void DeskApp::ResetToDefault() {
+    if (!WriteDefaults(session, headerBlock)) {
+        ShowWriteFailed(nullptr, texts);
+    }
+}
+
+void DeskApp::OpenSettingsDialog() {
+    if (settingsDialog_ != nullptr) {
+        return; // one Settings dialog at a time
+    }
+    if (!session.IsMousePresent()) {
+        ShowConnectMouse();
+        return;
+    }
+    settingsDialog_ = SettingsDialog::Create(services_, *this, lastSettings_);
+}
+
+void DeskApp::SettingsDialogClosed(const SettingsDialogState& last) {
+    lastSettings_ = last;
+    settingsDialog_ = nullptr;
+}
+
+void DeskApp::OnDeviceChange(WPARAM event, LPARAM data) {
+    const std::wstring_view name = ArrivedInterfaceName(event, data);
+    if (name.empty()) {
+        return;
+    }
+    const DeviceIds& ids = session.Ids();
+    if (ContainsIgnoringCase(name, ArrivalPattern(ids.vendorId, ids.productId))) {
+        // Restarting the timer on every arrival gives one re-read after a burst.
+        SetTimer(mainWindow_, kRereadTimerId, kRereadDelayMs, nullptr);
+    }
+}
+
+LRESULT CALLBACK DeskApp::MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* app = reinterpret_cast<DeskApp*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (app == nullptr) {
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    return app->Handle(window, message, wParam, lParam);
+}
+
+LRESULT DeskApp::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDM_SETTING:
+            OpenSettingsDialog();
+            return 0;
+        case IDM_RESET_TO_DEFAULT:
+            ResetToDefault();
+            return 0;
+        case IDM_BACKUP_PROFILES:
+            BackUpProfiles(nullptr, services_);
+            return 0;
+        case IDM_RESTORE_PROFILES:
+            RestoreProfiles(nullptr, services_, [this] {
+                if (settingsDialog_ != nullptr) {
+                    settingsDialog_->Refresh();
+                }
+            });
+            return 0;
+        case IDM_PROGRAM_PROFILES:
+            RunProgramProfilesDialog(nullptr, texts, switcher, programProfilesDialog_);
+            return 0;
+        case IDM_CLOSE:
+            DestroyWindow(window);
+            return 0;
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
+        }
+    case MSG_TRAY_NOTIFY:
+        if (lParam == WM_LBUTTONDBLCLK) {
+            OpenSettingsDialog();
+        } else if (lParam == WM_RBUTTONUP) {
+            tray_.ShowMenu(window);
+        }
+        return 0;
+    case WM_DEVICECHANGE:
+        OnDeviceChange(wParam, lParam);
+        return 0;
+    case WM_TIMER:
+        SyncCacheFromDevice();
+        KillTimer(window, kRereadTimerId);
+        switcher.Reconsider(); // the mouse that arrived takes the program's profile
+        return 0;
+    case WM_PAINT: {
+        const PaintScope paint(window); // nothing to draw
+        return 0;
+    }
+    case WM_ENDSESSION:
+        // Log-off ends the program here, without WM_DESTROY.
+        if (wParam != FALSE && settingsDialog_ != nullptr) {
+            settingsDialog_->RestoreSystemCursors();
+        }
+        return 0;
+    case WM_DESTROY:
+        // The program ends: an open Settings dialog goes with it (restoring the system
+        // cursors, if it shows the hand, and releasing its font).
+        if (settingsDialog_ != nullptr) {
+            DestroyWindow(settingsDialog_->Window());
+        }
+        switcher.Stop();
+        tray_.Remove(window);
+        arrivals_.Unregister();
+        if (window == mainWindow_) {
+            mainWindow_ = nullptr;
+        }
+        PostQuitMessage(0);
+        return 0;
+    default:
+        if (taskbarCreatedMessage_ != 0 && message == taskbarCreatedMessage_) {
+            tray_.Add(window); // Explorer restarted: without this the program is unreachable
+            return 0;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+}

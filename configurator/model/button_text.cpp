@@ -1,0 +1,59 @@
+#include "button_text.h"
+
+#include "model/key_tables.h"
+
+#include <cwchar>
+
+namespace {
+
+std::wstring Trimmed(const wchar_t* text) {
+    std::wstring_view view(text);
+    while (!view.empty() && view.front() == L' ')
+        view.remove_prefix(1);
+    while (!view.empty() && view.back() == L' ')
+        view.remove_suffix(1);
+    return std::wstring(view);
+}
+
+} // namespace
+
+std::wstring EventListText(const std::vector<KeyEvent>& events, bool namesOnly) {
+    std::wstring text;
+    for (const KeyEvent& event : events) {
+        if (event.usage == 0)
+            break; // the recorder stops listing at the first empty event too
+        std::wstring name = Trimmed(NameOfUsage(event.usage));
+        if (name.empty()) { // a usage the key tables do not name: say which one it is
+            wchar_t code[16];
+            std::swprintf(code, 16, L"usage %02X", unsigned{event.usage});
+            name = namesOnly ? L"[" + std::wstring(code) + L"]" : std::wstring(code);
+        }
+        if (namesOnly) {
+            text += name;
+            continue;
+        }
+        if (!text.empty())
+            text += L", ";
+        text += name + ((event.flags & kEventPress) != 0 ? L" (Down)" : L" (Up)");
+    }
+    return text;
+}
+
+std::wstring DescribeButton(const ButtonAssignment& a, const FunctionNames& names) {
+    if (a.kind == AssignmentKind::Unknown)
+        return L"unknown record (kind " + std::to_wstring(a.storedKind) + L")";
+    const std::wstring& name = names[size_t(*FunctionOf(a))];
+    switch (a.kind) {
+    case AssignmentKind::SingleKey:
+    case AssignmentKind::Macro:
+        return name + L": " + EventListText(a.events, false);
+    case AssignmentKind::String:
+        return name + L": \"" + EventListText(a.events, true) + L"\"";
+    case AssignmentKind::ProfileSwitch:
+        return name + L": " +
+               (IsProfileIndex(a.param) ? L"profile " + std::to_wstring(a.param + 1)
+                                        : L"no profile (" + std::to_wstring(a.param) + L")");
+    default:
+        return name;
+    }
+}

@@ -1,0 +1,90 @@
+// One session with the mouse: the machine's HID interfaces, the pacing wait and the transfer
+// lock, and the one way the configurator talks to the mouse through them: enumerate its HID
+// interfaces, open each, run one memory-protocol operation on it, close it again.
+#pragma once
+
+#include "hid_interfaces.h"
+#include "model/memory_image.h"
+#include "pacing_wait.h"
+#include "transfer_lock.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+enum DeviceOperation : int {
+    ReadProfile = 0,
+    WriteProfile = 1,
+    QueryCurrentProfile = 2,
+    SelectProfile = 3,
+    ReadHeader = 4,
+    WriteHeader = 5,
+};
+
+// The mouse's USB ids ("F1D0", "0084"); the walk matches "VID_%s&PID_%s" made from them and
+// the arrival filter uses them too. Constant in the programs; tests may ask for others.
+struct DeviceIds {
+    std::wstring vendorId = L"F1D0";
+    std::wstring productId = L"0084";
+};
+
+// What the presence check looks for, whatever the ids say.
+inline constexpr const wchar_t* kPresenceText = L"Vid_F1D0&Pid_0084";
+
+// What a walk reports. `whole`: for a read, the interface opened last (whose result the
+// block holds) delivered every page; for a write, at least one interface took every page;
+// for a query or select, an interface was opened. False when no interface opened.
+// `activeProfile`: QueryCurrentProfile's answer, that of the interface opened last; nothing
+// for other operations or when no interface opened.
+struct DeviceResult {
+    bool whole = false;
+    std::optional<int32_t> activeProfile;
+    explicit operator bool() const { return whole; }
+};
+
+class MouseSession {
+  public:
+    MouseSession(MouseInterfaceSet& interfaces, PacingWait& wait, TransferLock& lock,
+                 DeviceIds ids = {})
+        : interfaces_(interfaces), wait_(wait), lock_(lock), ids_(std::move(ids)) {}
+    MouseSession(const MouseSession&) = delete;
+    MouseSession& operator=(const MouseSession&) = delete;
+
+    // Runs the operation on every matching HID interface that opens for reading and writing,
+    // under the transfer lock. `block` (kBlockLength bytes) is what ReadProfile and ReadHeader
+    // fill and what WriteProfile and WriteHeader send; query and select need none. A block
+    // operation without a block opens nothing and is not whole.
+    DeviceResult RunDeviceOperation(int operation, int argument, uint8_t* block = nullptr);
+
+    // The same, typed. A read fills the block even when it is not whole (zeros where nothing
+    // arrived); true when the block moved whole.
+    bool ReadProfile(int profile, ProfileBlock& block);
+    bool WriteProfile(int profile, const ProfileBlock& block);
+    bool ReadHeader(HeaderBlock& block);
+    bool WriteHeader(const HeaderBlock& block);
+    // The active profile as the mouse answers it; nothing when no interface opened.
+    std::optional<int32_t> QueryProfile();
+    void Select(int profile);
+    // True when any HID interface of the mouse is present; opens nothing.
+    bool IsMousePresent();
+
+    // Holds the transfer lock for a sequence of operations that belong together, so no other
+    // TarnDesk comes between them (each walk takes it again, which its holder may). Waits at
+    // most `waitMs`; 0 only tries.
+    MouseTransferLock Hold(uint32_t waitMs = kTransferLockWaitMs) {
+        return MouseTransferLock(lock_, waitMs);
+    }
+    // A pause that paces the mouse as the reports do (between a write and a select).
+    void Pause(uint32_t milliseconds) { wait_.Wait(milliseconds); }
+
+    const DeviceIds& Ids() const { return ids_; }
+
+  private:
+    MouseInterfaceSet& interfaces_;
+    PacingWait& wait_;
+    TransferLock& lock_;
+    DeviceIds ids_;
+};
+
+// Case-insensitive (ASCII) substring test, as the walk compares device paths.
+bool PathContains(const wchar_t* path, const wchar_t* text);

@@ -1,0 +1,16 @@
+// The copies between the mouse and the registry cache that the tray program makes by itself:
+// the whole memory at start-up and after the mouse arrives, and the defaults of "Reset to
+// Default".
+#pragma once
+
+#include "model/memory_image.h"
+#include "mouse/mouse_session.h"
+
+// Reads the five profile blocks and the header block into the cache. A block is stored only
+// when it arrived whole, since the cache is the user's last good copy; `header` becomes the
+// header read, or, when that did not arrive whole, the cached one (where there is one).
+void SyncCacheFromDevice(MouseSession& session, HeaderBlock& header);
+// Writes the default profiles, and the default resolution records in `header`, into the
+// mouse and the cache. False when a block did not reach the mouse whole; the cache gets the
+// defaults either way (the user asked for them).
+bool WriteDefaults(MouseSession& session, HeaderBlock& header);

@@ -1,0 +1,15 @@
+#include "message_boxes_win.h"
+
+void ShowWriteFailed(HWND owner, const TextSettings& texts) {
+    const std::wstring text = texts.LookupDefault(kWriteFailedKey, kDefaultWriteFailed);
+    MessageBoxW(owner, text.c_str(), nullptr, MB_ICONERROR | MB_OK);
+}
+
+void ShowConnectMouse() {
+    MessageBoxW(nullptr, kConnectMouseText, nullptr, MB_ICONERROR | MB_OK);
+}
+
+void Tell(HWND owner, const TextSettings& texts, const std::wstring& text, UINT icon) {
+    const std::wstring title = texts.LookupDefault(kTitleKey, kDefaultTitle);
+    MessageBoxW(owner, text.c_str(), title.c_str(), icon | MB_OK);
+}
