@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <setupapi.h>
 
+#include "hidden_window_win.h"
+
 namespace tarnwake {
 
 inline constexpr wchar_t kWakeClassName[] = L"TarnWakeClass";
@@ -24,7 +26,7 @@ inline constexpr REGSAM kRunKeyAccess = KEY_READ;
 // window is destroyed (INVALID_HANDLE_VALUE while closed).
 extern HINSTANCE launcherInstance;
 extern HWND mainWindow;
-extern HDEVNOTIFY arrivalNotification;
+extern DeviceArrivals arrivals;
 extern HINF infHandle;
 
 // Registers "TarnWakeClass" with the program's icons 107 and 108.

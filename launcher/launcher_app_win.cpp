@@ -19,14 +19,12 @@ namespace tarnwake {
 
 HINSTANCE launcherInstance = nullptr;
 HWND mainWindow = nullptr;
-HDEVNOTIFY arrivalNotification = nullptr;
+DeviceArrivals arrivals;
 HINF infHandle = INVALID_HANDLE_VALUE;
 
 namespace {
 
 static_assert(sizeof(DEV_BROADCAST_DEVICEINTERFACE_W) == 32);
-
-constexpr std::size_t kNameOffset = offsetof(DEV_BROADCAST_DEVICEINTERFACE_W, dbcc_name);
 
 // Reads the agent's start command from the Run key; empty when the key, the value or any
 // text is missing.
@@ -79,30 +77,17 @@ void OnInterfaceArrival(std::wstring_view devicePath) {
     }
 }
 
-// The arrival's interface path, bounded by the size the structure declares.
-std::wstring_view ArrivalPath(const DEV_BROADCAST_HDR* header) {
-    if (header->dbch_size <= kNameOffset) {
-        return {};
-    }
-    const auto* iface = reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_W*>(header);
-    return BoundedDevicePath(iface->dbcc_name, (header->dbch_size - kNameOffset) / sizeof(wchar_t));
-}
-
 void OnDeviceChange(WPARAM event, LPARAM data) {
-    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(data);
-    if (event != DBT_DEVICEARRIVAL || header == nullptr ||
-        header->dbch_devicetype != DBT_DEVTYP_DEVICEINTERFACE) {
-        return;
+    const std::wstring_view name = ArrivedInterfaceName(event, data);
+    if (!name.empty()) {
+        OnInterfaceArrival(name);
     }
-    OnInterfaceArrival(ArrivalPath(header));
 }
 
 void RegisterForHidArrivals(HWND window) {
-    DEV_BROADCAST_DEVICEINTERFACE_W filter = {};
-    filter.dbcc_size = sizeof(filter);
-    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
-    HidD_GetHidGuid(&filter.dbcc_classguid);
-    arrivalNotification = RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+    GUID hid;
+    HidD_GetHidGuid(&hid);
+    arrivals.Register(window, hid);
 }
 
 // The program's own path, or empty when it does not fit the buffer (a cut path would name
@@ -119,33 +104,22 @@ std::wstring ModulePath() {
 } // namespace
 
 ATOM RegisterWakeClass(HINSTANCE instance) {
-    WNDCLASSEXW wc = {};
-    wc.cbSize = sizeof(wc);
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = WakeWindowProc;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_TARNWAKE));
     // LoadIconW would hand out the large size of icon 108; ask for the small size instead.
-    wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_TARNWAKE_SMALL),
-                                               IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
-                                               GetSystemMetrics(SM_CYSMICON), LR_SHARED));
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    wc.lpszClassName = kWakeClassName;
-    return RegisterClassExW(&wc);
+    const HiddenWindowClass windowClass{
+        kWakeClassName, WakeWindowProc, LoadIconW(instance, MAKEINTRESOURCEW(IDI_TARNWAKE)),
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(IDI_TARNWAKE_SMALL), IMAGE_ICON,
+                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON),
+                                      LR_SHARED))};
+    return RegisterHiddenWindowClass(instance, windowClass);
 }
 
 bool StartLauncherWithInf(HINSTANCE instance, const wchar_t* infPath) {
     launcherInstance = instance;
-    HWND window =
-        CreateWindowExW(0, kWakeClassName, kWakeWindowName, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
-                        CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
+    HWND window = CreateHiddenWindow(instance, kWakeClassName, kWakeWindowName);
     if (window == nullptr) {
         return false;
     }
     mainWindow = window;
-    ShowWindow(window, SW_HIDE);
-    UpdateWindow(window);
     RegisterForHidArrivals(window);
 
     if (infPath != nullptr && *infPath != L'\0') {
@@ -176,10 +150,7 @@ LRESULT CALLBACK WakeWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND:
         return 0;
     case WM_DESTROY:
-        if (arrivalNotification != nullptr) {
-            UnregisterDeviceNotification(arrivalNotification);
-            arrivalNotification = nullptr;
-        }
+        arrivals.Unregister();
         if (infHandle != INVALID_HANDLE_VALUE) {
             SetupCloseInfFile(infHandle);
             infHandle = INVALID_HANDLE_VALUE;

@@ -9,6 +9,7 @@
 #include "actions.h"
 #include "driver_link_win.h"
 #include "handle_owners_win.h"
+#include "hidden_window_win.h"
 #include "scroll_engine.h"
 #include "text_rules.h"
 
@@ -400,28 +401,17 @@ LRESULT CALLBACK AgentWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 }
 
 bool StartAgent(HINSTANCE instance) {
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = AgentWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(kIconLarge));
-    windowClass.hIconSm = LoadIconW(instance, MAKEINTRESOURCEW(kIconSmall));
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
-    windowClass.lpszClassName = kAgentClassName;
-    RegisterClassExW(&windowClass);
+    RegisterHiddenWindowClass(instance, HiddenWindowClass{
+                                            kAgentClassName, AgentWindowProc,
+                                            LoadIconW(instance, MAKEINTRESOURCEW(kIconLarge)),
+                                            LoadIconW(instance, MAKEINTRESOURCEW(kIconSmall))});
 
     agentInstance = instance;
     taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
-    agentWindow =
-        CreateWindowExW(0, kAgentClassName, kAgentWindowName, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
-                        CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
+    agentWindow = CreateHiddenWindow(instance, kAgentClassName, kAgentWindowName);
     if (!agentWindow) {
         return false;
     }
-    ShowWindow(agentWindow, SW_HIDE);
-    UpdateWindow(agentWindow);
 
     CoInitialize(nullptr);
     ReadAgentSettings();

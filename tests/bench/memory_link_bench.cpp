@@ -25,6 +25,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -49,16 +50,20 @@ double Measure(int repeats, const std::function<void()>& run) {
 // passes the operation bracket on, so the thread runs as the program's would.
 class TimedWait final : public PacingWait {
   public:
+    explicit TimedWait(PacingWait& system) : system_(system) {}
     void Wait(uint32_t milliseconds) override {
         const double start = NowMs();
-        SystemPacingWait().Wait(milliseconds);
+        system_.Wait(milliseconds);
         waitedMs += NowMs() - start;
         requestedMs += milliseconds;
     }
-    void BeginOperation() override { SystemPacingWait().BeginOperation(); }
-    void EndOperation() override { SystemPacingWait().EndOperation(); }
+    void BeginOperation() override { system_.BeginOperation(); }
+    void EndOperation() override { system_.EndOperation(); }
     double waitedMs = 0;
     double requestedMs = 0;
+
+  private:
+    PacingWait& system_;
 };
 
 struct Figures {
@@ -79,14 +84,15 @@ void PrintRatio(const char* what, double ms, int blocks) {
                 Ratio(ms, blocks));
 }
 
-Figures Run(int repeats, bool system, SimulatedMouse& mouse) {
+Figures Run(int repeats, bool system, SimulatedMouse& mouse, MouseInterfaceSet& interfaces) {
     Figures f;
     // The waits alone, as the protocol requests them, bracketed as in an operation.
-    PacingWait& wait = SystemPacingWait();
+    const std::unique_ptr<PacingWait> systemWait = CreateSystemPacingWait();
+    PacingWait& wait = *systemWait;
     int w = 0;
     for (uint32_t ms : {5u, 50u}) {
         std::vector<double> over;
-        const PacedOperation paced;
+        const PacedOperation paced(wait);
         for (int i = 0; i < 40; ++i) {
             const double start = NowMs();
             wait.Wait(ms);
@@ -100,30 +106,30 @@ Figures Run(int repeats, bool system, SimulatedMouse& mouse) {
         ++w;
     }
 
+    UnsharedTransferLock lock;
     // A real mouse gets its profile 0 back afterwards.
-    uint8_t saved[kBlockLength] = {};
+    ProfileBlock saved;
     if (system) {
-        RunDeviceOperation(ReadProfile, 0, profileBlock);
-        std::memcpy(saved, profileBlock, sizeof saved);
+        MouseSession(interfaces, wait, lock).ReadProfile(0, saved);
     }
     const uint32_t violationsBefore = mouse.firmware.pacingViolations;
-    TimedWait timed;
-    pacingWait = &timed;
+    TimedWait timed(wait);
+    MouseSession session(interfaces, timed, lock);
+    ProfileBlock block;
+    HeaderBlock header;
     for (size_t i = 0; i < kBlockLength; ++i)
-        profileBlock[i] = uint8_t(i * 13 + 7);
-    f.write = Measure(repeats, [] { RunDeviceOperation(WriteProfile, 0, profileBlock); });
-    f.read = Measure(repeats, [] { RunDeviceOperation(ReadProfile, 0, profileBlock); });
+        block.bytes[i] = uint8_t(i * 13 + 7);
+    f.write = Measure(repeats, [&] { session.WriteProfile(0, block); });
+    f.read = Measure(repeats, [&] { session.ReadProfile(0, block); });
     for (size_t i = 0; i < kBlockLength; ++i) // what was written reads back
-        f.intact = f.intact && profileBlock[i] == uint8_t(i * 13 + 7);
-    f.copy = Measure(std::max(1, repeats / 2), [] {
+        f.intact = f.intact && block.bytes[i] == uint8_t(i * 13 + 7);
+    f.copy = Measure(std::max(1, repeats / 2), [&] {
         for (int profile = 0; profile < kProfileCount; ++profile)
-            RunDeviceOperation(ReadProfile, profile, profileBlock);
-        RunDeviceOperation(ReadHeader, 0, headerBlock);
+            session.ReadProfile(profile, block);
+        session.ReadHeader(header);
     });
-    pacingWait = nullptr;
     if (system) {
-        std::memcpy(profileBlock, saved, sizeof saved);
-        RunDeviceOperation(WriteProfile, 0, profileBlock);
+        MouseSession(interfaces, wait, lock).WriteProfile(0, saved);
     }
     f.lateness = 100.0 * (timed.waitedMs - timed.requestedMs) / timed.requestedMs;
 
@@ -182,26 +188,29 @@ int main(int argc, char** argv) {
     std::setvbuf(stdout, nullptr, _IONBF, 0);
     SimulatedMouse mouse;
     mouse.clock = [] { return uint64_t(NowMs() * 1000.0); };
-    if (!system)
-        mouseInterfaces = &mouse;
-    else if (!IsMousePresent()) {
-        std::printf("no mouse present: plug the virtual mouse first\n");
-        return 2;
+    const std::unique_ptr<MouseInterfaceSet> systemInterfaces = CreateSystemMouseInterfaces();
+    MouseInterfaceSet& interfaces = system ? *systemInterfaces : mouse;
+    if (system) {
+        SteadyClockWait unused;
+        UnsharedTransferLock lock;
+        if (!MouseSession(interfaces, unused, lock).IsMousePresent()) {
+            std::printf("no mouse present: plug the virtual mouse first\n");
+            return 2;
+        }
     }
     std::printf("mouse: %s\n",
                 system ? "the system's (production SetupDi/HidD walk)" : "simulated, in process");
 
-    const Figures quiet = Run(repeats, system, mouse);
+    const Figures quiet = Run(repeats, system, mouse, interfaces);
     bool intact = quiet.intact;
     if (load) {
         BusyLoad busy;
         std::printf("\nwith %zu normal-priority busy threads (%u cores):\n", busy.Threads(),
                     BusyLoad::Cores());
-        const Figures loaded = Run(repeats, system, mouse);
+        const Figures loaded = Run(repeats, system, mouse, interfaces);
         const size_t threads = busy.Threads();
         intact = intact && loaded.intact;
         PrintSideBySide(quiet, loaded, threads);
     }
-    mouseInterfaces = nullptr;
     return intact ? 0 : 1;
 }

@@ -13,6 +13,7 @@
 #include "mouse/mouse_session.h"
 #include "device_list.h"
 #include "app/arrival_rule.h"
+#include "device_arrival.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -243,13 +243,19 @@ bool IsProfile(int profile) {
     return profile >= 0 && profile < kAreaCount - 1;
 }
 
-void Operate(FuzzInput& in, HostileMouse& mouse) {
+// The blocks a walk reads into and writes from; they keep what earlier operations left.
+struct WalkBlocks {
+    uint8_t header[kBlock] = {};
+    uint8_t profile[kBlock] = {};
+};
+
+void Operate(FuzzInput& in, HostileMouse& mouse, MouseSession& session, WalkBlocks& blocks) {
     const uint8_t selector = in.Byte();
     const int index = static_cast<int8_t>(in.Byte()); // profiles outside 0..4 too
     uint8_t block[kBlock];
     in.Bytes(block, 2); // a block the read must overwrite entirely
     std::memset(block + 2, block[0] ^ block[1], kBlock - 2);
-    const MouseLink link{mouse, &mouse};
+    const MouseLink link{mouse, &mouse, mouse};
 
     if (selector & 0x80) {
         // The device walk: enumeration, path match, open and close around the operation.
@@ -265,9 +271,9 @@ void Operate(FuzzInput& in, HostileMouse& mouse) {
                           : op == WriteProfile || op == WriteHeader ? Op::Write
                           : op == QueryCurrentProfile               ? Op::Query
                                                                     : Op::Select;
-        uint8_t* target = op == ReadHeader || op == WriteHeader ? headerBlock : profileBlock;
+        uint8_t* target = op == ReadHeader || op == WriteHeader ? blocks.header : blocks.profile;
         mouse.Expect(expect, area, target);
-        const DeviceResult result = RunDeviceOperation(op, index, target);
+        const DeviceResult result = session.RunDeviceOperation(op, index, target);
         FUZZ_CHECK(mouse.openHandles_ == 0);
         // The answer is that of the interface opened last.
         if (result.activeProfile)
@@ -316,11 +322,10 @@ void Operate(FuzzInput& in, HostileMouse& mouse) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);
     HostileMouse mouse(in);
-    mouseInterfaces = &mouse;
-    pacingWait = &mouse;
+    UnsharedTransferLock lock;
+    MouseSession session(mouse, mouse, lock);
+    WalkBlocks blocks;
     for (int n = 0; n < 16 && !in.Empty(); ++n)
-        Operate(in, mouse);
-    mouseInterfaces = nullptr;
-    pacingWait = nullptr;
+        Operate(in, mouse, session, blocks);
     return 0;
 }

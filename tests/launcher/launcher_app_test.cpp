@@ -98,12 +98,12 @@ TEST_F(Launcher, StartsHiddenWithItsClassAndClosesInfOnDestroy) {
               GetSystemMetrics(SM_CXICON));
     EXPECT_EQ(IconWidth(reinterpret_cast<HICON>(GetClassLongPtrW(mainWindow, GCLP_HICONSM))),
               GetSystemMetrics(SM_CXSMICON));
-    EXPECT_NE(arrivalNotification, nullptr) << "HID arrival registration";
+    EXPECT_TRUE(arrivals.Registered()) << "HID arrival registration";
     EXPECT_NE(infHandle, INVALID_HANDLE_VALUE);
 
     EXPECT_EQ(Stop(), 0u) << "WM_DESTROY posts quit code 0";
     EXPECT_EQ(infHandle, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(arrivalNotification, nullptr);
+    EXPECT_FALSE(arrivals.Registered());
     EXPECT_EQ(mainWindow, nullptr);
 }
 
