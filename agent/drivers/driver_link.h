@@ -52,6 +52,16 @@ struct FilterDeviceInfo {
     uint32_t message;
 };
 
+// How long the HID upper filter's reader waits before its n-th fetch in a row after failed
+// ones (n >= 2): doubling from 10 ms up to half a second, so a driver that fails every fetch
+// costs a few wake-ups a second instead of a core.
+inline constexpr uint32_t FetchRetryDelayMs(int failedInARow) {
+    uint32_t delay = 10;
+    for (int n = 2; n < failedInARow && delay < 500; ++n)
+        delay *= 2;
+    return delay < 500 ? delay : 500;
+}
+
 inline constexpr int kFilterDeviceCount = TARN_FILTER_DEVICE_COUNT;
 inline constexpr FilterDeviceInfo kFilterDevices[kFilterDeviceCount] = {
     {L"\\\\.\\" TARN_HID_LOWER_FILTER_NAME, true, IOCTL_TARN_ARM_EVENT, IOCTL_TARN_GET_EVENT,

@@ -103,6 +103,7 @@ DWORD WINAPI ReaderThread(void* parameter) {
     device->enable.store(1);
 
     uint8_t wait[kWaitRecordLength];
+    int failedFetches = 0; // in a row
     for (;;) {
         // The driver keeps the event clear from the arm until it holds a new record.
         EncodeWaitOf(device, wait);
@@ -122,12 +123,20 @@ DWORD WINAPI ReaderThread(void* parameter) {
             device->io->Control(device->handle.load(), info.fetchCode, wait, sizeof(wait), record,
                                 static_cast<DWORD>(info.recordLength));
         if (fetched) {
+            failedFetches = 0;
             Deliver(device, record, info.recordLength);
         } else if (info.recordKind == FilterRecordKind::Event) {
             CloseDevice(device);
             return 0;
+        } else {
+            // The HID upper filter's failed fetch only skips that record. A driver that keeps
+            // failing with the event still set must not make this raised thread spin: clear
+            // the event ourselves and, when it fails again, wait a while before the next try.
+            ResetEvent(event.Get());
+            if (++failedFetches > 1) {
+                Sleep(FetchRetryDelayMs(failedFetches));
+            }
         }
-        // The HID upper filter's failed fetch only skips that record.
         if (device->runningFlag.load() == 0) {
             return 0;
         }

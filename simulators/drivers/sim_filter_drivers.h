@@ -25,6 +25,9 @@ struct SimDriverFaults {
     bool armFails = false;
     int fetchFailures = 0; // the next n fetches fail
     bool neverSignals = false;
+    // A broken driver: a failed fetch leaves the caller's event set, and an arm does not clear
+    // it, so the reader wakes at once every time.
+    bool failedFetchKeepsEventSet = false;
 };
 
 class SimFilterDrivers final : public FilterDeviceIo {

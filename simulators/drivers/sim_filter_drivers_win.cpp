@@ -143,7 +143,9 @@ BOOL SimFilterDrivers::Control(HANDLE handle, DWORD code, const void* input, DWO
     } else if (code == info.armCode && inputLength == kWaitRecordLength) {
         if (!d.faults.armFails) {
             d.event = event;
-            ResetEvent(event);
+            if (!d.faults.failedFetchKeepsEventSet) {
+                ResetEvent(event);
+            }
             d.armed = true;
             SignalLocked(d);
             result = TRUE;
@@ -152,6 +154,9 @@ BOOL SimFilterDrivers::Control(HANDLE handle, DWORD code, const void* input, DWO
         if (d.faults.fetchFailures > 0) {
             --d.faults.fetchFailures;
             d.records.clear(); // the failed read loses what it would have returned
+            if (d.faults.failedFetchKeepsEventSet && event) {
+                SetEvent(event);
+            }
         } else if (!d.records.empty() && output && outputLength >= info.recordLength) {
             std::vector<uint8_t>& record = d.records.front();
             std::memset(output, 0, outputLength);

@@ -206,6 +206,23 @@ TEST_F(DriverLink, FetchFailureOnHidUpperFilterReArms) {
     EXPECT_TRUE(sim_->IsOpen(2));
 }
 
+TEST_F(DriverLink, HidUpperFilterThatKeepsFailingWithItsEventSetDoesNotSpinTheReader) {
+    sim_->SetPresent(2, true);
+    SimDriverFaults broken;
+    broken.fetchFailures = 1000000;
+    broken.failedFetchKeepsEventSet = true;
+    sim_->SetFaults(2, broken);
+    ASSERT_TRUE(Open());
+    ASSERT_TRUE(WaitArmed(2));
+    HidEventRecord hid;
+    hid.code = 0x24;
+    sim_->InjectHidEvent(2, hid);
+    PumpMessagesFor(500);
+    // Backing off from 10 ms, half a second holds a handful of tries, not a spinning core.
+    EXPECT_LE(sim_->CountCalls(2, kFilterDevices[2].fetchCode), 12);
+    EXPECT_TRUE(sim_->IsOpen(2));
+}
+
 TEST_F(DriverLink, FetchFailureOnTarnFilterEndsItsReaderAndClosesOnce) {
     sim_->SetPresent(0, true);
     sim_->SetFaults(0, {false, false, 1, false});
