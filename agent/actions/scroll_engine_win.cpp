@@ -12,6 +12,15 @@ namespace {
 constexpr int kClassNameFieldCount = 256;
 constexpr UINT kDocumentRequestTimeoutMs = 1000;
 constexpr DWORD kKeyHoldMs = 20;
+// A browser window that does not take its key within this long is not waited for: the agent's
+// one window thread runs every button action, so a hung window must not stop them all.
+constexpr UINT kKeyMessageTimeoutMs = 250;
+
+bool SendKeyMessage(HWND w, UINT message, BYTE key) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(w, message, key, 0, SMTO_ABORTIFHUNG, kKeyMessageTimeoutMs,
+                               &result) != 0;
+}
 
 // {332C4425-26CB-11D0-B483-00C04FD90119}
 constexpr IID kIidHtmlDocument2 = {
@@ -137,9 +146,11 @@ void ScrollBrowserByKeys(HWND w, uint32_t repeatCount, ScrollDirection direction
     const auto key = static_cast<BYTE>(ArrowKeyOf(direction));
     for (uint32_t i = 0; i < repeatCount; ++i) {
         if (method == ScrollMethod::KeysAsMessages) {
-            SendMessageW(w, WM_KEYDOWN, key, 0);
+            if (!SendKeyMessage(w, WM_KEYDOWN, key)) {
+                return; // hung or gone: the remaining steps would only wait too
+            }
             Sleep(kKeyHoldMs);
-            SendMessageW(w, WM_KEYUP, key, 0);
+            SendKeyMessage(w, WM_KEYUP, key);
         } else if (method == ScrollMethod::KeysAsInput) {
             const auto scan = static_cast<BYTE>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
             keybd_event(key, scan, 0, 0);

@@ -1,6 +1,8 @@
 // The scroll engine against real windows placed under the real pointer.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "actions_test_desktop.h"
 #include "agent_settings.h"
 #include "scroll_engine.h"
@@ -214,6 +216,28 @@ TEST_F(ScrollEngine, BrowserWindowsGetArrowKeys) {
         EXPECT_EQ(keys[i].lParam, 0);
     }
     EXPECT_GE(elapsed, 55u); // three 20 ms holds
+
+    // A browser window whose thread does not answer is not waited for.
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE ready = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HWND hung = nullptr;
+    std::thread owner([&] {
+        hung =
+            CreateRecordingWindow(L"MozillaWindowClass", WS_POPUP | WS_VISIBLE, 150, 550, 200, 150);
+        SetEvent(ready);
+        WaitForSingleObject(release, 10000); // busy: no message is taken meanwhile
+        DestroyWindow(hung);
+    });
+    WaitForSingleObject(ready, 5000);
+    ASSERT_TRUE(PlacePointer(hung, 50, 50));
+    const ULONGLONG hungStart = GetTickCount64();
+    ScrollStep();
+    const ULONGLONG hungElapsed = GetTickCount64() - hungStart;
+    SetEvent(release);
+    owner.join();
+    CloseHandle(release);
+    CloseHandle(ready);
+    EXPECT_LT(hungElapsed, 2000u);
 
     // The injected variant goes to whoever has the focus; the hook sees it.
     HWND opera = CreateRecordingWindow(L"OperaWindowClass", kChildStyle, 350, 50, 200, 200, panel_);
