@@ -57,6 +57,7 @@ std::optional<MouseStatus> ParseStatus(const ControlReport& reply) {
     status.featureSets = GetU32(data + TARN_VMOUSE_STATUS_FEATURE_SETS);
     status.featureGets = GetU32(data + TARN_VMOUSE_STATUS_FEATURE_GETS);
     status.persistFailures = GetU32(data + TARN_VMOUSE_STATUS_PERSIST_FAILURES);
+    status.cutRemaining = static_cast<int32_t>(GetU32(data + TARN_VMOUSE_STATUS_CUT_REMAINING));
     return status;
 }
 

@@ -39,6 +39,7 @@ struct MouseStatus {
     uint32_t featureSets = 0;
     uint32_t featureGets = 0;
     uint32_t persistFailures = 0;
+    int32_t cutRemaining = -1; // reports 5 left before every one fails; -1 none
 };
 std::optional<MouseStatus> ParseStatus(const ControlReport& reply);
 

@@ -97,6 +97,7 @@ typedef struct {
     PIRP pendingRead;
     UCHAR dumpArea, dumpPage, statusNext;
     uint32_t featureSets, featureGets, persistFailures;
+    int32_t cutAfter; /* reports 5 left before every one fails; -1 none */
 } MouseDevice;
 
 static WCHAR parametersPathBuffer[256];
@@ -223,6 +224,7 @@ static NTSTATUS ControlSet(MouseDevice* mouse, const uint8_t* report, uint32_t l
         /* A test starts afresh: no earlier tail holds back its first page command. */
         mouse->fw.tailSeen = 0;
         mouse->featureSets = mouse->featureGets = mouse->persistFailures = 0;
+        mouse->cutAfter = -1;
         return STATUS_SUCCESS;
     case TARN_VMOUSE_RELOAD: {
         /* Keep the fault hooks across a reload: only the stored content changes. */
@@ -237,6 +239,11 @@ static NTSTATUS ControlSet(MouseDevice* mouse, const uint8_t* report, uint32_t l
     }
     case TARN_VMOUSE_STATUS:
         mouse->statusNext = 1;
+        return STATUS_SUCCESS;
+    case TARN_VMOUSE_CUT_AFTER:
+        if (argument < -1)
+            return STATUS_INVALID_PARAMETER;
+        mouse->cutAfter = argument;
         return STATUS_SUCCESS;
     default:
         return STATUS_INVALID_PARAMETER;
@@ -259,6 +266,7 @@ static NTSTATUS ControlGet(MouseDevice* mouse, uint8_t* report, uint32_t length)
         PutU32(data + TARN_VMOUSE_STATUS_FEATURE_SETS, mouse->featureSets);
         PutU32(data + TARN_VMOUSE_STATUS_FEATURE_GETS, mouse->featureGets);
         PutU32(data + TARN_VMOUSE_STATUS_PERSIST_FAILURES, mouse->persistFailures);
+        PutU32(data + TARN_VMOUSE_STATUS_CUT_REMAINING, (uint32_t)mouse->cutAfter);
         return STATUS_SUCCESS;
     }
     report[TARN_VMOUSE_CTL_COMMAND] = TARN_VMOUSE_DUMP_PAGE;
@@ -292,6 +300,10 @@ static NTSTATUS Feature(MouseDevice* mouse, uint32_t code, HidXferPacket* packet
     if (packet->reportId == TARN_VMOUSE_CONTROL_REPORT_ID)
         return code == MINI_SET_FEATURE ? ControlSet(mouse, report, length)
                                         : ControlGet(mouse, report, length);
+    if (mouse->cutAfter == 0)
+        return STATUS_UNSUCCESSFUL; /* the host is gone: nothing reaches the firmware */
+    if (mouse->cutAfter > 0)
+        --mouse->cutAfter;
     if (code == MINI_SET_FEATURE) {
         ++mouse->featureSets;
         uint32_t written = mouse->fw.pagesWritten;
@@ -437,6 +449,7 @@ static NTSTATUS AddDevice(PDRIVER_OBJECT driver, PDEVICE_OBJECT fdo) {
     mouse->pendingRead = NULL;
     mouse->dumpArea = mouse->dumpPage = mouse->statusNext = 0;
     mouse->featureSets = mouse->featureGets = mouse->persistFailures = 0;
+    mouse->cutAfter = -1;
     LoadPersisted(mouse);
     fdo->Flags &= ~(ULONG)DO_DEVICE_INITIALIZING;
     return STATUS_SUCCESS;

@@ -46,6 +46,9 @@
 #define TARN_VMOUSE_CLEAR_FAULTS 7 /* faults off, counters zero */
 #define TARN_VMOUSE_RELOAD 8       /* re-read memory and active profile from the registry */
 #define TARN_VMOUSE_STATUS 9       /* the next get returns the status block */
+/* argument N >= 0: after N more reports 5 every report 5 fails (-1: never), as when the host
+ * dies in the middle of a transfer: the firmware keeps the state the last report left. */
+#define TARN_VMOUSE_CUT_AFTER 10
 
 /* Status block, in the data bytes of a get after TARN_VMOUSE_STATUS (uint32 little-endian). */
 #define TARN_VMOUSE_STATUS_ACTIVE 0
@@ -55,5 +58,6 @@
 #define TARN_VMOUSE_STATUS_FEATURE_SETS 16
 #define TARN_VMOUSE_STATUS_FEATURE_GETS 20
 #define TARN_VMOUSE_STATUS_PERSIST_FAILURES 24
+#define TARN_VMOUSE_STATUS_CUT_REMAINING 28 /* reports left before the cut; 0xFFFFFFFF none */
 
 #endif

@@ -5,6 +5,8 @@
 //   tarnmouse set-active N                   0..5, 5 the basic state
 //   tarnmouse answer N                       the query's answer (-1: the active profile)
 //   tarnmouse reject AREA MASK               refuse page commands (AREA 0..5 or "all")
+//   tarnmouse cut N                          after N more reports 5 every one fails, as when
+//                                            the host dies mid-transfer (-1: no cut)
 //   tarnmouse clear | status
 //   tarnmouse roundtrip N                    median feature-report round trip, microseconds
 // Exit code 0 on success, 1 on failure (with a message on stderr), 2 on a usage error.
@@ -132,9 +134,10 @@ int Status() {
     if (!status)
         return Fail(L"malformed status");
     wprintf(
-        L"active %u pagesRead %u pagesWritten %u rejected %u sets %u gets %u persistFailures %u\n",
+        L"active %u pagesRead %u pagesWritten %u rejected %u sets %u gets %u persistFailures %u "
+        L"cut %d\n",
         status->activeProfile, status->pagesRead, status->pagesWritten, status->rejectedReports,
-        status->featureSets, status->featureGets, status->persistFailures);
+        status->featureSets, status->featureGets, status->persistFailures, status->cutRemaining);
     return 0;
 }
 
@@ -168,7 +171,7 @@ int RoundTrip(int count) {
 int Usage() {
     fwprintf(stderr,
              L"usage: tarnmouse plug|unplug|present|load FILE|dump FILE|switch N|set-active N|"
-             L"answer N|reject AREA MASK|clear|status|roundtrip N\n");
+             L"answer N|reject AREA MASK|cut N|clear|status|roundtrip N\n");
     return 2;
 }
 
@@ -205,6 +208,8 @@ int wmain(int argc, wchar_t** argv) {
             return Usage();
         return Command(TARN_VMOUSE_REJECT_PAGES, *area, number(3));
     }
+    if (verb == "cut" && argc == 3)
+        return Command(TARN_VMOUSE_CUT_AFTER, 0, number(2));
     if (verb == "clear" && argc == 2)
         return Command(TARN_VMOUSE_CLEAR_FAULTS, 0, 0);
     if (verb == "status" && argc == 2)
