@@ -8,6 +8,7 @@
 #include "text_search.h"
 
 #include <cwchar>
+#include <utility>
 
 namespace {
 
@@ -36,6 +37,9 @@ bool Perform(const MouseLink& link, int operation, int argument, uint8_t* block,
     }
 }
 
+// How many reports can still belong to a page that was cut off: nine chunks and the tail.
+constexpr int kReportsPerPage = kChunksPerPage + 1;
+
 bool IsWrite(int operation) {
     return operation == WriteProfile || operation == WriteHeader;
 }
@@ -57,7 +61,7 @@ DeviceResult MouseSession::RunDeviceOperation(int operation, int argument, uint8
         return result;
     // Another TarnDesk process may be in the middle of a page: its reports and ours must not
     // interleave, or the firmware takes our command for its chunk.
-    const MouseTransferLock lock = Hold();
+    const SessionHold lock = Hold();
     if (!lock.Held())
         return result;
     MouseInterfaceSet& interfaces = interfaces_;
@@ -78,6 +82,7 @@ DeviceResult MouseSession::RunDeviceOperation(int operation, int argument, uint8
         MouseHandle handle = nullptr;
         if (!interfaces.Open(path, &handle))
             continue;
+        result.opened = true;
         lastWhole =
             Perform(MouseLink{interfaces, handle, wait_}, operation, argument, block, result);
         anyWhole = anyWhole || lastWhole;
@@ -128,4 +133,139 @@ bool MouseSession::IsMousePresent() {
     }
     interfaces.EndEnumeration();
     return present;
+}
+
+SessionHold::SessionHold(MouseSession& session, uint32_t waitMs)
+    : session_(&session), lock_(session.lock_, waitMs) {
+    if (lock_.Held() && ++session_->holdDepth_ == 1) {
+        session_->OnOutermostHold(lock_.TookOverAbandoned());
+    }
+}
+
+SessionHold::SessionHold(SessionHold&& other) noexcept
+    : session_(other.session_), lock_(std::move(other.lock_)) {}
+
+SessionHold::~SessionHold() {
+    if (lock_.Held()) {
+        --session_->holdDepth_;
+    }
+}
+
+void MouseSession::OnOutermostHold(bool tookOverAbandoned) {
+    const std::optional<PendingWrite> pending =
+        journal_ != nullptr ? journal_->Pending() : std::nullopt;
+    if (pending) {
+        Recover(*pending);
+    } else if (tookOverAbandoned) {
+        // Its holder died in the middle of something that was no recorded write (a read, a
+        // query): the mouse may still be in the middle of a page.
+        Resync();
+    }
+}
+
+// The firmware counts the reports after a page command: nine chunks, then the tail that ends
+// the page. A transfer cut off in the middle of a page leaves it waiting for the rest, and
+// would take whatever comes next (the next process's page command included) as that page's
+// data. Ten reports whose command byte is 0 end any page that was cut off, wherever it was
+// cut: that page belongs to an area being rewritten anyway (a cut write is recorded), and a
+// read page is not changed by them. Once the page has ended, the rest are no command at all,
+// which the mouse refuses: they never open a page of their own. Then the page gap.
+void MouseSession::Resync() {
+    const SessionHold hold = Hold();
+    if (!hold.Held())
+        return;
+    if (!interfaces_.BeginEnumeration(EnumerationPurpose::DeviceWalk))
+        return;
+    const std::wstring pattern = L"VID_" + ids_.vendorId + L"&PID_" + ids_.productId;
+    wchar_t path[kMaxDevicePath];
+    for (uint32_t n = 0;; ++n) {
+        const InterfaceEntry entry = interfaces_.InterfaceAt(n, path, kMaxDevicePath);
+        if (entry == InterfaceEntry::End)
+            break;
+        if (entry == InterfaceEntry::Skip || !PathContains(path, pattern.c_str()))
+            continue;
+        MouseHandle handle = nullptr;
+        if (!interfaces_.Open(path, &handle))
+            continue;
+        {
+            const PacedOperation paced(wait_);
+            const uint8_t neutral[kReportLength] = {kReportId, 0, 0, 0, 0, 0, 0, 0};
+            for (int k = 0; k < kReportsPerPage; ++k) {
+                interfaces_.SetFeature(handle, neutral, kReportLength);
+                wait_.Wait(kReportWaitMs);
+            }
+            wait_.Wait(kPageWaitMs);
+        }
+        interfaces_.Close(handle);
+    }
+    interfaces_.EndEnumeration();
+}
+
+WriteOutcome MouseSession::WriteSequence(PendingWrite write) {
+    WriteOutcome outcome;
+    const SessionHold hold = Hold();
+    if (journal_ != nullptr) {
+        write.sequence = nextSequence_++;
+        write.complete = true;
+        if (!journal_->Record(write)) {
+            outcome.notRecorded = true;
+            outcome.blockWhole.assign(write.areas.size(), false);
+            return outcome;
+        }
+    }
+    bool whole = true;
+    bool reachedAny = false;
+    for (auto& [area, block] : write.areas) {
+        const int operation = area == kHeaderAreaNumber ? ::WriteHeader : ::WriteProfile;
+        const DeviceResult result =
+            RunDeviceOperation(operation, area == kHeaderAreaNumber ? 0 : area - 1, block.data());
+        outcome.blockWhole.push_back(result.whole);
+        whole = whole && result.whole;
+        reachedAny = reachedAny || result.opened;
+    }
+    outcome.whole = whole;
+    // A block the mouse took in part may be torn: the record stays for the next hold to
+    // finish. With no mouse at all nothing was sent, and there is nothing to finish.
+    if (journal_ != nullptr && (whole || !reachedAny)) {
+        journal_->Clear();
+    }
+    return outcome;
+}
+
+bool MouseSession::Recover(const PendingWrite& pending) {
+    const SessionHold hold = Hold();
+    if (!hold.Held())
+        return false;
+    Resync();
+    bool done = true;
+    bool reachedAny = false;
+    for (const auto& [area, recorded] : pending.areas) {
+        if (area < 0 || area >= kImageBlockCount)
+            continue;
+        // A record that was itself cut off sent nothing; the area gets what it last held for
+        // certain, and is read back like any other.
+        std::optional<MemoryBlock> content = recorded;
+        if (!pending.complete)
+            content = journal_ != nullptr ? journal_->LastVerified(area) : std::nullopt;
+        if (!content)
+            continue;
+        MemoryBlock sent = *content;
+        const bool header = area == kHeaderAreaNumber;
+        const DeviceResult wrote = RunDeviceOperation(header ? ::WriteHeader : ::WriteProfile,
+                                                      header ? 0 : area - 1, sent.data());
+        reachedAny = reachedAny || wrote.opened;
+        MemoryBlock back{};
+        const bool read = RunDeviceOperation(header ? ::ReadHeader : ::ReadProfile,
+                                             header ? 0 : area - 1, back.data())
+                              .whole;
+        if (wrote.whole && read && back == *content) {
+            if (journal_ != nullptr)
+                journal_->Verified(area, back);
+        } else {
+            done = false;
+        }
+    }
+    if (done && journal_ != nullptr)
+        journal_->Clear();
+    return done;
 }

@@ -7,10 +7,12 @@
 #include "model/memory_image.h"
 #include "pacing_wait.h"
 #include "transfer_lock.h"
+#include "write_journal.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 enum DeviceOperation : int {
     ReadProfile = 0,
@@ -38,8 +40,41 @@ inline constexpr const wchar_t* kPresenceText = L"Vid_F1D0&Pid_0084";
 // for other operations or when no interface opened.
 struct DeviceResult {
     bool whole = false;
+    // An interface of the mouse was opened: something may have reached it.
+    bool opened = false;
     std::optional<int32_t> activeProfile;
     explicit operator bool() const { return whole; }
+};
+
+class MouseSession;
+
+// A hold of the transfer lock for a sequence of operations that belong together. The
+// outermost hold of a session finishes a write that an earlier holder left cut off before
+// anything else reaches the mouse.
+class SessionHold {
+  public:
+    SessionHold(SessionHold&& other) noexcept;
+    SessionHold(const SessionHold&) = delete;
+    SessionHold& operator=(const SessionHold&) = delete;
+    SessionHold& operator=(SessionHold&&) = delete;
+    ~SessionHold();
+    bool Held() const { return lock_.Held(); }
+
+  private:
+    friend class MouseSession;
+    SessionHold(MouseSession& session, uint32_t waitMs);
+    MouseSession* session_;
+    MouseTransferLock lock_;
+};
+
+// What a crash-safe write sequence did.
+struct WriteOutcome {
+    // Every block reached the mouse whole.
+    bool whole = false;
+    // Per block of the sequence, in its order.
+    std::vector<bool> blockWhole;
+    // The record could not be kept, so nothing was sent.
+    bool notRecorded = false;
 };
 
 class MouseSession {
@@ -71,19 +106,38 @@ class MouseSession {
     // Holds the transfer lock for a sequence of operations that belong together, so no other
     // TarnDesk comes between them (each walk takes it again, which its holder may). Waits at
     // most `waitMs`; 0 only tries.
-    MouseTransferLock Hold(uint32_t waitMs = kTransferLockWaitMs) {
-        return MouseTransferLock(lock_, waitMs);
-    }
+    SessionHold Hold(uint32_t waitMs = kTransferLockWaitMs) { return SessionHold(*this, waitMs); }
+
+    // The crash-safe write path: where write sequences are recorded. Without a journal writes
+    // are not recorded and nothing is recovered.
+    void UseJournal(WriteJournal* journal) { journal_ = journal; }
+    // Writes the blocks of `write` (in its order) as one sequence: recorded before the first
+    // report, the record cleared once every block reached the mouse whole. A block that did
+    // not, when the mouse took part of it, leaves the record, so the next hold finishes the
+    // write. Call under a hold.
+    WriteOutcome WriteSequence(PendingWrite write);
+    // Brings the mouse's report stream back to a page boundary after a transfer was cut off;
+    // see the definition for why it cannot write into a page it does not mean to.
+    void Resync();
+    // Finishes the recorded write, or rewrites the last verified content of the areas of a
+    // record that was itself cut off, and reads each back. True when nothing is left to do.
+    bool Recover(const PendingWrite& pending);
     // A pause that paces the mouse as the reports do (between a write and a select).
     void Pause(uint32_t milliseconds) { wait_.Wait(milliseconds); }
 
     const DeviceIds& Ids() const { return ids_; }
 
   private:
+    friend class SessionHold;
+    void OnOutermostHold(bool tookOverAbandoned);
+
     MouseInterfaceSet& interfaces_;
     PacingWait& wait_;
     TransferLock& lock_;
     DeviceIds ids_;
+    WriteJournal* journal_ = nullptr;
+    int holdDepth_ = 0;
+    uint32_t nextSequence_ = 1;
 };
 
 // Case-insensitive (ASCII) substring test, as the walk compares device paths.

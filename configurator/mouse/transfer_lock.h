@@ -18,6 +18,12 @@ class TransferLock {
     // with another holder. The same thread may take it again while it holds it.
     virtual void* Acquire(uint32_t waitMs) = 0;
     virtual void Release(void* held) = 0;
+    // Acquire, saying whether the lock was taken over from a holder that ended without
+    // releasing it (a crash or a kill): its transfer may have been cut off.
+    virtual void* AcquireNoting(uint32_t waitMs, bool* abandoned) {
+        *abandoned = false;
+        return Acquire(waitMs);
+    }
 };
 
 // No other process shares the mouse (tests of one process, the native build): always held.
@@ -35,7 +41,7 @@ std::unique_ptr<TransferLock> CreateSystemTransferLock();
 class MouseTransferLock {
   public:
     MouseTransferLock(TransferLock& lock, uint32_t waitMs)
-        : lock_(&lock), held_(lock.Acquire(waitMs)) {}
+        : lock_(&lock), held_(lock.AcquireNoting(waitMs, &abandoned_)) {}
     ~MouseTransferLock() {
         if (held_ != nullptr)
             lock_->Release(held_);
@@ -47,8 +53,11 @@ class MouseTransferLock {
     MouseTransferLock& operator=(const MouseTransferLock&) = delete;
     MouseTransferLock& operator=(MouseTransferLock&&) = delete;
     bool Held() const { return held_ != nullptr; }
+    // The holder before this one ended without releasing the lock.
+    bool TookOverAbandoned() const { return held_ != nullptr && abandoned_; }
 
   private:
     TransferLock* lock_;
     void* held_;
+    bool abandoned_ = false;
 };

@@ -8,6 +8,11 @@ namespace {
 class NamedMutexLock final : public TransferLock {
   public:
     void* Acquire(uint32_t waitMs) override {
+        bool abandoned = false;
+        return AcquireNoting(waitMs, &abandoned);
+    }
+    void* AcquireNoting(uint32_t waitMs, bool* abandoned) override {
+        *abandoned = false;
         // Opened per hold and closed with it, like the mouse's own handles.
         UniqueHandle mutex(CreateMutexW(nullptr, FALSE, kTransferLockName));
         if (!mutex) {
@@ -18,6 +23,7 @@ class NamedMutexLock final : public TransferLock {
         if (result != WAIT_OBJECT_0 && result != WAIT_ABANDONED) {
             return nullptr;
         }
+        *abandoned = result == WAIT_ABANDONED;
         return mutex.Release();
     }
     void Release(void* held) override {

@@ -42,7 +42,7 @@ class CapturedReport final : public Reporter {
 // Says so and returns false when no mouse is connected.
 bool RequireMouse(MouseSession& session, Reporter& report);
 // Says so and returns false when the hold did not get the mouse from another TarnDesk.
-bool HoldsMouse(const MouseTransferLock& hold, Reporter& report);
+bool HoldsMouse(const SessionHold& hold, Reporter& report);
 // The whole memory; `whole` says per block whether it arrived complete and `incomplete`
 // names those that did not.
 MemoryImage ReadImage(MouseSession& session, std::wstring* incomplete,

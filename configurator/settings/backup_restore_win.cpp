@@ -129,7 +129,7 @@ bool RequireMouse(MouseSession& session, Reporter& report) {
 
 // A command's transfers are one piece: another TarnDesk's walk (each walk takes the same
 // lock) cannot come between an import's writes and its read-back.
-bool HoldsMouse(const MouseTransferLock& hold, Reporter& report) {
+bool HoldsMouse(const SessionHold& hold, Reporter& report) {
     if (hold.Held())
         return true;
     report.Error(L"The mouse stayed busy with another TarnDesk; nothing was done.\n");
@@ -152,7 +152,7 @@ MemoryImage ReadImage(MouseSession& session, std::wstring* incomplete,
 int ExportMemory(MouseSession& session, const std::wstring& path, Reporter& output) {
     if (!RequireMouse(session, output))
         return kExitNoMouse;
-    const MouseTransferLock lock = session.Hold();
+    const SessionHold lock = session.Hold();
     if (!HoldsMouse(lock, output))
         return kExitNoMouse;
     std::wstring incomplete;
@@ -190,7 +190,7 @@ int ImportMemory(MouseSession& session, const std::wstring& path, HeaderBlock& h
     if (!RequireMouse(session, output))
         return kExitNoMouse;
 
-    const MouseTransferLock lock = session.Hold();
+    const SessionHold lock = session.Hold();
     if (!HoldsMouse(lock, output))
         return kExitWriteFailed;
     std::wstring notWritten;

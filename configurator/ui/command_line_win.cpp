@@ -88,7 +88,7 @@ int Show(MouseSession& session, Reporter& output) {
     FunctionNames names;
     for (int f = 0; f < kFunctionCount; ++f)
         names[size_t(f)] = texts.LookupFunctionName(f);
-    const MouseTransferLock lock = session.Hold();
+    const SessionHold lock = session.Hold();
     if (!HoldsMouse(lock, output))
         return kExitNoMouse;
     std::wstring incomplete;
@@ -107,7 +107,7 @@ int Show(MouseSession& session, Reporter& output) {
 int Select(MouseSession& session, Reporter& output, int profile) {
     if (!RequireMouse(session, output))
         return kExitNoMouse;
-    const MouseTransferLock lock = session.Hold();
+    const SessionHold lock = session.Hold();
     if (!HoldsMouse(lock, output))
         return kExitWriteFailed;
     session.Select(profile);

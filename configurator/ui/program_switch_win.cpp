@@ -43,7 +43,7 @@ void ProgramSwitcher::Settle() {
     }
     // A copy, a write, an import or an Apply holds the mouse: our turn comes after it. Asking
     // again later keeps this thread (and the tray) responsive meanwhile.
-    const MouseTransferLock turn = session_.Hold(0);
+    const SessionHold turn = session_.Hold(0);
     if (!turn.Held()) {
         ArmSettleTimer(kTransferRetryMs);
         return;
