@@ -2,6 +2,7 @@
 // last one leaves behind, and that bad devices end the walk cleanly.
 #include "mouse/mouse_session.h"
 #include "model/memory_image.h"
+#include "mouse/transfer_lock.h"
 #include "simulated_mouse.h"
 
 #include <gtest/gtest.h>
@@ -22,10 +23,6 @@ const wchar_t* const kCol02 = L"\\\\?\\HID#VID_F1D0&PID_0084&MI_02&COL02#8&1&0&0
 
 class DeviceChannel : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::memset(profileBlock, 0, sizeof profileBlock);
-        std::memset(headerBlock, 0, sizeof headerBlock);
-    }
     void TearDown() override { EXPECT_EQ(0, mouse.OpenHandles()); }
 
     int OpensOf(int index) const {
@@ -44,58 +41,64 @@ class DeviceChannel : public ::testing::Test {
     SimulatedMouse mouse;
     RecordingWait wait;
     SimulatedMouseScope scope{mouse, &wait};
+    UnsharedTransferLock lock;
+    MouseSession session{mouse, wait, lock};
+    // The blocks the operations fill and send.
+    MemoryBlock profileBlock{};
+    MemoryBlock headerBlock{};
 };
 
 TEST_F(DeviceChannel, TypicalMouseTakesEveryOperation) {
     // Only the configuration collection opens; foreign devices are never touched.
     for (int i = 0; i < 512; ++i)
         profileBlock[i] = uint8_t(i * 3);
-    RunDeviceOperation(WriteProfile, 2, profileBlock);
-    EXPECT_EQ(0, std::memcmp(mouse.firmware.memory[3], profileBlock, 512));
+    session.RunDeviceOperation(WriteProfile, 2, profileBlock.data());
+    EXPECT_EQ(0, std::memcmp(mouse.firmware.memory[3], profileBlock.data(), 512));
     EXPECT_EQ(88, ReportsOn(3));
     EXPECT_EQ(0, OpensOf(0));
 
-    std::memset(profileBlock, 0, 512);
-    RunDeviceOperation(ReadProfile, 2, profileBlock);
-    EXPECT_EQ(0, std::memcmp(mouse.firmware.memory[3], profileBlock, 512));
+    profileBlock.fill(0);
+    session.RunDeviceOperation(ReadProfile, 2, profileBlock.data());
+    EXPECT_EQ(0, std::memcmp(mouse.firmware.memory[3], profileBlock.data(), 512));
 
     headerBlock[64] = 0x42;
-    RunDeviceOperation(WriteHeader, 0, headerBlock);
+    session.RunDeviceOperation(WriteHeader, 0, headerBlock.data());
     headerBlock[64] = 0;
-    RunDeviceOperation(ReadHeader, 0, headerBlock);
+    session.RunDeviceOperation(ReadHeader, 0, headerBlock.data());
     EXPECT_EQ(0x42, headerBlock[64]);
 
-    RunDeviceOperation(SelectProfile, 4);
-    EXPECT_EQ(4, RunDeviceOperation(QueryCurrentProfile, 0).activeProfile);
+    session.RunDeviceOperation(SelectProfile, 4);
+    EXPECT_EQ(4, session.RunDeviceOperation(QueryCurrentProfile, 0).activeProfile);
     EXPECT_EQ(0u, mouse.firmware.pacingViolations);
-    EXPECT_TRUE(IsMousePresent());
+    EXPECT_TRUE(session.IsMousePresent());
 }
 
 TEST_F(DeviceChannel, TwoOpenableInterfacesLastOneWins) {
     mouse.interfaces = {Interface(kCol01), Interface(kCol02)};
     mouse.firmware.memory[1][10] = 0x5A;
     tarn_fw_set_active(&mouse.firmware, 2);
-    EXPECT_TRUE(RunDeviceOperation(ReadProfile, 0, profileBlock));
+    EXPECT_TRUE(session.RunDeviceOperation(ReadProfile, 0, profileBlock.data()));
     EXPECT_EQ(88, ReportsOn(0)); // the full read on each interface
     EXPECT_EQ(88, ReportsOn(1));
     EXPECT_EQ(0x5A, profileBlock[10]);
-    EXPECT_EQ(2, RunDeviceOperation(QueryCurrentProfile, 0).activeProfile);
+    EXPECT_EQ(2, session.RunDeviceOperation(QueryCurrentProfile, 0).activeProfile);
 
     // The interface opened last rejects the memory commands: zeros, and the query gives 0.
     // Its result is the one in the buffer, so the read is not whole, though the first
     // interface delivered everything.
     mouse.interfaces[1].acceptsReports = false;
-    EXPECT_FALSE(RunDeviceOperation(ReadProfile, 0, profileBlock));
-    EXPECT_EQ((std::array<uint8_t, 512>{}), std::to_array(profileBlock));
-    EXPECT_EQ(0, RunDeviceOperation(QueryCurrentProfile, 0).activeProfile);
+    EXPECT_FALSE(session.RunDeviceOperation(ReadProfile, 0, profileBlock.data()));
+    EXPECT_EQ(MemoryBlock{}, profileBlock);
+    EXPECT_EQ(0, session.RunDeviceOperation(QueryCurrentProfile, 0).activeProfile);
     // A write has reached the mouse once any interface took the whole block.
-    EXPECT_TRUE(RunDeviceOperation(WriteProfile, 0, profileBlock));
+    EXPECT_TRUE(session.RunDeviceOperation(WriteProfile, 0, profileBlock.data()));
     // The other way round: the last interface delivers, the first refuses.
     mouse.interfaces[1].acceptsReports = true;
     mouse.interfaces[0].acceptsReports = false;
-    EXPECT_TRUE(RunDeviceOperation(ReadHeader, 0, headerBlock));
+    EXPECT_TRUE(session.RunDeviceOperation(ReadHeader, 0, headerBlock.data()));
     mouse.interfaces[1].acceptsReports = false;
-    EXPECT_FALSE(RunDeviceOperation(WriteHeader, 0, headerBlock)) << "no interface took the block";
+    EXPECT_FALSE(session.RunDeviceOperation(WriteHeader, 0, headerBlock.data()))
+        << "no interface took the block";
 }
 
 TEST_F(DeviceChannel, RefusedVanishedAndUnfetchableInterfacesAreSkipped) {
@@ -104,7 +107,7 @@ TEST_F(DeviceChannel, RefusedVanishedAndUnfetchableInterfacesAreSkipped) {
                         Interface(L"\\\\?\\hid#vid_f1d0&pid_0084&mi_04#y")};
     mouse.interfaces[2].vanishes = true;
     mouse.interfaces[3].pathFails = true;
-    RunDeviceOperation(SelectProfile, 1);
+    session.RunDeviceOperation(SelectProfile, 1);
     EXPECT_EQ(1, mouse.firmware.activeProfile);
     EXPECT_EQ(1, ReportsOn(0));
     EXPECT_EQ(0, ReportsOn(1) + ReportsOn(2) + ReportsOn(3));
@@ -116,12 +119,12 @@ TEST_F(DeviceChannel, RefusedVanishedAndUnfetchableInterfacesAreSkipped) {
 
 TEST_F(DeviceChannel, PathsMatchWithoutRegardToCase) {
     mouse.interfaces = {Interface(L"\\\\?\\hid#vid_f1d0&pid_0084&mi_02&col01#lower")};
-    EXPECT_TRUE(IsMousePresent());
-    RunDeviceOperation(SelectProfile, 3);
+    EXPECT_TRUE(session.IsMousePresent());
+    session.RunDeviceOperation(SelectProfile, 3);
     EXPECT_EQ(3, mouse.firmware.activeProfile);
     mouse.interfaces = {Interface(L"\\\\?\\HID#VID_F1D0&PID_0084&MI_02&COL01#UPPER")};
-    EXPECT_TRUE(IsMousePresent());
-    RunDeviceOperation(SelectProfile, 1);
+    EXPECT_TRUE(session.IsMousePresent());
+    session.RunDeviceOperation(SelectProfile, 1);
     EXPECT_EQ(1, mouse.firmware.activeProfile);
 
     // Other ids, or the ids split apart, do not match.
@@ -129,21 +132,20 @@ TEST_F(DeviceChannel, PathsMatchWithoutRegardToCase) {
                         Interface(L"\\\\?\\hid#vid_f1d1&pid_0084#b"),
                         Interface(L"\\\\?\\hid#pid_0084&vid_f1d0#c")};
     mouse.ClearTranscript();
-    EXPECT_FALSE(IsMousePresent());
-    RunDeviceOperation(SelectProfile, 4);
+    EXPECT_FALSE(session.IsMousePresent());
+    session.RunDeviceOperation(SelectProfile, 4);
     EXPECT_TRUE(mouse.transcript.empty());
 }
 
 TEST_F(DeviceChannel, PresenceNeedsNoOpenableInterface) {
     mouse.interfaces = {Interface(kCol01, false)};
-    EXPECT_TRUE(IsMousePresent());
+    EXPECT_TRUE(session.IsMousePresent());
     mouse.interfaces.clear();
-    EXPECT_FALSE(IsMousePresent());
-    // Presence ignores the configurable ids; the walk follows them.
-    std::wcscpy(vendorId, L"ABCD");
+    EXPECT_FALSE(session.IsMousePresent());
+    // Presence ignores the session's ids; the walk follows them.
+    MouseSession other(mouse, wait, lock, DeviceIds{L"ABCD", L"0084"});
     mouse.interfaces = {Interface(L"\\\\?\\hid#vid_abcd&pid_0084#1"), Interface(kCol01)};
-    RunDeviceOperation(SelectProfile, 2);
-    std::wcscpy(vendorId, L"F1D0");
+    other.RunDeviceOperation(SelectProfile, 2);
     EXPECT_EQ(1, ReportsOn(0));
     EXPECT_EQ(0, ReportsOn(1));
 }
@@ -151,7 +153,7 @@ TEST_F(DeviceChannel, PresenceNeedsNoOpenableInterface) {
 TEST_F(DeviceChannel, UnknownOperationOpensAndClosesOnly) {
     for (int op : {-1, 6, 99}) {
         mouse.ClearTranscript();
-        RunDeviceOperation(op, 0);
+        session.RunDeviceOperation(op, 0);
         // The two system-owned collections refuse; the configuration one opens and closes.
         ASSERT_EQ(4u, mouse.transcript.size()) << op;
         EXPECT_EQ(Exchange::OpenFailed, mouse.transcript[0].kind);
@@ -166,13 +168,13 @@ TEST_F(DeviceChannel, NoMouseSendsNothingAndKeepsBuffers) {
     mouse.interfaces = {Interface(L"\\\\?\\hid#vid_2a7b&pid_1101#k")};
     profileBlock[5] = 9;
     for (int op = 0; op < 6; ++op) {
-        const DeviceResult result = RunDeviceOperation(op, 1, profileBlock);
+        const DeviceResult result = session.RunDeviceOperation(op, 1, profileBlock.data());
         EXPECT_FALSE(result) << op;
         EXPECT_FALSE(result.activeProfile) << op;
     }
     EXPECT_TRUE(mouse.transcript.empty());
     EXPECT_EQ(9, profileBlock[5]);
-    EXPECT_FALSE(IsMousePresent());
+    EXPECT_FALSE(session.IsMousePresent());
 }
 
 TEST_F(DeviceChannel, UnplugMidPageEndsWithZerosAndNoHang) {
@@ -180,7 +182,7 @@ TEST_F(DeviceChannel, UnplugMidPageEndsWithZerosAndNoHang) {
     for (int i = 0; i < 512; ++i)
         mouse.firmware.memory[0][i] = uint8_t(0x80 | i);
     mouse.unplugAfterReports = 11 * 3 + 4; // during page 3 of the first interface
-    EXPECT_FALSE(RunDeviceOperation(ReadHeader, 0, headerBlock));
+    EXPECT_FALSE(session.RunDeviceOperation(ReadHeader, 0, headerBlock.data()));
     EXPECT_TRUE(mouse.unplugged);
     // The second interface is gone by its open; the first left pages 0-2 and part of 3.
     EXPECT_EQ(0, OpensOf(1));
@@ -189,8 +191,9 @@ TEST_F(DeviceChannel, UnplugMidPageEndsWithZerosAndNoHang) {
     EXPECT_EQ(uint8_t(0x80 | 192), headerBlock[192]);
     EXPECT_EQ(0, headerBlock[192 + 21]);
     EXPECT_EQ(0, headerBlock[511]);
-    EXPECT_FALSE(IsMousePresent());
-    EXPECT_FALSE(RunDeviceOperation(QueryCurrentProfile, 0).activeProfile) << "nothing opens";
+    EXPECT_FALSE(session.IsMousePresent());
+    EXPECT_FALSE(session.RunDeviceOperation(QueryCurrentProfile, 0).activeProfile)
+        << "nothing opens";
 }
 
 // Interfaces that answer everything at random: entries, paths up to the buffer's limit,
@@ -245,17 +248,17 @@ class ChaosInterfaces final : public MouseInterfaceSet {
 TEST(DeviceChannelChaos, RandomDevicesNeverBreakTheWalk) {
     ChaosInterfaces chaos;
     RecordingWait wait;
-    mouseInterfaces = &chaos;
-    pacingWait = &wait;
+    UnsharedTransferLock lock;
+    MouseSession session(chaos, wait, lock);
+    MemoryBlock profileBlock{};
     for (int round = 0; round < 120; ++round) {
-        const int32_t answer = RunDeviceOperation(round % 8 - 1, round % 7 - 1, profileBlock)
-                                   .activeProfile.value_or(0);
-        IsMousePresent();
+        const int32_t answer =
+            session.RunDeviceOperation(round % 8 - 1, round % 7 - 1, profileBlock.data())
+                .activeProfile.value_or(0);
+        session.IsMousePresent();
         ASSERT_GE(answer, 0);
         ASSERT_LE(answer, 255);
     }
-    mouseInterfaces = nullptr;
-    pacingWait = nullptr;
     // Interfaces that failed to open are not closed; every one that opened is closed once.
     EXPECT_LE(chaos.closed, chaos.opened);
     EXPECT_GT(chaos.reports, 0);

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <memory>
 #include <numeric>
 
 namespace {
@@ -18,7 +19,7 @@ class MemoryProtocol : public ::testing::Test {
         EXPECT_TRUE(mouse.Open(SimulatedMouse::kConfigPath, &handle));
         mouse.ClearTranscript();
     }
-    MouseLink Link() { return MouseLink{mouse, handle}; }
+    MouseLink Link() { return MouseLink{mouse, handle, wait}; }
 
     SimulatedMouse mouse;
     RecordingWait wait;
@@ -175,7 +176,7 @@ TEST_F(MemoryProtocol, QueryReturnsByteThreeOrZero) {
     mouse.interfaces.push_back(silent);
     MouseHandle other = nullptr;
     ASSERT_TRUE(mouse.Open(silent.path.c_str(), &other));
-    EXPECT_EQ(0, QueryActiveProfile(MouseLink{mouse, other}));
+    EXPECT_EQ(0, QueryActiveProfile(MouseLink{mouse, other, wait}));
     // The prepared incoming buffer: report id and zeros.
     EXPECT_EQ((FeatureReport{5, 0, 0, 0, 0, 0, 0, 0}), mouse.Received().back());
     mouse.Close(other);
@@ -214,7 +215,7 @@ TEST_F(MemoryProtocol, ScriptedMouseChecksEveryReport) {
     MouseHandle h = nullptr;
     ASSERT_TRUE(scriptedMouse.Open(SimulatedMouse::kConfigPath, &h));
     std::array<uint8_t, 512> block;
-    ReadHeaderBlock(MouseLink{scriptedMouse, h}, block.data());
+    ReadHeaderBlock(MouseLink{scriptedMouse, h, wait}, block.data());
     EXPECT_TRUE(scriptedMouse.scriptErrors.empty()) << scriptedMouse.scriptErrors[0];
     EXPECT_EQ(0u, scriptedMouse.PendingExpectations());
     EXPECT_EQ(0, block[0]);
@@ -223,7 +224,7 @@ TEST_F(MemoryProtocol, ScriptedMouseChecksEveryReport) {
     EXPECT_EQ(0, block[64]);
 
     // A report the script did not expect fails and is reported.
-    SelectActiveProfile(MouseLink{scriptedMouse, h}, 1);
+    SelectActiveProfile(MouseLink{scriptedMouse, h, wait}, 1);
     ASSERT_EQ(1u, scriptedMouse.scriptErrors.size());
     scriptedMouse.Close(h);
 }
@@ -232,9 +233,10 @@ TEST_F(MemoryProtocol, ScriptedMouseChecksEveryReport) {
 // The native build's own wait (the Windows one is checked under Wine against the
 // performance counter).
 TEST(SystemPacingWait, NeverEndsShort) {
+    const std::unique_ptr<PacingWait> wait = CreateSystemPacingWait();
     for (uint32_t ms : {0u, 1u, 5u}) {
         const auto start = std::chrono::steady_clock::now();
-        SystemPacingWait().Wait(ms);
+        wait->Wait(ms);
         EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(ms));
     }
 }

@@ -3,6 +3,8 @@
 #include "mouse/mouse_session.h"
 #include "mouse/memory_protocol.h"
 #include "mouse/hid_interfaces.h"
+#include "mouse/pacing_wait.h"
+#include "mouse/transfer_lock.h"
 #include "model/memory_image.h"
 #include "simulated_mouse.h"
 
@@ -18,6 +20,7 @@ extern "C" {
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -29,10 +32,10 @@ class CountedSystemInterfaces final : public MouseInterfaceSet {
   public:
     bool BeginEnumeration(EnumerationPurpose purpose) override {
         ++begun;
-        return system.BeginEnumeration(purpose);
+        return system->BeginEnumeration(purpose);
     }
     InterfaceEntry InterfaceAt(uint32_t n, wchar_t* path, size_t capacity) override {
-        const InterfaceEntry entry = system.InterfaceAt(n, path, capacity);
+        const InterfaceEntry entry = system->InterfaceAt(n, path, capacity);
         ++asked;
         paths += entry == InterfaceEntry::Path;
         ended += entry == InterfaceEntry::End;
@@ -40,21 +43,21 @@ class CountedSystemInterfaces final : public MouseInterfaceSet {
     }
     void EndEnumeration() override {
         ++finished;
-        system.EndEnumeration();
+        system->EndEnumeration();
     }
     bool Open(const wchar_t* path, MouseHandle* handle) override {
         ++opened;
-        return system.Open(path, handle);
+        return system->Open(path, handle);
     }
     bool SetFeature(MouseHandle handle, const uint8_t* report, uint32_t length) override {
-        return system.SetFeature(handle, report, length);
+        return system->SetFeature(handle, report, length);
     }
     bool GetFeature(MouseHandle handle, uint8_t* report, uint32_t length) override {
-        return system.GetFeature(handle, report, length);
+        return system->GetFeature(handle, report, length);
     }
-    void Close(MouseHandle handle) override { system.Close(handle); }
+    void Close(MouseHandle handle) override { system->Close(handle); }
 
-    MouseInterfaceSet& system = SystemMouseInterfaces();
+    const std::unique_ptr<MouseInterfaceSet> system = CreateSystemMouseInterfaces();
     int begun = 0, asked = 0, paths = 0, ended = 0, finished = 0, opened = 0;
 };
 
@@ -76,22 +79,26 @@ int PresentHidInterfaces() {
 }
 
 TEST(SystemChannel, WalkRunsAndFindsNoMouse) {
-    ASSERT_EQ(nullptr, mouseInterfaces);
-    std::memset(profileBlock, 0x3C, sizeof profileBlock);
-    std::memset(headerBlock, 0xC3, sizeof headerBlock);
-    if (IsMousePresent())
+    const std::unique_ptr<MouseInterfaceSet> system = CreateSystemMouseInterfaces();
+    const std::unique_ptr<PacingWait> wait = CreateSystemPacingWait();
+    const std::unique_ptr<TransferLock> lock = CreateSystemTransferLock();
+    MemoryBlock profileBlock;
+    MemoryBlock headerBlock;
+    profileBlock.fill(0x3C);
+    headerBlock.fill(0xC3);
+    if (MouseSession(*system, *wait, *lock).IsMousePresent())
         GTEST_SKIP() << "a virtual mouse is plugged into this Wine prefix";
     CountedSystemInterfaces counted;
-    mouseInterfaces = &counted;
+    MouseSession session(counted, *wait, *lock);
     bool answered = false;
     for (int op = -1; op <= 6; ++op) {
         const bool header = op == ReadHeader || op == WriteHeader;
-        answered = RunDeviceOperation(op, 0, header ? headerBlock : profileBlock)
-                       .activeProfile.has_value() ||
-                   answered;
+        answered =
+            session.RunDeviceOperation(op, 0, header ? headerBlock.data() : profileBlock.data())
+                .activeProfile.has_value() ||
+            answered;
     }
-    const bool present = IsMousePresent();
-    mouseInterfaces = nullptr;
+    const bool present = session.IsMousePresent();
     EXPECT_FALSE(present);
     // Every operation and the presence check walked the system's list to its end.
     EXPECT_EQ(9, counted.begun);
@@ -113,12 +120,15 @@ TEST(SystemChannel, WalkWaitsForTheSessionWideTransferLock) {
     SimulatedMouse mouse;
     RecordingWait wait;
     SimulatedMouseScope scope(mouse, &wait);
+    const std::unique_ptr<TransferLock> lock = CreateSystemTransferLock();
+    MouseSession session(mouse, wait, *lock);
+    MemoryBlock headerBlock{};
     HANDLE other = CreateMutexW(nullptr, TRUE, kTransferLockName);
     ASSERT_NE(nullptr, other);
     std::atomic<bool> done{false};
     bool whole = false;
     std::thread walker([&] {
-        whole = RunDeviceOperation(ReadHeader, 0, headerBlock).whole;
+        whole = session.RunDeviceOperation(ReadHeader, 0, headerBlock.data()).whole;
         done = true;
     });
     Sleep(300);
@@ -135,7 +145,8 @@ TEST(SystemChannel, WalkWaitsForTheSessionWideTransferLock) {
 }
 
 TEST(SystemChannel, PacingWaitIsNeverShort) {
-    PacingWait& wait = SystemPacingWait();
+    const std::unique_ptr<PacingWait> system = CreateSystemPacingWait();
+    PacingWait& wait = *system;
     LARGE_INTEGER frequency, start, end;
     QueryPerformanceFrequency(&frequency);
     for (uint32_t ms : {0u, 1u, 5u, 5u, 5u, 16u, 50u}) {
@@ -153,9 +164,12 @@ TEST(SystemChannel, PacingWaitIsNeverShort) {
 class PriorityWatch final : public PacingWait {
   public:
     void Wait(uint32_t) override { seen.push_back(GetThreadPriority(GetCurrentThread())); }
-    void BeginOperation() override { SystemPacingWait().BeginOperation(); }
-    void EndOperation() override { SystemPacingWait().EndOperation(); }
+    void BeginOperation() override { system->BeginOperation(); }
+    void EndOperation() override { system->EndOperation(); }
     std::vector<int> seen;
+
+  private:
+    const std::unique_ptr<PacingWait> system = CreateSystemPacingWait();
 };
 
 // Talking to the mouse runs raised, only for as long as it lasts, and never lowers a thread
@@ -163,14 +177,16 @@ class PriorityWatch final : public PacingWait {
 TEST(SystemChannel, OperationRaisesThreadPriorityForItsLengthOnly) {
     SimulatedMouse mouse;
     PriorityWatch watch;
-    SimulatedMouseScope scope(mouse, &watch);
+    UnsharedTransferLock lock;
+    MouseSession session(mouse, watch, lock);
+    MemoryBlock headerBlock{};
     const HANDLE self = GetCurrentThread();
     for (int before :
          {THREAD_PRIORITY_BELOW_NORMAL, THREAD_PRIORITY_NORMAL, THREAD_PRIORITY_TIME_CRITICAL}) {
         ASSERT_TRUE(SetThreadPriority(self, before));
         for (int op : {ReadHeader, QueryCurrentProfile, SelectProfile}) {
             watch.seen.clear();
-            RunDeviceOperation(op, 1, headerBlock);
+            session.RunDeviceOperation(op, 1, headerBlock.data());
             ASSERT_FALSE(watch.seen.empty()) << op;
             for (int during : watch.seen)
                 EXPECT_EQ(std::max(before, int(THREAD_PRIORITY_HIGHEST)), during) << op;

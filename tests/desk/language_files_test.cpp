@@ -34,11 +34,11 @@ std::vector<std::wstring> TextKeys() {
     return keys;
 }
 
-bool KeyPresent(const std::wstring& key) {
+bool KeyPresent(const TextSettings& texts, const std::wstring& key) {
     // The lookups cannot tell an empty value from a missing key; a sentinel default can.
     wchar_t text[kTextBufferCount] = {};
-    GetPrivateProfileStringW(languageCode.c_str(), key.c_str(), L"\x01missing", text,
-                             static_cast<DWORD>(kTextBufferCount), languageFilePath.c_str());
+    GetPrivateProfileStringW(texts.languageCode.c_str(), key.c_str(), L"\x01missing", text,
+                             static_cast<DWORD>(kTextBufferCount), texts.languageFilePath.c_str());
     return std::wstring(text) != L"\x01missing";
 }
 
@@ -59,23 +59,23 @@ TEST(LanguageFiles, EveryShippedFileHoldsEveryKey) {
                    std::vector<uint8_t>(reinterpret_cast<const uint8_t*>(code.c_str()),
                                         reinterpret_cast<const uint8_t*>(code.c_str()) +
                                             (code.size() + 1) * sizeof(wchar_t)));
-        languageCode = kDeskDefaultLanguage;
-        ASSERT_TRUE(LoadTextSettings());
-        ASSERT_EQ(languageCode, code);
-        EXPECT_GE(dialogFontSize, 6);
-        EXPECT_LE(dialogFontSize, 12);
+        TextSettings texts;
+        ASSERT_TRUE(texts.Load());
+        ASSERT_EQ(texts.languageCode, code);
+        EXPECT_GE(texts.dialogFontSize, 6);
+        EXPECT_LE(texts.dialogFontSize, 12);
         for (const std::wstring& key : TextKeys()) {
-            EXPECT_TRUE(KeyPresent(key)) << std::string(key.begin(), key.end());
+            EXPECT_TRUE(KeyPresent(texts, key)) << std::string(key.begin(), key.end());
             if (key != L"308") { // the status line starts empty in every language
-                EXPECT_FALSE(LookupText(key.c_str()).empty())
+                EXPECT_FALSE(texts.Lookup(key.c_str()).empty())
                     << std::string(key.begin(), key.end());
             }
         }
         for (int n = 0; n < 11; ++n) {
-            EXPECT_FALSE(LookupFunctionName(n).empty());
+            EXPECT_FALSE(texts.LookupFunctionName(n).empty());
         }
         // The agent's exit item takes the application name exactly once.
-        const std::wstring item = FormatExitItem(LookupText(L"Exit"), L"\x263A");
+        const std::wstring item = FormatExitItem(texts.Lookup(L"Exit"), L"\x263A");
         EXPECT_EQ(item.find(L'%'), std::wstring::npos);
         EXPECT_NE(item.find(L'\x263A'), std::wstring::npos);
     }
@@ -103,8 +103,9 @@ TEST(LanguageFiles, NonLatinTextsSurviveTheRoundTrip) {
         {L"0C0A", L"32773", L"Configuraci\x00F3n"},
     };
     for (const Expect& e : expects) {
-        languageCode = e.code;
-        languageFilePath = shipped + e.code + L".txt";
-        EXPECT_EQ(LookupText(e.key), e.text);
+        TextSettings texts;
+        texts.languageCode = e.code;
+        texts.languageFilePath = shipped + e.code + L".txt";
+        EXPECT_EQ(texts.Lookup(e.key), e.text);
     }
 }

@@ -2,7 +2,6 @@
 #include "settings/profile_cache.h"
 
 #include "desk_test_support.h"
-#include "mouse/mouse_session.h"
 #include "model/memory_image.h"
 
 #include <gtest/gtest.h>
@@ -19,17 +18,17 @@ std::vector<uint8_t> Pattern(size_t length, uint8_t seed) {
     return bytes;
 }
 
-std::vector<uint8_t> ProfileBlockBytes() {
-    return std::vector<uint8_t>(profileBlock, profileBlock + kBlockLength);
-}
-
 class ProfileCache : public ::testing::Test {
   protected:
-    void SetUp() override {
-        DeleteSettingsTree();
-        currentProfile = 0;
+    void SetUp() override { DeleteSettingsTree(); }
+
+    std::vector<uint8_t> ProfileBlockBytes() const {
+        return std::vector<uint8_t>(profileBlock.begin(), profileBlock.end());
     }
-    void TearDown() override { currentProfile = 0; }
+
+    // The blocks as the program holds them: the shown profile and the header.
+    MemoryBlock profileBlock{};
+    MemoryBlock headerBlock{};
 };
 
 } // namespace
@@ -37,12 +36,12 @@ class ProfileCache : public ::testing::Test {
 TEST_F(ProfileCache, StoresRawBlocksUnderTheirKeys) {
     const auto profile = Pattern(kBlockLength, 3);
     const auto header = Pattern(kBlockLength, 200);
-    std::memcpy(profileBlock, profile.data(), kBlockLength);
-    std::memcpy(headerBlock, header.data(), kBlockLength);
+    std::memcpy(profileBlock.data(), profile.data(), kBlockLength);
+    std::memcpy(headerBlock.data(), header.data(), kBlockLength);
     for (int number : {0, 1, 2, 3, 4, kHeaderCacheNumber}) {
-        EXPECT_EQ(
-            StoreCachedBlock(number, number == kHeaderCacheNumber ? headerBlock : profileBlock),
-            ERROR_SUCCESS);
+        EXPECT_EQ(StoreCachedBlock(number, number == kHeaderCacheNumber ? headerBlock.data()
+                                                                        : profileBlock.data()),
+                  ERROR_SUCCESS);
     }
     for (int number = 0; number < kProfileCount; ++number) {
         DWORD type = REG_NONE;
@@ -61,10 +60,10 @@ TEST_F(ProfileCache, StoresRawBlocksUnderTheirKeys) {
 }
 
 TEST_F(ProfileCache, NeverStoredKeyIsCreatedAndLoadsZeros) {
-    currentProfile = 3;
-    std::memset(profileBlock, 0xAA, kBlockLength);
+    const int currentProfile = 3;
+    profileBlock.fill(0xAA);
     ASSERT_FALSE(KeyExists(CacheKeyPath(3)));
-    LoadCachedProfile(currentProfile, profileBlock);
+    LoadCachedProfile(currentProfile, profileBlock.data());
     EXPECT_TRUE(KeyExists(CacheKeyPath(3)));
     EXPECT_EQ(ProfileBlockBytes(), std::vector<uint8_t>(kBlockLength, 0));
 }
@@ -73,13 +72,13 @@ TEST_F(ProfileCache, ValuesOfAnyTypeUpTo512BytesLoadRawLongerOnesAsZeros) {
     const DWORD types[] = {REG_BINARY, REG_SZ,    REG_EXPAND_SZ, REG_MULTI_SZ,
                            REG_DWORD,  REG_QWORD, REG_NONE,      REG_LINK};
     const size_t sizes[] = {0, 1, 100, 511, 512, 513, 4096, 65536};
-    currentProfile = 1;
+    const int currentProfile = 1;
     for (DWORD type : types) {
         for (size_t size : sizes) {
             const auto value = Pattern(size, static_cast<uint8_t>(size + type));
             WriteValue(CacheKeyPath(1), L"pData", type, value);
-            std::memset(profileBlock, 0xCC, kBlockLength);
-            LoadCachedProfile(currentProfile, profileBlock);
+            profileBlock.fill(0xCC);
+            LoadCachedProfile(currentProfile, profileBlock.data());
             std::vector<uint8_t> expected(kBlockLength, 0);
             if (size <= kBlockLength) {
                 std::copy(value.begin(), value.end(), expected.begin());
@@ -91,8 +90,8 @@ TEST_F(ProfileCache, ValuesOfAnyTypeUpTo512BytesLoadRawLongerOnesAsZeros) {
 
 TEST_F(ProfileCache, MissingValueInExistingKeyLoadsZeros) {
     WriteValue(CacheKeyPath(4), L"other", REG_BINARY, Pattern(16, 1));
-    currentProfile = 4;
-    std::memset(profileBlock, 0x11, kBlockLength);
-    LoadCachedProfile(currentProfile, profileBlock);
+    const int currentProfile = 4;
+    profileBlock.fill(0x11);
+    LoadCachedProfile(currentProfile, profileBlock.data());
     EXPECT_EQ(ProfileBlockBytes(), std::vector<uint8_t>(kBlockLength, 0));
 }

@@ -33,29 +33,26 @@ std::vector<uint8_t> StringValue(const std::wstring& text, bool terminate = true
 
 class TextFiles : public ::testing::Test {
   protected:
-    void SetUp() override {
-        DeleteValue(kSettingsKeyPath, kLanguageValueName);
-        languageCode = kDeskDefaultLanguage;
-        languageFilePath.clear();
-        dialogFontSize = 0;
-    }
+    void SetUp() override { DeleteValue(kSettingsKeyPath, kLanguageValueName); }
     void TearDown() override { DeleteValue(kSettingsKeyPath, kLanguageValueName); }
 
     // Loads the settings with `code` named by the registry.
     void LoadWithCode(const std::wstring& code) {
         SetLanguageValue(REG_SZ, StringValue(code));
-        ASSERT_TRUE(LoadTextSettings());
-        ASSERT_EQ(languageCode, code);
+        ASSERT_TRUE(texts.Load());
+        ASSERT_EQ(texts.languageCode, code);
     }
+
+    TextSettings texts;
 };
 
 } // namespace
 
 TEST_F(TextFiles, NoLanguageValueReads0409BesideTheProgram) {
     RegDeleteKeyW(HKEY_CURRENT_USER, kSettingsKeyPath);
-    ASSERT_TRUE(LoadTextSettings());
-    EXPECT_EQ(languageCode, L"0409");
-    EXPECT_EQ(languageFilePath, TestProgramDirectory() + L"Language\\0409.txt");
+    ASSERT_TRUE(texts.Load());
+    EXPECT_EQ(texts.languageCode, L"0409");
+    EXPECT_EQ(texts.languageFilePath, TestProgramDirectory() + L"Language\\0409.txt");
     EXPECT_TRUE(KeyExists(kSettingsKeyPath)); // opened for all access: created when missing
 }
 
@@ -72,7 +69,7 @@ TEST_F(TextFiles, LanguageValuesThatAreNoCodeKeepTheDefault) {
         {"64 KiB", REG_SZ, StringValue(std::wstring(32767, L'7'))},
     };
     for (const Case& c : cases) {
-        languageCode = kDeskDefaultLanguage;
+        texts.languageCode = kDeskDefaultLanguage;
         const DWORD length = static_cast<DWORD>(c.bytes.size());
         HKEY key = nullptr;
         ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKeyPath, 0, nullptr, 0,
@@ -80,14 +77,14 @@ TEST_F(TextFiles, LanguageValuesThatAreNoCodeKeepTheDefault) {
                   ERROR_SUCCESS);
         RegSetValueExW(key, kLanguageValueName, 0, c.type, c.bytes.data(), length);
         RegCloseKey(key);
-        LoadTextSettings();
-        EXPECT_EQ(languageCode, L"0409") << c.what;
-        EXPECT_EQ(languageFilePath, TestProgramDirectory() + L"Language\\0409.txt") << c.what;
+        texts.Load();
+        EXPECT_EQ(texts.languageCode, L"0409") << c.what;
+        EXPECT_EQ(texts.languageFilePath, TestProgramDirectory() + L"Language\\0409.txt") << c.what;
     }
     // The longest code that fits names its file.
     const std::wstring longest(126, L'7');
     LoadWithCode(longest);
-    EXPECT_EQ(languageFilePath, TestProgramDirectory() + L"Language\\" + longest + L".txt");
+    EXPECT_EQ(texts.languageFilePath, TestProgramDirectory() + L"Language\\" + longest + L".txt");
     // Stored without a terminator (followed by a non-zero character in memory, so the
     // registry adds none): the characters up to the value's length.
     const std::vector<uint8_t> open = StringValue(L"0407X", false);
@@ -97,9 +94,9 @@ TEST_F(TextFiles, LanguageValuesThatAreNoCodeKeepTheDefault) {
               ERROR_SUCCESS);
     RegSetValueExW(key, kLanguageValueName, 0, REG_SZ, open.data(), 8);
     RegCloseKey(key);
-    ASSERT_TRUE(LoadTextSettings());
-    EXPECT_EQ(languageCode, L"0407");
-    EXPECT_EQ(languageFilePath, TestProgramDirectory() + L"Language\\0407.txt");
+    ASSERT_TRUE(texts.Load());
+    EXPECT_EQ(texts.languageCode, L"0407");
+    EXPECT_EQ(texts.languageFilePath, TestProgramDirectory() + L"Language\\0407.txt");
 }
 
 TEST_F(TextFiles, LookupsInBothForms) {
@@ -113,26 +110,26 @@ TEST_F(TextFiles, LookupsInBothForms) {
                                                       L"LONG=" +
                                                           std::wstring(300, L'L') + L"\r\n"));
     LoadWithCode(L"7001");
-    EXPECT_EQ(dialogFontSize, 11);
+    EXPECT_EQ(texts.dialogFontSize, 11);
     // Default form: present values win, empty and absent ones give the built-in text.
-    EXPECT_EQ(LookupDefault(kTitleKey, kDefaultTitle), L"Maus");
-    EXPECT_EQ(LookupDefault(kAgentMouseKey, kAgentDefaultMouse), L"Mouse");
-    EXPECT_EQ(LookupDefault(L"Absent", L"built in"), L"built in");
+    EXPECT_EQ(texts.LookupDefault(kTitleKey, kDefaultTitle), L"Maus");
+    EXPECT_EQ(texts.LookupDefault(kAgentMouseKey, kAgentDefaultMouse), L"Mouse");
+    EXPECT_EQ(texts.LookupDefault(L"Absent", L"built in"), L"built in");
     // Override form: empty means "keep the resource text".
-    EXPECT_EQ(LookupOverride(32773), L"Einstellungen");
-    EXPECT_EQ(LookupOverride(303), L"");
-    EXPECT_EQ(LookupOverride(32772), L"");
+    EXPECT_EQ(texts.LookupOverride(32773), L"Einstellungen");
+    EXPECT_EQ(texts.LookupOverride(303), L"");
+    EXPECT_EQ(texts.LookupOverride(32772), L"");
     // "Func%d": only an absent key takes the built-in name.
-    EXPECT_EQ(LookupFunctionName(3), L"");
-    EXPECT_EQ(LookupFunctionName(8), L"Makro");
-    EXPECT_EQ(LookupFunctionName(4), L"Button 4");
-    EXPECT_EQ(LookupFunctionName(10), L"Select Profile");
-    EXPECT_EQ(LookupFunctionName(11), L"");
-    EXPECT_EQ(LookupFunctionName(-1), L"");
+    EXPECT_EQ(texts.LookupFunctionName(3), L"");
+    EXPECT_EQ(texts.LookupFunctionName(8), L"Makro");
+    EXPECT_EQ(texts.LookupFunctionName(4), L"Button 4");
+    EXPECT_EQ(texts.LookupFunctionName(10), L"Select Profile");
+    EXPECT_EQ(texts.LookupFunctionName(11), L"");
+    EXPECT_EQ(texts.LookupFunctionName(-1), L"");
     // At most 254 characters of a value are used.
-    EXPECT_EQ(LookupText(L"LONG"), std::wstring(254, L'L'));
+    EXPECT_EQ(texts.Lookup(L"LONG"), std::wstring(254, L'L'));
     // Section and key names match without regard to case.
-    EXPECT_EQ(LookupDefault(L"title", kDefaultTitle), L"Maus");
+    EXPECT_EQ(texts.LookupDefault(L"title", kDefaultTitle), L"Maus");
 }
 
 TEST_F(TextFiles, OverrideReplacesACaptionOnlyWithText) {
@@ -142,11 +139,11 @@ TEST_F(TextFiles, OverrideReplacesACaptionOnlyWithText) {
     HWND window = CreateWindowExW(0, L"STATIC", L"Setting", WS_POPUP, 0, 0, 10, 10, nullptr,
                                   nullptr, nullptr, nullptr);
     ASSERT_NE(window, nullptr);
-    EXPECT_TRUE(OverrideWindowText(window, 101));
+    EXPECT_TRUE(texts.OverrideWindowText(window, 101));
     GetWindowTextW(window, text, 64);
     EXPECT_STREQ(text, L"Optionen");
-    EXPECT_FALSE(OverrideWindowText(window, 306)); // present but empty: the text stays
-    EXPECT_FALSE(OverrideWindowText(window, 307)); // absent
+    EXPECT_FALSE(texts.OverrideWindowText(window, 306)); // present but empty: the text stays
+    EXPECT_FALSE(texts.OverrideWindowText(window, 307)); // absent
     GetWindowTextW(window, text, 64);
     EXPECT_STREQ(text, L"Optionen");
     DestroyWindow(window);
@@ -154,18 +151,18 @@ TEST_F(TextFiles, OverrideReplacesACaptionOnlyWithText) {
 
 TEST_F(TextFiles, MissingFileGivesBuiltInTexts) {
     LoadWithCode(L"7999"); // no such file
-    EXPECT_EQ(dialogFontSize, 8);
-    EXPECT_EQ(LookupDefault(kTitleKey, kDefaultTitle), L"Mouse");
-    EXPECT_EQ(LookupOverride(32773), L"");
-    EXPECT_EQ(LookupFunctionName(0), L"Button OFF");
+    EXPECT_EQ(texts.dialogFontSize, 8);
+    EXPECT_EQ(texts.LookupDefault(kTitleKey, kDefaultTitle), L"Mouse");
+    EXPECT_EQ(texts.LookupOverride(32773), L"");
+    EXPECT_EQ(texts.LookupFunctionName(0), L"Button OFF");
 }
 
 TEST_F(TextFiles, BadFilesGiveDefaultsOrCutTexts) {
     // Empty file.
     WriteLanguageFile(L"7101", {});
     LoadWithCode(L"7101");
-    EXPECT_EQ(dialogFontSize, 8);
-    EXPECT_EQ(LookupDefault(kTitleKey, kDefaultTitle), L"Mouse");
+    EXPECT_EQ(texts.dialogFontSize, 8);
+    EXPECT_EQ(texts.LookupDefault(kTitleKey, kDefaultTitle), L"Mouse");
 
     // Binary noise, with bytes that look like brackets, equals signs and line ends.
     std::vector<uint8_t> noise(256 * 1024);
@@ -176,8 +173,8 @@ TEST_F(TextFiles, BadFilesGiveDefaultsOrCutTexts) {
     }
     WriteLanguageFile(L"7102", noise);
     LoadWithCode(L"7102");
-    EXPECT_LE(LookupText(kTitleKey).size(), 254u);
-    EXPECT_EQ(LookupFunctionName(5).size() <= 254u, true);
+    EXPECT_LE(texts.Lookup(kTitleKey).size(), 254u);
+    EXPECT_EQ(texts.LookupFunctionName(5).size() <= 254u, true);
 
     // A huge file: the section after 4 MiB of other sections.
     std::wstring huge;
@@ -187,32 +184,32 @@ TEST_F(TextFiles, BadFilesGiveDefaultsOrCutTexts) {
     huge += L"[7103]\r\nTitle=Found\r\n";
     WriteLanguageFile(L"7103", Utf16File(huge));
     LoadWithCode(L"7103");
-    EXPECT_EQ(LookupDefault(kTitleKey, kDefaultTitle), L"Found");
+    EXPECT_EQ(texts.LookupDefault(kTitleKey, kDefaultTitle), L"Found");
 
     // UTF-8 without a byte-order mark: read in the system code page, never past the value.
     const char utf8[] = "[7104]\r\nTitle=Gr\xC3\xBC\xC3\x9F"
                         "e\r\n32773=\xE8\xA8\xAD\xE5\xAE\x9A\r\n";
     WriteLanguageFile(L"7104", std::vector<uint8_t>(utf8, utf8 + sizeof(utf8) - 1));
     LoadWithCode(L"7104");
-    const std::wstring title = LookupDefault(kTitleKey, kDefaultTitle);
+    const std::wstring title = texts.LookupDefault(kTitleKey, kDefaultTitle);
     EXPECT_EQ(title.substr(0, 2), L"Gr");
     EXPECT_LE(title.size(), 8u);
-    EXPECT_FALSE(LookupOverride(32773).empty());
+    EXPECT_FALSE(texts.LookupOverride(32773).empty());
 
     // Values of 10,000 characters and absurd font sizes.
     WriteLanguageFile(
         L"7105", Utf16Language(L"7105", L"FontSize=99999\r\nTitle=" + std::wstring(10000, L'T') +
                                             L"\r\nFunc2=" + std::wstring(10000, L'F') + L"\r\n"));
     LoadWithCode(L"7105");
-    EXPECT_EQ(dialogFontSize, 8);
-    EXPECT_EQ(LookupDefault(kTitleKey, kDefaultTitle), std::wstring(254, L'T'));
-    EXPECT_EQ(LookupFunctionName(2), std::wstring(254, L'F'));
+    EXPECT_EQ(texts.dialogFontSize, 8);
+    EXPECT_EQ(texts.LookupDefault(kTitleKey, kDefaultTitle), std::wstring(254, L'T'));
+    EXPECT_EQ(texts.LookupFunctionName(2), std::wstring(254, L'F'));
     WriteLanguageFile(L"7106", Utf16Language(L"7106", L"FontSize=-4\r\n"));
     LoadWithCode(L"7106");
-    EXPECT_EQ(dialogFontSize, 8);
+    EXPECT_EQ(texts.dialogFontSize, 8);
     WriteLanguageFile(L"7107", Utf16Language(L"7107", L"FontSize=0\r\n"));
     LoadWithCode(L"7107");
-    EXPECT_EQ(dialogFontSize, 0);
+    EXPECT_EQ(texts.dialogFontSize, 0);
 }
 
 // A program installed under a long path still finds its language file: the test program
@@ -222,12 +219,12 @@ TEST(TextFilesLongPath, ChildFindsLanguageFile) {
         GTEST_SKIP() << "runs inside LongModulePathFindsLanguageFile";
     }
     DeleteValue(kSettingsKeyPath, kLanguageValueName);
-    languageCode = kDeskDefaultLanguage;
-    ASSERT_TRUE(LoadTextSettings());
-    EXPECT_GT(languageFilePath.size(), 120u);
-    EXPECT_EQ(languageFilePath, TestProgramDirectory() + L"Language\\0409.txt");
-    EXPECT_EQ(dialogFontSize, 13);
-    EXPECT_EQ(LookupDefault(kTitleKey, kDefaultTitle), L"Far away");
+    TextSettings texts;
+    ASSERT_TRUE(texts.Load());
+    EXPECT_GT(texts.languageFilePath.size(), 120u);
+    EXPECT_EQ(texts.languageFilePath, TestProgramDirectory() + L"Language\\0409.txt");
+    EXPECT_EQ(texts.dialogFontSize, 13);
+    EXPECT_EQ(texts.LookupDefault(kTitleKey, kDefaultTitle), L"Far away");
     // Tells the parent that the checks ran here (a filter that matches nothing, or a skip,
     // would also end with exit code 0).
     if (!HasFailure()) {

@@ -2,13 +2,15 @@
 // and shell, with no mouse attached.
 #include "app/desk_app.h"
 
-#include "mouse/mouse_session.h"
 #include "handle_owners_win.h"
-#include "settings/profile_cache.h"
 #include "model/memory_image.h"
+#include "resources/settings_dialog_res.h"
 #include "resources/tarndesk_res.h"
+#include "settings/profile_cache.h"
 #include "settings/text_files.h"
 #include "tray_fixture.h"
+#include "ui/message_boxes_win.h"
+#include "ui/tray_icon_win.h"
 
 #include <gtest/gtest.h>
 
@@ -59,13 +61,20 @@ class TrayApp : public TrayFixture {
   protected:
     TrayApp() { mouse.unplugged = true; }
 
-    static void SetUpTestSuite() {
-        TrayFixture::SetUpTestSuite();
-        DeleteValue(kSettingsKeyPath, kLanguageValueName);
-        LoadTextSettings();
+    static void SetUpTestSuite() { DeleteValue(kSettingsKeyPath, kLanguageValueName); }
+
+    void SetUp() override {
+        app.texts.Load();
+        OpenMainWindow();
     }
 
-    void SetUp() override { OpenMainWindow(); }
+    // Opens the Settings dialog while the mouse is plugged in for a moment; its window.
+    HWND OpenSettingsWithMouse() {
+        mouse.unplugged = false;
+        SendMessageW(window, WM_COMMAND, IDM_SETTING, 0);
+        mouse.unplugged = true;
+        return SettingsWindow();
+    }
 
     void Arrive(const std::wstring& name, WPARAM event = DBT_DEVICEARRIVAL) {
         auto bytes = InterfaceBroadcast(name);
@@ -166,12 +175,19 @@ TEST_F(TrayApp, AnyTimerCopiesTheMemoryAndStopsTheReread) {
 
 TEST_F(TrayApp, ResetWithoutMouseStoresTheDefaults) {
     DeleteSettingsTree();
-    std::memset(profileBlock, 0x77, kBlockLength);
-    std::memset(headerBlock, 0xEE, kBlockLength); // as last read from the mouse
+    // A Settings dialog shows the active profile 1 from the cache and edits its own copy.
+    WriteValue(CacheKeyPath(0), kProfileValueName, REG_BINARY,
+               std::vector<uint8_t>(kBlockLength, 0x77));
+    ASSERT_NE(OpenSettingsWithMouse(), nullptr);
+    const ProfileBlock working = app.OpenDialog()->State().profileBlock;
+    ASSERT_EQ(working.bytes[0], 0x77);
+    mouse.ClearTranscript();
+    app.headerBlock.bytes.fill(0xEE); // as last read from the mouse
     // Nothing reached a mouse, and the user is told so once.
     const std::vector<std::wstring> told =
         AnswerMessageBoxes([&] { SendMessageW(window, WM_COMMAND, IDM_RESET_TO_DEFAULT, 0); });
-    EXPECT_EQ(told, std::vector<std::wstring>{LookupDefault(kWriteFailedKey, kDefaultWriteFailed)});
+    EXPECT_EQ(told, std::vector<std::wstring>{
+                        app.texts.LookupDefault(kWriteFailedKey, kDefaultWriteFailed)});
     for (int i = 0; i < kProfileCount; ++i) {
         std::vector<uint8_t> expected(kBlockLength, 0);
         const uint8_t records[7][4] = {{1, 0}, {1, 1}, {1, 2}, {1, 3}, {1, 4}, {0, 0}, {0, 0}};
@@ -190,8 +206,11 @@ TEST_F(TrayApp, ResetWithoutMouseStoresTheDefaults) {
     DWORD type = REG_NONE;
     EXPECT_EQ(ReadValue(CacheKeyPath(255), kHeaderValueName, &type), header);
     EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
-    EXPECT_EQ(std::vector<uint8_t>(headerBlock, headerBlock + kBlockLength), header);
-    EXPECT_EQ(profileBlock[0], 0x77); // an open dialog's working copy is left as it was
+    EXPECT_EQ(std::vector<uint8_t>(app.headerBlock.bytes.begin(), app.headerBlock.bytes.end()),
+              header);
+    ASSERT_NE(app.OpenDialog(), nullptr);
+    // An open dialog's working copy is left as it was.
+    EXPECT_EQ(app.OpenDialog()->State().profileBlock, working);
     EXPECT_TRUE(mouse.Sent().empty());
 }
 
@@ -223,19 +242,19 @@ TEST_F(TrayApp, SettingWithoutMouseShowsTheMessageOnce) {
     closer.join();
     EXPECT_EQ(text, kConnectMouseText);
     EXPECT_EQ(caption, L"Error"); // no caption of our own: the system's default
-    EXPECT_EQ(settingsDialogClosed, 1);
+    EXPECT_EQ(app.OpenDialog(), nullptr);
 }
 
 TEST_F(TrayApp, MenuKeepsResourceTextsWhereTheFileHasNone) {
     const std::wstring path =
         WriteLanguageFile(L"7201", Utf16File(L"[7201]\r\n32773=Einstellungen\r\n32771=Schlie\x00DF"
                                              L"en\r\n"));
-    const std::wstring savedCode = languageCode;
-    const std::wstring savedPath = languageFilePath;
-    languageCode = L"7201";
-    languageFilePath = path;
+    TextSettings german;
+    german.languageCode = L"7201";
+    german.languageFilePath = path;
+    const TrayIcon tray(GetModuleHandleW(nullptr), german);
     HMENU loaded = nullptr;
-    HMENU popup = LoadTrayMenu(&loaded);
+    HMENU popup = tray.LoadPopupMenu(&loaded);
     ASSERT_NE(popup, nullptr);
     ASSERT_EQ(GetMenuItemCount(popup), 9);
     const UINT ids[9] = {IDM_SETTING,
@@ -268,8 +287,6 @@ TEST_F(TrayApp, MenuKeepsResourceTextsWhereTheFileHasNone) {
         }
     }
     DestroyMenu(loaded);
-    languageCode = savedCode;
-    languageFilePath = savedPath;
 }
 
 TEST_F(TrayApp, MenuOpensOnRightButtonReleaseOnly) {
@@ -307,17 +324,18 @@ TEST_F(TrayApp, MenuOpensOnRightButtonReleaseOnly) {
 }
 
 TEST_F(TrayApp, TrayIconPictureFromTheCurrentDirectoryElseTheResource) {
+    const TrayIcon tray(GetModuleHandleW(nullptr), app.texts);
     wchar_t saved[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, saved);
     // No "image" folder beside the tests: icon 112 (cyan wheel).
     SetCurrentDirectoryW(TestProgramDirectory().c_str());
-    HICON icon = LoadTrayIconImage();
+    HICON icon = tray.LoadIconImage();
     ASSERT_NE(icon, nullptr);
     const uint32_t resourceWheel = IconPixel(icon, 8, 4);
     DestroyIcon(icon);
     // Beside the programs lies image\mark.ico (orange wheel).
     SetCurrentDirectoryW((TestProgramDirectory() + L"..\\bin").c_str());
-    icon = LoadTrayIconImage();
+    icon = tray.LoadIconImage();
     ASSERT_NE(icon, nullptr);
     const uint32_t fileWheel = IconPixel(icon, 8, 4);
     DestroyIcon(icon);
@@ -327,7 +345,9 @@ TEST_F(TrayApp, TrayIconPictureFromTheCurrentDirectoryElseTheResource) {
 }
 
 TEST_F(TrayApp, TrayIconAddedRemovedAndRestoredWithTheTaskbar) {
-    ASSERT_TRUE(AddTrayIcon(window));
+    // The icon as the start-up adds it: the shell knows it by window and id.
+    TrayIcon tray(GetModuleHandleW(nullptr), app.texts);
+    ASSERT_TRUE(tray.Add(window));
     EXPECT_TRUE(TrayIconExists(window));
     // Explorer restarted: its icons are gone until the programs add them again.
     NOTIFYICONDATAW data = {};
@@ -338,14 +358,19 @@ TEST_F(TrayApp, TrayIconAddedRemovedAndRestoredWithTheTaskbar) {
     EXPECT_FALSE(TrayIconExists(window));
     SendMessageW(window, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
     EXPECT_TRUE(TrayIconExists(window));
-    // Close: the icon goes, numberFont is released and the loop is told to end.
-    HFONT font =
-        CreateFontW(-16, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
-    numberFont.Reset(font);
+    // Close: the icon goes, an open Settings dialog goes with its number font, and the loop
+    // is told to end.
+    HWND dialog = OpenSettingsWithMouse();
+    ASSERT_NE(dialog, nullptr);
+    const auto font =
+        reinterpret_cast<HFONT>(SendDlgItemMessageW(dialog, IDC_PROFILE_NUMBER1, WM_GETFONT, 0, 0));
+    ASSERT_NE(font, nullptr);
+    ASSERT_NE(GetObjectType(font), 0u);
     EXPECT_EQ(SendMessageW(window, WM_COMMAND, IDM_CLOSE, 0), 0);
     EXPECT_FALSE(IsWindow(window));
     EXPECT_FALSE(TrayIconExists(window));
-    EXPECT_EQ(numberFont.Get(), nullptr);
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(app.OpenDialog(), nullptr);
     EXPECT_EQ(GetObjectType(font), 0u);
     MSG message;
     EXPECT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
@@ -356,9 +381,8 @@ TEST_F(TrayApp, NoPictureAtAllMeansNoTrayIcon) {
     wchar_t saved[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, saved);
     SetCurrentDirectoryW(TestProgramDirectory().c_str());
-    programInstance = GetModuleHandleW(L"kernel32.dll"); // holds no icon 112
-    EXPECT_FALSE(AddTrayIcon(window));
-    programInstance = GetModuleHandleW(nullptr);
+    TrayIcon tray(GetModuleHandleW(L"kernel32.dll"), app.texts); // holds no icon 112
+    EXPECT_FALSE(tray.Add(window));
     SetCurrentDirectoryW(saved);
     EXPECT_FALSE(TrayIconExists(window));
     // The other menu commands still work without an icon.

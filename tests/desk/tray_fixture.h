@@ -1,20 +1,35 @@
-// The tray program's main window on a simulated mouse, as the tray tests open and close it.
+// The tray program on a simulated mouse, as the tray tests open and close its main window.
 #pragma once
 
-#include "desk_test_support.h"
-#include "ui/settings_dialog.h"
-#include "simulated_mouse.h"
 #include "app/desk_app.h"
+#include "desk_test_support.h"
+#include "mouse/transfer_lock.h"
+#include "simulated_mouse.h"
+#include "ui/desktop_settings.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
+// Counts what the Settings dialog does to the system-wide settings, which Wine keeps neither
+// of: the pointer speed and the arrow cursor.
+class DesktopRecorder final : public DesktopSettings {
+  public:
+    int PointerSpeed() override { return 10; }
+    void SetPointerSpeed(int) override {}
+    void SetArrowCursor(HCURSOR cursor) override {
+        ++handsSet;
+        DestroyCursor(cursor);
+    }
+    void ReloadSystemCursors() override { ++reloads; }
+    int handsSet = 0;
+    int reloads = 0;
+};
+
 class TrayFixture : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { RegisterMainWindowClass(GetModuleHandleW(nullptr)); }
-
     void OpenMainWindow() {
-        settingsDialogClosed = 1;
-        window = CreateMainWindow(GetModuleHandleW(nullptr));
+        window = app.CreateMainWindow();
         ASSERT_NE(window, nullptr);
     }
 
@@ -23,11 +38,20 @@ class TrayFixture : public ::testing::Test {
             DestroyWindow(window);
         }
         PumpMessagesFor(20); // drains WM_QUIT
-        settingsDialogClosed = 1;
+    }
+
+    // The window of the open Settings dialog, or null.
+    HWND SettingsWindow() const {
+        const SettingsDialog* dialog = app.OpenDialog();
+        return dialog != nullptr ? dialog->Window() : nullptr;
     }
 
     SimulatedMouse mouse;
     RecordingWait wait;
     SimulatedMouseScope scope{mouse, &wait};
+    // The session-wide lock the program takes, as TarnDesk's entry point builds it.
+    const std::unique_ptr<TransferLock> lock = CreateSystemTransferLock();
+    DesktopRecorder desktop;
+    DeskApp app{GetModuleHandleW(nullptr), mouse, wait, *lock, desktop};
     HWND window = nullptr;
 };

@@ -2,9 +2,10 @@
 // arrivals, Reset to Default and the Settings dialog's single instance.
 #include "app/desk_app.h"
 
-#include "mouse/mouse_session.h"
-#include "settings/profile_cache.h"
+#include "model/button_assignment.h"
 #include "model/memory_image.h"
+#include "mouse/memory_protocol.h"
+#include "settings/profile_cache.h"
 #include "resources/settings_dialog_res.h"
 #include "resources/tarndesk_res.h"
 #include "tray_fixture.h"
@@ -58,13 +59,22 @@ class TrayWithMouse : public TrayFixture {
 
 TEST_F(TrayWithMouse, CopyStoresEveryAreaOfTheMouse) {
     DeleteSettingsTree();
-    std::memset(profileBlock, 0x3C, kBlockLength);
-    SyncCacheFromDevice();
+    // A Settings dialog shows the active profile 1 from the cache and edits its own copy.
+    WriteValue(CacheKeyPath(0), kProfileValueName, REG_BINARY,
+               std::vector<uint8_t>(kBlockLength, 0x3C));
+    SendMessageW(window, WM_COMMAND, IDM_SETTING, 0);
+    ASSERT_NE(app.OpenDialog(), nullptr);
+    const ProfileBlock working = app.OpenDialog()->State().profileBlock;
+    ASSERT_EQ(working.bytes[0], 0x3C);
+    mouse.ClearTranscript();
+    app.SyncCacheFromDevice();
     for (int profile = 0; profile < kProfileCount; ++profile) {
         EXPECT_EQ(ReadValue(CacheKeyPath(profile), kProfileValueName), Area(mouse, profile + 1));
     }
     EXPECT_EQ(ReadValue(CacheKeyPath(255), kHeaderValueName), Area(mouse, 0));
-    EXPECT_EQ(profileBlock[0], 0x3C) << "the dialog's working copy is left as it was";
+    ASSERT_NE(app.OpenDialog(), nullptr);
+    EXPECT_EQ(app.OpenDialog()->State().profileBlock, working)
+        << "the dialog's working copy is left as it was";
     EXPECT_TRUE(mouse.Sent().size() > 0);
     EXPECT_EQ(mouse.OpenHandles(), 0);
 }
@@ -73,7 +83,7 @@ TEST_F(TrayWithMouse, CopyStoresEveryAreaOfTheMouse) {
 // or by a refused page stores only the blocks that arrived whole.
 TEST_F(TrayWithMouse, MissingOrTornCopiesKeepTheCachedBlocks) {
     DeleteSettingsTree();
-    SyncCacheFromDevice();
+    app.SyncCacheFromDevice();
     std::vector<std::vector<uint8_t>> good;
     for (int area = 0; area < kAreaCount; ++area) {
         good.push_back(Area(mouse, area));
@@ -85,7 +95,7 @@ TEST_F(TrayWithMouse, MissingOrTornCopiesKeepTheCachedBlocks) {
 
     // Started with the mouse unplugged.
     mouse.unplugged = true;
-    SyncCacheFromDevice();
+    app.SyncCacheFromDevice();
     for (int area = 0; area < kAreaCount; ++area) {
         EXPECT_EQ(cached(area), good[size_t(area)]) << "no mouse, area " << area;
     }
@@ -95,7 +105,7 @@ TEST_F(TrayWithMouse, MissingOrTornCopiesKeepTheCachedBlocks) {
     mouse.unplugged = false;
     mouse.reportCount = 0;
     mouse.unplugAfterReports = 88 * 2 + 40;
-    SyncCacheFromDevice();
+    app.SyncCacheFromDevice();
     for (int area = 0; area < kAreaCount; ++area) {
         EXPECT_EQ(cached(area), area == 1 || area == 2 ? Area(mouse, area) : good[size_t(area)])
             << "unplugged mid-copy, area " << area;
@@ -106,23 +116,24 @@ TEST_F(TrayWithMouse, MissingOrTornCopiesKeepTheCachedBlocks) {
     mouse.unplugged = false;
     mouse.unplugAfterReports = -1;
     mouse.firmware.rejectPages[0] = 1u << 5;
-    SyncCacheFromDevice();
+    app.SyncCacheFromDevice();
     for (int area = 1; area < kAreaCount; ++area) {
         EXPECT_EQ(cached(area), Area(mouse, area)) << "area " << area;
     }
     EXPECT_EQ(cached(0), good[0]);
-    EXPECT_EQ(std::vector<uint8_t>(headerBlock, headerBlock + kBlockLength), good[0]);
+    EXPECT_EQ(std::vector<uint8_t>(app.headerBlock.bytes.begin(), app.headerBlock.bytes.end()),
+              good[0]);
 
     // The next whole copy brings cache and mouse in line.
     mouse.firmware.rejectPages[0] = 0;
-    SyncCacheFromDevice();
+    app.SyncCacheFromDevice();
     for (int area = 0; area < kAreaCount; ++area) {
         EXPECT_EQ(cached(area), Area(mouse, area)) << "area " << area;
     }
 }
 
 TEST_F(TrayWithMouse, ResetWritesDefaultsIntoTheMouseAndKeepsHeaderBytes) {
-    SyncCacheFromDevice(); // the header as the mouse holds it
+    app.SyncCacheFromDevice(); // the header as the mouse holds it
     const auto headerBefore = Area(mouse, 0);
     SendMessageW(window, WM_COMMAND, IDM_RESET_TO_DEFAULT, 0);
     for (int profile = 0; profile < kProfileCount; ++profile) {
@@ -147,7 +158,7 @@ TEST_F(TrayWithMouse, ResetWritesDefaultsIntoTheMouseAndKeepsHeaderBytes) {
 TEST_F(TrayWithMouse, SettingOpensOneDialogAtATime) {
     ASSERT_EQ(OpenDialogs(), 0);
     SendMessageW(window, WM_COMMAND, IDM_SETTING, 0);
-    EXPECT_EQ(settingsDialogClosed, 0);
+    EXPECT_NE(app.OpenDialog(), nullptr);
     EXPECT_EQ(OpenDialogs(), 1);
     // Neither the menu item nor a double click on the icon opens a second one.
     SendMessageW(window, WM_COMMAND, IDM_SETTING, 0);
@@ -158,12 +169,12 @@ TEST_F(TrayWithMouse, SettingOpensOneDialogAtATime) {
     ASSERT_NE(open, nullptr);
     SendMessageW(open, WM_CLOSE, 0, 0);
     PumpMessagesFor(20);
-    EXPECT_EQ(settingsDialogClosed, 1);
+    EXPECT_EQ(app.OpenDialog(), nullptr);
     if (IsWindow(open)) {
         DestroyWindow(open);
     }
     SendMessageW(window, MSG_TRAY_NOTIFY, 0, WM_LBUTTONDBLCLK);
-    EXPECT_EQ(settingsDialogClosed, 0);
+    EXPECT_NE(app.OpenDialog(), nullptr);
     EXPECT_EQ(OpenDialogs(), 1);
     open = FindWindowW(L"#32770", nullptr);
     SendMessageW(open, WM_CLOSE, 0, 0);
@@ -173,27 +184,8 @@ TEST_F(TrayWithMouse, SettingOpensOneDialogAtATime) {
     PumpMessagesFor(20);
 }
 
-namespace {
-
-// Counts what the Settings dialog does to the system cursors, which Wine does not show.
-class CursorRecorder final : public DesktopSettings {
-  public:
-    int PointerSpeed() override { return 10; }
-    void SetPointerSpeed(int) override {}
-    void SetArrowCursor(HCURSOR cursor) override {
-        ++handsSet;
-        DestroyCursor(cursor);
-    }
-    void ReloadSystemCursors() override { ++reloads; }
-    int handsSet = 0;
-    int reloads = 0;
-};
-
-} // namespace
-
 TEST_F(TrayWithMouse, ProgramEndRestoresTheHandTheDialogLeft) {
-    CursorRecorder desktop;
-    desktopSettings = &desktop;
+    // The fixture's desktop counts what the dialog does to the system cursors.
     SendMessageW(window, WM_COMMAND, IDM_SETTING, 0);
     HWND dialog = FindWindowW(L"#32770", nullptr);
     ASSERT_NE(dialog, nullptr);
@@ -218,17 +210,18 @@ TEST_F(TrayWithMouse, ProgramEndRestoresTheHandTheDialogLeft) {
     DestroyWindow(dialog);
     EXPECT_EQ(desktop.reloads, 2) << "restored once only";
     PumpMessagesFor(20);
-    desktopSettings = nullptr;
 }
 
 // A second start of the tray program finds the first one's instance mutex and asks it to
 // open its Settings dialog, as a double click on its icon does.
 TEST_F(TrayWithMouse, SecondStartHandsOverToTheRunningTray) {
-    ASSERT_FALSE(HandOverToRunningTray()) << "the first start takes the tray's place";
+    ASSERT_FALSE(app.HandOverToRunningTray()) << "the first start takes the tray's place";
     ASSERT_EQ(OpenDialogs(), 0);
-    EXPECT_TRUE(HandOverToRunningTray()) << "the second start hands over";
+    // The second start is a process of its own, with an application object of its own.
+    DeskApp second(GetModuleHandleW(nullptr), mouse, wait, *lock, desktop);
+    EXPECT_TRUE(second.HandOverToRunningTray()) << "the second start hands over";
     PumpMessagesFor(50);
-    EXPECT_EQ(settingsDialogClosed, 0);
+    EXPECT_NE(app.OpenDialog(), nullptr);
     EXPECT_EQ(OpenDialogs(), 1);
     HWND open = FindWindowW(L"#32770", nullptr);
     SendMessageW(open, WM_CLOSE, 0, 0);

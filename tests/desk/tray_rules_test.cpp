@@ -1,6 +1,9 @@
 // Which device arrivals make the tray program re-read the mouse.
 #include "app/arrival_rule.h"
 
+#include "device_arrival.h"
+#include "text_search.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>

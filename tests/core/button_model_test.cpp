@@ -1,5 +1,5 @@
 // Button encoding and decoding in the profile block, and the reset defaults.
-#include "mouse/mouse_session.h"
+#include "model/button_assignment.h"
 #include "model/memory_image.h"
 
 #include <gtest/gtest.h>
@@ -9,28 +9,42 @@
 
 namespace {
 
-class ProfileRecord : public ::testing::Test {
+class ButtonModel : public ::testing::Test {
   protected:
     void SetUp() override {
         for (size_t i = 0; i < kBlockLength; ++i) {
-            profileBlock[i] = uint8_t(0xA5 ^ i);
-            headerBlock[i] = uint8_t(0x5A ^ i);
+            block.bytes[i] = uint8_t(0xA5 ^ i);
+            header.bytes[i] = uint8_t(0x5A ^ i);
         }
-        for (int32_t& c : buttonChoices)
+        for (int32_t& c : choices)
             c = -1;
-        currentProfile = 0;
     }
     std::vector<uint8_t> Bytes(size_t offset, size_t length) const {
-        return std::vector<uint8_t>(profileBlock + offset, profileBlock + offset + length);
+        return std::vector<uint8_t>(block.data() + offset, block.data() + offset + length);
     }
+    // A function list's choice, written as the Settings dialog writes it: only a choice that
+    // stands for an assignment by itself touches the block.
+    void EncodeChoice(int profile, int button, int choice) {
+        if (const std::optional<ButtonAssignment> assignment = ChoiceAssignment(choice))
+            EncodeButton(block, profile, button, *assignment);
+    }
+    // What the function lists show for the block, as the Settings dialog decodes it: a kind
+    // this program never writes keeps the choice the list had.
+    void DecodeChoices() {
+        for (int n = 0; n < kButtonCount; ++n)
+            if (const std::optional<ButtonFunction> function = FunctionOf(DecodeButton(block, n)))
+                choices[n] = *function;
+    }
+
+    ProfileBlock block;
+    HeaderBlock header;
+    int32_t choices[kButtonCount] = {};
 };
 
-TEST_F(ProfileRecord, MiddleClickOnButtonTwoInProfileOne) {
-    currentProfile = 1;
-    buttonChoices[2] = FunctionMiddleClick;
-    uint8_t before[kBlockLength];
-    std::memcpy(before, profileBlock, sizeof before);
-    EncodeButtonFunction(2);
+TEST_F(ButtonModel, MiddleClickOnButtonTwoInProfileOne) {
+    const ProfileBlock before = block;
+    ASSERT_TRUE(ChoiceAssignment(FunctionMiddleClick));
+    EncodeChoice(1, 2, FunctionMiddleClick);
     EXPECT_EQ((std::vector<uint8_t>{0x22, 0x01, 0x02, 0x08}), Bytes(8, 4));
     std::vector<uint8_t> events(64, 0);
     const uint8_t clicks[] = {0x4D, 0x80, 0x05, 0x00, 0x4D, 0x00, 0x05, 0x00};
@@ -39,42 +53,42 @@ TEST_F(ProfileRecord, MiddleClickOnButtonTwoInProfileOne) {
     // Everything else in the block is untouched.
     for (size_t i = 0; i < kBlockLength; ++i)
         if (!(i >= 8 && i < 12) && !(i >= 192 && i < 256)) {
-            ASSERT_EQ(before[i], profileBlock[i]) << "byte " << i;
+            ASSERT_EQ(before.bytes[i], block.bytes[i]) << "byte " << i;
         }
 }
 
-TEST_F(ProfileRecord, DoubleClickThenOffClearsTheList) {
-    currentProfile = 4;
-    buttonChoices[6] = FunctionDoubleClick;
-    EncodeButtonFunction(6);
+TEST_F(ButtonModel, DoubleClickThenOffClearsTheList) {
+    ASSERT_TRUE(ChoiceAssignment(FunctionDoubleClick));
+    EncodeChoice(4, 6, FunctionDoubleClick);
     EXPECT_EQ((std::vector<uint8_t>{0x86, 0x01, 0x05, 0x10}), Bytes(24, 4));
     const std::vector<uint8_t> pair = {0x4D, 0x80, 0x05, 0x00, 0x4D, 0x00, 0x05, 0x00};
     EXPECT_EQ(pair, Bytes(448, 8));
     EXPECT_EQ(pair, Bytes(456, 8));
     EXPECT_EQ(std::vector<uint8_t>(48, 0), Bytes(464, 48));
 
-    buttonChoices[6] = FunctionButtonOff;
-    EncodeButtonFunction(6);
+    ASSERT_TRUE(ChoiceAssignment(FunctionButtonOff));
+    EncodeChoice(4, 6, FunctionButtonOff);
     EXPECT_EQ((std::vector<uint8_t>{0x86, 0x00, 0x00, 0x00}), Bytes(24, 4));
     EXPECT_EQ(std::vector<uint8_t>(64, 0), Bytes(448, 64));
 }
 
-TEST_F(ProfileRecord, RecordedChoicesLeaveTheBlockAlone) {
-    uint8_t before[kBlockLength];
-    std::memcpy(before, profileBlock, sizeof before);
+TEST_F(ButtonModel, RecordedChoicesLeaveTheBlockAlone) {
+    const ProfileBlock before = block;
+    // Single key, macro, string and profile switch need their own dialogs.
     for (int choice = FunctionSingleKey; choice <= FunctionSelectProfile; ++choice) {
-        buttonChoices[0] = choice;
-        EncodeButtonFunction(0);
+        EXPECT_FALSE(ChoiceAssignment(choice)) << choice;
+        EncodeChoice(0, 0, choice);
     }
-    buttonChoices[1] = 11;
-    EncodeButtonFunction(1);
-    buttonChoices[1] = FunctionLeftClick;
-    EncodeButtonFunction(-1);
-    EncodeButtonFunction(7);
-    EXPECT_EQ(0, std::memcmp(before, profileBlock, sizeof before));
+    EXPECT_FALSE(ChoiceAssignment(11));
+    EXPECT_FALSE(ChoiceAssignment(-1));
+    EncodeChoice(0, 1, 11);
+    // Buttons outside 0..6 have no record.
+    EncodeChoice(0, -1, FunctionLeftClick);
+    EncodeChoice(0, 7, FunctionLeftClick);
+    EXPECT_EQ(before, block);
 }
 
-TEST_F(ProfileRecord, DecodeByKindBits) {
+TEST_F(ButtonModel, DecodeByKindBits) {
     const uint8_t records[7][4] = {
         {0x00, 0x21, 0x00, 0x00}, // kind 1 with upper bits set: left click
         {0x01, 0x01, 0x04, 0x00}, // button 5
@@ -85,37 +99,36 @@ TEST_F(ProfileRecord, DecodeByKindBits) {
         {0x06, 0xE4, 0x00, 0x00}, // macro with upper bits set
     };
     for (int n = 0; n < 7; ++n)
-        std::memcpy(profileBlock + 4 * n, records[n], 4);
-    buttonChoices[5] = FunctionRightClick;
-    DecodeButtonFunctions();
+        std::memcpy(block.data() + 4 * n, records[n], 4);
+    choices[5] = FunctionRightClick;
+    DecodeChoices();
     EXPECT_EQ((std::vector<int32_t>{FunctionLeftClick, FunctionButton5, FunctionDoubleClick,
                                     FunctionSelectProfile, FunctionStringKey, FunctionRightClick,
                                     FunctionMacroKey}),
-              std::vector<int32_t>(buttonChoices, buttonChoices + 7));
+              std::vector<int32_t>(choices, choices + 7));
 }
 
-TEST_F(ProfileRecord, ResetDefaultsDecodeAsTheFactoryLayout) {
+TEST_F(ButtonModel, ResetDefaultsDecodeAsTheFactoryLayout) {
     for (int profile = 0; profile < kProfileCount; ++profile) {
-        WriteDefaultProfile(profile, profileBlock);
+        block = DefaultProfile(profile);
         EXPECT_EQ((std::vector<uint8_t>{uint8_t(profile << 5), 1, 0, 0}), Bytes(0, 4));
         EXPECT_EQ((std::vector<uint8_t>{uint8_t(profile << 5 | 6), 0, 0, 0}), Bytes(24, 4));
         EXPECT_EQ(std::vector<uint8_t>(kBlockLength - 28, 0), Bytes(28, kBlockLength - 28));
-        DecodeButtonFunctions();
+        DecodeChoices();
         EXPECT_EQ((std::vector<int32_t>{FunctionLeftClick, FunctionRightClick, FunctionMiddleClick,
                                         FunctionButton4, FunctionButton5, FunctionButtonOff,
                                         FunctionButtonOff}),
-                  std::vector<int32_t>(buttonChoices, buttonChoices + 7));
+                  std::vector<int32_t>(choices, choices + 7));
     }
 }
 
-TEST_F(ProfileRecord, DefaultSettingsTouchOnlyTheirRecord) {
-    uint8_t before[kBlockLength];
-    std::memcpy(before, headerBlock, sizeof before);
+TEST_F(ButtonModel, DefaultSettingsTouchOnlyTheirRecord) {
+    const HeaderBlock before = header;
     for (int profile = 0; profile < kProfileCount; ++profile)
-        WriteDefaultProfileSettings(profile, headerBlock);
-    WriteDefaultProfileSettings(5, headerBlock);
+        header.SetDefaultSettings(profile);
+    header.SetDefaultSettings(5);
     for (int p = 0; p < kProfileCount; ++p) {
-        const ProfileSettings s = ReadProfileSettings(headerBlock, p);
+        const ProfileSettings s = header.Settings(p);
         EXPECT_EQ(p, s.profileIndex);
         EXPECT_EQ(0, s.reserved1);
         EXPECT_EQ(1, s.reserved2);
@@ -125,15 +138,15 @@ TEST_F(ProfileRecord, DefaultSettingsTouchOnlyTheirRecord) {
     for (size_t i = 0; i < kBlockLength; ++i) {
         const bool inRecord = i >= 64 && i < 104 && (i - 64) % 8 < 5;
         if (!inRecord) {
-            ASSERT_EQ(before[i], headerBlock[i]) << "byte " << i;
+            ASSERT_EQ(before.bytes[i], header.bytes[i]) << "byte " << i;
         }
     }
-    WriteResolution(headerBlock, 2, 32, 0x1FF);
-    EXPECT_EQ(32, ReadProfileSettings(headerBlock, 2).resolutionX);
-    EXPECT_EQ(-1, ReadProfileSettings(headerBlock, 2).resolutionY); // low byte, read signed
+    header.SetResolution(2, 32, 0x1FF);
+    EXPECT_EQ(32, header.Settings(2).resolutionX);
+    EXPECT_EQ(-1, header.Settings(2).resolutionY); // low byte, read signed
 }
 
-TEST_F(ProfileRecord, KeyEventsAreLittleEndian) {
+TEST_F(ButtonModel, KeyEventsAreLittleEndian) {
     uint8_t events[kEventListLength] = {};
     WriteKeyEvent(events, 15, KeyEvent{0x04, kEventPress, 0x1234});
     EXPECT_EQ((std::vector<uint8_t>{0x04, 0x80, 0x34, 0x12}),
