@@ -12,6 +12,7 @@
 #include "ui/program_switch_win.h"
 #include "ui/recorder.h"
 #include "ui/settings_dialog.h"
+#include "settings/cache_journal.h"
 #include "settings/text_files.h"
 #include "ui/tray_icon_win.h"
 
@@ -31,7 +32,7 @@ inline constexpr wchar_t kTrayInstanceName[] = L"Local\\TarnDeskTray";
 inline constexpr DWORD kHandOverWaitMs = 10000;
 inline constexpr DWORD kHandOverStepMs = 50;
 
-class DeskApp final : public SettingsDialogHost {
+class DeskApp final : public SettingsDialogHost, public MemoryView {
   public:
     DeskApp(HINSTANCE instance, MouseInterfaceSet& interfaces, PacingWait& wait, TransferLock& lock,
             DesktopSettings& desktop);
@@ -70,6 +71,8 @@ class DeskApp final : public SettingsDialogHost {
     // The header block: read whole from the mouse at start-up and at each arrival, edited by
     // the Settings dialog's trackbars, written by Apply and Reset.
     HeaderBlock headerBlock;
+    // False until a header has been read whole or found whole in the cache.
+    bool headerKnown = false;
     ProgramSwitcher switcher;
 
   private:
@@ -77,10 +80,24 @@ class DeskApp final : public SettingsDialogHost {
     LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void OnDeviceChange(WPARAM event, LPARAM data);
     void SettingsDialogClosed(const SettingsDialogState& last) override;
+    // MemoryView
+    bool CurrentBeforeWrite() override;
+    void Wrote() override;
+    void CacheStoreFailed() override;
+    // Another TarnDesk process wrote the mouse: the header, and an open dialog, from the cache.
+    void CatchUpWithMouse();
+    void RestoreProfiles();
 
     HINSTANCE instance_;
     DesktopSettings& desktop_;
     KeyRepeatMemory keys_;
+    CacheJournal journal_;
+    // The count of the mouse's changes by any TarnDesk (MemoryChanges) that the program's
+    // copies stand for.
+    uint32_t knownChanges_ = 0;
+    UINT memoryChangedMessage_ = 0;
+    int transfersUnderWay_ = 0;
+    bool cacheFailureTold_ = false;
     DeskServices services_;
     TrayIcon tray_;
     HWND mainWindow_ = nullptr;

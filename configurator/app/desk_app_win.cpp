@@ -3,6 +3,7 @@
 
 #include "arrival_rule.h"
 #include "settings/memory_copy.h"
+#include "settings/profile_cache.h"
 #include "ui/message_boxes_win.h"
 #include "ui/profile_menu.h"
 #include "ui/program_profiles_win.h"
@@ -20,9 +21,12 @@ constexpr GUID kHidInterfaceClass = {
 
 DeskApp::DeskApp(HINSTANCE instance, MouseInterfaceSet& interfaces, PacingWait& wait,
                  TransferLock& lock, DesktopSettings& desktop)
-    : session(interfaces, wait, lock), switcher(session), instance_(instance),
-      desktop_(desktop), services_{instance, session, texts, headerBlock, desktop_, keys_},
-      tray_(instance, texts) {}
+    : session(interfaces, wait, lock), switcher(session), instance_(instance), desktop_(desktop),
+      services_{instance, session, texts,  headerBlock,       headerKnown,
+                desktop_, keys_,   *this, transfersUnderWay_},
+      tray_(instance, texts) {
+    session.UseJournal(&journal_);
+}
 
 DeskApp::~DeskApp() {
     if (mainWindow_ != nullptr && IsWindow(mainWindow_)) {
@@ -41,6 +45,7 @@ HWND DeskApp::CreateMainWindow() {
     RegisterHiddenWindowClass(instance_, windowClass);
     InitCommonControls();
     taskbarCreatedMessage_ = RegisterWindowMessageW(kTaskbarCreatedMessageName);
+    memoryChangedMessage_ = RegisterWindowMessageW(kMemoryChangedMessageName);
     mainWindow_ = CreateHiddenWindow(instance_, kMainClassName, kMainWindowName, this);
     if (mainWindow_ != nullptr) {
         arrivals_.Register(mainWindow_, kHidInterfaceClass);
@@ -104,13 +109,81 @@ bool DeskApp::HandOverToRunningTray() {
 // The copy and the reset run inside an open Settings dialog's message loop: they move every
 // profile through a block of their own, so the profile the dialog shows stays as it is.
 void DeskApp::SyncCacheFromDevice() {
-    ::SyncCacheFromDevice(session, headerBlock);
+    const TransferUnderWay underWay(transfersUnderWay_);
+    // The copy is one piece: no write of another TarnDesk comes between its blocks.
+    const SessionHold hold = session.Hold();
+    const bool known = ::SyncCacheFromDevice(session, headerBlock);
+    headerKnown = headerKnown || known;
+    knownChanges_ = MemoryChanges();
 }
 
 void DeskApp::ResetToDefault() {
-    if (!WriteDefaults(session, headerBlock)) {
+    if (transfersUnderWay_ > 0) {
+        return;
+    }
+    const TransferUnderWay underWay(transfersUnderWay_);
+    bool reached = false;
+    {
+        const SessionHold hold = session.Hold();
+        // Reset replaces every profile anyway; only its header must be the mouse's latest.
+        CurrentBeforeWrite();
+        // Without a header read whole its other bytes are unknown: it is not written then.
+        reached = WriteDefaults(session, headerBlock, headerKnown) && hold.Held();
+        Wrote();
+    }
+    // An open dialog still shows the functions from before; an Apply from it would write
+    // them back over the defaults.
+    if (settingsDialog_ != nullptr) {
+        settingsDialog_->Refresh();
+    }
+    if (!reached) {
         ShowWriteFailed(nullptr, texts);
     }
+}
+
+void DeskApp::RestoreProfiles() {
+    if (transfersUnderWay_ > 0) {
+        return;
+    }
+    const TransferUnderWay underWay(transfersUnderWay_);
+    ::RestoreProfiles(nullptr, services_, [this] {
+        headerKnown = headerKnown || LoadCachedHeader().has_value();
+        Wrote();
+        if (settingsDialog_ != nullptr) {
+            settingsDialog_->Refresh();
+        }
+    });
+}
+
+bool DeskApp::CurrentBeforeWrite() {
+    if (MemoryChanges() == knownChanges_) {
+        return true;
+    }
+    CatchUpWithMouse();
+    return false;
+}
+
+void DeskApp::Wrote() {
+    knownChanges_ = MemoryChanges();
+}
+
+void DeskApp::CatchUpWithMouse() {
+    if (const std::optional<HeaderBlock> cached = LoadCachedHeader()) {
+        headerBlock = *cached;
+        headerKnown = true;
+    }
+    knownChanges_ = MemoryChanges();
+    if (settingsDialog_ != nullptr) {
+        settingsDialog_->Refresh();
+    }
+}
+
+void DeskApp::CacheStoreFailed() {
+    if (cacheFailureTold_) {
+        return;
+    }
+    cacheFailureTold_ = true;
+    ShowCacheStoreFailed(nullptr, texts);
 }
 
 void DeskApp::OpenSettingsDialog() {
@@ -165,14 +238,13 @@ LRESULT DeskApp::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
             ResetToDefault();
             return 0;
         case IDM_BACKUP_PROFILES:
-            BackUpProfiles(nullptr, services_);
+            if (transfersUnderWay_ == 0) {
+                const TransferUnderWay underWay(transfersUnderWay_);
+                BackUpProfiles(nullptr, services_);
+            }
             return 0;
         case IDM_RESTORE_PROFILES:
-            RestoreProfiles(nullptr, services_, [this] {
-                if (settingsDialog_ != nullptr) {
-                    settingsDialog_->Refresh();
-                }
-            });
+            RestoreProfiles();
             return 0;
         case IDM_PROGRAM_PROFILES:
             RunProgramProfilesDialog(nullptr, texts, switcher, programProfilesDialog_);
@@ -194,6 +266,9 @@ LRESULT DeskApp::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         OnDeviceChange(wParam, lParam);
         return 0;
     case WM_TIMER:
+        if (transfersUnderWay_ > 0) {
+            return 0; // the timer comes again once the transfer under way has ended
+        }
         SyncCacheFromDevice();
         KillTimer(window, kRereadTimerId);
         switcher.Reconsider(); // the mouse that arrived takes the program's profile
@@ -223,6 +298,13 @@ LRESULT DeskApp::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         PostQuitMessage(0);
         return 0;
     default:
+        if (memoryChangedMessage_ != 0 && message == memoryChangedMessage_) {
+            // Our own writes are known already; another process's make our copies old.
+            if (static_cast<DWORD>(wParam) != GetCurrentProcessId() && transfersUnderWay_ == 0) {
+                CatchUpWithMouse();
+            }
+            return 0;
+        }
         if (taskbarCreatedMessage_ != 0 && message == taskbarCreatedMessage_) {
             tray_.Add(window); // Explorer restarted: without this the program is unreachable
             return 0;

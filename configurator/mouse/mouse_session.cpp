@@ -224,6 +224,9 @@ WriteOutcome MouseSession::WriteSequence(PendingWrite write) {
         reachedAny = reachedAny || result.opened;
     }
     outcome.whole = whole;
+    if (journal_ != nullptr && reachedAny) {
+        journal_->Written();
+    }
     // A block the mouse took in part may be torn: the record stays for the next hold to
     // finish. With no mouse at all nothing was sent, and there is nothing to finish.
     if (journal_ != nullptr && (whole || !reachedAny)) {
@@ -265,6 +268,8 @@ bool MouseSession::Recover(const PendingWrite& pending) {
             done = false;
         }
     }
+    if (journal_ != nullptr && reachedAny)
+        journal_->Written();
     if (done && journal_ != nullptr)
         journal_->Clear();
     return done;

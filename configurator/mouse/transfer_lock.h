@@ -33,8 +33,11 @@ class UnsharedTransferLock final : public TransferLock {
     void Release(void*) override {}
 };
 
-// Windows: the named mutex kTransferLockName (transfer_lock_win.cpp).
-std::unique_ptr<TransferLock> CreateSystemTransferLock();
+// Windows: the named mutex kTransferLockName (transfer_lock_win.cpp). With
+// `serveWindowsWhileWaiting`, a wait for another holder keeps the calling thread's windows
+// answering (its messages are dispatched meanwhile), for a program whose window thread
+// talks to the mouse; callers then guard against starting a second transfer meanwhile.
+std::unique_ptr<TransferLock> CreateSystemTransferLock(bool serveWindowsWhileWaiting = false);
 
 // One hold of the lock for a scope, released on every way out. Movable, so a session can hand
 // a caller the hold of a whole sequence.

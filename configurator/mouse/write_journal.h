@@ -41,6 +41,8 @@ class WriteJournal {
     virtual std::optional<MemoryBlock> LastVerified(int area) = 0;
     // The recovery wrote `block` into `area` and read it back equal.
     virtual void Verified(int area, const MemoryBlock& block) = 0;
+    // A write sequence or a recovery reached the mouse: what it holds changed.
+    virtual void Written() {}
 };
 
 // Kept in memory only: for tests and for builds without a registry.
@@ -58,8 +60,10 @@ class MemoryJournal final : public WriteJournal {
     void Verified(int area, const MemoryBlock& block) override {
         lastVerified[size_t(area)] = block;
     }
+    void Written() override { ++writes; }
 
     std::optional<PendingWrite> pending;
     std::optional<MemoryBlock> lastVerified[kImageBlockCount];
     bool recordWorks = true;
+    int writes = 0;
 };

@@ -46,17 +46,6 @@ bool ReadImageBlock(MouseSession& session, int block, MemoryBlock& bytes) {
     return session.RunDeviceOperation(operation, block == 0 ? 0 : block - 1, bytes.data()).whole;
 }
 
-// The header written becomes the program's header block: the mouse holds it now, and an open
-// Settings dialog shows and applies it. A Settings dialog's profile block stays as it is.
-bool WriteImageBlock(MouseSession& session, HeaderBlock& header, int block,
-                     const MemoryBlock& bytes) {
-    if (block == 0) {
-        header.bytes = bytes;
-        return session.WriteHeader(header);
-    }
-    return session.WriteProfile(block - 1, ProfileBlock{bytes});
-}
-
 std::string NowText() {
     SYSTEMTIME now = {};
     GetSystemTime(&now);
@@ -193,9 +182,22 @@ int ImportMemory(MouseSession& session, const std::wstring& path, HeaderBlock& h
     const SessionHold lock = session.Hold();
     if (!HoldsMouse(lock, output))
         return kExitWriteFailed;
+    // The header written becomes the program's header block: the mouse holds it now, and an
+    // open Settings dialog shows and applies it.
+    header.bytes = parsed.image[0];
+    PendingWrite write;
+    for (int block = 0; block < kImageBlockCount; ++block)
+        write.areas.push_back({block, parsed.image[size_t(block)]});
+    const WriteOutcome outcome = session.WriteSequence(write);
+    if (outcome.notRecorded) {
+        output.Error(L"Restoring " + path +
+                     L" failed: what was to be written could not be recorded beside the "
+                     L"cache first. Nothing was written.\n");
+        return kExitWriteFailed;
+    }
     std::wstring notWritten;
     for (int block = 0; block < kImageBlockCount; ++block) {
-        if (!WriteImageBlock(session, header, block, parsed.image[size_t(block)]))
+        if (!outcome.blockWhole[size_t(block)])
             notWritten += (notWritten.empty() ? L"" : L", ") + ImageBlockName(block);
     }
     std::wstring incomplete;

@@ -7,10 +7,11 @@
 #include "mouse/mouse_session.h"
 
 // Reads the five profile blocks and the header block into the cache. A block is stored only
-// when it arrived whole, since the cache is the user's last good copy; `header` becomes the
-// header read, or, when that did not arrive whole, the cached one (where there is one).
-void SyncCacheFromDevice(MouseSession& session, HeaderBlock& header);
-// Writes the default profiles, and the default resolution records in `header`, into the
-// mouse and the cache. False when a block did not reach the mouse whole; the cache gets the
-// defaults either way (the user asked for them).
-bool WriteDefaults(MouseSession& session, HeaderBlock& header);
+// when it arrived whole, since the cache is the user's last good copy. `header` becomes the
+// header read when it arrived whole, else the cached one; true when it is either. With
+// neither, `header` is left as it was.
+bool SyncCacheFromDevice(MouseSession& session, HeaderBlock& header);
+// Writes the default profiles, and with `writeHeader` the default resolution records in
+// `header`, into the mouse and the cache as one crash-safe sequence. False when a block did
+// not reach the mouse whole; the cache gets the defaults either way (the user asked for them).
+bool WriteDefaults(MouseSession& session, HeaderBlock& header, bool writeHeader);

@@ -3,31 +3,41 @@
 #include "model/button_assignment.h"
 #include "profile_cache.h"
 
-void SyncCacheFromDevice(MouseSession& session, HeaderBlock& header) {
+bool SyncCacheFromDevice(MouseSession& session, HeaderBlock& header) {
     ProfileBlock block;
     for (int profile = 0; profile < kProfileCount; ++profile) {
         if (session.ReadProfile(profile, block)) {
             StoreCachedBlock(profile, block);
         }
     }
-    if (session.ReadHeader(header)) {
+    HeaderBlock read;
+    if (session.ReadHeader(read)) {
+        header = read;
         StoreCachedHeader(header);
-    } else if (const std::optional<HeaderBlock> cached = LoadCachedHeader()) {
-        // The dialog shows and Apply writes this header, so a torn read would put zero
-        // resolutions into the mouse: keep working on the last good header instead.
-        header = *cached;
+        return true;
     }
+    // The dialog shows and Apply writes this header, so a torn read would put zero
+    // resolutions into the mouse: keep working on the last good header instead, and without
+    // one on none at all.
+    if (const std::optional<HeaderBlock> cached = LoadCachedHeader()) {
+        header = *cached;
+        return true;
+    }
+    return false;
 }
 
-bool WriteDefaults(MouseSession& session, HeaderBlock& header) {
-    bool reached = true;
+bool WriteDefaults(MouseSession& session, HeaderBlock& header, bool writeHeader) {
+    PendingWrite write;
     for (int profile = 0; profile < kProfileCount; ++profile) {
-        const ProfileBlock block = DefaultProfile(profile);
-        reached = session.WriteProfile(profile, block) && reached;
-        StoreCachedBlock(profile, block);
+        write.areas.push_back({AreaOfProfile(profile), DefaultProfile(profile).bytes});
         header.SetDefaultSettings(profile);
     }
-    reached = session.WriteHeader(header) && reached;
-    StoreCachedHeader(header);
-    return reached;
+    if (writeHeader) {
+        write.areas.push_back({kHeaderAreaNumber, header.bytes});
+    }
+    const WriteOutcome outcome = session.WriteSequence(write);
+    for (const auto& [area, block] : write.areas) {
+        StoreCachedBlock(area == kHeaderAreaNumber ? kHeaderCacheNumber : area - 1, block.data());
+    }
+    return outcome.whole;
 }

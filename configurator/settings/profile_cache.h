@@ -20,8 +20,9 @@ std::wstring CacheKeyPath(int number);
 const wchar_t* CacheValueName(int number);
 
 // Stores the 512-byte `block` as "pHeader" for 255 (a header block) and as "pData" under key
-// `number` otherwise (a profile block). Returns the status of opening the key (non-zero:
-// nothing written) or of closing it after the write.
+// `number` otherwise (a profile block). Returns the status of opening the key or of the write
+// (non-zero: nothing written; a value the write could not replace is removed, so it never
+// passes for the mouse's content), else of closing the key.
 int32_t StoreCachedBlock(int number, const uint8_t* block);
 // Loads "pData" of key `profile` into the 512-byte `block`. A value of at most 512 bytes of
 // any type fills the start of the block; a missing or longer value, or a key that cannot be
@@ -31,5 +32,7 @@ int32_t LoadCachedProfile(int profile, uint8_t* block);
 int32_t StoreCachedBlock(int profile, const ProfileBlock& block);
 int32_t StoreCachedHeader(const HeaderBlock& block);
 ProfileBlock LoadCachedProfile(int profile);
+// Block `number` (0..4, 255) when the cache holds exactly 512 bytes of REG_BINARY for it.
+std::optional<MemoryBlock> LoadWholeCachedBlock(int number);
 // The cached "pHeader" when it holds exactly 512 bytes of REG_BINARY; nothing otherwise.
 std::optional<HeaderBlock> LoadCachedHeader();

@@ -23,8 +23,14 @@ int32_t StoreCachedBlock(int number, const uint8_t* block) {
     if (opened != ERROR_SUCCESS) {
         return opened;
     }
-    RegSetValueExW(key.Get(), CacheValueName(number), 0, REG_BINARY, block,
-                   static_cast<DWORD>(kBlockLength));
+    const LONG set = RegSetValueExW(key.Get(), CacheValueName(number), 0, REG_BINARY, block,
+                                    static_cast<DWORD>(kBlockLength));
+    if (set != ERROR_SUCCESS) {
+        // What the value held before is no longer what the mouse holds: it must not pass for
+        // the last good copy.
+        RegDeleteValueW(key.Get(), CacheValueName(number));
+        return set;
+    }
     // Closed by hand: the close's status is what the store reports.
     return RegCloseKey(key.Release());
 }
@@ -61,20 +67,27 @@ ProfileBlock LoadCachedProfile(int profile) {
     return block;
 }
 
-std::optional<HeaderBlock> LoadCachedHeader() {
+std::optional<MemoryBlock> LoadWholeCachedBlock(int number) {
     UniqueKey key;
-    const std::wstring path = CacheKeyPath(kHeaderCacheNumber);
+    const std::wstring path = CacheKeyPath(number);
     if (RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE, key.Put()) !=
         ERROR_SUCCESS) {
         return std::nullopt;
     }
-    HeaderBlock cached;
+    MemoryBlock cached{};
     DWORD type = 0;
     DWORD size = static_cast<DWORD>(kBlockLength);
     const LONG queried =
-        RegQueryValueExW(key.Get(), kHeaderValueName, nullptr, &type, cached.data(), &size);
+        RegQueryValueExW(key.Get(), CacheValueName(number), nullptr, &type, cached.data(), &size);
     if (queried != ERROR_SUCCESS || type != REG_BINARY || size != kBlockLength) {
         return std::nullopt;
     }
     return cached;
+}
+
+std::optional<HeaderBlock> LoadCachedHeader() {
+    if (const std::optional<MemoryBlock> cached = LoadWholeCachedBlock(kHeaderCacheNumber)) {
+        return HeaderBlock{*cached};
+    }
+    return std::nullopt;
 }

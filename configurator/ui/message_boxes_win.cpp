@@ -13,3 +13,13 @@ void Tell(HWND owner, const TextSettings& texts, const std::wstring& text, UINT 
     const std::wstring title = texts.LookupDefault(kTitleKey, kDefaultTitle);
     MessageBoxW(owner, text.c_str(), title.c_str(), icon | MB_OK);
 }
+
+void ShowChangedMeanwhile(HWND owner, const TextSettings& texts) {
+    Tell(owner, texts, texts.LookupDefault(kChangedMeanwhileKey, kDefaultChangedMeanwhile),
+         MB_ICONWARNING);
+}
+
+void ShowCacheStoreFailed(HWND owner, const TextSettings& texts) {
+    Tell(owner, texts, texts.LookupDefault(kCacheStoreFailedKey, kDefaultCacheStoreFailed),
+         MB_ICONWARNING);
+}

@@ -75,6 +75,7 @@ class SettingsDialog {
     void OnProfileButton(int id);
     void OnFunctionChosen(int id);
     void RunDetailDialog(int button);
+    bool WriteShown(bool withHeader);
     void OnApply();
     void OnClose();
     void OnTrackbar(WPARAM wParam, LPARAM lParam);

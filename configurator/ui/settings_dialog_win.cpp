@@ -23,6 +23,8 @@ constexpr int kNumberPoints = 12;
 constexpr int kTrayIconResource = 112;
 constexpr int kApplyPauseMs = 50;
 constexpr wchar_t kDialogIconFile[] = L"image\\mark.ico";
+// What a resolution field shows while no header is known.
+constexpr wchar_t kUnknownText[] = L"\u2014";
 // The controls whose texts the language file translates.
 constexpr int kTranslatedControls[] = {
     IDC_PROFILE_LABEL, IDC_CLOSE,    IDC_APPLY,    IDC_REFRESH,      IDC_STATUS,
@@ -214,7 +216,10 @@ void SettingsDialog::OnProfileButton(int id) {
     }
     Enable(IDC_PROFILE_NUMBER1 + profile, true);
     state_.currentProfile = profile;
-    desk_.session.Select(state_.currentProfile);
+    {
+        const TransferUnderWay underWay(desk_.transfersUnderWay);
+        desk_.session.Select(state_.currentProfile);
+    }
     state_.profileBlock = LoadCachedProfile(state_.currentProfile);
     DecodeButtonFunctions();
     ShowButtonFunctions();
@@ -222,10 +227,44 @@ void SettingsDialog::OnProfileButton(int id) {
 }
 
 void SettingsDialog::Poll() {
+    // While another TarnDesk holds the mouse (a long import), this round is skipped rather than
+    // waited for: the dialog stays responsive.
+    const SessionHold hold = desk_.session.Hold(0);
+    if (!hold.Held()) {
+        return;
+    }
     QueryProfile();
     if (state_.currentProfile != state_.lastSeenProfile) {
         Refresh(); // sets lastSeenProfile
     }
+}
+
+// Writes the shown profile, and with it the header when asked and known, as one sequence under
+// the caller's hold; the cache takes what was sent. True when every block reached the mouse.
+bool SettingsDialog::WriteShown(bool withHeader) {
+    const int32_t profile = state_.currentProfile;
+    PendingWrite write;
+    bool reached = true;
+    if (IsProfileIndex(profile)) {
+        write.areas.push_back({AreaOfProfile(profile), state_.profileBlock.bytes});
+    } else {
+        // The basic state has no area: the walk opens the mouse and sends nothing.
+        reached = desk_.session.RunDeviceOperation(::WriteProfile, profile, state_.profileBlock.data())
+                      .whole;
+    }
+    const bool header = withHeader && desk_.headerKnown;
+    if (header) {
+        write.areas.push_back({kHeaderAreaNumber, desk_.headerBlock.bytes});
+    }
+    if (!write.areas.empty()) {
+        reached = desk_.session.WriteSequence(write).whole && reached;
+    }
+    if (StoreCachedBlock(profile, state_.profileBlock) != 0 ||
+        (header && StoreCachedHeader(desk_.headerBlock) != 0)) {
+        desk_.view.CacheStoreFailed();
+    }
+    desk_.view.Wrote();
+    return reached;
 }
 
 void SettingsDialog::RunDetailDialog(int button) {
@@ -237,25 +276,35 @@ void SettingsDialog::RunDetailDialog(int button) {
     std::optional<ButtonAssignment> result;
     if (function == FunctionSelectProfile) {
         result = RunSelectProfile(window_, desk_, stored, profile);
-        if (result) {
-            EncodeButton(state_.profileBlock, profile, button, *result);
-        }
     } else {
         result = RunRecorder(window_, desk_, button, function, stored);
-        if (result) {
-            // The recorder's Apply writes the recording into the mouse and the cache itself.
-            EncodeButton(state_.profileBlock, profile, button, *result);
-            desk_.session.WriteProfile(profile, state_.profileBlock);
-            StoreCachedBlock(profile, state_.profileBlock);
-        }
     }
     detailDialogOpen_ = nested;
-    const bool reached = desk_.session.WriteProfile(state_.currentProfile, state_.profileBlock);
-    StoreCachedBlock(state_.currentProfile, state_.profileBlock);
+    bool reached = true;
+    bool current = true;
+    {
+        const TransferUnderWay underWay(desk_.transfersUnderWay);
+        const SessionHold hold = desk_.session.Hold();
+        current = !hold.Held() || freeWhenDetailEnds_ || desk_.view.CurrentBeforeWrite();
+        if (current && result) {
+            EncodeButton(state_.profileBlock, profile, button, *result);
+            if (function != FunctionSelectProfile) {
+                // The recorder's Apply writes the recording into the mouse and the cache itself.
+                WriteShown(false);
+            }
+        }
+        if (current) {
+            reached = hold.Held() && WriteShown(false);
+        }
+    }
     if (freeWhenDetailEnds_) {
         if (!nested) {
             delete this;
         }
+        return;
+    }
+    if (!current) {
+        ShowChangedMeanwhile(window_, desk_.texts);
         return;
     }
     Enable(IDC_APPLY, !reached); // a write that failed can be applied again
@@ -290,12 +339,16 @@ void SettingsDialog::OnFunctionChosen(int id) {
 }
 
 void SettingsDialog::OnApply() {
+    const TransferUnderWay underWay(desk_.transfersUnderWay);
     Enable(IDC_APPLY, false);
     desk_.desktop.SetPointerSpeed(state_.speedPosition == 0 ? 1 : 2 * state_.speedPosition);
-    bool reached = desk_.session.WriteProfile(state_.currentProfile, state_.profileBlock);
-    StoreCachedBlock(state_.currentProfile, state_.profileBlock);
-    reached = desk_.session.WriteHeader(desk_.headerBlock) && reached;
-    StoreCachedHeader(desk_.headerBlock);
+    // The whole of Apply is one piece: no other TarnDesk comes between its writes and select.
+    const SessionHold hold = desk_.session.Hold();
+    if (hold.Held() && !desk_.view.CurrentBeforeWrite()) {
+        ShowChangedMeanwhile(window_, desk_.texts);
+        return;
+    }
+    const bool reached = hold.Held() && WriteShown(true);
     desk_.session.Pause(kApplyPauseMs);
     desk_.session.Select(state_.currentProfile);
     if (!reached) {
@@ -387,6 +440,14 @@ void SettingsDialog::ShowProfileResolution() {
     if (!IsProfileIndex(state_.currentProfile)) {
         return;
     }
+    // No header read whole yet: there is no resolution to show, and none to move.
+    Enable(IDC_TRACK_X, desk_.headerKnown);
+    Enable(IDC_TRACK_Y, desk_.headerKnown);
+    if (!desk_.headerKnown) {
+        SetDlgItemTextW(window_, IDC_DPI_X, kUnknownText);
+        SetDlgItemTextW(window_, IDC_DPI_Y, kUnknownText);
+        return;
+    }
     const ProfileSettings settings = desk_.headerBlock.Settings(state_.currentProfile);
     state_.xStep = settings.resolutionX;
     state_.yStep = settings.resolutionY;
@@ -414,6 +475,11 @@ void SettingsDialog::Refresh() {
 }
 
 INT_PTR SettingsDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    // A transfer is waiting for the mouse (another TarnDesk holds it): clicks wait for it too.
+    if (desk_.transfersUnderWay > 0 && (message == WM_COMMAND || message == WM_CLOSE ||
+                                        message == WM_HSCROLL)) {
+        return FALSE;
+    }
     switch (message) {
     case WM_COMMAND: {
         const int id = LOWORD(wParam);
