@@ -4,10 +4,12 @@
 // once never interleave.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "e2e_harness_win.h"
@@ -293,6 +295,217 @@ TEST_F(DeskCommandLine, TrayMenuBacksUpAndRestoresThroughTheFileDialogs) {
     EXPECT_EQ(text, L"The profiles were written into the mouse and checked.");
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(MouseHolds(saved));
+    PostMessageW(window, WM_COMMAND, 32771, 0);
+    EXPECT_TRUE(desk.WaitExit(10000));
+}
+
+
+// A write cut off by a crash: TarnDesk is killed at a known report of its write sequence (the
+// mouse takes no report after it, as when the host dies), and started again. Its first hold of
+// the mouse finishes the recorded write before the start-up copy: every area of the mouse and
+// of the cache is then wholly the old or wholly the new content, the written areas hold the
+// new, and nothing outside them changed.
+enum class CutWrite { Apply, Reset, Import, TrayRestore };
+
+struct KillCase {
+    const char* name;
+    CutWrite write;
+    int32_t cutAfterReports; // of the write's own reports; 11 a page, 88 a block
+};
+
+const KillCase kKillCases[] = {
+    {"ApplyInItsProfileBlock", CutWrite::Apply, 3 * 11 + 4},
+    {"ApplyInItsHeader", CutWrite::Apply, 88 + 2 * 11 + 9},
+    {"ResetInItsThirdProfile", CutWrite::Reset, 2 * 88 + 5 * 11 + 1},
+    {"ImportInItsHeader", CutWrite::Import, 6},
+    {"ImportInItsLastProfile", CutWrite::Import, 5 * 88 + 7 * 11 + 10},
+    {"TrayRestoreInItsSecondProfile", CutWrite::TrayRestore, 2 * 88 + 4 * 11},
+};
+
+void PrintTo(const KillCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+constexpr UINT kCommandSettingItem = 32773;
+constexpr UINT kCommandResetItem = 32772;
+constexpr UINT kCommandRestoreItem = 32775;
+constexpr int kApplyButtonId = 303;
+constexpr int kButton3FunctionList = 224;
+constexpr int kRightClickFunction = 2;
+
+class DeskKills : public DeskCommandLine, public testing::WithParamInterface<KillCase> {
+  protected:
+    void TearDown() override {
+        if (desk_ && desk_->Started() && !desk_->WaitExit(0)) {
+            if (HWND window = FindWindowW(L"TarnDeskCLass", L"TarnDeskWnd"))
+                PostMessageW(window, WM_COMMAND, 32771, 0);
+            desk_->WaitExit(10000);
+        }
+        DeskCommandLine::TearDown();
+    }
+    void StartTray(const virt::MemoryImage& memory) {
+        desk_.emplace(ProgramDir() + L"TarnDesk.exe", ProgramDir());
+        ASSERT_TRUE(desk_->Started());
+        ASSERT_NE(WaitWindow(L"TarnDeskCLass", L"TarnDeskWnd", 10000), nullptr);
+        ASSERT_TRUE(WaitUntil([&] { return FirstCacheMismatch(memory) == virt::kAreaCount; },
+                              30000))
+            << "the start-up copy did not end";
+    }
+    // Every report after the next `reports` fails; true once the cut was reached.
+    void CutAfter(int32_t reports) {
+        ASSERT_TRUE(mouse_->Command(TARN_VMOUSE_CUT_AFTER, 0, reports));
+    }
+    bool CutReached() {
+        return WaitUntil(
+            [&] {
+                const std::optional<virt::MouseStatus> status = mouse_->Status();
+                return status && status->cutRemaining == 0;
+            },
+            60000, 5);
+    }
+    std::optional<Program> desk_;
+};
+
+TEST_P(DeskKills, AWriteCutOffByAKillIsFinishedWholeAtTheNextStart) {
+    const KillCase& c = GetParam();
+    const virt::MemoryImage old = PatternImage(60);
+    virt::MemoryImage fresh = old;
+    std::vector<size_t> written;
+    std::wstring file;
+    if (c.write == CutWrite::Import || c.write == CutWrite::TrayRestore) {
+        fresh = PatternImage(61);
+        file = Backup(fresh, L"cut_restore.tarnprofiles");
+        written = {0, 1, 2, 3, 4, 5};
+    }
+    ASSERT_TRUE(mouse_->Load(old));
+    ASSERT_TRUE(mouse_->Command(TARN_VMOUSE_SET_ACTIVE, 0, 1));
+    DeleteCache();
+
+    UniqueHandle commandLine;
+    if (c.write == CutWrite::Import) {
+        // The import reads and checks its file first: its first report is the write's.
+        CutAfter(c.cutAfterReports);
+        commandLine = StartDesk(L"/import \"" + file + L"\"", ArtifactDir() + L"cut_output.txt");
+        ASSERT_TRUE(commandLine);
+        ASSERT_TRUE(CutReached()) << "the import never reached the cut";
+        TerminateProcess(commandLine.Get(), 9);
+        WaitForSingleObject(commandLine.Get(), 10000);
+    } else {
+        StartTray(old);
+        HWND window = FindWindowW(L"TarnDeskCLass", L"TarnDeskWnd");
+        if (c.write == CutWrite::Apply) {
+            PostMessageW(window, WM_COMMAND, kCommandSettingItem, 0);
+            HWND dialog = nullptr;
+            ASSERT_TRUE(WaitUntil(
+                [&] { return (dialog = FindSettingsDialog(desk_->Id())) != nullptr; }, 10000));
+            PumpMessagesFor(700, 2);
+            HWND combo = GetDlgItem(dialog, kButton3FunctionList);
+            SendMessageW(combo, CB_SETCURSEL, kRightClickFunction, 0);
+            SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(kButton3FunctionList, CBN_SELCHANGE),
+                         reinterpret_cast<LPARAM>(combo));
+            // The new profile 2 block: button 3's record and events as the dialog writes them.
+            std::vector<uint8_t> block = Area(old, 2);
+            const uint8_t record[4] = {0x23, 1, 1, 8};
+            std::copy(record, record + 4, block.begin() + 12);
+            const uint8_t clicks[8] = {0x4D, 0x80, 5, 0, 0x4D, 0, 5, 0};
+            std::fill(block.begin() + 256, block.begin() + 320, uint8_t{0});
+            std::copy(clicks, clicks + 8, block.begin() + 256);
+            std::copy(block.begin(), block.end(), fresh.begin() + 2 * 512);
+            written = {2, 0};
+            CutAfter(c.cutAfterReports);
+            PostMessageW(dialog, WM_COMMAND, kApplyButtonId, 0);
+        } else if (c.write == CutWrite::Reset) {
+            fresh = virt::DefaultsAfterReset(old);
+            written = {1, 2, 3, 4, 5, 0};
+            CutAfter(c.cutAfterReports);
+            PostMessageW(window, WM_COMMAND, kCommandResetItem, 0);
+        } else {
+            std::wstring text;
+            PostMessageW(window, WM_COMMAND, kCommandRestoreItem, 0);
+            HWND open = WaitDialog(desk_->Id(), &text);
+            ASSERT_NE(open, nullptr) << "no Open dialog";
+            ChooseFile(open, file);
+            HWND box = nullptr;
+            ASSERT_TRUE(WaitUntil(
+                [&] { return (box = DialogOf(desk_->Id(), open, &text)) && !text.empty(); },
+                15000));
+            CutAfter(c.cutAfterReports);
+            PostMessageW(box, WM_COMMAND, IDYES, 0);
+        }
+        ASSERT_TRUE(CutReached()) << "the write never reached the cut";
+        desk_->Kill();
+        ASSERT_TRUE(desk_->WaitExit(10000));
+    }
+    ASSERT_TRUE(mouse_->Command(TARN_VMOUSE_CLEAR_FAULTS));
+
+    // The next start: the cut write is finished, then the mouse is copied.
+    StartTray(fresh);
+    std::optional<virt::MemoryImage> memory = mouse_->Dump();
+    ASSERT_TRUE(memory);
+    for (size_t area = 0; area < virt::kAreaCount; ++area) {
+        const bool isWritten = std::find(written.begin(), written.end(), area) != written.end();
+        EXPECT_TRUE(Area(*memory, area) == Area(isWritten ? fresh : old, area))
+            << "area " << area << " should hold the " << (isWritten ? "new" : "old") << " block";
+    }
+    EXPECT_EQ(FirstCacheMismatch(*memory), virt::kAreaCount) << "the cache differs from the mouse";
+    HKEY record = nullptr;
+    EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Orvane\\Gaming\\Settings\\PendingWrite", 0,
+                            KEY_READ, &record),
+              ERROR_SUCCESS)
+        << "the record of the cut write is still there";
+    if (record != nullptr)
+        RegCloseKey(record);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, DeskKills, testing::ValuesIn(kKillCases),
+                         [](const testing::TestParamInfo<KillCase>& param) {
+                             return std::string(param.param.name);
+                         });
+
+// A verified import beside the running tray stays: the tray hears of it and shows it, and
+// its next Apply never writes its older copy back.
+TEST_F(DeskCommandLine, AnImportBesideTheRunningTrayIsNotUndoneByItsNextApply) {
+    const virt::MemoryImage imported = PatternImage(62);
+    const std::wstring file = Backup(imported, L"beside_tray.tarnprofiles");
+    const virt::MemoryImage before = virt::DefaultsAfterReset(PatternImage(63));
+    ASSERT_TRUE(mouse_->Load(before));
+    ASSERT_TRUE(mouse_->Command(TARN_VMOUSE_SET_ACTIVE, 0, 1));
+    DeleteCache();
+    Program desk(ProgramDir() + L"TarnDesk.exe", ProgramDir());
+    ASSERT_TRUE(desk.Started());
+    HWND window = WaitWindow(L"TarnDeskCLass", L"TarnDeskWnd", 10000);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return FirstCacheMismatch(before) == virt::kAreaCount; }, 30000));
+    PostMessageW(window, WM_COMMAND, kCommandSettingItem, 0);
+    HWND dialog = nullptr;
+    ASSERT_TRUE(
+        WaitUntil([&] { return (dialog = FindSettingsDialog(desk.Id())) != nullptr; }, 10000));
+    PumpMessagesFor(700, 2);
+    // An edit in the dialog, not applied yet, from before the import.
+    HWND combo = GetDlgItem(dialog, kButton3FunctionList);
+    SendMessageW(combo, CB_SETCURSEL, kRightClickFunction, 0);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(kButton3FunctionList, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(combo));
+
+    const DeskRun run = RunDesk(L"/import \"" + file + L"\"");
+    ASSERT_EQ(run.exitCode, 0u) << run.output;
+    ASSERT_TRUE(MouseHolds(imported));
+    // Apply: either the dialog already shows the import (nothing older to write back) or the
+    // tray says the mouse changed meanwhile and writes nothing.
+    PumpMessagesFor(500, 2);
+    PostMessageW(dialog, WM_COMMAND, kApplyButtonId, 0);
+    PumpMessagesFor(3000, 2);
+    std::wstring text;
+    if (HWND box = DialogOf(desk.Id(), dialog, &text)) {
+        EXPECT_NE(text.find(L"changed the mouse's settings meanwhile"), std::wstring::npos)
+            << "an unexpected message: " << Narrow(text);
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+    EXPECT_TRUE(MouseHolds(imported)) << "the tray wrote its older copy over the import";
+    // Reset afterwards starts from the imported header, not the tray's old one.
+    PostMessageW(window, WM_COMMAND, kCommandResetItem, 0);
+    ASSERT_TRUE(WaitUntil([&] { return MouseHolds(virt::DefaultsAfterReset(imported)); }, 20000))
+        << "Reset wrote from an old header";
     PostMessageW(window, WM_COMMAND, 32771, 0);
     EXPECT_TRUE(desk.WaitExit(10000));
 }
