@@ -25,12 +25,15 @@ class ModalSteps {
     explicit ModalSteps(std::vector<Step> steps, UINT periodMs = 60);
     ~ModalSteps();
     bool Done() const { return next_ >= steps_.size(); }
+    // True when the steps were done and a modal dialog was still open, so it was ended here.
+    bool EndedAStuckDialog() const { return endedStuck_; }
 
   private:
     static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD);
     std::vector<Step> steps_;
     size_t next_ = 0;
     bool running_ = false;
+    bool endedStuck_ = false;
     int idleTicks_ = 0;
     UINT_PTR timer_ = 0;
 };

@@ -98,6 +98,7 @@ void CALLBACK ModalSteps::Tick(HWND, UINT, UINT_PTR, DWORD) {
             HWND stuck = GetActiveWindow();
             if (stuck != nullptr) {
                 EndDialog(stuck, -1);
+                self->endedStuck_ = true;
             }
         }
         return;

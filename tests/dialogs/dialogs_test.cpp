@@ -2,19 +2,21 @@
 // simulated mouse, the real registry cache and real keyboard input.
 #include "dialog_harness.h"
 
-#include "ui/dialog_drawing.h"
-#include "ui/program_profiles_win.h"
-#include "settings/program_rules.h"
-#include "ui/program_switch_win.h"
-#include "ui/recorder_win.h"
+#include "mouse/transfer_lock.h"
 #include "resources/program_profiles_res.h"
 #include "resources/recorder_res.h"
 #include "resources/select_profile_res.h"
 #include "resources/settings_dialog_res.h"
+#include "settings/memory_copy.h"
+#include "settings/program_rules.h"
+#include "settings/text_files.h"
+#include "ui/desk_services.h"
+#include "ui/dialog_drawing.h"
+#include "ui/program_profiles_win.h"
+#include "ui/program_switch_win.h"
+#include "ui/recorder_win.h"
 #include "ui/select_profile_win.h"
 #include "ui/settings_dialog.h"
-#include "settings/text_files.h"
-#include "app/desk_app.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -22,7 +24,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <functional>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -30,6 +34,14 @@ namespace {
 
 HINSTANCE Instance() {
     return GetModuleHandleW(nullptr);
+}
+
+std::vector<uint8_t> Bytes(const ProfileBlock& block) {
+    return std::vector<uint8_t>(block.bytes.begin(), block.bytes.end());
+}
+
+std::vector<uint8_t> Bytes(const HeaderBlock& block) {
+    return std::vector<uint8_t>(block.bytes.begin(), block.bytes.end());
 }
 
 // What the dialog does to the system-wide settings, which Wine does not keep: the pointer
@@ -59,21 +71,27 @@ class DesktopRecorder final : public DesktopSettings {
     const SimulatedMouse& mouse_;
 };
 
+// Opens the Settings dialog as the tray does: one at a time, each starting from what the last
+// one left.
+class SettingsHost final : public SettingsDialogHost {
+  public:
+    void SettingsDialogClosed(const SettingsDialogState& state) override {
+        last = state;
+        open = false;
+    }
+    SettingsDialogState last;
+    bool open = false;
+};
+
+// What the dialogs stand on, around the simulated mouse: one session, the texts with the
+// built-in strings at 8 points, the header block, the desktop recorder and the key memory.
 class DialogTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        scope_ = std::make_unique<SimulatedMouseScope>(mouse, &wait);
-        desktopSettings = &desktop;
-        handCursorShown = false;
-        dialogFontSize = 8;
-        currentProfile = 0;
-        lastSeenProfile = 0;
-        settingsDialogClosed = 1;
-        std::memset(profileBlock, 0, sizeof(profileBlock));
-        std::memset(headerBlock, 0, sizeof(headerBlock));
+        texts.dialogFontSize = 8;
         for (int p = 0; p < kProfileCount; ++p) {
             SeedProfile(p, {});
-            WriteResolution(headerBlock, p, 8, 8);
+            headerBlock.SetResolution(p, 8, 8);
         }
     }
     void TearDown() override {
@@ -81,28 +99,49 @@ class DialogTest : public ::testing::Test {
             DestroyWindow(dialog_);
         }
         PumpMessagesFor(50);
-        desktopSettings = nullptr;
-        scope_.reset();
     }
 
     // Profile p in the cache and in the mouse: the given records, events of button 1.
     void SeedProfile(int p, std::vector<ButtonRecord> records,
                      std::vector<uint8_t> button1Events = {}) {
-        std::memset(profileBlock, 0, sizeof(profileBlock));
+        profileBlock = ProfileBlock{};
         for (size_t n = 0; n < records.size(); ++n) {
-            WriteButtonRecord(profileBlock, static_cast<int>(n), records[n]);
+            profileBlock.SetRecord(static_cast<int>(n), records[n]);
         }
-        std::memcpy(profileBlock + 128, button1Events.data(), button1Events.size());
+        std::memcpy(profileBlock.data() + 128, button1Events.data(), button1Events.size());
         StoreCachedBlock(p, profileBlock);
-        std::memcpy(mouse.firmware.memory[p + 1], profileBlock, kBlockLength);
+        std::memcpy(mouse.firmware.memory[p + 1], profileBlock.data(), kBlockLength);
     }
 
-    HWND OpenSettings() {
-        dialog_ =
-            CreateDialogParamW(Instance(), MAKEINTRESOURCEW(101), nullptr, SettingsDialogProc, 0);
-        settingsDialogClosed = 0;
+    HWND OpenSettings() { return OpenSettings(host.last); }
+    HWND OpenSettings(const SettingsDialogState& start) {
+        host.open = true; // until the dialog tells its host it closed
+        const SettingsDialog* opened = SettingsDialog::Create(desk, host, start);
+        dialog_ = opened != nullptr ? opened->Window() : nullptr;
         PumpMessagesFor(50);
         return dialog_;
+    }
+
+    // What the open Settings dialog shows and edits.
+    const SettingsDialogState& State() const {
+        static const SettingsDialogState none;
+        const SettingsDialog* settings = SettingsDialog::Of(dialog_);
+        if (settings == nullptr) {
+            ADD_FAILURE() << "no Settings dialog is open";
+            return none;
+        }
+        return settings->State();
+    }
+    // True while the dialog shows the hand; false once it is gone, and its hand with it.
+    static bool HandShown(HWND dialog) {
+        const SettingsDialog* settings = SettingsDialog::Of(dialog);
+        return settings != nullptr && settings->HandCursorShown();
+    }
+
+    // The open dialog's own answer to a message, as its dialog procedure gets it.
+    INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+        ::SettingsDialog* settings = ::SettingsDialog::Of(dialog_);
+        return settings != nullptr ? settings->Handle(message, wParam, lParam) : FALSE;
     }
 
     int Selection(int id) {
@@ -116,9 +155,8 @@ class DialogTest : public ::testing::Test {
                      reinterpret_cast<LPARAM>(combo));
     }
 
-    std::vector<uint8_t> Buffer() const {
-        return std::vector<uint8_t>(profileBlock, profileBlock + kBlockLength);
-    }
+    // The shown profile's block in the open dialog.
+    std::vector<uint8_t> Buffer() const { return Bytes(State().profileBlock); }
 
     // The pointer resting on a click area: the WM_SETCURSOR the system sends for it.
     void Hover(int id) {
@@ -128,11 +166,20 @@ class DialogTest : public ::testing::Test {
 
     SimulatedMouse mouse;
     RecordingWait wait;
+    SimulatedMouseScope scope{mouse, &wait};
+    std::unique_ptr<TransferLock> lock = CreateSystemTransferLock();
+    MouseSession session{mouse, wait, *lock};
+    TextSettings texts;
+    HeaderBlock headerBlock;
     DesktopRecorder desktop{mouse};
+    KeyRepeatMemory keys;
+    DeskServices desk{Instance(), session, texts, headerBlock, desktop, keys};
+    SettingsHost host;
+    ProgramSwitcher switcher{session};
+    // The block SeedProfile put into mouse and cache last; the recorder and Select Profile
+    // tests edit it as the Settings dialog edits the profile it shows.
+    ProfileBlock profileBlock;
     HWND dialog_ = nullptr;
-
-  private:
-    std::unique_ptr<SimulatedMouseScope> scope_;
 };
 
 constexpr ButtonRecord Rec(uint8_t kind, uint8_t param = 0, uint8_t bytes = 0) {
@@ -148,11 +195,11 @@ using SettingsDialog = DialogTest;
 
 TEST_F(SettingsDialog, OpensOnTheMouseProfileWithTheCachedButtonsAndResolution) {
     SeedProfile(1, kRichProfile, kMacroEvents);
-    WriteResolution(headerBlock, 1, 8, 12);
+    headerBlock.SetResolution(1, 8, 12);
     tarn_fw_set_active(&mouse.firmware, 1);
     HWND d = OpenSettings();
     ASSERT_NE(d, nullptr);
-    EXPECT_EQ(currentProfile, 1);
+    EXPECT_EQ(State().currentProfile, 1);
     for (int i = 0; i < kProfileCount; ++i) {
         EXPECT_EQ(Enabled(d, IDC_PROFILE_NUMBER1 + i), i == 1) << i;
         EXPECT_EQ(ItemText(d, IDC_PROFILE_NUMBER1 + i),
@@ -180,7 +227,7 @@ TEST_F(SettingsDialog, FollowsAProfileSwitchOnTheMouseWithinOnePoll) {
     EXPECT_EQ(Selection(IDC_FUNCTION1 + 1), 0);
     tarn_fw_switch_profile(&mouse.firmware, 3);
     PumpMessagesFor(650);
-    EXPECT_EQ(currentProfile, 3);
+    EXPECT_EQ(State().currentProfile, 3);
     EXPECT_TRUE(Enabled(d, IDC_PROFILE_NUMBER1 + 3));
     EXPECT_FALSE(Enabled(d, IDC_PROFILE_NUMBER1));
     EXPECT_EQ(Selection(IDC_FUNCTION1 + 1), 8);
@@ -197,13 +244,13 @@ TEST_F(SettingsDialog, ClickingNumberFourSelectsIndexThree) {
     mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
     mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
     PumpMessagesFor(150);
-    EXPECT_EQ(currentProfile, 3);
+    EXPECT_EQ(State().currentProfile, 3);
     EXPECT_EQ(mouse.firmware.activeProfile, 3);
     EXPECT_TRUE(Enabled(d, IDC_PROFILE_NUMBER1 + 3));
     EXPECT_EQ(Selection(IDC_FUNCTION1 + 2), 10);
     // The next poll sees the new profile and shows the same content.
     PumpMessagesFor(600);
-    EXPECT_EQ(lastSeenProfile, 3);
+    EXPECT_EQ(State().lastSeenProfile, 3);
     EXPECT_EQ(Selection(IDC_FUNCTION1 + 2), 10);
     SetCursorPos(1, 1);
 }
@@ -228,7 +275,7 @@ TEST_F(SettingsDialog, MacroChoiceOpensTheRecorderAndClosingItWritesTheProfile) 
     EXPECT_EQ(Selection(IDC_FUNCTION1 + 3), FunctionMacroKey);
     EXPECT_EQ(MouseArea(mouse, 3), Buffer());
     EXPECT_EQ(CachedValue(2), Buffer());
-    EXPECT_EQ(profileBlock[5], KindMouseButton); // button 1 now "Left Click"
+    EXPECT_EQ(State().profileBlock.bytes[5], KindMouseButton); // button 1 now "Left Click"
 
     Choose(IDC_FUNCTION1 + 3, FunctionLeftClick);
     EXPECT_FALSE(Visible(d, IDC_DETAIL1 + 3));
@@ -257,7 +304,7 @@ TEST_F(SettingsDialog, DetailDialogResultLandsInTheProfileShownWhenItOpened) {
     SeedProfile(3, kRichProfile, kMacroEvents);
     tarn_fw_set_active(&mouse.firmware, 1);
     HWND d = OpenSettings();
-    ASSERT_EQ(currentProfile, 1);
+    ASSERT_EQ(State().currentProfile, 1);
     const std::vector<uint8_t> profile3 = MouseArea(mouse, 4);
     ModalSteps steps({[&] {
                           tarn_fw_switch_profile(&mouse.firmware, 3);
@@ -278,7 +325,7 @@ TEST_F(SettingsDialog, DetailDialogResultLandsInTheProfileShownWhenItOpened) {
     EXPECT_EQ(MouseArea(mouse, 4), profile3) << "profile 3 was not being edited";
     EXPECT_EQ(CachedValue(3), profile3);
     // Now the dialog follows the mouse.
-    EXPECT_EQ(currentProfile, 3);
+    EXPECT_EQ(State().currentProfile, 3);
     EXPECT_TRUE(Enabled(d, IDC_PROFILE_NUMBER1 + 3));
     EXPECT_EQ(Selection(IDC_FUNCTION1 + 1), FunctionMacroKey);
 }
@@ -289,7 +336,7 @@ TEST_F(SettingsDialog, ArrivalCopyWhileOpenLeavesTheShownProfileToApply) {
     SeedProfile(1, kRichProfile, kMacroEvents);
     tarn_fw_set_active(&mouse.firmware, 1);
     HWND d = OpenSettings();
-    SyncCacheFromDevice();
+    SyncCacheFromDevice(session, headerBlock);
     Choose(IDC_FUNCTION1 + 3, FunctionRightClick);
     SendMessageW(d, WM_COMMAND, IDC_APPLY, 0);
     const std::vector<uint8_t> applied = MouseArea(mouse, 2);
@@ -305,7 +352,7 @@ TEST_F(SettingsDialog, ARestoreBehindTheOpenDialogIsShownBeforeAnyApply) {
     HWND d = OpenSettings();
     ASSERT_EQ(Selection(IDC_FUNCTION1 + 1), FunctionMacroKey);
     SeedProfile(1, {Rec(1, 0), Rec(1, 1)}); // what the restore put into mouse and cache
-    RefreshOpenSettingsDialog();
+    ::SettingsDialog::Of(d)->Refresh();     // what the tray does once a restore is done
     EXPECT_EQ(Selection(IDC_FUNCTION1 + 1), FunctionRightClick);
     Choose(IDC_FUNCTION1 + 3, FunctionRightClick);
     SendMessageW(d, WM_COMMAND, IDC_APPLY, 0);
@@ -330,7 +377,7 @@ TEST_F(SettingsDialog, WriteThatMissesTheMouseIsToldAndApplyStaysEnabled) {
         SendMessageW(d, WM_COMMAND, IDC_APPLY, 0);
     }
     ASSERT_EQ(told.size(), 1u);
-    EXPECT_EQ(told[0], LookupDefault(kWriteFailedKey, kDefaultWriteFailed));
+    EXPECT_EQ(told[0], texts.LookupDefault(kWriteFailedKey, kDefaultWriteFailed));
     EXPECT_TRUE(Enabled(d, IDC_APPLY));
     EXPECT_EQ(MouseArea(mouse, 1), Buffer()) << "the profile itself went through";
 
@@ -342,7 +389,7 @@ TEST_F(SettingsDialog, WriteThatMissesTheMouseIsToldAndApplyStaysEnabled) {
     }
     EXPECT_EQ(told.size(), 1u);
     EXPECT_FALSE(Enabled(d, IDC_APPLY));
-    EXPECT_EQ(MouseArea(mouse, 0), std::vector<uint8_t>(headerBlock, headerBlock + kBlockLength));
+    EXPECT_EQ(MouseArea(mouse, 0), Bytes(headerBlock));
 
     // A detail dialog closed while the mouse is gone: told, Apply on; the cache has it.
     mouse.unplugged = true;
@@ -361,14 +408,14 @@ TEST_F(SettingsDialog, WriteThatMissesTheMouseIsToldAndApplyStaysEnabled) {
 }
 
 TEST_F(SettingsDialog, ResolutionTrackbarsShowStepsAndWriteBothIntoTheHeader) {
-    WriteResolution(headerBlock, 0, 8, 12);
+    headerBlock.SetResolution(0, 8, 12);
     HWND d = OpenSettings();
     HWND trackX = GetDlgItem(d, IDC_TRACK_X);
     SendMessageW(trackX, TBM_SETPOS, TRUE, 4);
     SendMessageW(d, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, 4), reinterpret_cast<LPARAM>(trackX));
     EXPECT_EQ(ItemText(d, IDC_DPI_X), L"400");
-    EXPECT_EQ(headerBlock[64 + 3], 4);
-    EXPECT_EQ(headerBlock[64 + 4], 12);
+    EXPECT_EQ(headerBlock.bytes[64 + 3], 4);
+    EXPECT_EQ(headerBlock.bytes[64 + 4], 12);
     EXPECT_TRUE(Enabled(d, IDC_APPLY));
     // TB_ENDTRACK changes nothing.
     SendMessageW(trackX, TBM_SETPOS, TRUE, 9);
@@ -381,7 +428,7 @@ TEST_F(SettingsDialog, ResolutionTrackbarsShowStepsAndWriteBothIntoTheHeader) {
     TapKey(VK_END);
     PumpMessagesFor(100);
     EXPECT_EQ(ItemText(d, IDC_DPI_Y), L"3200");
-    EXPECT_EQ(headerBlock[64 + 4], 32);
+    EXPECT_EQ(headerBlock.bytes[64 + 4], 32);
 
     SendMessageW(d, WM_COMMAND, IDC_APPLY, 0);
     EXPECT_EQ(mouse.firmware.memory[0][64 + 3], 4);
@@ -418,7 +465,7 @@ TEST_F(SettingsDialog, PointerSpeedRoundTripsThroughTheTrackbar) {
 TEST_F(SettingsDialog, ApplyWritesInItsOrderAndSelectsAfterThePause) {
     tarn_fw_set_active(&mouse.firmware, 2);
     HWND d = OpenSettings();
-    ASSERT_EQ(currentProfile, 2);
+    ASSERT_EQ(State().currentProfile, 2);
     Choose(IDC_FUNCTION1 + 1, FunctionRightClick);
     HWND trackX = GetDlgItem(d, IDC_TRACK_X);
     SendMessageW(trackX, TBM_SETPOS, TRUE, 16);
@@ -426,7 +473,7 @@ TEST_F(SettingsDialog, ApplyWritesInItsOrderAndSelectsAfterThePause) {
     const std::vector<uint8_t> oldProfile = CachedValue(2);
     const std::vector<uint8_t> oldHeader = CachedValue(255);
     const std::vector<uint8_t> newProfile = Buffer();
-    const std::vector<uint8_t> newHeader(headerBlock, headerBlock + kBlockLength);
+    const std::vector<uint8_t> newHeader = Bytes(headerBlock);
     ASSERT_NE(oldProfile, newProfile);
     ASSERT_NE(oldHeader, newHeader);
 
@@ -480,10 +527,13 @@ TEST_F(SettingsDialog, ApplyWritesInItsOrderAndSelectsAfterThePause) {
 
 TEST_F(SettingsDialog, ApplyInTheBasicStateWritesOnlyTheHeader) {
     tarn_fw_set_active(&mouse.firmware, 5);
-    HWND d = OpenSettings();
-    ASSERT_EQ(currentProfile, 5);
-    std::memset(profileBlock, 0x5A, sizeof(profileBlock));
-    headerBlock[3] = 9;
+    // The basic state loads no profile: the dialog keeps the block it started from.
+    SettingsDialogState start;
+    start.profileBlock.bytes.fill(0x5A);
+    HWND d = OpenSettings(start);
+    ASSERT_EQ(State().currentProfile, 5);
+    ASSERT_EQ(Buffer(), std::vector<uint8_t>(kBlockLength, 0x5A));
+    headerBlock.bytes[3] = 9;
     mouse.ClearTranscript();
     wait.waits.clear();
     SendMessageW(d, WM_COMMAND, IDC_APPLY, 0);
@@ -506,7 +556,7 @@ TEST_F(SettingsDialog, ApplyInTheBasicStateWritesOnlyTheHeader) {
 TEST_F(SettingsDialog, BasicStateShowsOnlyTheBasicLayout) {
     tarn_fw_set_active(&mouse.firmware, 5);
     HWND d = OpenSettings();
-    EXPECT_EQ(currentProfile, 5);
+    EXPECT_EQ(State().currentProfile, 5);
     for (int id = IDC_CAPTION1; id < IDC_CAPTION1 + 11; ++id) {
         EXPECT_TRUE(Visible(d, id) && Enabled(d, id)) << id;
     }
@@ -532,13 +582,13 @@ TEST_F(SettingsDialog, AnswerAboveFiveKeepsWhatIsShown) {
     HWND d = OpenSettings();
     mouse.firmware.queryAnswer = 9;
     PumpMessagesFor(650);
-    EXPECT_EQ(currentProfile, 1);
+    EXPECT_EQ(State().currentProfile, 1);
     for (int i = 0; i < kProfileCount; ++i) {
         EXPECT_EQ(Enabled(d, IDC_PROFILE_NUMBER1 + i), i == 1) << i;
     }
     EXPECT_EQ(Selection(IDC_FUNCTION1 + 1), 8);
     SendMessageW(d, WM_COMMAND, IDC_REFRESH, 0);
-    EXPECT_EQ(currentProfile, 1);
+    EXPECT_EQ(State().currentProfile, 1);
 }
 
 TEST_F(SettingsDialog, HandOverClickAreasOnlyAndTheHoverWatchRestoresTheCursors) {
@@ -548,18 +598,18 @@ TEST_F(SettingsDialog, HandOverClickAreasOnlyAndTheHoverWatchRestoresTheCursors)
     Hover(IDC_APPLY);
     SendMessageW(d, WM_SETCURSOR, reinterpret_cast<WPARAM>(d), MAKELPARAM(HTCLIENT, 0));
     EXPECT_EQ(desktop.handsSet, 0);
-    EXPECT_FALSE(handCursorShown);
+    EXPECT_FALSE(HandShown(d));
 
     // The pointer on a detail button: the hand, and a 10 ms watch on that button.
     SetCursorPos(1, 1);
     Hover(IDC_DETAIL1 + 1);
     EXPECT_EQ(desktop.handsSet, 1);
-    EXPECT_TRUE(handCursorShown);
+    EXPECT_TRUE(HandShown(d));
     EXPECT_EQ(desktop.reloads, 0);
     // The pointer is elsewhere, so the watch ends the hover within a few ticks.
     PumpMessagesFor(100);
     EXPECT_EQ(desktop.reloads, 1);
-    EXPECT_FALSE(handCursorShown);
+    EXPECT_FALSE(HandShown(d));
     EXPECT_FALSE(KillTimer(GetDlgItem(d, IDC_DETAIL1 + 1), kHoverTimerId)) << "watch still runs";
     Hover(IDC_PROFILE_BUTTON1 + 4);
     EXPECT_EQ(desktop.handsSet, 2);
@@ -582,11 +632,11 @@ TEST_F(SettingsDialog, EveryWayOutWhileTheHandIsShownRestoresTheCursors) {
         // The dialog ends while the pointer still rests on the button: before the watch's
         // first tick, so no WM_MOUSELEAVE can come.
         Hover(IDC_PROFILE_BUTTON1);
-        ASSERT_TRUE(handCursorShown);
+        ASSERT_TRUE(HandShown(d));
         ASSERT_EQ(desktop.reloads, expected);
         end(d);
         EXPECT_EQ(desktop.reloads, ++expected);
-        EXPECT_FALSE(handCursorShown);
+        EXPECT_FALSE(HandShown(d));
         if (IsWindow(d)) {
             DestroyWindow(d); // after log-off: nothing more to restore
             EXPECT_EQ(desktop.reloads, expected);
@@ -601,30 +651,43 @@ TEST_F(SettingsDialog, EveryWayOutWhileTheHandIsShownRestoresTheCursors) {
 
 TEST_F(SettingsDialog, CloseEndsTheDialogAndAllowsTheNextOne) {
     HWND d = OpenSettings();
+    const auto numberFont =
+        reinterpret_cast<HGDIOBJ>(SendDlgItemMessageW(d, IDC_PROFILE_NUMBER1, WM_GETFONT, 0, 0));
+    ASSERT_NE(numberFont, nullptr);
     SendMessageW(d, WM_COMMAND, IDC_CLOSE, 0);
-    EXPECT_EQ(settingsDialogClosed, 1);
+    EXPECT_FALSE(host.open);
     EXPECT_FALSE(IsWindow(d));
-    EXPECT_EQ(numberFont.Get(), nullptr);
+    EXPECT_EQ(GetObjectType(numberFont), 0u) << "the number font outlives its dialog";
     d = OpenSettings();
     SendMessageW(d, WM_CLOSE, 0, 0);
-    EXPECT_EQ(settingsDialogClosed, 1);
+    EXPECT_FALSE(host.open);
 }
 
 // --- Recorder ---------------------------------------------------------------------------
 
 class Recorder : public DialogTest {
   protected:
-    INT_PTR Run(int button) {
-        return DialogBoxParamW(Instance(), MAKEINTRESOURCEW(IDD_RECORDER), nullptr,
-                               RecorderDialogProc, button);
+    // The recorder for `button` of profile `currentProfile`, showing what profileBlock stores;
+    // its result goes into profileBlock as the Settings dialog puts it into the shown profile.
+    std::optional<ButtonAssignment> Run(int button, ButtonFunction function) {
+        const std::optional<ButtonAssignment> result =
+            RunRecorder(nullptr, desk, button, function, DecodeButton(profileBlock, button));
+        if (result) {
+            EncodeButton(profileBlock, currentProfile, button, *result);
+        }
+        return result;
     }
     static HWND Find(const wchar_t* caption = L"Macro Key") { return FindDialog(caption); }
     static void Command(int id) { SendMessageW(Find(), WM_COMMAND, id, 0); }
+
+    int32_t currentProfile = 0;
 };
 
+// Opened from the Settings dialog, which puts the recording into the mouse and the cache.
 TEST_F(Recorder, InjectedKeysBecomePressAndReleaseEventsWithTheirUsages) {
-    currentProfile = 1;
-    buttonChoices[2] = FunctionMacroKey;
+    tarn_fw_set_active(&mouse.firmware, 1);
+    OpenSettings();
+    ASSERT_EQ(State().currentProfile, 1);
     std::vector<std::wstring> rows;
     ModalSteps steps({[] { Command(IDC_START); },
                       [] {
@@ -644,22 +707,22 @@ TEST_F(Recorder, InjectedKeysBecomePressAndReleaseEventsWithTheirUsages) {
                           Command(IDC_STOP);
                       },
                       [] { Command(IDC_APPLY); }});
-    EXPECT_EQ(Run(2), IDC_APPLY);
+    Choose(IDC_FUNCTION1 + 2, FunctionMacroKey);
+    EXPECT_TRUE(steps.Done());
     ASSERT_EQ(rows.size(), 6u);
     EXPECT_EQ(rows[0], L" A (Down)");
     EXPECT_EQ(rows[1], L" A (Up)");
     EXPECT_EQ(rows[2], L" F5 (Down)");
     const uint8_t record[] = {0x22, KindMacro, 0, 24};
-    EXPECT_EQ(std::memcmp(profileBlock + 8, record, 4), 0);
+    EXPECT_EQ(std::memcmp(State().profileBlock.data() + 8, record, 4), 0);
     const uint8_t events[] = {0x04, 0x80, 10, 0, 0x04, 0,    10, 0, 0x3E, 0x80, 10, 0,
                               0x3E, 0,    10, 0, 0x24, 0x80, 10, 0, 0x24, 0,    10, 0};
-    EXPECT_EQ(std::memcmp(profileBlock + 192, events, sizeof(events)), 0);
+    EXPECT_EQ(std::memcmp(State().profileBlock.data() + 192, events, sizeof(events)), 0);
     EXPECT_EQ(MouseArea(mouse, 2), Buffer());
     EXPECT_EQ(CachedValue(1), Buffer());
 }
 
 TEST_F(Recorder, SingleKeyKeepsTwoEventsAndSystemKeysAreSkipped) {
-    buttonChoices[0] = FunctionSingleKey;
     std::vector<std::wstring> rows;
     ModalSteps steps({[] { SendMessageW(Find(L"Single Key"), WM_COMMAND, IDC_START, 0); },
                       [] {
@@ -675,17 +738,16 @@ TEST_F(Recorder, SingleKeyKeepsTwoEventsAndSystemKeysAreSkipped) {
                           SendMessageW(Find(L"Single Key"), WM_COMMAND, IDC_STOP, 0);
                           SendMessageW(Find(L"Single Key"), WM_COMMAND, IDC_APPLY, 0);
                       }});
-    Run(0);
+    Run(0, FunctionSingleKey);
     for (const std::wstring& row : rows) {
         EXPECT_EQ(row.find(L"X"), std::wstring::npos) << std::string(row.begin(), row.end());
     }
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(profileBlock[1], KindSingleKey);
-    EXPECT_EQ(profileBlock[3], 8);
+    EXPECT_EQ(profileBlock.bytes[1], KindSingleKey);
+    EXPECT_EQ(profileBlock.bytes[3], 8);
 }
 
 TEST_F(Recorder, MacroStopsAtSixteenAndTheLastKeyCarriesOver) {
-    buttonChoices[1] = FunctionMacroKey;
     std::vector<std::wstring> first;
     std::vector<std::wstring> second;
     ModalSteps steps({[] { Command(IDC_START); },
@@ -710,7 +772,7 @@ TEST_F(Recorder, MacroStopsAtSixteenAndTheLastKeyCarriesOver) {
                           Command(IDC_STOP);
                           Command(IDC_CANCEL);
                       }});
-    Run(1);
+    Run(1, FunctionMacroKey);
     EXPECT_EQ(first.size(), 16u);
     ASSERT_EQ(second.size(), 2u);
     EXPECT_EQ(second[0], L" K (Down)");
@@ -719,14 +781,13 @@ TEST_F(Recorder, MacroStopsAtSixteenAndTheLastKeyCarriesOver) {
 TEST_F(Recorder, StartStopApplyStoresAnEmptyRecording) {
     currentProfile = 2;
     SeedProfile(2, kRichProfile, kMacroEvents);
-    buttonChoices[1] = FunctionMacroKey;
     ModalSteps steps(
         {[] { Command(IDC_START); }, [] { Command(IDC_STOP); }, [] { Command(IDC_APPLY); }});
-    Run(1);
+    Run(1, FunctionMacroKey);
     const uint8_t record[] = {0x41, KindMacro, 0, 0};
-    EXPECT_EQ(std::memcmp(profileBlock + 4, record, 4), 0);
+    EXPECT_EQ(std::memcmp(profileBlock.data() + 4, record, 4), 0);
     for (int i = 0; i < 64; ++i) {
-        ASSERT_EQ(profileBlock[128 + i], 0) << i;
+        ASSERT_EQ(profileBlock.bytes[128 + i], 0) << i;
     }
 }
 
@@ -739,8 +800,7 @@ TEST_F(Recorder, CancelLeavesTheRecordAndListsTheStoredMacro) {
     std::vector<ButtonRecord> records = kRichProfile;
     records[1] = Rec(KindMacro, 0, 0xF0);
     SeedProfile(0, records, events);
-    std::vector<uint8_t> before = Buffer();
-    buttonChoices[1] = FunctionMacroKey;
+    std::vector<uint8_t> before = Bytes(profileBlock);
     std::vector<std::wstring> rows;
     ModalSteps steps({[] {},
                       [&] {
@@ -749,15 +809,14 @@ TEST_F(Recorder, CancelLeavesTheRecordAndListsTheStoredMacro) {
                           Command(IDC_START);
                       },
                       [] { TapKey('Q'); }, [] {}, [] { Command(IDC_CANCEL); }});
-    EXPECT_EQ(Run(1), IDC_CANCEL);
+    EXPECT_FALSE(Run(1, FunctionMacroKey).has_value());
     ASSERT_EQ(rows.size(), 16u);
     EXPECT_EQ(rows[0], L" A (Down)  ");
     EXPECT_EQ(rows[15], L" H (Up) ");
-    EXPECT_EQ(Buffer(), before);
+    EXPECT_EQ(Bytes(profileBlock), before);
 }
 
 TEST_F(Recorder, TypedStringIsStoredAsKeysAndReopensAsTheirNames) {
-    buttonChoices[4] = FunctionStringKey;
     std::wstring shown;
     bool applyBefore = true;
     ModalSteps typing({[&] {
@@ -776,13 +835,13 @@ TEST_F(Recorder, TypedStringIsStoredAsKeysAndReopensAsTheirNames) {
                            shown = ItemText(r, IDC_STRING);
                            SendMessageW(r, WM_COMMAND, IDC_APPLY, 0);
                        }});
-    Run(4);
+    Run(4, FunctionStringKey);
     EXPECT_FALSE(applyBefore);
     EXPECT_EQ(shown, L"A!");
     const uint8_t record[] = {0x04, KindString, 0, 8};
-    EXPECT_EQ(std::memcmp(profileBlock + 16, record, 4), 0);
+    EXPECT_EQ(std::memcmp(profileBlock.data() + 16, record, 4), 0);
     const uint8_t events[] = {0x04, 0, 0, 0, 0x1E, 0, 0, 0};
-    EXPECT_EQ(std::memcmp(profileBlock + 64 + 4 * 64, events, 8), 0);
+    EXPECT_EQ(std::memcmp(profileBlock.data() + 64 + 4 * 64, events, 8), 0);
 
     std::wstring reopened;
     LRESULT limit = 0;
@@ -792,7 +851,7 @@ TEST_F(Recorder, TypedStringIsStoredAsKeysAndReopensAsTheirNames) {
         limit = SendDlgItemMessageW(r, IDC_STRING, EM_GETLIMITTEXT, 0, 0);
         SendMessageW(r, WM_COMMAND, IDC_CANCEL, 0);
     }});
-    Run(4);
+    Run(4, FunctionStringKey);
     EXPECT_EQ(reopened, L"A1");
     EXPECT_EQ(limit, 16);
 }
@@ -802,14 +861,16 @@ TEST_F(Recorder, TypedStringIsStoredAsKeysAndReopensAsTheirNames) {
 class ProgramProfilesDialog : public DialogTest {
   protected:
     void TearDown() override {
-        StopProgramSwitching();
+        switcher.Stop();
         RegDeleteTreeW(HKEY_CURRENT_USER, kProgramRulesKeyPath);
         DialogTest::TearDown();
     }
-    INT_PTR Run() {
-        return DialogBoxParamW(Instance(), MAKEINTRESOURCEW(IDD_PROGRAM_PROFILES), nullptr,
-                               ProgramProfilesDialogProc, 0);
+    // True when the dialog ended by itself: the steps did not have to end it.
+    bool Run(const ModalSteps& steps) {
+        RunProgramProfilesDialog(nullptr, texts, switcher, openDialog);
+        return !steps.EndedAStuckDialog();
     }
+    HWND openDialog = nullptr;
     static void SetValue(const wchar_t* name, DWORD type, const void* data, DWORD size) {
         HKEY key = nullptr;
         ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kProgramRulesKeyPath, 0, nullptr, 0,
@@ -850,7 +911,7 @@ TEST_F(ProgramProfilesDialog, ShowsStoredRulesReportsTheRestAndStoresOnlyOnOk) {
                            SetForegroundWindow(d);
                            TapKey(VK_ESCAPE);
                        }});
-    EXPECT_EQ(Run(), IDCANCEL);
+    EXPECT_TRUE(Run(cancel)) << "Escape ends the dialog";
     EXPECT_EQ(rows, 1);
     EXPECT_EQ(program, L"C:\\Games\\game.exe");
     EXPECT_EQ(ruleProfile, 3);
@@ -870,7 +931,7 @@ TEST_F(ProgramProfilesDialog, ShowsStoredRulesReportsTheRestAndStoresOnlyOnOk) {
                        SetForegroundWindow(d);
                        TapKey(VK_RETURN);
                    }});
-    EXPECT_EQ(Run(), IDOK);
+    EXPECT_TRUE(Run(ok)) << "Enter ends the dialog";
     stored = LoadProgramRuleSettings();
     EXPECT_TRUE(stored.on);
     EXPECT_EQ(stored.desktopProfile, 1);
@@ -878,22 +939,29 @@ TEST_F(ProgramProfilesDialog, ShowsStoredRulesReportsTheRestAndStoresOnlyOnOk) {
     ASSERT_EQ(stored.rules.size(), 1u);
     EXPECT_EQ(stored.rules[0].program, L"C:\\Games\\game.exe");
     EXPECT_EQ(stored.rules[0].profile, 1);
-    EXPECT_TRUE(programRules.on) << "OK puts the rules in force";
+    EXPECT_TRUE(switcher.Rules().on) << "OK puts the rules in force";
 }
 
 // --- Select Profile ----------------------------------------------------------------------
 
 class SelectProfile : public DialogTest {
   protected:
-    INT_PTR Run(int button) {
-        return DialogBoxParamW(Instance(), MAKEINTRESOURCEW(IDD_SELECT_PROFILE), nullptr,
-                               SelectProfileDialogProc, button);
+    // Select Profile for `button` of profile `currentProfile`, showing what profileBlock
+    // stores; OK's target goes into profileBlock as the Settings dialog puts it there.
+    bool Run(int button) {
+        const std::optional<ButtonAssignment> result =
+            RunSelectProfile(nullptr, desk, DecodeButton(profileBlock, button), currentProfile);
+        if (result) {
+            EncodeButton(profileBlock, currentProfile, button, *result);
+        }
+        return result.has_value();
     }
+
+    int32_t currentProfile = 0;
 };
 
 TEST_F(SelectProfile, PreselectsTheStoredTargetAndEnterActsAsOk) {
     SeedProfile(0, kRichProfile);
-    buttonChoices[2] = FunctionSelectProfile;
     bool checked = false;
     bool openAfterEscape = false;
     ModalSteps steps({[] {},
@@ -909,17 +977,16 @@ TEST_F(SelectProfile, PreselectsTheStoredTargetAndEnterActsAsOk) {
                           SendMessageW(FindDialog(L"Select Profile"), WM_COMMAND, IDCANCEL, 0);
                       },
                       [] { TapKey(VK_RETURN); }});
-    EXPECT_EQ(Run(2), 1);
+    EXPECT_TRUE(Run(2)) << "Enter acts as OK";
     EXPECT_TRUE(checked);
     EXPECT_TRUE(openAfterEscape);
     const uint8_t record[] = {0x02, KindProfileSwitch, 2, 0};
-    EXPECT_EQ(std::memcmp(profileBlock + 8, record, 4), 0);
+    EXPECT_EQ(std::memcmp(profileBlock.data() + 8, record, 4), 0);
 }
 
 TEST_F(SelectProfile, OtherRecordsPreselectTheActiveProfileAndLoseTheirEvents) {
     currentProfile = 3;
     SeedProfile(3, kRichProfile, kMacroEvents);
-    buttonChoices[1] = FunctionSelectProfile;
     bool checked = false;
     ModalSteps steps({[&] {
         HWND s = FindDialog(L"Select Profile");
@@ -929,15 +996,14 @@ TEST_F(SelectProfile, OtherRecordsPreselectTheActiveProfileAndLoseTheirEvents) {
     Run(1);
     EXPECT_TRUE(checked);
     const uint8_t record[] = {0x61, KindProfileSwitch, 3, 0};
-    EXPECT_EQ(std::memcmp(profileBlock + 4, record, 4), 0);
+    EXPECT_EQ(std::memcmp(profileBlock.data() + 4, record, 4), 0);
     for (int i = 0; i < 64; ++i) {
-        ASSERT_EQ(profileBlock[128 + i], 0) << i;
+        ASSERT_EQ(profileBlock.bytes[128 + i], 0) << i;
     }
 }
 
 TEST_F(SelectProfile, BasicStateStoresARealProfile) {
     currentProfile = 5;
-    buttonChoices[0] = FunctionSelectProfile;
     bool anyChecked = false;
     ModalSteps steps({[&] {
         HWND s = FindDialog(L"Select Profile");
@@ -946,8 +1012,8 @@ TEST_F(SelectProfile, BasicStateStoresARealProfile) {
     }});
     Run(0);
     EXPECT_TRUE(anyChecked);
-    EXPECT_EQ(profileBlock[1], KindProfileSwitch);
-    EXPECT_EQ(profileBlock[2], 0);
+    EXPECT_EQ(profileBlock.bytes[1], KindProfileSwitch);
+    EXPECT_EQ(profileBlock.bytes[2], 0);
 }
 
 } // namespace
@@ -1012,7 +1078,7 @@ TEST_F(TrackbarDrawing, ResolutionTrackbarsAnswerCustomDrawThroughTheMessageResu
         draw.hdc = dc;
         draw.rc = RECT{10, 2, 21, 23};
         SetWindowLongPtrW(d, DWLP_MSGRESULT, 0x5A5A);
-        INT_PTR answered = SettingsDialogProc(d, WM_NOTIFY, id, reinterpret_cast<LPARAM>(&draw));
+        INT_PTR answered = Handle(WM_NOTIFY, id, reinterpret_cast<LPARAM>(&draw));
         *result = GetWindowLongPtrW(d, DWLP_MSGRESULT);
         return answered;
     };
@@ -1054,7 +1120,7 @@ TEST_F(TrackbarDrawing, DetailButtonsShowThePictureOfTheirFunction) {
     item.CtlID = IDC_DETAIL1 + 1;
     item.hwndItem = detail;
     item.hDC = dc;
-    SettingsDialogProc(d, WM_DRAWITEM, item.CtlID, reinterpret_cast<LPARAM>(&item));
+    Handle(WM_DRAWITEM, item.CtlID, reinterpret_cast<LPARAM>(&item));
     COLORREF drawn = GetPixel(dc, 9, 9);
     HBITMAP macro = LoadBitmapW(Instance(), MAKEINTRESOURCEW(IDB_DETAIL_MACRO));
     HDC memory = CreateCompatibleDC(dc);
@@ -1241,8 +1307,49 @@ std::vector<Fit> MeasureTexts(HWND dialog) {
     return fits;
 }
 
+// A window must be hidden before it is destroyed, so Wine does not wait two seconds for a
+// window manager to withdraw it.
+void Withdraw(HWND window) {
+    SetWindowLongPtrW(window, GWL_STYLE,
+                      GetWindowLongPtrW(window, GWL_STYLE) & ~static_cast<LONG_PTR>(WS_VISIBLE));
+}
+
+BOOL CALLBACK FindThreadDialog(HWND window, LPARAM found) {
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    if (std::wcscmp(className, L"#32770") == 0 && IsWindowEnabled(window)) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The dialog of this thread that takes input: the modal one while its loop runs. Its caption
+// is translated, so it is not found by its caption.
+HWND ThreadDialog() {
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindThreadDialog, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
 class TextFit : public DialogTest {
   protected:
+    // The texts of the modal dialog that `run` opens, measured from inside its loop; then the
+    // dialog is ended. Null when no dialog was seen.
+    static HWND MeasureModal(const std::function<void()>& run, std::vector<Fit>* fits) {
+        HWND seen = nullptr;
+        ModalSteps steps({[&] {
+            seen = ThreadDialog();
+            if (seen != nullptr) {
+                *fits = MeasureTexts(seen);
+                Withdraw(seen);
+                EndDialog(seen, IDCANCEL);
+            }
+        }});
+        run();
+        return seen;
+    }
+
     // Opens every dialog in every shipped language as TarnDesk opens it (with the language's
     // font size) and fails on each text that does not fit; prints the widest text.
     void CheckEveryLanguage() {
@@ -1253,25 +1360,41 @@ class TextFit : public DialogTest {
         std::string widestAt;
         int measured = 0;
         for (const std::wstring& code : codes) {
-            languageCode = code;
-            languageFilePath = folder + code + L".txt";
-            dialogFontSize = static_cast<int32_t>(
-                GetPrivateProfileIntW(code.c_str(), L"FontSize", 8, languageFilePath.c_str()));
-            buttonChoices[2] = FunctionMacroKey;
-            const std::pair<const char*, HWND> dialogs[] = {
-                {"Settings", OpenSettings()},
-                {"recorder", CreateDialogParamW(Instance(), MAKEINTRESOURCEW(IDD_RECORDER), nullptr,
-                                                RecorderDialogProc, 2)},
-                {"Select Profile",
-                 CreateDialogParamW(Instance(), MAKEINTRESOURCEW(IDD_SELECT_PROFILE), nullptr,
-                                    SelectProfileDialogProc, 2)},
-                {"Program profiles",
-                 CreateDialogParamW(Instance(), MAKEINTRESOURCEW(IDD_PROGRAM_PROFILES), nullptr,
-                                    ProgramProfilesDialogProc, 0)},
-            };
-            for (const auto& [name, dialog] : dialogs) {
-                ASSERT_NE(dialog, nullptr) << name;
-                for (const Fit& fit : MeasureTexts(dialog)) {
+            texts.languageCode = code;
+            texts.languageFilePath = folder + code + L".txt";
+            texts.dialogFontSize = static_cast<int32_t>(GetPrivateProfileIntW(
+                code.c_str(), L"FontSize", 8, texts.languageFilePath.c_str()));
+            std::vector<std::pair<const char*, std::vector<Fit>>> dialogs;
+            HWND settings = OpenSettings();
+            ASSERT_NE(settings, nullptr) << "Settings";
+            dialogs.emplace_back("Settings", MeasureTexts(settings));
+            Withdraw(settings);
+            DestroyWindow(settings);
+            dialog_ = nullptr;
+            std::vector<Fit> fits;
+            ASSERT_NE(
+                MeasureModal(
+                    [&] { RunRecorder(nullptr, desk, 2, FunctionMacroKey, ButtonAssignment{}); },
+                    &fits),
+                nullptr)
+                << "recorder";
+            dialogs.emplace_back("recorder", std::move(fits));
+            fits.clear();
+            ASSERT_NE(MeasureModal([&] { RunSelectProfile(nullptr, desk, ButtonAssignment{}, 0); },
+                                   &fits),
+                      nullptr)
+                << "Select Profile";
+            dialogs.emplace_back("Select Profile", std::move(fits));
+            fits.clear();
+            HWND openRules = nullptr;
+            ASSERT_NE(
+                MeasureModal([&] { RunProgramProfilesDialog(nullptr, texts, switcher, openRules); },
+                             &fits),
+                nullptr)
+                << "Program profiles";
+            dialogs.emplace_back("Program profiles", std::move(fits));
+            for (const auto& [name, dialogFits] : dialogs) {
+                for (const Fit& fit : dialogFits) {
                     ++measured;
                     const std::string where = Utf8(code) + " " + name + " control " +
                                               std::to_string(fit.id) + " \"" + Utf8(fit.text) +
@@ -1285,16 +1408,6 @@ class TextFit : public DialogTest {
                     }
                 }
             }
-            for (const auto& [name, dialog] : dialogs) {
-                // Hidden first, so Wine does not wait two seconds for a window manager to
-                // withdraw the window.
-                SetWindowLongPtrW(dialog, GWL_STYLE,
-                                  GetWindowLongPtrW(dialog, GWL_STYLE) &
-                                      ~static_cast<LONG_PTR>(WS_VISIBLE));
-                DestroyWindow(dialog);
-            }
-            dialog_ = nullptr;
-            settingsDialogClosed = 1;
             PumpMessagesFor(10);
         }
         std::printf("%u dpi: %d texts in %zu languages; the widest takes %d%% of its room: %s, "

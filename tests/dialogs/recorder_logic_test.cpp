@@ -1,7 +1,8 @@
-// The recorder's hook filter, stored-event listing and storing, and the Select Profile
-// record, on the program-wide buffers, under the sanitizers (the dialogs' own tests run
-// under Wine).
-#include "mouse/mouse_session.h"
+// The recorder's hook filter, what it lists of a stored key, macro or string, how a recording
+// or a typed string becomes the button's assignment, and the Select Profile target, each
+// result encoded into a profile block as the Settings dialog encodes it, under the sanitizers
+// (the dialogs' own tests run under Wine).
+#include "model/button_assignment.h"
 #include "model/memory_image.h"
 #include "ui/recorder.h"
 #include "ui/select_profile.h"
@@ -15,58 +16,72 @@ namespace {
 
 class RecorderLogic : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::memset(profileBlock, 0, sizeof(profileBlock));
-        std::memset(workEvents, 0, sizeof(workEvents));
-        currentProfile = 1;
-        editedButton = 2;
-        editedFunction = FunctionMacroKey;
-        lastKeyCode = 0;
-        lastKeyUp = 0;
-        BeginRecording();
+    static bool Down(KeyRecording& recording, uint32_t vk) {
+        return recording.Examine(true, KeyMessage::Down, vk, 0);
     }
-    static bool Down(uint32_t vk) { return ExamineKeyEvent(true, KeyMessage::Down, vk, 0); }
-    static bool Up(uint32_t vk) { return ExamineKeyEvent(true, KeyMessage::Up, vk, 0x80); }
-    static const uint8_t* Record(int button) { return profileBlock + 4 * button; }
-    static const uint8_t* Events(int button) { return profileBlock + 64 + 64 * button; }
+    static bool Up(KeyRecording& recording, uint32_t vk) {
+        return recording.Examine(true, KeyMessage::Up, vk, 0x80);
+    }
+    // The edited button's assignment as the Settings dialog hands it to the recorder, and a
+    // result put back as the dialog puts it into the shown profile.
+    ButtonAssignment Stored() const { return DecodeButton(block, editedButton); }
+    void Store(const ButtonAssignment& assignment) {
+        EncodeButton(block, currentProfile, editedButton, assignment);
+    }
+    const uint8_t* Record(int button) const { return block.data() + 4 * button; }
+    const uint8_t* Events(int button) const { return block.data() + 64 + 64 * button; }
+
+    ProfileBlock block;
+    int32_t currentProfile = 1;
+    int editedButton = 2;
+    KeyRepeatMemory memory;
 };
 
 TEST_F(RecorderLogic, LimitsFollowTheFunctionAndPassTheRestOn) {
-    editedFunction = FunctionSingleKey;
-    EXPECT_TRUE(Down('A'));
-    EXPECT_TRUE(Up('A'));
-    EXPECT_FALSE(Down('B'));
-    EXPECT_EQ(recordedCount, 2);
+    KeyRecording single(FunctionSingleKey, memory);
+    single.Begin();
+    EXPECT_TRUE(Down(single, 'A'));
+    EXPECT_TRUE(Up(single, 'A'));
+    EXPECT_FALSE(Down(single, 'B'));
+    EXPECT_EQ(single.recordedCount, 2);
     // At the limit nothing is examined, so the last key seen stays A's release.
-    EXPECT_EQ(lastKeyCode, uint32_t('A'));
+    EXPECT_EQ(memory.lastKeyCode, uint32_t('A'));
 
-    editedFunction = FunctionMacroKey;
-    BeginRecording();
+    KeyRecording macro(FunctionMacroKey, memory);
+    macro.Begin();
     for (uint32_t vk = 'A'; vk < 'A' + 10; ++vk) {
-        Down(vk);
-        Up(vk);
+        Down(macro, vk);
+        Up(macro, vk);
     }
-    EXPECT_EQ(recordedCount, 16);
-    EXPECT_EQ(workEvents[4 * 15], 0x0B); // H released (usage of 'H')
+    EXPECT_EQ(macro.recordedCount, 16);
+    const ButtonAssignment result = macro.Result();
+    ASSERT_EQ(result.events.size(), 16u);
+    EXPECT_EQ(result.events[15].usage, 0x0B); // H released (usage of 'H')
 }
 
 TEST_F(RecorderLogic, SystemKeysAndInvalidReleasesAreNotRecorded) {
-    EXPECT_FALSE(ExamineKeyEvent(true, KeyMessage::Other, 'X', 0));
-    EXPECT_FALSE(ExamineKeyEvent(true, KeyMessage::Up, 255, 0x80));
-    EXPECT_FALSE(ExamineKeyEvent(false, KeyMessage::Down, 'X', 0)); // not HC_ACTION
-    EXPECT_EQ(recordedCount, 0);
-    EXPECT_EQ(lastKeyCode, 0u);
+    KeyRecording recording(FunctionMacroKey, memory);
+    recording.Begin();
+    EXPECT_FALSE(recording.Examine(true, KeyMessage::Other, 'X', 0));
+    EXPECT_FALSE(recording.Examine(true, KeyMessage::Up, 255, 0x80));
+    EXPECT_FALSE(recording.Examine(false, KeyMessage::Down, 'X', 0)); // not HC_ACTION
+    EXPECT_EQ(recording.recordedCount, 0);
+    EXPECT_EQ(memory.lastKeyCode, 0u);
     // A named key without usage is recorded with usage 0.
-    EXPECT_TRUE(Down(0xAD));
-    EXPECT_EQ(workEvents[0], 0);
-    EXPECT_EQ(workEvents[1], 0x80);
+    EXPECT_TRUE(Down(recording, 0xAD));
+    const ButtonAssignment result = recording.Result();
+    ASSERT_EQ(result.events.size(), 1u);
+    EXPECT_EQ(result.events[0].usage, 0);
+    EXPECT_EQ(result.events[0].flags, 0x80);
 }
 
 TEST_F(RecorderLogic, StoringARecordingWritesRecordAndClearedList) {
-    std::memset(profileBlock + 64 + 64 * 2, 0xEE, 64);
-    Down(0x10);
-    Up(0x10);
-    StoreRecording();
+    std::memset(block.data() + 64 + 64 * 2, 0xEE, 64);
+    KeyRecording recording(FunctionMacroKey, memory);
+    recording.Begin();
+    Down(recording, 0x10);
+    Up(recording, 0x10);
+    Store(recording.Result());
     const uint8_t record[] = {0x22, 4, 0, 8};
     EXPECT_EQ(std::memcmp(Record(2), record, 4), 0);
     EXPECT_EQ(Events(2)[0], 0xE5); // side-less Shift stores the right-hand usage
@@ -74,64 +89,65 @@ TEST_F(RecorderLogic, StoringARecordingWritesRecordAndClearedList) {
         ASSERT_EQ(Events(2)[i], 0) << i;
     }
     // Start followed at once by Stop and Apply.
-    BeginRecording();
-    StoreRecording();
+    recording.Begin();
+    Store(recording.Result());
     const uint8_t empty[] = {0x22, 4, 0, 0};
     EXPECT_EQ(std::memcmp(Record(2), empty, 4), 0);
     for (int i = 0; i < 64; ++i) {
         ASSERT_EQ(Events(2)[i], 0) << i;
     }
-    editedFunction = FunctionSingleKey;
-    StoreRecording();
+    KeyRecording single(FunctionSingleKey, memory);
+    single.Begin();
+    Store(single.Result());
     EXPECT_EQ(Record(2)[1], KindSingleKey);
 }
 
 TEST_F(RecorderLogic, ListingStopsAtUsageZeroAndAtTheKindOfTheFunction) {
-    uint8_t* record = profileBlock + 8;
+    uint8_t* record = block.data() + 8;
     record[1] = KindMacro;
     record[3] = 12;
     const uint8_t events[] = {0x04, 0x80, 10, 0, 0x00, 0x00, 10, 0, 0x05, 0x80, 10, 0};
-    std::memcpy(profileBlock + 64 + 128, events, sizeof(events));
-    EXPECT_EQ(LoadStoredEvents(), 1);
-    EXPECT_EQ(std::memcmp(workRecord, record, 4), 0);
-    editedFunction = FunctionSingleKey; // a macro record under "Single Key" lists nothing
-    EXPECT_EQ(LoadStoredEvents(), 0);
+    std::memcpy(block.data() + 64 + 128, events, sizeof(events));
+    EXPECT_EQ(ListedEvents(Stored(), FunctionMacroKey).size(), 1u);
+    // What is listed comes from the edited button's record: its kind and its 12 event bytes.
+    EXPECT_EQ(Stored().storedKind, KindMacro);
+    EXPECT_EQ(Stored().events.size(), 3u);
+    // A macro record under "Single Key" lists nothing.
+    EXPECT_EQ(ListedEvents(Stored(), FunctionSingleKey).size(), 0u);
     record[1] = 0x20 | KindSingleKey; // upper bits of the kind byte are ignored
-    EXPECT_EQ(LoadStoredEvents(), 1);
+    EXPECT_EQ(ListedEvents(Stored(), FunctionSingleKey).size(), 1u);
 }
 
 TEST_F(RecorderLogic, ForeignEventByteCountNeverReadsPastTheList) {
     // The last button's list ends the block: an eventBytes above 64 must stop at 16 events.
     editedButton = 6;
-    uint8_t* record = profileBlock + 24;
+    uint8_t* record = block.data() + 24;
     record[1] = KindMacro;
     record[3] = 0xFF;
     for (int i = 0; i < 16; ++i) {
-        profileBlock[448 + 4 * i] = 0x04;
-        profileBlock[448 + 4 * i + 1] = 0x80;
+        block.bytes[448 + 4 * i] = 0x04;
+        block.bytes[448 + 4 * i + 1] = 0x80;
     }
-    EXPECT_EQ(LoadStoredEvents(), 16);
+    EXPECT_EQ(ListedEvents(Stored(), FunctionMacroKey).size(), 16u);
     record[1] = KindString;
-    editedFunction = FunctionStringKey;
-    wchar_t text[256];
-    ASSERT_TRUE(StoredStringText(text, 256));
-    EXPECT_EQ(std::wstring(text), std::wstring(16, L'A'));
+    std::wstring text;
+    ASSERT_TRUE(StoredStringText(Stored(), &text, 256));
+    EXPECT_EQ(text, std::wstring(16, L'A'));
 }
 
 TEST_F(RecorderLogic, StoredStringShowsKeyNamesAndIsCutToItsBuffer) {
-    editedFunction = FunctionStringKey;
-    uint8_t* record = profileBlock + 8;
+    uint8_t* record = block.data() + 8;
     record[1] = KindString;
     record[3] = 12;
     const uint8_t events[] = {0x04, 0, 0, 0, 0x2C, 0, 0, 0, 0x1E, 0, 0, 0};
-    std::memcpy(profileBlock + 64 + 128, events, sizeof(events));
-    wchar_t text[256];
-    ASSERT_TRUE(StoredStringText(text, 256));
-    EXPECT_EQ(std::wstring(text), L"ASpace1");
-    ASSERT_TRUE(StoredStringText(text, 4));
-    EXPECT_EQ(std::wstring(text), L"ASp");
+    std::memcpy(block.data() + 64 + 128, events, sizeof(events));
+    std::wstring text;
+    ASSERT_TRUE(StoredStringText(Stored(), &text, 256));
+    EXPECT_EQ(text, L"ASpace1");
+    ASSERT_TRUE(StoredStringText(Stored(), &text, 4));
+    EXPECT_EQ(text, L"ASp");
     record[1] = KindMacro;
-    EXPECT_FALSE(StoredStringText(text, 256));
+    EXPECT_FALSE(StoredStringText(Stored(), &text, 256));
 }
 
 int16_t UsLayout(wchar_t c) {
@@ -148,44 +164,40 @@ int16_t UsLayout(wchar_t c) {
 }
 
 TEST_F(RecorderLogic, StringKeepsAtMostSixteenCharacters) {
-    editedFunction = FunctionStringKey;
-    StoreString(L"a!", UsLayout);
+    Store(ButtonAssignment::Text(StringEvents(L"a!", UsLayout)));
     const uint8_t record[] = {0x22, KindString, 0, 8};
     EXPECT_EQ(std::memcmp(Record(2), record, 4), 0);
     const uint8_t events[] = {0x04, 0, 0, 0, 0x1E, 0, 0, 0};
     EXPECT_EQ(std::memcmp(Events(2), events, 8), 0);
 
-    StoreString(L"abcdefghijklmnopqrstuvwxyz", UsLayout);
+    Store(ButtonAssignment::Text(StringEvents(L"abcdefghijklmnopqrstuvwxyz", UsLayout)));
     EXPECT_EQ(Record(2)[3], 64);
-    EXPECT_EQ(Events(2)[60], 0x13); // 'p', the 16th character
-    EXPECT_EQ(Record(3)[0], 0);     // the next button is untouched
-    StoreString(L"~", UsLayout);    // no key on the layout
+    EXPECT_EQ(Events(2)[60], 0x13);                              // 'p', the 16th character
+    EXPECT_EQ(Record(3)[0], 0);                                  // the next button is untouched
+    Store(ButtonAssignment::Text(StringEvents(L"~", UsLayout))); // no key on the layout
     EXPECT_EQ(Events(2)[0], 0);
     EXPECT_EQ(Record(2)[3], 4);
 }
 
 TEST_F(RecorderLogic, SelectProfileTargetsStayWithinTheFiveProfiles) {
-    uint8_t* record = profileBlock + 8;
+    uint8_t* record = block.data() + 8;
     record[1] = KindProfileSwitch;
     record[2] = 2;
-    EXPECT_EQ(InitialTargetProfile(), 2);
+    EXPECT_EQ(InitialTargetProfile(Stored(), currentProfile), 2);
     record[2] = 9; // corrupt target
-    EXPECT_EQ(InitialTargetProfile(), 1);
+    EXPECT_EQ(InitialTargetProfile(Stored(), currentProfile), 1);
     record[1] = KindMacro;
-    currentProfile = 5; // basic state: no profile to pre-select
-    EXPECT_EQ(InitialTargetProfile(), 0);
+    // Basic state: no profile to pre-select.
+    EXPECT_EQ(InitialTargetProfile(Stored(), 5), 0);
 
-    currentProfile = 1;
-    std::memset(profileBlock + 64 + 128, 0x77, 64);
-    selectedProfile = 3;
-    StoreProfileSwitch();
+    std::memset(block.data() + 64 + 128, 0x77, 64);
+    Store(ProfileSwitchTo(3));
     const uint8_t expected[] = {0x22, KindProfileSwitch, 3, 0};
     EXPECT_EQ(std::memcmp(Record(2), expected, 4), 0);
     for (int i = 0; i < 64; ++i) {
         ASSERT_EQ(Events(2)[i], 0) << i;
     }
-    selectedProfile = 7;
-    StoreProfileSwitch();
+    Store(ProfileSwitchTo(7));
     EXPECT_EQ(Record(2)[2], 0);
 }
 
