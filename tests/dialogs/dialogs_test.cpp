@@ -173,7 +173,20 @@ class DialogTest : public ::testing::Test {
     HeaderBlock headerBlock;
     DesktopRecorder desktop{mouse};
     KeyRepeatMemory keys;
-    DeskServices desk{Instance(), session, texts, headerBlock, desktop, keys};
+    // The program's copies stay current unless a test says another TarnDesk wrote the mouse.
+    class View final : public MemoryView {
+      public:
+        bool CurrentBeforeWrite() override { return current; }
+        void Wrote() override { ++writes; }
+        void CacheStoreFailed() override { ++cacheFailures; }
+        bool current = true;
+        int writes = 0;
+        int cacheFailures = 0;
+    } view;
+    bool headerKnown = true;
+    int transfersUnderWay = 0;
+    DeskServices desk{Instance(), session, texts,  headerBlock,      headerKnown,
+                      desktop,    keys,    view,   transfersUnderWay};
     SettingsHost host;
     ProgramSwitcher switcher{session};
     // The block SeedProfile put into mouse and cache last; the recorder and Select Profile
