@@ -1,6 +1,8 @@
 // The Windows-free text-file rules both tray programs follow.
 #include "text_rules.h"
 
+#include "crash_dumps.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -36,8 +38,6 @@ auto ModuleNamed(const std::wstring& name, int* calls = nullptr) {
         return size;
     };
 }
-
-} // namespace
 
 TEST(TextPaths, LanguageFileBesideTheProgram) {
     const std::wstring directory = ProgramDirectory(L"C:\\Program Files\\Orvane\\TarnDesk.exe");
@@ -143,3 +143,32 @@ TEST(ExitItem, OneNameAtMostAndEveryOtherPercentLiteral) {
     // The composed item fits the menu's 255 characters.
     EXPECT_EQ(FormatExitItem(L"Close %s now", std::wstring(1000, L'n')).size(), 255u);
 }
+
+// Crash dumps, named so that one program's sort by time and only the newest five stay.
+TEST(CrashDumps, NamesSortByTimeAndOnlyTheProgramsOldestGo) {
+    EXPECT_EQ(CrashDumpFileName(L"TarnAgent", {2026, 12, 8, 9, 5, 7}, 4242),
+              L"TarnAgent-20261208-090507-4242.dmp");
+    EXPECT_TRUE(IsCrashDumpOf(L"TarnAgent", L"tarnagent-20261208-090507-4242.DMP"));
+    EXPECT_FALSE(IsCrashDumpOf(L"TarnAgent", L"TarnAgent-2026120-090507-4242.dmp"));
+    EXPECT_FALSE(IsCrashDumpOf(L"TarnAgent", L"TarnAgent-20261208-090507-.dmp"));
+    EXPECT_FALSE(IsCrashDumpOf(L"TarnAgent", L"TarnDesk-20261208-090507-1.dmp"));
+    EXPECT_FALSE(IsCrashDumpOf(L"TarnDesk", L"TarnDesk-20261208-090507-1.dmp.txt"));
+
+    std::vector<std::wstring> names = {L"notes.txt", L"TarnDesk-20261208-090507-9.dmp"};
+    for (int day = 1; day <= 7; ++day) {
+        names.push_back(
+            CrashDumpFileName(L"TarnAgent", {2026, 11, static_cast<uint16_t>(day), 0, 0, 0}, 7));
+    }
+    EXPECT_EQ(CrashDumpsToDelete(L"TarnAgent", names, 5),
+              (std::vector<std::wstring>{L"TarnAgent-20261101-000000-7.dmp",
+                                         L"TarnAgent-20261102-000000-7.dmp"}));
+    EXPECT_TRUE(CrashDumpsToDelete(L"TarnDesk", names, 5).empty());
+}
+
+TEST(CrashDumps, NoticeTakesThePathOnceAndKeepsOtherPercentSigns) {
+    EXPECT_EQ(FormatCrashNotice(L"Saved as %s (100%)", L"C:\\d.dmp"), L"Saved as C:\\d.dmp (100%)");
+    EXPECT_EQ(FormatCrashNotice(L"%s %s %d", L"x"), L"x %s %d");
+    EXPECT_EQ(FormatCrashNotice(L"Saved", L"x"), L"Saved");
+}
+
+} // namespace
