@@ -8,6 +8,7 @@
 #include "memory_protocol.h"
 #include "profile_cache.h"
 #include "profile_record.h"
+#include "program_files_win.h"
 #include "recorder_win.h"
 #include "resources/recorder_res.h"
 #include "resources/select_profile_res.h"
@@ -146,8 +147,9 @@ void CreateNumberFont(HWND dialog) {
 }
 
 void LoadDialogIcon(HWND dialog) {
-    dialogIcon.Reset(static_cast<HICON>(
-        LoadImageW(nullptr, kDialogIconFile, IMAGE_ICON, 16, 16, LR_LOADFROMFILE)));
+    dialogIcon.Reset(
+        static_cast<HICON>(LoadImageW(nullptr, (ProgramFolder() + kDialogIconFile).c_str(),
+                                      IMAGE_ICON, 16, 16, LR_LOADFROMFILE)));
     if (!dialogIcon) {
         dialogIcon.Reset(static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr),
                                                        MAKEINTRESOURCEW(kTrayIconResource),

@@ -46,7 +46,7 @@ void SyncCacheFromDevice();
 void ResetToDefault();
 // The one message that a write did not reach the mouse ("WriteFailed"), owned by `owner`.
 void ShowWriteFailed(HWND owner);
-// Adds the tray icon of `window`: "image\mark.ico" from the current directory, else icon
+// Adds the tray icon of `window`: "image\mark.ico" from the program's folder, else icon
 // 112; tooltip "Title". False when no icon could be loaded or the shell refused it.
 bool AddTrayIcon(HWND window);
 // The tray icon's picture at 16 x 16; the caller destroys it. Null when neither loads.

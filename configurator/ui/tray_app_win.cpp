@@ -6,6 +6,7 @@
 #include "profile_cache.h"
 #include "profile_menu.h"
 #include "profile_record.h"
+#include "program_files_win.h"
 #include "program_switch_win.h"
 #include "resources/settings_dialog_res.h"
 #include "resources/tarndesk_res.h"
@@ -143,8 +144,8 @@ void ShowWriteFailed(HWND owner) {
 }
 
 HICON LoadTrayIconImage() {
-    auto icon =
-        static_cast<HICON>(LoadImageW(nullptr, kTrayIconFile, IMAGE_ICON, 16, 16, LR_LOADFROMFILE));
+    auto icon = static_cast<HICON>(LoadImageW(nullptr, (ProgramFolder() + kTrayIconFile).c_str(),
+                                              IMAGE_ICON, 16, 16, LR_LOADFROMFILE));
     if (icon == nullptr) {
         icon = static_cast<HICON>(
             LoadImageW(programInstance, MAKEINTRESOURCEW(IDI_TRAY), IMAGE_ICON, 16, 16, 0));

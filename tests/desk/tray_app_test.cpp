@@ -306,22 +306,31 @@ TEST_F(TrayApp, MenuOpensOnRightButtonReleaseOnly) {
     EXPECT_EQ(GetCapture(), nullptr);
 }
 
-TEST_F(TrayApp, TrayIconPictureFromTheCurrentDirectoryElseTheResource) {
+// The picture lies in the program's own folder, whatever the current folder is: started at
+// log-on, TarnDesk's current folder is another one.
+TEST_F(TrayApp, TrayIconPictureFromTheProgramsFolderElseTheResource) {
     wchar_t saved[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, saved);
-    // No "image" folder beside the tests: icon 112 (cyan wheel).
-    SetCurrentDirectoryW(TestProgramDirectory().c_str());
+    // No "image" folder beside the tests: icon 112 (cyan wheel), even from a current folder
+    // that holds image\mark.ico (the programs' folder).
+    SetCurrentDirectoryW((TestProgramDirectory() + L"..\\bin").c_str());
     HICON icon = LoadTrayIconImage();
     ASSERT_NE(icon, nullptr);
     const uint32_t resourceWheel = IconPixel(icon, 8, 4);
     DestroyIcon(icon);
-    // Beside the programs lies image\mark.ico (orange wheel).
-    SetCurrentDirectoryW((TestProgramDirectory() + L"..\\bin").c_str());
-    icon = LoadTrayIconImage();
-    ASSERT_NE(icon, nullptr);
-    const uint32_t fileWheel = IconPixel(icon, 8, 4);
-    DestroyIcon(icon);
+    // image\mark.ico (orange wheel) beside the test program, from any current folder.
+    const std::wstring folder = TestProgramDirectory() + L"image";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW((TestProgramDirectory() + L"..\\bin\\image\\mark.ico").c_str(),
+                          (folder + L"\\mark.ico").c_str(), FALSE));
     SetCurrentDirectoryW(saved);
+    icon = LoadTrayIconImage();
+    const uint32_t fileWheel = icon != nullptr ? IconPixel(icon, 8, 4) : 0;
+    if (icon != nullptr) {
+        DestroyIcon(icon);
+    }
+    DeleteFileW((folder + L"\\mark.ico").c_str());
+    RemoveDirectoryW(folder.c_str());
     EXPECT_GT(resourceWheel & 0xFF, (resourceWheel >> 16) & 0xFF) << std::hex << resourceWheel;
     EXPECT_GT((fileWheel >> 16) & 0xFF, fileWheel & 0xFF) << std::hex << fileWheel;
 }

@@ -459,5 +459,68 @@ TEST_F(DeskEndToEnd, SecondStartOpensTheRunningOnesSettingsAndEnds) {
         PostMessageW(dialog, WM_CLOSE, 0, 0);
 }
 
+// Started at log-on from the Run key, TarnDesk's current folder is another than its own. Its
+// pictures come from its own folder all the same, and never from the current folder: there
+// a red "logo" lies that must not be drawn.
+TEST_F(DeskEndToEnd, PicturesComeFromTheProgramsFolderNotTheCurrentOne) {
+    const virt::MemoryImage image = virt::DefaultsAfterReset(virt::MemoryImage{});
+    ASSERT_TRUE(mouse_->Load(image));
+    const std::wstring elsewhere = TestsDir() + L"desk_started_elsewhere\\";
+    CreateDirectoryW(elsewhere.c_str(), nullptr);
+    CreateDirectoryW((elsewhere + L"image").c_str(), nullptr);
+    BITMAP logo = {};
+    {
+        const UniqueBitmap real(
+            static_cast<HBITMAP>(LoadImageW(nullptr, (ProgramDir() + L"image\\logo.bmp").c_str(),
+                                            IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE)));
+        ASSERT_TRUE(real);
+        GetObjectW(real.Get(), sizeof(logo), &logo);
+    }
+    const size_t stride = (static_cast<size_t>(logo.bmWidth) * 3 + 3) & ~size_t{3};
+    std::vector<uint8_t> red(stride * static_cast<size_t>(logo.bmHeight), 0);
+    for (int y = 0; y < logo.bmHeight; ++y) {
+        for (int x = 0; x < logo.bmWidth; ++x) {
+            red[stride * static_cast<size_t>(y) + static_cast<size_t>(x) * 3 + 2] = 0xFF;
+        }
+    }
+    ASSERT_TRUE(
+        WriteBmpFile(elsewhere + L"image\\logo.bmp", logo.bmWidth, logo.bmHeight, 24, red.data()));
+
+    desk_.emplace(ProgramDir() + L"TarnDesk.exe", elsewhere);
+    ASSERT_TRUE(desk_->Started());
+    ASSERT_TRUE(WaitUntil([&] { return FirstCacheMismatch(image) == virt::kAreaCount; }, 30000));
+    HWND window = WaitWindow(L"TarnDeskCLass", L"TarnDeskWnd", 5000);
+    ASSERT_NE(window, nullptr);
+    PostMessageW(window, WM_COMMAND, kCommandSetting, 0);
+    HWND dialog = nullptr;
+    ASSERT_TRUE(
+        WaitUntil([&] { return (dialog = FindSettingsDialog(desk_->Id())) != nullptr; }, 10000));
+    SetForegroundWindow(dialog);
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    PumpMessagesFor(700, 2); // TarnDesk paints on its own thread
+    SaveScreenshot(L"settings_dialog_started_elsewhere");
+
+    RECT at = {};
+    ASSERT_TRUE(GetWindowRect(GetDlgItem(dialog, 151), &at)) << "no logo anchor";
+    const RECT area = {at.left, at.top, at.left + logo.bmWidth, at.top + logo.bmHeight};
+    const std::vector<uint8_t> rows = CaptureScreen(area, 32);
+    ASSERT_FALSE(rows.empty());
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    size_t planted = 0;
+    size_t drawn = 0;
+    for (size_t i = 0; i + 3 < rows.size(); i += 4) {
+        const COLORREF pixel = RGB(rows[i + 2], rows[i + 1], rows[i]);
+        planted += pixel == RGB(255, 0, 0) ? 1 : 0;
+        drawn += pixel != face ? 1 : 0;
+    }
+    const size_t pixels = rows.size() / 4;
+    EXPECT_LT(planted, pixels / 20) << "the logo came from the current folder";
+    EXPECT_GT(drawn, pixels / 20) << "no logo was drawn: it was not found in TarnDesk's folder";
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    DeleteFileW((elsewhere + L"image\\logo.bmp").c_str());
+    RemoveDirectoryW((elsewhere + L"image").c_str());
+    RemoveDirectoryW(elsewhere.c_str());
+}
+
 } // namespace
 } // namespace tarn::e2e
