@@ -4,6 +4,7 @@
 #include "command_line.h"
 
 #include "device_channel.h"
+#include "diagnostics_win.h"
 #include "handle_owners_win.h"
 #include "profile_cache.h"
 #include "profile_file.h"
@@ -374,6 +375,19 @@ std::vector<std::wstring> ProgramArguments() {
     return arguments;
 }
 
+namespace {
+
+// A failed transfer is kept for the diagnostics report: the command and its exit code only,
+// never the file it named.
+int Recorded(const wchar_t* option, int code) {
+    if (code != kExitDone && code != kExitBadUsage) {
+        RecordDeskError(std::wstring(option) + L" ended with exit code " + std::to_wstring(code));
+    }
+    return code;
+}
+
+} // namespace
+
 int RunCommandLine(const Command& command) {
     const Output output;
     switch (command.kind) {
@@ -381,13 +395,16 @@ int RunCommandLine(const Command& command) {
         output.Print(UsageText());
         return kExitDone;
     case CommandKind::Export:
-        return Export(output, command.file);
+        return Recorded(L"/export", Export(output, command.file));
     case CommandKind::Import:
-        return Import(output, command.file);
+        return Recorded(L"/import", Import(output, command.file));
     case CommandKind::Show:
         return Show(output);
     case CommandKind::Select:
         return Select(output, command.profile);
+    case CommandKind::Diagnostics:
+        output.Print(DiagnosticsReport());
+        return kExitDone;
     case CommandKind::BadUsage:
         output.Error(L"TarnDesk: " + command.problem + L".\n" + UsageText());
         return kExitBadUsage;

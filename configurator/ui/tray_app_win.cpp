@@ -2,6 +2,7 @@
 #include "tray_app.h"
 
 #include "device_channel.h"
+#include "diagnostics_win.h"
 #include "handle_owners_win.h"
 #include "profile_cache.h"
 #include "profile_menu.h"
@@ -139,6 +140,7 @@ void ResetToDefault() {
 }
 
 void ShowWriteFailed(HWND owner) {
+    RecordDeskError(L"settings did not reach the mouse");
     const std::wstring text = LookupDefault(kWriteFailedKey, kDefaultWriteFailed);
     MessageBoxW(owner, text.c_str(), nullptr, MB_ICONERROR | MB_OK);
 }
@@ -180,7 +182,7 @@ HMENU LoadTrayMenu(HMENU* loaded) {
     }
     HMENU popup = GetSubMenu(*loaded, 0);
     for (int id : {IDM_SETTING, IDM_CLOSE, IDM_RESET_TO_DEFAULT, IDM_BACKUP_PROFILES,
-                   IDM_RESTORE_PROFILES, IDM_PROGRAM_PROFILES}) {
+                   IDM_RESTORE_PROFILES, IDM_PROGRAM_PROFILES, IDM_COPY_DIAGNOSTICS}) {
         OverrideMenuItemText(popup, id);
     }
     return popup;
@@ -235,6 +237,9 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
             return 0;
         case IDM_PROGRAM_PROFILES:
             EditProgramProfiles(nullptr);
+            return 0;
+        case IDM_COPY_DIAGNOSTICS:
+            CopyDiagnostics(window);
             return 0;
         case IDM_CLOSE:
             DestroyWindow(window);
@@ -332,6 +337,7 @@ int RunTarnDesk(HINSTANCE instance) {
     SyncCacheFromDevice();
     StartProgramSwitching();
     AddTrayIcon(window);
+    ShowCrashNotices(window, kTrayIconId);
     MSG message = {};
     BOOL got = 0;
     // GetMessageW returns -1 on an invalid call; ending the loop then avoids spinning.

@@ -4,6 +4,8 @@
 // once never interleave.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -121,6 +123,30 @@ TEST_F(DeskCommandLine, BackupRestoresTheMemoryByteForByteAndTheOtherCommandsWor
     const DeskRun bad = RunDesk(L"/select 9");
     EXPECT_EQ(bad.exitCode, 1u);
     EXPECT_NE(bad.output.find("1 to 5"), std::string::npos) << bad.output;
+
+    // The report to send with a fault: versions, the mouse and its filter devices, the active
+    // profile, each cached block's CRC (the test's own CRC of the registry value).
+    const DeskRun report = RunDesk(L"/diagnostics");
+    EXPECT_EQ(report.exitCode, 0u) << report.output;
+    for (const char* part : {"TarnDesk.exe 1.0.0.0", "TarnAgent.exe 1.0.0.0",
+                             "Mouse F1D0:0084: present", "TarnHidLowerFilter present",
+                             "Active profile: 4", "Program profiles: ", "Last errors:"}) {
+        EXPECT_NE(report.output.find(part), std::string::npos) << part << "\n" << report.output;
+    }
+    for (int key : {0, 255}) {
+        const std::optional<CachedBlock> block = ReadCachedBlock(key);
+        ASSERT_TRUE(block);
+        uint32_t crc = 0xFFFFFFFFu;
+        for (uint8_t byte : block->bytes) {
+            crc ^= byte;
+            for (int bit = 0; bit < 8; ++bit)
+                crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+        }
+        char line[64];
+        std::snprintf(line, sizeof(line), "%s: CRC %08X", key == 255 ? "header" : "profile 1",
+                      static_cast<unsigned>(~crc));
+        EXPECT_NE(report.output.find(line), std::string::npos) << line << "\n" << report.output;
+    }
 }
 
 TEST_F(DeskCommandLine, DamagedOrForeignBackupsAreRefusedWithNothingWritten) {
@@ -170,6 +196,14 @@ TEST_F(DeskCommandLine, DamagedOrForeignBackupsAreRefusedWithNothingWritten) {
     EXPECT_TRUE(EnsurePlugged());
     EXPECT_EQ(noMouse.exitCode, 2u) << noMouse.output;
     EXPECT_EQ(ReadText(kept), "old");
+
+    // The report lists the failures by command and code, naming none of the files.
+    const DeskRun report = RunDesk(L"/diagnostics");
+    EXPECT_NE(report.output.find("/import ended with exit code 3"), std::string::npos)
+        << report.output;
+    EXPECT_NE(report.output.find("/export ended with exit code 2"), std::string::npos)
+        << report.output;
+    EXPECT_EQ(report.output.find("tarnprofiles"), std::string::npos) << report.output;
 }
 
 TEST_F(DeskCommandLine, APageTheMouseRefusesDuringARestoreIsReportedByBlock) {

@@ -9,6 +9,8 @@
 #include <ostream>
 #include <string>
 
+#include <shlobj.h>
+
 #include "e2e_harness_win.h"
 #include "e2e_mouse.h"
 
@@ -520,6 +522,87 @@ TEST_F(DeskEndToEnd, PicturesComeFromTheProgramsFolderNotTheCurrentOne) {
     DeleteFileW((elsewhere + L"image\\logo.bmp").c_str());
     RemoveDirectoryW((elsewhere + L"image").c_str());
     RemoveDirectoryW(elsewhere.c_str());
+}
+
+std::wstring CrashDumpFolderOfUser() {
+    wchar_t local[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local);
+    return std::wstring(local) + L"\\Orvane\\Gaming Mouse\\CrashDumps\\";
+}
+
+std::vector<std::wstring> DumpsOf(const std::wstring& folder, const std::wstring& program) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found = {};
+    HANDLE search = FindFirstFileW((folder + program + L"-*.dmp").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        names.emplace_back(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::wstring CrashNotice(const wchar_t* program) {
+    wchar_t path[MAX_PATH + 64] = {};
+    DWORD size = sizeof(path);
+    if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\Orvane\\Gaming\\CrashDumps", program,
+                     RRF_RT_REG_SZ, nullptr, path, &size) != ERROR_SUCCESS)
+        return {};
+    return path;
+}
+
+// A fault in any of TarnDesk's threads (here one started in it at address 0) ends it with a
+// minidump in the user's local application data; of its dumps the newest five stay, and the
+// next start takes the notice and says where the dump lies.
+TEST_F(DeskEndToEnd, ACrashLeavesAMinidumpThatTheNextStartReports) {
+    const virt::MemoryImage image = virt::DefaultsAfterReset(virt::MemoryImage{});
+    ASSERT_TRUE(mouse_->Load(image));
+    const std::wstring folder = CrashDumpFolderOfUser();
+    SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+    for (const std::wstring& old : DumpsOf(folder, L"TarnDesk"))
+        DeleteFileW((folder + old).c_str());
+    for (int day = 1; day <= 5; ++day) { // five earlier dumps: the oldest must go
+        const std::wstring name = L"TarnDesk-2026010" + std::to_wstring(day) + L"-120000-1.dmp";
+        CloseHandle(CreateFileW((folder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                0, nullptr));
+    }
+    StartDeskAndWaitForCopy(image);
+    const UniqueHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, desk_->Id()));
+    ASSERT_TRUE(process);
+    const UniqueHandle thread(
+        CreateRemoteThread(process.Get(), nullptr, 0, nullptr, nullptr, 0, nullptr));
+    ASSERT_TRUE(thread);
+    ASSERT_TRUE(desk_->WaitExit(20000)) << "TarnDesk did not end on its fault";
+    DWORD code = 0;
+    GetExitCodeProcess(process.Get(), &code);
+    EXPECT_EQ(code, static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
+
+    const std::vector<std::wstring> dumps = DumpsOf(folder, L"TarnDesk");
+    ASSERT_EQ(dumps.size(), 5u);
+    EXPECT_EQ(dumps.front(), L"TarnDesk-20260102-120000-1.dmp") << "the oldest dump stayed";
+    const std::wstring dump = folder + dumps.back();
+    EXPECT_NE(dumps.back().find(L"-" + std::to_wstring(desk_->Id()) + L".dmp"), std::wstring::npos);
+    char signature[4] = {};
+    DWORD read = 0;
+    {
+        const UniqueHandle file(CreateFileW(dump.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(file);
+        ReadFile(file.Get(), signature, 4, &read, nullptr);
+    }
+    EXPECT_EQ(std::string(signature, read), "MDMP");
+    EXPECT_EQ(CompareStringOrdinal(CrashNotice(L"TarnDesk").c_str(), -1, dump.c_str(), -1, TRUE),
+              CSTR_EQUAL);
+
+    // The next start says where the dump lies (a balloon) and keeps the fact for the report.
+    desk_.emplace(ProgramDir() + L"TarnDesk.exe", ProgramDir());
+    EXPECT_NE(WaitWindow(L"TarnDeskCLass", L"TarnDeskWnd", 30000), nullptr);
+    EXPECT_TRUE(WaitUntil([] { return CrashNotice(L"TarnDesk").empty(); }, 30000))
+        << "the next start did not take the notice";
+    for (const std::wstring& name : DumpsOf(folder, L"TarnDesk"))
+        DeleteFileW((folder + name).c_str());
 }
 
 } // namespace
