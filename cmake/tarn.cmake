@@ -31,6 +31,11 @@ else()
     add_link_options(-static -static-libgcc -static-libstdc++)
     set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -DUNICODE -D_UNICODE")
     enable_language(RC)
+    include(${CMAKE_CURRENT_LIST_DIR}/delay_load.cmake)
+    # The system DLLs the programs use that are not known DLLs.
+    tarn_delay_import(hid_delayed HID.DLL)
+    tarn_delay_import(comctl32_delayed COMCTL32.dll)
+    tarn_delay_import(oleacc_delayed OLEACC.dll)
 endif()
 
 # GoogleTest from Debian's sources, built with the same compiler as the tests (the fuzz

@@ -2,10 +2,14 @@
 // the show command is not used. The tray program keeps its single-instance hand-over to
 // itself (DeskApp::Run), so a command-line run never counts as a second start of the tray.
 #include "app/desk_app.h"
+#include "crash_dumps_win.h"
+#include "program_files_win.h"
 #include "settings/cache_journal.h"
 #include "ui/command_line.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+    RestrictDllSearchToSystem(); // before anything can load a DLL
+    InstallCrashDumps(L"TarnDesk");
     // What this machine provides for talking to the mouse, for the process's life.
     const std::unique_ptr<MouseInterfaceSet> interfaces = CreateSystemMouseInterfaces();
     const std::unique_ptr<PacingWait> wait = CreateSystemPacingWait();

@@ -46,4 +46,14 @@ std::wstring StartCommandFromValue(const std::uint8_t* data, std::size_t size) {
     return RegistryStringText(data, size);
 }
 
+std::wstring StartFileOf(std::wstring_view command) {
+    if (command.size() > 2 && command.front() == L'"' && command.back() == L'"') {
+        const std::wstring_view name = command.substr(1, command.size() - 2);
+        if (name.find(L'"') == std::wstring_view::npos) {
+            return std::wstring(name);
+        }
+    }
+    return std::wstring(command);
+}
+
 } // namespace tarnwake

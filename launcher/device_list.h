@@ -41,5 +41,10 @@ std::wstring InfPathBeside(std::wstring_view modulePath);
 // The start command held in a Run value's bytes (UTF-16, little-endian): up to the first
 // terminator or the end of the data; an odd trailing byte is ignored.
 std::wstring StartCommandFromValue(const std::uint8_t* data, std::size_t size);
+// The file the shell is asked to open for a start command. The installer quotes the agent's
+// path, as Windows needs it to start the Run value from a folder with blanks: a command that
+// is one quoted name gives that name. Any other command is the file name as it stands, a
+// value with arguments included.
+std::wstring StartFileOf(std::wstring_view command);
 
 } // namespace tarnwake

@@ -44,14 +44,14 @@ std::wstring ReadStartCommand() {
     return command;
 }
 
-// The command is handed over whole as the file to open; an empty one would open a folder
-// window, so it starts nothing.
+// The command is handed over whole as the file to open (without the quotes of a quoted
+// path); an empty one would open a folder window, so it starts nothing.
 void StartAgent() {
-    const std::wstring command = ReadStartCommand();
-    if (command.empty()) {
+    const std::wstring file = StartFileOf(ReadStartCommand());
+    if (file.empty()) {
         return;
     }
-    ShellExecuteW(nullptr, L"open", command.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    ShellExecuteW(nullptr, L"open", file.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 void OnInterfaceArrival(std::wstring_view devicePath) {

@@ -14,7 +14,7 @@ say() { printf '== %s\n' "$*"; }
 tarn_packages() {
     local want=(cmake make g++ googletest python3 g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
                 wine wine64 wine32:i386 xvfb xdotool imagemagick nsis
-                clang libclang-rt-14-dev clang-tidy)
+                clang libclang-rt-14-dev clang-tidy osslsigncode openssl)
     local missing=()
     for p in "${want[@]}"; do
         dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -160,3 +160,16 @@ bool DecodeRegistryString(uint32_t type, const uint8_t* data, size_t size, wchar
     out[text->size()] = 0;
     return true;
 }
+
+std::wstring ToolCommandLine(std::wstring_view folder, std::wstring_view file,
+                             std::wstring_view arguments) {
+    std::wstring line = L"\"";
+    line += folder;
+    line += file;
+    line += L'"';
+    if (!arguments.empty()) {
+        line += L' ';
+        line += arguments;
+    }
+    return line;
+}

@@ -4,6 +4,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 struct HWND__; // the Win32 window handle type (HWND), without pulling in <windows.h>
 
@@ -14,15 +16,16 @@ extern bool dragLocked;
 // ascending order, each to completion; bits above 9 are ignored.
 void RunButtonActions(uint32_t mask);
 
-// Sibling tools: found by window class, started by command line.
+// Sibling tools: found by window class, started by file name from the agent's own folder
+// (tapsmith and chordwell with the button number as their argument).
 inline constexpr const wchar_t* kVeerlineClass = L"veerlineClass";
 inline constexpr const wchar_t* kScaladoClass = L"scaladoClass";
 inline constexpr const wchar_t* kLupinaClass = L"lupinaClass";
-inline constexpr const wchar_t* kVeerlineCommand = L"veerline.exe";
-inline constexpr const wchar_t* kScaladoCommand = L"scalado.exe";
-inline constexpr const wchar_t* kLupinaCommand = L"lupina.exe";
-inline constexpr const wchar_t* kTapsmithCommand = L"tapsmith.exe %d";
-inline constexpr const wchar_t* kChordwellCommand = L"chordwell.exe %d";
+inline constexpr const wchar_t* kVeerlineFile = L"veerline.exe";
+inline constexpr const wchar_t* kScaladoFile = L"scalado.exe";
+inline constexpr const wchar_t* kLupinaFile = L"lupina.exe";
+inline constexpr const wchar_t* kTapsmithFile = L"tapsmith.exe";
+inline constexpr const wchar_t* kChordwellFile = L"chordwell.exe";
 
 inline constexpr int kNavigateBack = 4;
 inline constexpr int kNavigateForward = 5;
@@ -53,6 +56,12 @@ uint32_t BrowserGenerationOf(const wchar_t* className, const wchar_t* title);
 enum class NavigationMethod { BrowserKey, FrameCommand, HelpCommand, AppCommand };
 NavigationMethod NavigationMethodOf(const wchar_t* className, uint32_t generation);
 
+// The command line that starts a sibling tool: its full path in the agent's folder, quoted
+// so that no part of a folder name with blanks is taken for the program, then the
+// arguments, if any. The folder ends in a backslash.
+std::wstring ToolCommandLine(std::wstring_view folder, std::wstring_view file,
+                             std::wstring_view arguments);
+
 // "Software\Orvane\Stilbe\Settings\<button>" into out; false when it does not fit.
 bool FormatButtonKeyName(int button, wchar_t* out, size_t outCount);
 // "homepage" and "application" are read with a byte limit of 255.
@@ -66,9 +75,12 @@ bool DecodeRegistryString(uint32_t type, const uint8_t* data, size_t size, wchar
 // ---- Win32 side (actions_win.cpp) ----
 
 void CloseTool(const wchar_t* windowClass);
-void ToggleTool(const wchar_t* windowClass, const wchar_t* commandLine);
+// Starts the tool `file` from the agent's own folder, and only from there: a tool that is not
+// installed starts nothing, wherever else a file of its name may lie.
+void StartTool(const wchar_t* file, const wchar_t* arguments, int show);
+void ToggleTool(const wchar_t* windowClass, const wchar_t* file);
 void BrowserNavigate(int direction); // kNavigateBack or kNavigateForward
 uint32_t ClassifyBrowser(HWND__* window);
-// Brings forward every process of the snapshot that has a module at exactly this path;
-// closes the snapshot.
+// Brings forward every process of the snapshot that has a module at this path, compared as
+// the file system compares names (without case); closes the snapshot.
 void ActivateProcessByPath(const wchar_t* path, void* processSnapshot);

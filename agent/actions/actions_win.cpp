@@ -4,9 +4,12 @@
 
 #include <tlhelp32.h>
 
+#include <string>
+
 #include "actions.h"
 #include "agent_settings.h"
 #include "handle_owners_win.h"
+#include "program_files_win.h"
 #include "scroll_engine.h"
 
 namespace {
@@ -16,7 +19,7 @@ constexpr DWORD kBrowserKeyHoldMs = 20;
 constexpr UINT kTitleTimeoutMs = 1000;
 constexpr int kValueCount = 128; // 255 bytes of string data, terminator included
 constexpr DWORD kValueByteLimit = kButtonValueByteLimit;
-constexpr int kCommandFieldCount = 256;
+constexpr int kKeyNameFieldCount = 256;
 
 constexpr WPARAM kFrameBack = 32780; // 0x800C
 constexpr WPARAM kFrameForward = 32781;
@@ -32,29 +35,15 @@ void SendKeys(const KeySequence& keys) {
     }
 }
 
-// WinExec takes an ANSI command line; the program is searched for from our own directory on.
-void RunCommandLine(const wchar_t* commandLine, UINT show) {
-    char ansi[kCommandFieldCount] = {};
-    if (WideCharToMultiByte(CP_ACP, 0, commandLine, -1, ansi, kCommandFieldCount - 1, nullptr,
-                            nullptr) <= 0) {
-        return;
-    }
-    ansi[kCommandFieldCount - 1] = 0;
-    WinExec(ansi, show);
-}
-
-void RunNumberedTool(const wchar_t* format, int button) {
-    wchar_t commandLine[kCommandFieldCount] = {};
-    // format is one of our two fixed "... %d" command lines.
-    wsprintfW(commandLine, format, button);
-    RunCommandLine(commandLine, SW_RESTORE);
+void RunNumberedTool(const wchar_t* file, int button) {
+    StartTool(file, std::to_wstring(button).c_str(), SW_RESTORE);
 }
 
 // The button's "homepage" or "application" value; false when the key or a usable string
 // value is missing.
 bool ReadButtonValue(int button, const wchar_t* valueName, wchar_t (&value)[kValueCount]) {
-    wchar_t keyName[kCommandFieldCount];
-    if (!FormatButtonKeyName(button, keyName, kCommandFieldCount)) {
+    wchar_t keyName[kKeyNameFieldCount];
+    if (!FormatButtonKeyName(button, keyName, kKeyNameFieldCount)) {
         return false;
     }
     UniqueKey key;
@@ -126,7 +115,8 @@ bool ProcessHasModule(DWORD processId, const wchar_t* path) {
     for (BOOL more = Module32FirstW(modules.Get(), &module); more && !found;
          more = Module32NextW(modules.Get(), &module)) {
         module.szExePath[MAX_PATH - 1] = 0;
-        found = lstrcmpW(module.szExePath, path) == 0;
+        // Paths name files: equal when the file system takes them for the same name.
+        found = CompareStringOrdinal(module.szExePath, -1, path, -1, TRUE) == CSTR_EQUAL;
     }
     return found;
 }
@@ -151,11 +141,11 @@ void RunAction(uint32_t code, int button) {
         break;
     case 7:
         CloseTool(kScaladoClass);
-        ToggleTool(kVeerlineClass, kVeerlineCommand);
+        ToggleTool(kVeerlineClass, kVeerlineFile);
         break;
     case 23:
         CloseTool(kVeerlineClass);
-        ToggleTool(kScaladoClass, kScaladoCommand);
+        ToggleTool(kScaladoClass, kScaladoFile);
         break;
     case 25:
         OpenButtonValue(button, L"homepage", false);
@@ -164,10 +154,10 @@ void RunAction(uint32_t code, int button) {
         OpenButtonValue(button, L"application", true);
         break;
     case 27:
-        RunNumberedTool(kTapsmithCommand, button);
+        RunNumberedTool(kTapsmithFile, button);
         break;
     case 28:
-        RunNumberedTool(kChordwellCommand, button);
+        RunNumberedTool(kChordwellFile, button);
         break;
     case 29:
         dragLocked = !dragLocked;
@@ -182,7 +172,7 @@ void RunAction(uint32_t code, int button) {
         ScrollStep();
         break;
     case 33:
-        ToggleTool(kLupinaClass, kLupinaCommand);
+        ToggleTool(kLupinaClass, kLupinaFile);
         break;
     default:
         // The key actions (8-22, 24, 30); codes 0 and 34-63 have no keys and do nothing.
@@ -207,12 +197,36 @@ void CloseTool(const wchar_t* windowClass) {
     }
 }
 
-void ToggleTool(const wchar_t* windowClass, const wchar_t* commandLine) {
+void StartTool(const wchar_t* file, const wchar_t* arguments, int show) {
+    const std::wstring folder = ProgramFolder();
+    if (folder.empty()) {
+        return;
+    }
+    const std::wstring path = folder + file;
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return; // not installed: no search elsewhere
+    }
+    std::wstring commandLine = ToolCommandLine(folder, file, arguments);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(show);
+    PROCESS_INFORMATION started = {};
+    // The program is named by its path, so the command line is never searched for it.
+    if (CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       folder.c_str(), &startup, &started)) {
+        const UniqueHandle process(started.hProcess);
+        const UniqueHandle thread(started.hThread);
+    }
+}
+
+void ToggleTool(const wchar_t* windowClass, const wchar_t* file) {
     const HWND tool = FindWindowW(windowClass, nullptr);
     if (tool != nullptr) {
         PostMessageW(tool, WM_CLOSE, 0, 0);
     } else {
-        RunCommandLine(commandLine, SW_SHOWNORMAL);
+        StartTool(file, L"", SW_SHOWNORMAL);
     }
 }
 

@@ -60,6 +60,8 @@ void AddTrayIcon();
 void UpdateRegionIcon();
 void UpdateBatteryIcon();
 void ShowBatteryBalloon();
+// Says once, in a balloon, where the dump of the last run's crash lies (if it left one).
+void ShowCrashNotice();
 // What ShowBatteryBalloon hands the shell with NIM_MODIFY (the shell shows the balloon, and
 // Wine keeps no trace of it to look at).
 NOTIFYICONDATAW BatteryBalloonData();

@@ -7,6 +7,8 @@
 #include <cwchar>
 
 #include "actions.h"
+#include "crash_dumps.h"
+#include "crash_dumps_win.h"
 #include "driver_link_win.h"
 #include "handle_owners_win.h"
 #include "hidden_window_win.h"
@@ -251,6 +253,25 @@ void UpdateBatteryIcon() {
     ModifyTrayIcon(iconId, AgentText(kAgentBatteryLowKey, kAgentDefaultBatteryLow, kTipFieldCount));
 }
 
+// The dump the last run left behind, said once in a balloon.
+void ShowCrashNotice() {
+    const std::wstring dump = TakeCrashNotice(L"TarnAgent");
+    if (dump.empty() || agentSettings.hideicon != 0) {
+        return;
+    }
+    NOTIFYICONDATAW data = TrayIconData();
+    data.uFlags = NIF_INFO;
+    CopyToField(data.szInfoTitle, std::size(data.szInfoTitle),
+                AgentText(kAgentMouseKey, kAgentDefaultMouse, kBalloonTitleFieldCount));
+    CopyToField(
+        data.szInfo, std::size(data.szInfo),
+        FormatCrashNotice(
+            AgentText(kCrashNoticeTextKey, kDefaultCrashNotice, kBalloonTextFieldCount), dump));
+    data.dwInfoFlags = NIIF_WARNING;
+    data.uTimeout = 10000;
+    Shell_NotifyIconW(NIM_MODIFY, &data);
+}
+
 void ShowBatteryBalloon() {
     NOTIFYICONDATAW data = BatteryBalloonData();
     Shell_NotifyIconW(NIM_MODIFY, &data);
@@ -401,10 +422,10 @@ LRESULT CALLBACK AgentWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
 }
 
 bool StartAgent(HINSTANCE instance) {
-    RegisterHiddenWindowClass(instance, HiddenWindowClass{
-                                            kAgentClassName, AgentWindowProc,
-                                            LoadIconW(instance, MAKEINTRESOURCEW(kIconLarge)),
-                                            LoadIconW(instance, MAKEINTRESOURCEW(kIconSmall))});
+    RegisterHiddenWindowClass(instance,
+                              HiddenWindowClass{kAgentClassName, AgentWindowProc,
+                                                LoadIconW(instance, MAKEINTRESOURCEW(kIconLarge)),
+                                                LoadIconW(instance, MAKEINTRESOURCEW(kIconSmall))});
 
     agentInstance = instance;
     taskbarCreatedMessage = RegisterWindowMessageW(L"TaskbarCreated");
@@ -430,6 +451,7 @@ bool StartAgent(HINSTANCE instance) {
     }
     ApplyWheelSetting();
     AddTrayIcon();
+    ShowCrashNotice();
     // This thread runs every action from here on; it waits in GetMessageW between them.
     SetThreadPriority(GetCurrentThread(), kEventPathPriority);
     return true;

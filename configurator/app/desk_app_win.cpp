@@ -2,6 +2,7 @@
 #include "desk_app.h"
 
 #include "arrival_rule.h"
+#include "ui/diagnostics_menu_win.h"
 #include "settings/memory_copy.h"
 #include "settings/profile_cache.h"
 #include "ui/message_boxes_win.h"
@@ -21,9 +22,9 @@ constexpr GUID kHidInterfaceClass = {
 
 DeskApp::DeskApp(HINSTANCE instance, MouseInterfaceSet& interfaces, PacingWait& wait,
                  TransferLock& lock, DesktopSettings& desktop)
-    : session(interfaces, wait, lock), switcher(session), instance_(instance), desktop_(desktop),
-      services_{instance, session, texts,  headerBlock,       headerKnown,
-                desktop_, keys_,   *this, transfersUnderWay_},
+    : session(interfaces, wait, lock), switcher(session), instance_(instance),
+      desktop_(desktop), services_{instance, session, texts, headerBlock,       headerKnown,
+                                   desktop_, keys_,   *this, transfersUnderWay_},
       tray_(instance, texts) {
     session.UseJournal(&journal_);
 }
@@ -61,6 +62,7 @@ bool DeskApp::Start() {
     SyncCacheFromDevice();
     switcher.Start();
     tray_.Add(mainWindow_);
+    ShowCrashNotices(mainWindow_, kTrayIconId, texts);
     return true;
 }
 
@@ -248,6 +250,12 @@ LRESULT DeskApp::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
             return 0;
         case IDM_PROGRAM_PROFILES:
             RunProgramProfilesDialog(nullptr, texts, switcher, programProfilesDialog_);
+            return 0;
+        case IDM_COPY_DIAGNOSTICS:
+            if (transfersUnderWay_ == 0) {
+                const TransferUnderWay underWay(transfersUnderWay_);
+                CopyDiagnostics(window, session, texts);
+            }
             return 0;
         case IDM_CLOSE:
             DestroyWindow(window);

@@ -48,6 +48,10 @@ Command ParseCommandLine(const std::vector<std::wstring>& arguments) {
         command.file = arguments[1];
         return command;
     }
+    if (option == L"diagnostics") {
+        command.kind = CommandKind::Diagnostics;
+        return operands == 0 ? command : Bad(L"/diagnostics takes no further arguments");
+    }
     if (option == L"show") {
         command.kind = CommandKind::Show;
         return operands == 0 ? command : Bad(L"/show takes no further arguments");
@@ -72,6 +76,7 @@ std::wstring UsageText() {
            L"  /import FILE     check FILE, write it into the mouse and verify by reading back\n"
            L"  /show            print the active profile and each profile's settings\n"
            L"  /select N        make profile N (1 to 5) active\n"
+           L"  /diagnostics     print a short report to send with a fault\n"
            L"  /?               show this text\n"
            L"Options may also be written --export, --import, --show, --select, --help.\n"
            L"Exit codes: 0 done, 1 bad usage, 2 no mouse, 3 file refused, 4 verification failed,\n"

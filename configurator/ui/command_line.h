@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-enum class CommandKind { Tray, Usage, Export, Import, Show, Select, BadUsage };
+enum class CommandKind { Tray, Usage, Export, Import, Show, Select, Diagnostics, BadUsage };
 
 struct Command {
     CommandKind kind = CommandKind::Tray;
@@ -21,7 +21,7 @@ struct Command {
 };
 
 // The arguments after the program name. None: the tray program. Options start with '/' or
-// "--" (also '-'), in any case: export FILE, import FILE, show, select N, ?/help.
+// "--" (also '-'), in any case: export FILE, import FILE, show, select N, diagnostics, ?/help.
 Command ParseCommandLine(const std::vector<std::wstring>& arguments);
 
 std::wstring UsageText();

@@ -4,6 +4,7 @@
 #include "command_line.h"
 
 #include "settings/backup_restore.h"
+#include "settings/diagnostics_win.h"
 #include "handle_owners_win.h"
 #include "settings/text_files.h"
 
@@ -136,6 +137,19 @@ std::vector<std::wstring> ProgramArguments() {
     return arguments;
 }
 
+namespace {
+
+// A failed transfer is kept for the diagnostics report: the command and its exit code only,
+// never the file it named.
+int Recorded(const wchar_t* option, int code) {
+    if (code != kExitDone && code != kExitBadUsage) {
+        RecordDeskError(std::wstring(option) + L" ended with exit code " + std::to_wstring(code));
+    }
+    return code;
+}
+
+} // namespace
+
 int RunCommandLine(MouseSession& session, const Command& command) {
     Output output;
     // A command-line run has a header of its own: the tray's is no business of it.
@@ -145,13 +159,19 @@ int RunCommandLine(MouseSession& session, const Command& command) {
         output.Print(UsageText());
         return kExitDone;
     case CommandKind::Export:
-        return ExportMemory(session, command.file, output);
+        return Recorded(L"/export", ExportMemory(session, command.file, output));
     case CommandKind::Import:
-        return ImportMemory(session, command.file, header, output);
+        return Recorded(L"/import", ImportMemory(session, command.file, header, output));
     case CommandKind::Show:
         return Show(session, output);
     case CommandKind::Select:
         return Select(session, output, command.profile);
+    case CommandKind::Diagnostics: {
+        TextSettings texts;
+        texts.Load();
+        output.Print(DiagnosticsReport(session, texts));
+        return kExitDone;
+    }
     case CommandKind::BadUsage:
         output.Error(L"TarnDesk: " + command.problem + L".\n" + UsageText());
         return kExitBadUsage;

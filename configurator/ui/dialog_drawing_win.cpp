@@ -4,6 +4,7 @@
 
 #include "handle_owners_win.h"
 #include "model/button_assignment.h"
+#include "program_files_win.h"
 #include "resources/settings_dialog_res.h"
 
 #include <commctrl.h>
@@ -19,10 +20,11 @@ HBITMAP LoadResourceBitmap(int id) {
     return LoadBitmapW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id));
 }
 
-// The picture file relative to the current directory, else the bitmap resource (0: none).
+// The picture file in the program's own folder (started at log-on, the current folder is
+// another), else the bitmap resource (0: none).
 HBITMAP LoadPicture(const wchar_t* file, int fallbackId) {
-    auto bitmap =
-        static_cast<HBITMAP>(LoadImageW(nullptr, file, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+    auto bitmap = static_cast<HBITMAP>(
+        LoadImageW(nullptr, (ProgramFolder() + file).c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
     if (bitmap == nullptr && fallbackId != 0) {
         bitmap = LoadResourceBitmap(fallbackId);
     }

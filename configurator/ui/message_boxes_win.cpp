@@ -1,6 +1,9 @@
 #include "message_boxes_win.h"
 
+#include "settings/diagnostics_win.h"
+
 void ShowWriteFailed(HWND owner, const TextSettings& texts) {
+    RecordDeskError(L"settings did not reach the mouse");
     const std::wstring text = texts.LookupDefault(kWriteFailedKey, kDefaultWriteFailed);
     MessageBoxW(owner, text.c_str(), nullptr, MB_ICONERROR | MB_OK);
 }

@@ -5,6 +5,7 @@
 #include "dialog_drawing.h"
 #include "message_boxes_win.h"
 #include "settings/profile_cache.h"
+#include "program_files_win.h"
 #include "recorder_win.h"
 #include "resources/settings_dialog_res.h"
 #include "select_profile_win.h"
@@ -181,8 +182,10 @@ void SettingsDialog::OnInitDialog() {
         wchar_t number[2] = {static_cast<wchar_t>(L'1' + i), 0};
         SetDlgItemTextW(window_, IDC_PROFILE_NUMBER1 + i, number);
     }
-    dialogIcon_.Reset(static_cast<HICON>(
-        LoadImageW(nullptr, kDialogIconFile, IMAGE_ICON, 16, 16, LR_LOADFROMFILE)));
+    // From the program's own folder: started at log-on, the current folder is another.
+    dialogIcon_.Reset(
+        static_cast<HICON>(LoadImageW(nullptr, (ProgramFolder() + kDialogIconFile).c_str(),
+                                      IMAGE_ICON, 16, 16, LR_LOADFROMFILE)));
     if (!dialogIcon_) {
         dialogIcon_.Reset(static_cast<HICON>(LoadImageW(
             desk_.instance, MAKEINTRESOURCEW(kTrayIconResource), IMAGE_ICON, 16, 16, 0)));
@@ -249,8 +252,9 @@ bool SettingsDialog::WriteShown(bool withHeader) {
         write.areas.push_back({AreaOfProfile(profile), state_.profileBlock.bytes});
     } else {
         // The basic state has no area: the walk opens the mouse and sends nothing.
-        reached = desk_.session.RunDeviceOperation(::WriteProfile, profile, state_.profileBlock.data())
-                      .whole;
+        reached =
+            desk_.session.RunDeviceOperation(::WriteProfile, profile, state_.profileBlock.data())
+                .whole;
     }
     const bool header = withHeader && desk_.headerKnown;
     if (header) {
@@ -476,8 +480,8 @@ void SettingsDialog::Refresh() {
 
 INT_PTR SettingsDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     // A transfer is waiting for the mouse (another TarnDesk holds it): clicks wait for it too.
-    if (desk_.transfersUnderWay > 0 && (message == WM_COMMAND || message == WM_CLOSE ||
-                                        message == WM_HSCROLL)) {
+    if (desk_.transfersUnderWay > 0 &&
+        (message == WM_COMMAND || message == WM_CLOSE || message == WM_HSCROLL)) {
         return FALSE;
     }
     switch (message) {

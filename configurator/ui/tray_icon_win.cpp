@@ -1,6 +1,7 @@
 #include "tray_icon_win.h"
 
 #include "handle_owners_win.h"
+#include "program_files_win.h"
 #include "resources/tarndesk_res.h"
 
 #include <shellapi.h>
@@ -54,7 +55,7 @@ HMENU TrayIcon::LoadPopupMenu(HMENU* loaded) const {
     }
     HMENU popup = GetSubMenu(*loaded, 0);
     for (int id : {IDM_SETTING, IDM_CLOSE, IDM_RESET_TO_DEFAULT, IDM_BACKUP_PROFILES,
-                   IDM_RESTORE_PROFILES, IDM_PROGRAM_PROFILES}) {
+                   IDM_RESTORE_PROFILES, IDM_PROGRAM_PROFILES, IDM_COPY_DIAGNOSTICS}) {
         texts_.OverrideMenuItemText(popup, id);
     }
     return popup;

@@ -15,7 +15,7 @@ class TrayIcon {
   public:
     TrayIcon(HINSTANCE instance, const TextSettings& texts) : instance_(instance), texts_(texts) {}
 
-    // Adds the icon of `window`: "image\mark.ico" from the current directory, else icon 112;
+    // Adds the icon of `window`: "image\mark.ico" from the program's folder, else icon 112;
     // tooltip "Title". False when no icon could be loaded or the shell refused it.
     bool Add(HWND window);
     void Remove(HWND window);

@@ -16,8 +16,10 @@ DESK_KEYS = (["FontSize", "Title", "WriteFailed", "32773", "32771", "32772", "10
              ["32774", "32775", "ProfileFiles", "BackupDone", "BackupFailed", "RestoreAsk",
               "RestoreDone", "RestoreFailed"] +
              ["32776", "104", "701", "703", "704", "705", "706", "708", "2", "ProgramColumn",
-              "ProgramFiles", "KeepProfile", "RulesSkipped", "RulesFull"])
-AGENT_KEYS = ["Mouse", "BatteryLow", "OpenCPL", "Exit"]
+              "ProgramFiles", "KeepProfile", "RulesSkipped", "RulesFull"] +
+             ["32777", "DiagnosticsCopied"])
+# CrashDumpSaved: the notice both programs give after a crash.
+AGENT_KEYS = ["Mouse", "BatteryLow", "OpenCPL", "Exit", "CrashDumpSaved"]
 
 
 def read_texts(path):

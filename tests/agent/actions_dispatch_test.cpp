@@ -353,7 +353,18 @@ TEST_F(Dispatcher, ApplicationOpensAndRunningCopiesComeForward) {
     ASSERT_TRUE(WaitFor([] { return IsWindowVisible(FindWindowW(L"veerlineClass", nullptr)); }));
     EXPECT_EQ(ToolLog(L"veerline").size(), 1u);
 
-    // A running copy is found by its module's full path, matched exactly.
+    // A running copy is found by its module's full path; another file is not it.
+    SetForegroundWindow(front_);
+    ASSERT_EQ(GetForegroundWindow(), front_);
+    ActivateProcessByPath(BesideTests(L"scalado.exe").c_str(),
+                          CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PumpMessagesFor(50, 1);
+    EXPECT_EQ(GetForegroundWindow(), front_);
+    ActivateProcessByPath(program.c_str(), CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    EXPECT_TRUE(
+        WaitFor([] { return GetForegroundWindow() == FindWindowW(L"veerlineClass", nullptr); }));
+
+    // The path as the user typed it, in other letter case, names the same file.
     SetForegroundWindow(front_);
     ASSERT_EQ(GetForegroundWindow(), front_);
     std::wstring otherCase = program;
@@ -361,11 +372,46 @@ TEST_F(Dispatcher, ApplicationOpensAndRunningCopiesComeForward) {
         c = static_cast<wchar_t>(towupper(c));
     }
     ActivateProcessByPath(otherCase.c_str(), CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PumpMessagesFor(50, 1);
-    EXPECT_EQ(GetForegroundWindow(), front_);
-    ActivateProcessByPath(program.c_str(), CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     EXPECT_TRUE(
         WaitFor([] { return GetForegroundWindow() == FindWindowW(L"veerlineClass", nullptr); }));
+}
+
+// A tool is started only from the agent's own folder: one that is not installed there
+// starts nothing, even when a file of its name lies in the current folder or on PATH,
+// where a bare name would have been searched for.
+TEST_F(Dispatcher, AMissingToolIsNotSearchedForElsewhere) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring elsewhere = std::wstring(temp) + L"tarn_tool_elsewhere";
+    CreateDirectoryW(elsewhere.c_str(), nullptr);
+    const std::wstring installed = BesideTests(L"chordwell.exe");
+    const std::wstring moved = elsewhere + L"\\chordwell.exe";
+    DeleteFileW((elsewhere + L"\\chordwell.log").c_str());
+    ASSERT_TRUE(MoveFileExW(installed.c_str(), moved.c_str(), MOVEFILE_REPLACE_EXISTING));
+    wchar_t folder[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, folder);
+    SetCurrentDirectoryW(elsewhere.c_str());
+    wchar_t path[8192] = {};
+    GetEnvironmentVariableW(L"PATH", path, 8192);
+    SetEnvironmentVariableW(L"PATH", (elsewhere + L";" + path).c_str());
+
+    Assign(10, 28);
+    RunButtonActions(512);
+    PumpMessagesFor(1000, 1);
+    const bool startedElsewhere =
+        GetFileAttributesW((elsewhere + L"\\chordwell.log").c_str()) != INVALID_FILE_ATTRIBUTES;
+
+    SetEnvironmentVariableW(L"PATH", path);
+    SetCurrentDirectoryW(folder);
+    ASSERT_TRUE(MoveFileExW(moved.c_str(), installed.c_str(), MOVEFILE_REPLACE_EXISTING));
+    DeleteFileW((elsewhere + L"\\chordwell.log").c_str());
+    RemoveDirectoryW(elsewhere.c_str());
+    EXPECT_FALSE(startedElsewhere) << "the tool was taken from the current folder or PATH";
+    EXPECT_TRUE(ToolLog(L"chordwell").empty());
+
+    // Back in place, the same action starts it.
+    RunButtonActions(512);
+    EXPECT_TRUE(WaitFor([] { return ToolLog(L"chordwell").size() == 1; }));
 }
 
 struct NavigationCase {

@@ -94,6 +94,12 @@ TEST(ActionsLogic, BrowsersAreRecognisedByClassAndTitle) {
     EXPECT_EQ(BrowserGenerationOf(nullptr, nullptr), 0u);
 }
 
+TEST(ActionsLogic, ToolsStartByTheirQuotedPathInTheAgentsFolder) {
+    EXPECT_EQ(ToolCommandLine(L"C:\\Program Files\\Orvane\\Gaming Mouse\\", L"tapsmith.exe", L"6"),
+              L"\"C:\\Program Files\\Orvane\\Gaming Mouse\\tapsmith.exe\" 6");
+    EXPECT_EQ(ToolCommandLine(L"D:\\Tarn\\", L"veerline.exe", L""), L"\"D:\\Tarn\\veerline.exe\"");
+}
+
 TEST(ActionsLogic, ButtonKeyNameEndsWithTheButtonNumber) {
     wchar_t name[64];
     ASSERT_TRUE(FormatButtonKeyName(3, name, 64));

@@ -23,12 +23,31 @@ std::vector<std::wstring> TextKeys() {
     for (int n = 0; n < 11; ++n) {
         keys.push_back(L"Func" + std::to_wstring(n));
     }
-    for (const wchar_t* key :
-         {L"32774",        L"32775",       L"ProfileFiles",  L"BackupDone",   L"BackupFailed",
-          L"RestoreAsk",   L"RestoreDone", L"RestoreFailed", L"32776",        L"104",
-          L"701",          L"703",         L"704",           L"705",          L"706",
-          L"708",          L"2",           L"ProgramColumn", L"ProgramFiles", L"KeepProfile",
-          L"RulesSkipped", L"RulesFull"}) {
+    for (const wchar_t* key : {L"32774",
+                               L"32775",
+                               L"ProfileFiles",
+                               L"BackupDone",
+                               L"BackupFailed",
+                               L"RestoreAsk",
+                               L"RestoreDone",
+                               L"RestoreFailed",
+                               L"32776",
+                               L"104",
+                               L"701",
+                               L"703",
+                               L"704",
+                               L"705",
+                               L"706",
+                               L"708",
+                               L"2",
+                               L"ProgramColumn",
+                               L"ProgramFiles",
+                               L"KeepProfile",
+                               L"RulesSkipped",
+                               L"RulesFull",
+                               L"32777",
+                               L"DiagnosticsCopied",
+                               L"CrashDumpSaved"}) {
         keys.push_back(key);
     }
     return keys;

@@ -1,9 +1,13 @@
 // The Windows-free text-file rules both tray programs follow.
 #include "text_rules.h"
 
+#include "crash_dumps.h"
+#include "settings/diagnostics.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cwchar>
 #include <vector>
 
 namespace {
@@ -36,8 +40,6 @@ auto ModuleNamed(const std::wstring& name, int* calls = nullptr) {
         return size;
     };
 }
-
-} // namespace
 
 TEST(TextPaths, LanguageFileBesideTheProgram) {
     const std::wstring directory = ProgramDirectory(L"C:\\Program Files\\Orvane\\TarnDesk.exe");
@@ -143,3 +145,74 @@ TEST(ExitItem, OneNameAtMostAndEveryOtherPercentLiteral) {
     // The composed item fits the menu's 255 characters.
     EXPECT_EQ(FormatExitItem(L"Close %s now", std::wstring(1000, L'n')).size(), 255u);
 }
+
+// Crash dumps, named so that one program's sort by time and only the newest five stay.
+TEST(CrashDumps, NamesSortByTimeAndOnlyTheProgramsOldestGo) {
+    EXPECT_EQ(CrashDumpFileName(L"TarnAgent", {2026, 12, 8, 9, 5, 7}, 4242),
+              L"TarnAgent-20261208-090507-4242.dmp");
+    EXPECT_TRUE(IsCrashDumpOf(L"TarnAgent", L"tarnagent-20261208-090507-4242.DMP"));
+    EXPECT_FALSE(IsCrashDumpOf(L"TarnAgent", L"TarnAgent-2026120-090507-4242.dmp"));
+    EXPECT_FALSE(IsCrashDumpOf(L"TarnAgent", L"TarnAgent-20261208-090507-.dmp"));
+    EXPECT_FALSE(IsCrashDumpOf(L"TarnAgent", L"TarnDesk-20261208-090507-1.dmp"));
+    EXPECT_FALSE(IsCrashDumpOf(L"TarnDesk", L"TarnDesk-20261208-090507-1.dmp.txt"));
+
+    std::vector<std::wstring> names = {L"notes.txt", L"TarnDesk-20261208-090507-9.dmp"};
+    for (int day = 1; day <= 7; ++day) {
+        names.push_back(
+            CrashDumpFileName(L"TarnAgent", {2026, 11, static_cast<uint16_t>(day), 0, 0, 0}, 7));
+    }
+    EXPECT_EQ(CrashDumpsToDelete(L"TarnAgent", names, 5),
+              (std::vector<std::wstring>{L"TarnAgent-20261101-000000-7.dmp",
+                                         L"TarnAgent-20261102-000000-7.dmp"}));
+    EXPECT_TRUE(CrashDumpsToDelete(L"TarnDesk", names, 5).empty());
+}
+
+TEST(CrashDumps, NoticeTakesThePathOnceAndKeepsOtherPercentSigns) {
+    EXPECT_EQ(FormatCrashNotice(L"Saved as %s (100%)", L"C:\\d.dmp"), L"Saved as C:\\d.dmp (100%)");
+    EXPECT_EQ(FormatCrashNotice(L"%s %s %d", L"x"), L"x %s %d");
+    EXPECT_EQ(FormatCrashNotice(L"Saved", L"x"), L"Saved");
+}
+
+TEST(Diagnostics, VersionCrcAndTheLastFiveErrors) {
+    // VS_FIXEDFILEINFO after a few bytes of header: signature, struct version, MS, LS.
+    const uint8_t resource[] = {0x5C, 0x03, 0x34, 0x00, 0xBD, 0x04, 0xEF, 0xFE, 0x00, 0x00,
+                                0x01, 0x00, 0x02, 0x00, 0x01, 0x00, 0x04, 0x00, 0x03, 0x00};
+    EXPECT_EQ(FixedFileVersion(resource, sizeof(resource)), (std::array<uint16_t, 4>{1, 2, 3, 4}));
+    EXPECT_FALSE(FixedFileVersion(resource, 12));
+    const char check[] = "123456789";
+    EXPECT_EQ(Crc32(reinterpret_cast<const uint8_t*>(check), 9), 0xCBF43926u);
+
+    std::vector<std::wstring> errors;
+    for (int i = 1; i <= 7; ++i) {
+        errors = WithRecordedError(errors, std::to_wstring(i));
+    }
+    EXPECT_EQ(errors, (std::vector<std::wstring>{L"3", L"4", L"5", L"6", L"7"}));
+}
+
+TEST(Diagnostics, ReportSaysWhatIsMissingAndNamesNoBlockContent) {
+    DiagnosticsFacts facts;
+    facts.written = L"2026-12-08 15:40";
+    facts.installFolder = L"C:\\Program Files\\Orvane\\Gaming Mouse";
+    facts.programs = {{L"TarnDesk.exe", std::array<uint16_t, 4>{1, 0, 0, 0}},
+                      {L"TarnWake.exe", std::nullopt}};
+    facts.windows = L"10.0.19045";
+    facts.language = L"0407";
+    facts.filterDevices = {{L"TarnHidLowerFilter", true}, {L"VellHIDupFilter", false}};
+    facts.activeProfile = 5;
+    facts.cache = {{255, true, 0x1234ABCD}, {0, false, 0}};
+    facts.programRules = 3;
+    facts.lastErrors = {L"2026-12-08 15:00 /import ended with exit code 3"};
+    const std::wstring report = FormatDiagnostics(facts);
+    for (const wchar_t* line :
+         {L"Install folder: C:\\Program Files\\Orvane\\Gaming Mouse\n", L"  TarnDesk.exe 1.0.0.0\n",
+          L"  TarnWake.exe not found\n", L"Language: 0407 (no language file: built-in English)\n",
+          L"Mouse F1D0:0084: absent\n",
+          L"Filter devices: TarnHidLowerFilter present, VellHIDupFilter absent\n",
+          L"Active profile: basic state (5)\n", L"  header: CRC 1234ABCD\n",
+          L"  profile 1: missing\n", L"Program profiles: off, 3 rules\n",
+          L"  2026-12-08 15:00 /import ended with exit code 3\n", L"CrashDumps): none\n"}) {
+        EXPECT_NE(report.find(line), std::wstring::npos) << std::string(line, line + wcslen(line));
+    }
+}
+
+} // namespace

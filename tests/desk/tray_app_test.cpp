@@ -256,27 +256,29 @@ TEST_F(TrayApp, MenuKeepsResourceTextsWhereTheFileHasNone) {
     HMENU loaded = nullptr;
     HMENU popup = tray.LoadPopupMenu(&loaded);
     ASSERT_NE(popup, nullptr);
-    ASSERT_EQ(GetMenuItemCount(popup), 9);
-    const UINT ids[9] = {IDM_SETTING,
-                         0,
-                         IDM_RESET_TO_DEFAULT,
-                         0,
-                         IDM_BACKUP_PROFILES,
-                         IDM_RESTORE_PROFILES,
-                         IDM_PROGRAM_PROFILES,
-                         0,
-                         IDM_CLOSE};
-    const wchar_t* texts[9] = {L"Einstellungen",
-                               L"",
-                               L"Reset to Default",
-                               L"",
-                               L"Back up profiles...",
-                               L"Restore profiles...",
-                               L"Program profiles...",
-                               L"",
-                               L"Schlie\x00DF"
-                               L"en"};
-    for (int i = 0; i < 9; ++i) {
+    ASSERT_EQ(GetMenuItemCount(popup), 10);
+    const UINT ids[10] = {IDM_SETTING,
+                          0,
+                          IDM_RESET_TO_DEFAULT,
+                          0,
+                          IDM_BACKUP_PROFILES,
+                          IDM_RESTORE_PROFILES,
+                          IDM_PROGRAM_PROFILES,
+                          IDM_COPY_DIAGNOSTICS,
+                          0,
+                          IDM_CLOSE};
+    const wchar_t* texts[10] = {L"Einstellungen",
+                                L"",
+                                L"Reset to Default",
+                                L"",
+                                L"Back up profiles...",
+                                L"Restore profiles...",
+                                L"Program profiles...",
+                                L"Copy diagnostics",
+                                L"",
+                                L"Schlie\x00DF"
+                                L"en"};
+    for (int i = 0; i < 10; ++i) {
         wchar_t text[64] = {};
         GetMenuStringW(popup, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
         EXPECT_STREQ(text, texts[i]);
@@ -318,28 +320,37 @@ TEST_F(TrayApp, MenuOpensOnRightButtonReleaseOnly) {
     EXPECT_EQ(SendMessageW(window, MSG_TRAY_NOTIFY, 0, WM_RBUTTONUP), 0);
     done = true;
     closer.join();
-    EXPECT_EQ(items, 9);
+    EXPECT_EQ(items, 10);
     EXPECT_EQ(firstItem, L"Setting");
     EXPECT_EQ(GetCapture(), nullptr);
 }
 
-TEST_F(TrayApp, TrayIconPictureFromTheCurrentDirectoryElseTheResource) {
+// The picture lies in the program's own folder, whatever the current folder is: started at
+// log-on, TarnDesk's current folder is another one.
+TEST_F(TrayApp, TrayIconPictureFromTheProgramsFolderElseTheResource) {
     const TrayIcon tray(GetModuleHandleW(nullptr), app.texts);
     wchar_t saved[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, saved);
-    // No "image" folder beside the tests: icon 112 (cyan wheel).
-    SetCurrentDirectoryW(TestProgramDirectory().c_str());
+    // No "image" folder beside the tests: icon 112 (cyan wheel), even from a current folder
+    // that holds image\mark.ico (the programs' folder).
+    SetCurrentDirectoryW((TestProgramDirectory() + L"..\\bin").c_str());
     HICON icon = tray.LoadIconImage();
     ASSERT_NE(icon, nullptr);
     const uint32_t resourceWheel = IconPixel(icon, 8, 4);
     DestroyIcon(icon);
-    // Beside the programs lies image\mark.ico (orange wheel).
-    SetCurrentDirectoryW((TestProgramDirectory() + L"..\\bin").c_str());
-    icon = tray.LoadIconImage();
-    ASSERT_NE(icon, nullptr);
-    const uint32_t fileWheel = IconPixel(icon, 8, 4);
-    DestroyIcon(icon);
+    // image\mark.ico (orange wheel) beside the test program, from any current folder.
+    const std::wstring folder = TestProgramDirectory() + L"image";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW((TestProgramDirectory() + L"..\\bin\\image\\mark.ico").c_str(),
+                          (folder + L"\\mark.ico").c_str(), FALSE));
     SetCurrentDirectoryW(saved);
+    icon = tray.LoadIconImage();
+    const uint32_t fileWheel = icon != nullptr ? IconPixel(icon, 8, 4) : 0;
+    if (icon != nullptr) {
+        DestroyIcon(icon);
+    }
+    DeleteFileW((folder + L"\\mark.ico").c_str());
+    RemoveDirectoryW(folder.c_str());
     EXPECT_GT(resourceWheel & 0xFF, (resourceWheel >> 16) & 0xFF) << std::hex << resourceWheel;
     EXPECT_GT((fileWheel >> 16) & 0xFF, fileWheel & 0xFF) << std::hex << fileWheel;
 }

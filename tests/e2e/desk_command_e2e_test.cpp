@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -123,6 +124,30 @@ TEST_F(DeskCommandLine, BackupRestoresTheMemoryByteForByteAndTheOtherCommandsWor
     const DeskRun bad = RunDesk(L"/select 9");
     EXPECT_EQ(bad.exitCode, 1u);
     EXPECT_NE(bad.output.find("1 to 5"), std::string::npos) << bad.output;
+
+    // The report to send with a fault: versions, the mouse and its filter devices, the active
+    // profile, each cached block's CRC (the test's own CRC of the registry value).
+    const DeskRun report = RunDesk(L"/diagnostics");
+    EXPECT_EQ(report.exitCode, 0u) << report.output;
+    for (const char* part : {"TarnDesk.exe 1.0.0.0", "TarnAgent.exe 1.0.0.0",
+                             "Mouse F1D0:0084: present", "TarnHidLowerFilter present",
+                             "Active profile: 4", "Program profiles: ", "Last errors:"}) {
+        EXPECT_NE(report.output.find(part), std::string::npos) << part << "\n" << report.output;
+    }
+    for (int key : {0, 255}) {
+        const std::optional<CachedBlock> block = ReadCachedBlock(key);
+        ASSERT_TRUE(block);
+        uint32_t crc = 0xFFFFFFFFu;
+        for (uint8_t byte : block->bytes) {
+            crc ^= byte;
+            for (int bit = 0; bit < 8; ++bit)
+                crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+        }
+        char line[64];
+        std::snprintf(line, sizeof(line), "%s: CRC %08X", key == 255 ? "header" : "profile 1",
+                      static_cast<unsigned>(~crc));
+        EXPECT_NE(report.output.find(line), std::string::npos) << line << "\n" << report.output;
+    }
 }
 
 TEST_F(DeskCommandLine, DamagedOrForeignBackupsAreRefusedWithNothingWritten) {
@@ -172,6 +197,14 @@ TEST_F(DeskCommandLine, DamagedOrForeignBackupsAreRefusedWithNothingWritten) {
     EXPECT_TRUE(EnsurePlugged());
     EXPECT_EQ(noMouse.exitCode, 2u) << noMouse.output;
     EXPECT_EQ(ReadText(kept), "old");
+
+    // The report lists the failures by command and code, naming none of the files.
+    const DeskRun report = RunDesk(L"/diagnostics");
+    EXPECT_NE(report.output.find("/import ended with exit code 3"), std::string::npos)
+        << report.output;
+    EXPECT_NE(report.output.find("/export ended with exit code 2"), std::string::npos)
+        << report.output;
+    EXPECT_EQ(report.output.find("tarnprofiles"), std::string::npos) << report.output;
 }
 
 TEST_F(DeskCommandLine, APageTheMouseRefusesDuringARestoreIsReportedByBlock) {
@@ -299,7 +332,6 @@ TEST_F(DeskCommandLine, TrayMenuBacksUpAndRestoresThroughTheFileDialogs) {
     EXPECT_TRUE(desk.WaitExit(10000));
 }
 
-
 // A write cut off by a crash: TarnDesk is killed at a known report of its write sequence (the
 // mouse takes no report after it, as when the host dies), and started again. Its first hold of
 // the mouse finishes the recorded write before the start-up copy: every area of the mouse and
@@ -347,8 +379,8 @@ class DeskKills : public DeskCommandLine, public testing::WithParamInterface<Kil
         desk_.emplace(ProgramDir() + L"TarnDesk.exe", ProgramDir());
         ASSERT_TRUE(desk_->Started());
         ASSERT_NE(WaitWindow(L"TarnDeskCLass", L"TarnDeskWnd", 10000), nullptr);
-        ASSERT_TRUE(WaitUntil([&] { return FirstCacheMismatch(memory) == virt::kAreaCount; },
-                              30000))
+        ASSERT_TRUE(
+            WaitUntil([&] { return FirstCacheMismatch(memory) == virt::kAreaCount; }, 30000))
             << "the start-up copy did not end";
     }
     // Every report after the next `reports` fails; true once the cut was reached.
@@ -449,8 +481,8 @@ TEST_P(DeskKills, AWriteCutOffByAKillIsFinishedWholeAtTheNextStart) {
     }
     EXPECT_EQ(FirstCacheMismatch(*memory), virt::kAreaCount) << "the cache differs from the mouse";
     HKEY record = nullptr;
-    EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Orvane\\Gaming\\Settings\\PendingWrite", 0,
-                            KEY_READ, &record),
+    EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Orvane\\Gaming\\Settings\\PendingWrite",
+                            0, KEY_READ, &record),
               ERROR_SUCCESS)
         << "the record of the cut write is still there";
     if (record != nullptr)

@@ -9,6 +9,8 @@
 #include <ostream>
 #include <string>
 
+#include <shlobj.h>
+
 #include "e2e_harness_win.h"
 #include "e2e_mouse.h"
 
@@ -457,6 +459,150 @@ TEST_F(DeskEndToEnd, SecondStartOpensTheRunningOnesSettingsAndEnds) {
     EXPECT_EQ(PagesRead(), 48u) << "the second start copied the memory";
     if (dialog != nullptr)
         PostMessageW(dialog, WM_CLOSE, 0, 0);
+}
+
+// Started at log-on from the Run key, TarnDesk's current folder is another than its own. Its
+// pictures come from its own folder all the same, and never from the current folder: there
+// a red "logo" lies that must not be drawn.
+TEST_F(DeskEndToEnd, PicturesComeFromTheProgramsFolderNotTheCurrentOne) {
+    const virt::MemoryImage image = virt::DefaultsAfterReset(virt::MemoryImage{});
+    ASSERT_TRUE(mouse_->Load(image));
+    const std::wstring elsewhere = TestsDir() + L"desk_started_elsewhere\\";
+    CreateDirectoryW(elsewhere.c_str(), nullptr);
+    CreateDirectoryW((elsewhere + L"image").c_str(), nullptr);
+    BITMAP logo = {};
+    {
+        const UniqueBitmap real(
+            static_cast<HBITMAP>(LoadImageW(nullptr, (ProgramDir() + L"image\\logo.bmp").c_str(),
+                                            IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE)));
+        ASSERT_TRUE(real);
+        GetObjectW(real.Get(), sizeof(logo), &logo);
+    }
+    const size_t stride = (static_cast<size_t>(logo.bmWidth) * 3 + 3) & ~size_t{3};
+    std::vector<uint8_t> red(stride * static_cast<size_t>(logo.bmHeight), 0);
+    for (int y = 0; y < logo.bmHeight; ++y) {
+        for (int x = 0; x < logo.bmWidth; ++x) {
+            red[stride * static_cast<size_t>(y) + static_cast<size_t>(x) * 3 + 2] = 0xFF;
+        }
+    }
+    ASSERT_TRUE(
+        WriteBmpFile(elsewhere + L"image\\logo.bmp", logo.bmWidth, logo.bmHeight, 24, red.data()));
+
+    desk_.emplace(ProgramDir() + L"TarnDesk.exe", elsewhere);
+    ASSERT_TRUE(desk_->Started());
+    ASSERT_TRUE(WaitUntil([&] { return FirstCacheMismatch(image) == virt::kAreaCount; }, 30000));
+    HWND window = WaitWindow(L"TarnDeskCLass", L"TarnDeskWnd", 5000);
+    ASSERT_NE(window, nullptr);
+    PostMessageW(window, WM_COMMAND, kCommandSetting, 0);
+    HWND dialog = nullptr;
+    ASSERT_TRUE(
+        WaitUntil([&] { return (dialog = FindSettingsDialog(desk_->Id())) != nullptr; }, 10000));
+    SetForegroundWindow(dialog);
+    RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+    PumpMessagesFor(700, 2); // TarnDesk paints on its own thread
+    SaveScreenshot(L"settings_dialog_started_elsewhere");
+
+    RECT at = {};
+    ASSERT_TRUE(GetWindowRect(GetDlgItem(dialog, 151), &at)) << "no logo anchor";
+    const RECT area = {at.left, at.top, at.left + logo.bmWidth, at.top + logo.bmHeight};
+    const std::vector<uint8_t> rows = CaptureScreen(area, 32);
+    ASSERT_FALSE(rows.empty());
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    size_t planted = 0;
+    size_t drawn = 0;
+    for (size_t i = 0; i + 3 < rows.size(); i += 4) {
+        const COLORREF pixel = RGB(rows[i + 2], rows[i + 1], rows[i]);
+        planted += pixel == RGB(255, 0, 0) ? 1 : 0;
+        drawn += pixel != face ? 1 : 0;
+    }
+    const size_t pixels = rows.size() / 4;
+    EXPECT_LT(planted, pixels / 20) << "the logo came from the current folder";
+    EXPECT_GT(drawn, pixels / 20) << "no logo was drawn: it was not found in TarnDesk's folder";
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    DeleteFileW((elsewhere + L"image\\logo.bmp").c_str());
+    RemoveDirectoryW((elsewhere + L"image").c_str());
+    RemoveDirectoryW(elsewhere.c_str());
+}
+
+std::wstring CrashDumpFolderOfUser() {
+    wchar_t local[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, local);
+    return std::wstring(local) + L"\\Orvane\\Gaming Mouse\\CrashDumps\\";
+}
+
+std::vector<std::wstring> DumpsOf(const std::wstring& folder, const std::wstring& program) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found = {};
+    HANDLE search = FindFirstFileW((folder + program + L"-*.dmp").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        names.emplace_back(found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::wstring CrashNotice(const wchar_t* program) {
+    wchar_t path[MAX_PATH + 64] = {};
+    DWORD size = sizeof(path);
+    if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\Orvane\\Gaming\\CrashDumps", program,
+                     RRF_RT_REG_SZ, nullptr, path, &size) != ERROR_SUCCESS)
+        return {};
+    return path;
+}
+
+// A fault in any of TarnDesk's threads (here one started in it at address 0) ends it with a
+// minidump in the user's local application data; of its dumps the newest five stay, and the
+// next start takes the notice and says where the dump lies.
+TEST_F(DeskEndToEnd, ACrashLeavesAMinidumpThatTheNextStartReports) {
+    const virt::MemoryImage image = virt::DefaultsAfterReset(virt::MemoryImage{});
+    ASSERT_TRUE(mouse_->Load(image));
+    const std::wstring folder = CrashDumpFolderOfUser();
+    SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+    for (const std::wstring& old : DumpsOf(folder, L"TarnDesk"))
+        DeleteFileW((folder + old).c_str());
+    for (int day = 1; day <= 5; ++day) { // five earlier dumps: the oldest must go
+        const std::wstring name = L"TarnDesk-2026010" + std::to_wstring(day) + L"-120000-1.dmp";
+        CloseHandle(CreateFileW((folder + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                0, nullptr));
+    }
+    StartDeskAndWaitForCopy(image);
+    const UniqueHandle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, desk_->Id()));
+    ASSERT_TRUE(process);
+    const UniqueHandle thread(
+        CreateRemoteThread(process.Get(), nullptr, 0, nullptr, nullptr, 0, nullptr));
+    ASSERT_TRUE(thread);
+    ASSERT_TRUE(desk_->WaitExit(20000)) << "TarnDesk did not end on its fault";
+    DWORD code = 0;
+    GetExitCodeProcess(process.Get(), &code);
+    EXPECT_EQ(code, static_cast<DWORD>(EXCEPTION_ACCESS_VIOLATION));
+
+    const std::vector<std::wstring> dumps = DumpsOf(folder, L"TarnDesk");
+    ASSERT_EQ(dumps.size(), 5u);
+    EXPECT_EQ(dumps.front(), L"TarnDesk-20260102-120000-1.dmp") << "the oldest dump stayed";
+    const std::wstring dump = folder + dumps.back();
+    EXPECT_NE(dumps.back().find(L"-" + std::to_wstring(desk_->Id()) + L".dmp"), std::wstring::npos);
+    char signature[4] = {};
+    DWORD read = 0;
+    {
+        const UniqueHandle file(CreateFileW(dump.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(file);
+        ReadFile(file.Get(), signature, 4, &read, nullptr);
+    }
+    EXPECT_EQ(std::string(signature, read), "MDMP");
+    EXPECT_EQ(CompareStringOrdinal(CrashNotice(L"TarnDesk").c_str(), -1, dump.c_str(), -1, TRUE),
+              CSTR_EQUAL);
+
+    // The next start says where the dump lies (a balloon) and keeps the fact for the report.
+    desk_.emplace(ProgramDir() + L"TarnDesk.exe", ProgramDir());
+    EXPECT_NE(WaitWindow(L"TarnDeskCLass", L"TarnDeskWnd", 30000), nullptr);
+    EXPECT_TRUE(WaitUntil([] { return CrashNotice(L"TarnDesk").empty(); }, 30000))
+        << "the next start did not take the notice";
+    for (const std::wstring& name : DumpsOf(folder, L"TarnDesk"))
+        DeleteFileW((folder + name).c_str());
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <string>
 
@@ -84,6 +85,25 @@ class ReleaseLauncher : public ::testing::Test {
         return code;
     }
 
+    // The full path of the module `name` in the launcher's process; empty when not loaded.
+    std::wstring LoadedModule(const wchar_t* name) const {
+        const HANDLE modules = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, process_.dwProcessId);
+        if (modules == INVALID_HANDLE_VALUE) {
+            return {};
+        }
+        std::wstring path;
+        MODULEENTRY32W module = {};
+        module.dwSize = sizeof(module);
+        for (BOOL more = Module32FirstW(modules, &module); more && path.empty();
+             more = Module32NextW(modules, &module)) {
+            if (lstrcmpiW(module.szModule, name) == 0) {
+                path = module.szExePath;
+            }
+        }
+        CloseHandle(modules);
+        return path;
+    }
+
     ScratchFolder folder_;
     std::wstring program_, inf_, agent_;
     PROCESS_INFORMATION process_ = {};
@@ -142,5 +162,30 @@ TEST_F(ReleaseLauncher, MousePlugStartsAgentOnceAndNotWhileItRuns) {
         RunTool(tool, L"unplug");
     }
     PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitForExit(), 0u);
+}
+
+// A hid.dll that a user without rights planted beside the program, its current folder: the
+// launcher asks HID for its interface class at start and must get the system's DLL.
+TEST_F(ReleaseLauncher, UsesTheSystemsHidDllNotOnePlantedBesideIt) {
+    folder_.Copy(inf_, L"TarnMsFlt.inf");
+    const std::wstring planted =
+        folder_.Copy(TestProgramDirectory() + L"planted\\hid.dll", L"hid.dll");
+    ASSERT_TRUE(Launch());
+    ASSERT_NE(WaitForWindow(), nullptr);
+    wchar_t system[MAX_PATH] = {};
+    GetSystemDirectoryW(system, MAX_PATH);
+    // The window comes first, the HID registration right after it.
+    std::wstring loaded;
+    for (int i = 0; i < 100 && (loaded = LoadedModule(L"hid.dll")).empty(); ++i) {
+        Sleep(50);
+    }
+    EXPECT_EQ(CompareStringOrdinal(loaded.c_str(), -1,
+                                   (std::wstring(system) + L"\\hid.dll").c_str(), -1, TRUE),
+              CSTR_EQUAL)
+        << "hid.dll came from " << std::string(loaded.begin(), loaded.end());
+    EXPECT_EQ(GetFileAttributesW((planted + L".loaded").c_str()), INVALID_FILE_ATTRIBUTES)
+        << "the planted DLL ran in the launcher";
+    PostMessageW(FindWindowW(L"TarnWakeClass", L"TarnWakeWnd"), WM_CLOSE, 0, 0);
     EXPECT_EQ(WaitForExit(), 0u);
 }

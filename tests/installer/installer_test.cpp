@@ -1,10 +1,13 @@
 // The suite's installer under Wine, in the order a user meets it: silent install, the files,
-// Run key, programs' language, versions and shortcut it leaves, TarnDesk started from the
-// shortcut, and a silent uninstall that ends running copies and leaves only the user's
-// settings. The tests run in this order and build on each other.
+// Run key, programs' language, versions and shortcut it leaves, the programs it starts and
+// restarts, TarnDesk started from the shortcut, and a silent uninstall that ends running
+// copies and leaves only the user's settings; then a custom folder outside Program Files and
+// its uninstall past a junction. The tests run in this order and build on each other.
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 #include <shellapi.h>
 #include <shlobj.h>
 #include <winternl.h>
@@ -195,7 +198,122 @@ std::string ManifestOf(const std::wstring& path) {
 
 // Processes started during the run, ended by the uninstaller.
 PROCESS_INFORMATION desk = {};
-PROCESS_INFORMATION wake = {};
+HANDLE wake = nullptr;
+
+const wchar_t kDeskClass[] = L"TarnDeskCLass";
+const wchar_t kAgentClass[] = L"TarnAgentClass";
+const wchar_t kWakeClass[] = L"TarnWakeClass";
+const wchar_t* WindowNameOf(const wchar_t* windowClass) {
+    return windowClass == kDeskClass    ? L"TarnDeskWnd"
+           : windowClass == kAgentClass ? L"TarnAgentWnd"
+                                        : L"TarnWakeWnd";
+}
+
+// The process id of the program whose window of that class runs, once it appears; 0 if none
+// does within the time.
+DWORD WaitForProgram(const wchar_t* windowClass, DWORD timeoutMs) {
+    for (DWORD waited = 0;; waited += 100) {
+        if (HWND window = FindWindowW(windowClass, WindowNameOf(windowClass))) {
+            DWORD id = 0;
+            GetWindowThreadProcessId(window, &id);
+            return id;
+        }
+        if (waited >= timeoutMs) {
+            return 0;
+        }
+        Sleep(100);
+    }
+}
+
+// Starts a program with a command line and no window of its own; its process, or null.
+HANDLE StartProgram(const std::wstring& program, const std::wstring& arguments) {
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
+        return nullptr;
+    }
+    CloseHandle(process.hThread);
+    return process.hProcess;
+}
+
+// Asks the three programs to close, as the uninstaller would, and waits for their windows.
+void CloseInstalledPrograms() {
+    for (const wchar_t* windowClass : {kDeskClass, kAgentClass, kWakeClass}) {
+        HWND window = FindWindowW(windowClass, WindowNameOf(windowClass));
+        if (window == nullptr) {
+            continue;
+        }
+        PostMessageW(window, windowClass == kAgentClass ? WM_COMMAND : WM_CLOSE,
+                     windowClass == kAgentClass ? 105 : 0, 0);
+        for (int i = 0; i < 100 && IsWindow(window); ++i) {
+            Sleep(100);
+        }
+    }
+}
+
+// True when the folder's DACL keeps everyone but SYSTEM and Administrators from changing
+// it: protected from what its parent would hand down, owned by Administrators, and no ACE
+// granting any write, delete or permission right to another account.
+testing::AssertionResult OnlyAdministratorsMayChange(const std::wstring& folder) {
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const DWORD status = GetNamedSecurityInfoW(
+        folder.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+        &owner, nullptr, &dacl, nullptr, &descriptor);
+    if (status != ERROR_SUCCESS) {
+        return testing::AssertionFailure() << "GetNamedSecurityInfoW: " << status;
+    }
+    BYTE adminsBuffer[SECURITY_MAX_SID_SIZE] = {};
+    BYTE systemBuffer[SECURITY_MAX_SID_SIZE] = {};
+    DWORD size = sizeof(adminsBuffer);
+    CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, adminsBuffer, &size);
+    size = sizeof(systemBuffer);
+    CreateWellKnownSid(WinLocalSystemSid, nullptr, systemBuffer, &size);
+    testing::AssertionResult result = testing::AssertionSuccess();
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    GetSecurityDescriptorControl(descriptor, &control, &revision);
+    if ((control & SE_DACL_PROTECTED) == 0) {
+        result = testing::AssertionFailure() << "the DACL inherits from the parent folder";
+    }
+    if (owner == nullptr || !EqualSid(owner, adminsBuffer)) {
+        result = testing::AssertionFailure() << "not owned by Administrators";
+    }
+    const DWORD changes = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA |
+                          FILE_WRITE_ATTRIBUTES | FILE_DELETE_CHILD | DELETE | WRITE_DAC |
+                          WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+    bool adminsFull = false;
+    for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!GetAce(dacl, i, &ace) ||
+            static_cast<ACE_HEADER*>(ace)->AceType != ACCESS_ALLOWED_ACE_TYPE) {
+            continue;
+        }
+        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+        PSID sid = &allowed->SidStart;
+        if (EqualSid(sid, adminsBuffer)) {
+            adminsFull = adminsFull || (allowed->Mask & FILE_ALL_ACCESS) == FILE_ALL_ACCESS;
+        } else if (!EqualSid(sid, systemBuffer) && (allowed->Mask & changes) != 0) {
+            wchar_t* name = nullptr;
+            ConvertSidToStringSidW(sid, &name);
+            const std::wstring text = name != nullptr ? name : L"?";
+            result = testing::AssertionFailure()
+                     << "changes allowed to " << std::string(text.begin(), text.end());
+            LocalFree(name);
+        }
+    }
+    if (!adminsFull) {
+        result = testing::AssertionFailure() << "Administrators lack full control";
+    }
+    LocalFree(descriptor);
+    return result;
+}
+
+const std::wstring kCustomDir = L"C:\\Tarn Custom";
 
 // Sets a Run value of one registry view as an earlier installation left it.
 bool SetRunValue(REGSAM view, const wchar_t* name, const std::wstring& command) {
@@ -249,6 +367,11 @@ TEST_F(Installer, InstallsSilently) {
     ASSERT_TRUE(SetRunValue(KEY_WOW64_64KEY, L"TarnAgent", kInstallDir + L"\\TarnAgent.exe"));
     ASSERT_TRUE(SetRunValue(KEY_WOW64_64KEY, L"TarnWake", kInstallDir + L"\\TarnWake.exe"));
     EXPECT_EQ(RunAndWait(setup, L"/S", 300000), 0u);
+
+    // Running at once, not only after the next log-on: the mouse's buttons work right away.
+    EXPECT_NE(WaitForProgram(kAgentClass, 10000), 0u) << "TarnAgent was not started";
+    EXPECT_NE(WaitForProgram(kWakeClass, 10000), 0u) << "TarnWake was not started";
+    EXPECT_NE(WaitForProgram(kDeskClass, 10000), 0u) << "TarnDesk was not started";
 }
 
 TEST_F(Installer, PlacesProgramsAndEverythingInTheInstallFolder) {
@@ -278,11 +401,12 @@ TEST_F(Installer, PlacesProgramsAndEverythingInTheInstallFolder) {
 
 TEST_F(Installer, WritesRunKeyInTheViewTarnWakeReads) {
     // The 32-bit view, which the 32-bit TarnWake reads; the earlier version's 64-bit values
-    // are gone, so log-on starts each program once.
+    // are gone, so log-on starts each program once. Quoted, so that log-on does not take
+    // "C:\Program" for the program.
     EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnAgent", KEY_WOW64_32KEY),
-              kInstallDir + L"\\TarnAgent.exe");
+              L"\"" + kInstallDir + L"\\TarnAgent.exe\"");
     EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnWake", KEY_WOW64_32KEY),
-              kInstallDir + L"\\TarnWake.exe");
+              L"\"" + kInstallDir + L"\\TarnWake.exe\"");
     EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnAgent", KEY_WOW64_64KEY), L"<absent>");
     EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnWake", KEY_WOW64_64KEY), L"<absent>");
     // TarnDesk at log-on (program profiles), beside them and quoted for the folder's spaces.
@@ -305,8 +429,33 @@ TEST_F(Installer, WritesTheChosenLanguageWhereBothProgramsReadIt) {
     EXPECT_EQ(RegString(HKEY_CURRENT_USER, kAgentSettingsKey, L"language", KEY_WOW64_64KEY),
               fallback);
 
-    // Chosen on the command line, over the installation: the choice replaces it.
+    // Chosen on the command line, over the installation: the choice replaces it. The re-run
+    // finds the three programs running and a command-line backup copying the mouse: it waits
+    // for the copy to end rather than cutting it off, and starts again what it closed.
+    const DWORD deskBefore = WaitForProgram(kDeskClass, 10000);
+    const DWORD wakeBefore = WaitForProgram(kWakeClass, 10000);
+    ASSERT_NE(deskBefore, 0u);
+    const std::wstring backup = L"C:\\installer_test_backup.tarnprofiles";
+    DeleteFileW(backup.c_str());
+    const HANDLE transfer = StartProgram(kInstallDir + L"\\TarnDesk.exe", L"/export " + backup);
+    ASSERT_NE(transfer, nullptr);
     ASSERT_EQ(RunAndWait(Env(L"TARN_INSTALLER"), L"/S /LANGUAGE=0419", 300000), 0u);
+    EXPECT_EQ(WaitForSingleObject(transfer, 0), WAIT_OBJECT_0)
+        << "the installer replaced TarnDesk while its transfer ran";
+    DWORD exitCode = 0xFFFF;
+    GetExitCodeProcess(transfer, &exitCode);
+    CloseHandle(transfer);
+    EXPECT_EQ(exitCode, 0u) << "the backup did not end by itself";
+    EXPECT_GT(FileSize(backup), 6000) << "the backup is not whole";
+    DeleteFileW(backup.c_str());
+    const DWORD deskAfter = WaitForProgram(kDeskClass, 10000);
+    const DWORD wakeAfter = WaitForProgram(kWakeClass, 10000);
+    EXPECT_NE(deskAfter, 0u) << "TarnDesk was closed and not started again";
+    EXPECT_NE(deskAfter, deskBefore) << "TarnDesk was not closed for the update";
+    EXPECT_NE(wakeAfter, 0u) << "TarnWake was closed and not started again";
+    EXPECT_NE(wakeAfter, wakeBefore);
+    EXPECT_NE(WaitForProgram(kAgentClass, 10000), 0u) << "TarnAgent was not started again";
+
     EXPECT_EQ(RegString(HKEY_CURRENT_USER, kUserCacheKey, L"language", KEY_WOW64_64KEY), L"0419");
     EXPECT_EQ(RegString(HKEY_CURRENT_USER, kAgentSettingsKey, L"language", KEY_WOW64_64KEY),
               L"0419");
@@ -362,8 +511,10 @@ TEST_F(Installer, ShortcutStartsTarnDeskInTheInstallFolder) {
     EXPECT_EQ(std::wstring(target), kInstallDir + L"\\TarnDesk.exe");
     ASSERT_EQ(std::wstring(folder), kInstallDir);
 
-    // Started as the shell starts it, with the shortcut's working folder: the pictures and
-    // language files are found from there.
+    // Started as the shell starts it, with the shortcut's working folder, after the one the
+    // installer started has been closed.
+    CloseInstalledPrograms();
+    ASSERT_EQ(FindWindowW(kDeskClass, L"TarnDeskWnd"), nullptr);
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     std::wstring commandLine = L"\"" + std::wstring(target) + L"\"";
@@ -380,8 +531,11 @@ TEST_F(Installer, ShortcutStartsTarnDeskInTheInstallFolder) {
 
     // A running launcher too, for the uninstaller to end.
     commandLine = L"\"" + kInstallDir + L"\\TarnWake.exe\"";
+    PROCESS_INFORMATION started = {};
     ASSERT_TRUE(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               kInstallDir.c_str(), &startup, &wake));
+                               kInstallDir.c_str(), &startup, &started));
+    CloseHandle(started.hThread);
+    wake = started.hProcess;
     for (int i = 0; i < 100 && FindWindowW(L"TarnWakeClass", L"TarnWakeWnd") == nullptr; ++i) {
         Sleep(100);
     }
@@ -401,15 +555,16 @@ TEST_F(Installer, UninstallsSilentlyLeavingOnlyTheUserCache) {
     const std::wstring menu = ShortcutPath().substr(0, ShortcutPath().rfind(L'\\'));
     EXPECT_FALSE(Exists(menu));
 
-    EXPECT_EQ(WaitForSingleObject(wake.hProcess, 10000), WAIT_OBJECT_0) << "TarnWake still runs";
+    EXPECT_EQ(WaitForSingleObject(wake, 10000), WAIT_OBJECT_0) << "TarnWake still runs";
     EXPECT_EQ(WaitForSingleObject(desk.hProcess, 10000), WAIT_OBJECT_0) << "TarnDesk still runs";
-    for (PROCESS_INFORMATION* process : {&wake, &desk}) {
-        if (process->hProcess != nullptr) {
-            TerminateProcess(process->hProcess, 1);
-            CloseHandle(process->hProcess);
-            CloseHandle(process->hThread);
+    EXPECT_EQ(FindWindowW(kAgentClass, L"TarnAgentWnd"), nullptr) << "TarnAgent still runs";
+    for (HANDLE process : {wake, desk.hProcess}) {
+        if (process != nullptr) {
+            TerminateProcess(process, 1);
+            CloseHandle(process);
         }
     }
+    CloseHandle(desk.hThread);
 
     for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
         EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnAgent", view), L"<absent>");
@@ -441,4 +596,95 @@ TEST_F(Installer, UninstallsSilentlyLeavingOnlyTheUserCache) {
         RegDeleteValueW(key, L"language");
         RegCloseKey(key);
     }
+}
+
+// Too long a folder is refused with its reason (a silent run has no one to tell, so it only
+// fails), before anything is written.
+TEST_F(Installer, RefusesAFolderPathTooLongForThePrograms) {
+    const std::wstring tooLong = L"C:\\" + std::wstring(90, L'x');
+    EXPECT_NE(RunAndWait(Env(L"TARN_INSTALLER"), L"/S /D=" + tooLong, 120000), 0u);
+    EXPECT_FALSE(Exists(tooLong));
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnAgent", KEY_WOW64_32KEY), L"<absent>");
+}
+
+// Whether this system keeps a protected DACL set on a folder (Windows does; Wine 8 keeps no
+// ACLs and reports one made from the Unix mode instead).
+bool SystemKeepsFolderDacls() {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring probe = std::wstring(temp) + L"tarn_dacl_probe";
+    CreateDirectoryW(probe.c_str(), nullptr);
+    PSECURITY_DESCRIPTOR wanted = nullptr;
+    ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:PAI(A;OICI;FA;;;BA)", SDDL_REVISION_1,
+                                                         &wanted, nullptr);
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL dacl = nullptr;
+    GetSecurityDescriptorDacl(wanted, &present, &dacl, &defaulted);
+    SetNamedSecurityInfoW(const_cast<wchar_t*>(probe.c_str()), SE_FILE_OBJECT,
+                          DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
+                          nullptr, dacl, nullptr);
+    LocalFree(wanted);
+    PSECURITY_DESCRIPTOR read = nullptr;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    if (GetNamedSecurityInfoW(probe.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                              nullptr, nullptr, nullptr, &read) == ERROR_SUCCESS) {
+        DWORD revision = 0;
+        GetSecurityDescriptorControl(read, &control, &revision);
+        LocalFree(read);
+    }
+    RemoveDirectoryW(probe.c_str());
+    return (control & SE_DACL_PROTECTED) != 0;
+}
+
+// A folder outside Program Files would inherit "users may change" from the drive. The
+// installer makes it the administrators' and reads that back; where the system does not
+// keep it (Wine), the folder is refused rather than used unprotected.
+TEST_F(Installer, RestrictsACustomFolderToAdministratorsOrRefusesIt) {
+    const DWORD code = RunAndWait(Env(L"TARN_INSTALLER"), L"/S /D=" + kCustomDir, 300000);
+    if (!SystemKeepsFolderDacls()) {
+        EXPECT_NE(code, 0u) << "installed into a folder whose permissions did not hold";
+        EXPECT_FALSE(Exists(kCustomDir + L"\\TarnAgent.exe"));
+        EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnAgent", KEY_WOW64_32KEY),
+                  L"<absent>");
+        RemoveDirectoryW(kCustomDir.c_str());
+        return;
+    }
+    ASSERT_EQ(code, 0u);
+    ASSERT_TRUE(Exists(kCustomDir + L"\\TarnAgent.exe"));
+    EXPECT_TRUE(OnlyAdministratorsMayChange(kCustomDir));
+    EXPECT_TRUE(OnlyAdministratorsMayChange(kCustomDir + L"\\image"));
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnAgent", KEY_WOW64_32KEY),
+              L"\"" + kCustomDir + L"\\TarnAgent.exe\"");
+    CloseInstalledPrograms();
+    EXPECT_EQ(RunAndWait(kCustomDir + L"\\Uninstall.exe", L"/S _?=" + kCustomDir, 120000), 0u);
+    DeleteFileW((kCustomDir + L"\\Uninstall.exe").c_str());
+    RemoveDirectoryW(kCustomDir.c_str());
+}
+
+// Installed once more for the last check; /NOSTART: the agent and the launcher run at once,
+// TarnDesk does not.
+TEST_F(Installer, NoStartLeavesTarnDeskToTheUser) {
+    ASSERT_EQ(RunAndWait(Env(L"TARN_INSTALLER"), L"/S /NOSTART", 300000), 0u);
+    EXPECT_NE(WaitForProgram(kAgentClass, 10000), 0u);
+    EXPECT_NE(WaitForProgram(kWakeClass, 10000), 0u);
+    Sleep(2000);
+    EXPECT_EQ(FindWindowW(kDeskClass, L"TarnDeskWnd"), nullptr) << "/NOSTART started TarnDesk";
+}
+
+// Run after the test script has put a link in place of the installation's image folder,
+// pointing at a folder of someone else's files: the uninstaller must not follow it.
+TEST_F(Installer, UninstallNeverFollowsAJunctionOutOfTheFolder) {
+    const std::wstring outside = Env(L"TARN_JUNCTION_TARGET");
+    ASSERT_TRUE(Exists(outside + L"\\mouse.bmp")) << "the script planted no link";
+    const DWORD attributes = GetFileAttributesW((kInstallDir + L"\\image").c_str());
+    ASSERT_NE(attributes & FILE_ATTRIBUTE_REPARSE_POINT, 0u) << "image\\ is no link";
+    EXPECT_EQ(RunAndWait(kInstallDir + L"\\Uninstall.exe", L"/S _?=" + kInstallDir, 120000), 0u);
+    EXPECT_TRUE(Exists(outside + L"\\mouse.bmp")) << "a file behind the junction was deleted";
+    EXPECT_TRUE(Exists(outside + L"\\logo.bmp"));
+    // Everything that is the installation's own is gone; Wine cannot remove the link itself.
+    EXPECT_FALSE(Exists(kInstallDir + L"\\TarnDesk.exe"));
+    EXPECT_FALSE(Exists(kInstallDir + L"\\Language"));
+    EXPECT_EQ(FindWindowW(kAgentClass, L"TarnAgentWnd"), nullptr);
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnAgent", KEY_WOW64_32KEY), L"<absent>");
 }

@@ -106,3 +106,15 @@ TEST(DeviceList, StartCommandFromRegistryBytes) {
     const std::uint8_t one = 'A';
     EXPECT_TRUE(StartCommandFromValue(&one, 1).empty());
 }
+
+TEST(StartFile, OneQuotedNameLosesItsQuotesAnyOtherCommandStaysAsItIs) {
+    EXPECT_EQ(StartFileOf(L"\"C:\\Program Files\\Tarn\\TarnAgent.exe\""),
+              L"C:\\Program Files\\Tarn\\TarnAgent.exe");
+    EXPECT_EQ(StartFileOf(L"C:\\Tarn Agent.exe"), L"C:\\Tarn Agent.exe");
+    // With arguments, or quotes that do not enclose the whole, it is one file name as before.
+    EXPECT_EQ(StartFileOf(L"\"C:\\a.exe\" /x"), L"\"C:\\a.exe\" /x");
+    EXPECT_EQ(StartFileOf(L"\"C:\\a\" \"b.exe\""), L"\"C:\\a\" \"b.exe\"");
+    EXPECT_EQ(StartFileOf(L"\"\""), L"\"\"");
+    EXPECT_EQ(StartFileOf(L"\""), L"\"");
+    EXPECT_EQ(StartFileOf(L""), L"");
+}

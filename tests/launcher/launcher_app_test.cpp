@@ -161,6 +161,10 @@ TEST_F(Launcher, RunValueIsHandedOverAsOneFileName) {
     ASSERT_TRUE(SetRunValue(KEY_WOW64_32KEY, odd));
     SendArrival(mainWindow, kMousePath);
     EXPECT_EQ(folder_.WaitForStarts(1), 1);
+    // Quoted whole, as the installer writes it so that log-on does not split the path.
+    ASSERT_TRUE(SetRunValue(KEY_WOW64_32KEY, L"\"" + odd + L"\""));
+    SendArrival(mainWindow, kMousePath);
+    EXPECT_EQ(folder_.WaitForStarts(2), 2);
 }
 
 TEST_F(Launcher, NoLineNoFieldOrNoRunValueStartsNothing) {
