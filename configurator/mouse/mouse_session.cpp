@@ -201,7 +201,8 @@ void MouseSession::Resync() {
     interfaces_.EndEnumeration();
 }
 
-WriteOutcome MouseSession::WriteSequence(PendingWrite write) {
+WriteOutcome MouseSession::WriteSequence(PendingWrite write,
+                                         const std::function<void(size_t, bool)>& written) {
     WriteOutcome outcome;
     const SessionHold hold = Hold();
     if (journal_ != nullptr) {
@@ -222,6 +223,9 @@ WriteOutcome MouseSession::WriteSequence(PendingWrite write) {
         outcome.blockWhole.push_back(result.whole);
         whole = whole && result.whole;
         reachedAny = reachedAny || result.opened;
+        if (written) {
+            written(outcome.blockWhole.size() - 1, result.whole);
+        }
     }
     outcome.whole = whole;
     if (journal_ != nullptr && reachedAny) {

@@ -10,6 +10,7 @@
 #include "write_journal.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -115,7 +116,10 @@ class MouseSession {
     // report, the record cleared once every block reached the mouse whole. A block that did
     // not, when the mouse took part of it, leaves the record, so the next hold finishes the
     // write. Call under a hold.
-    WriteOutcome WriteSequence(PendingWrite write);
+    // `written`, when given, hears of each block as soon as it went (its index in the sequence
+    // and whether it reached the mouse whole), before the next block's first report.
+    WriteOutcome WriteSequence(PendingWrite write,
+                               const std::function<void(size_t, bool)>& written = {});
     // Brings the mouse's report stream back to a page boundary after a transfer was cut off;
     // see the definition for why it cannot write into a page it does not mean to.
     void Resync();

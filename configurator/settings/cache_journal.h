@@ -8,7 +8,8 @@
 #include <cstdint>
 
 // HKEY_CURRENT_USER keys and values, beside the cache.
-inline constexpr wchar_t kPendingWriteKeyPath[] = L"Software\\Orvane\\Gaming\\Settings\\PendingWrite";
+// Beside the cache's key, not below it: a cache that cannot be written must not stop the record.
+inline constexpr wchar_t kPendingWriteKeyPath[] = L"Software\\Orvane\\Gaming\\PendingWrite";
 inline constexpr wchar_t kMemoryChangesValueName[] = L"MemoryChanges";
 // Posted to the tray's window by a TarnDesk process that wrote the mouse; wParam: its process.
 inline constexpr wchar_t kMemoryChangedMessageName[] = L"TarnDeskMemoryChanged";

@@ -35,9 +35,14 @@ bool WriteDefaults(MouseSession& session, HeaderBlock& header, bool writeHeader)
     if (writeHeader) {
         write.areas.push_back({kHeaderAreaNumber, header.bytes});
     }
-    const WriteOutcome outcome = session.WriteSequence(write);
-    for (const auto& [area, block] : write.areas) {
-        StoreCachedBlock(area == kHeaderAreaNumber ? kHeaderCacheNumber : area - 1, block.data());
-    }
-    return outcome.whole;
+    // Each block goes into the cache as soon as it was written, before the next one.
+    return session
+        .WriteSequence(write,
+                       [&](size_t index, bool) {
+                           const auto& [area, block] = write.areas[index];
+                           StoreCachedBlock(area == kHeaderAreaNumber ? kHeaderCacheNumber
+                                                                      : area - 1,
+                                            block.data());
+                       })
+        .whole;
 }

@@ -279,8 +279,14 @@ class ProgramProfilesDialog {
         edited.desktopProfile = desktop >= 1 && desktop <= kProfileCount
                                     ? std::optional<int>(static_cast<int>(desktop) - 1)
                                     : std::nullopt;
-        StoreProgramRuleSettings(edited);
+        const bool stored = StoreProgramRuleSettings(edited);
         switcher.Apply(edited);
+        if (!stored) {
+            // In force all the same; the user must know they will not come back next time.
+            MessageBoxW(
+                dialog, texts.LookupDefault(kRulesNotStoredKey, kDefaultRulesNotStored).c_str(),
+                texts.LookupDefault(kTitleKey, kDefaultTitle).c_str(), MB_ICONWARNING | MB_OK);
+        }
         EndDialog(dialog, IDOK);
     }
 

@@ -19,6 +19,9 @@ inline constexpr wchar_t kDefaultRulesSkipped[] =
     L"Some stored rules could not be read and were skipped.";
 inline constexpr wchar_t kRulesFullKey[] = L"RulesFull";
 inline constexpr wchar_t kDefaultRulesFull[] = L"At most 64 programs can have a rule.";
+inline constexpr wchar_t kRulesNotStoredKey[] = L"RulesNotStored";
+inline constexpr wchar_t kDefaultRulesNotStored[] =
+    L"The rules could not be saved on this computer. They are in force until TarnDesk ends.";
 
 // Dialog procedure of resource 104. OK stores the rules and puts them in force.
 INT_PTR CALLBACK ProgramProfilesDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -248,6 +248,7 @@ bool SettingsDialog::WriteShown(bool withHeader) {
     const int32_t profile = state_.currentProfile;
     PendingWrite write;
     bool reached = true;
+    bool stored = true;
     if (IsProfileIndex(profile)) {
         write.areas.push_back({AreaOfProfile(profile), state_.profileBlock.bytes});
     } else {
@@ -255,16 +256,28 @@ bool SettingsDialog::WriteShown(bool withHeader) {
         reached =
             desk_.session.RunDeviceOperation(::WriteProfile, profile, state_.profileBlock.data())
                 .whole;
+        stored = StoreCachedBlock(profile, state_.profileBlock) == 0;
     }
     const bool header = withHeader && desk_.headerKnown;
     if (header) {
         write.areas.push_back({kHeaderAreaNumber, desk_.headerBlock.bytes});
     }
-    if (!write.areas.empty()) {
-        reached = desk_.session.WriteSequence(write).whole && reached;
+    if (IsProfileIndex(profile) || header) {
+        // Each block goes into the cache as soon as it was written, before the next one.
+        reached = desk_.session
+                      .WriteSequence(write,
+                                     [&](size_t index, bool) {
+                                         stored = (write.areas[index].first == kHeaderAreaNumber
+                                                       ? StoreCachedHeader(desk_.headerBlock)
+                                                       : StoreCachedBlock(profile,
+                                                                          state_.profileBlock)) ==
+                                                      0 &&
+                                                  stored;
+                                     })
+                      .whole &&
+                  reached;
     }
-    if (StoreCachedBlock(profile, state_.profileBlock) != 0 ||
-        (header && StoreCachedHeader(desk_.headerBlock) != 0)) {
+    if (!stored) {
         desk_.view.CacheStoreFailed();
     }
     desk_.view.Wrote();

@@ -11,8 +11,9 @@
 static_assert(offsetof(NOTIFYICONDATAW, guidItem) + sizeof(GUID) == kTrayIconDataSize);
 
 HICON TrayIcon::LoadIconImage() const {
-    auto icon = static_cast<HICON>(
-        ::LoadImageW(nullptr, kTrayIconFile, IMAGE_ICON, 16, 16, LR_LOADFROMFILE));
+    // From the program's own folder: started at log-on, the current folder is another.
+    auto icon = static_cast<HICON>(::LoadImageW(nullptr, (ProgramFolder() + kTrayIconFile).c_str(),
+                                                IMAGE_ICON, 16, 16, LR_LOADFROMFILE));
     if (icon == nullptr) {
         icon = static_cast<HICON>(
             ::LoadImageW(instance_, MAKEINTRESOURCEW(IDI_TRAY), IMAGE_ICON, 16, 16, 0));

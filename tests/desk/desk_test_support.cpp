@@ -1,6 +1,7 @@
 #include "desk_test_support.h"
 
 #include "handle_owners_win.h"
+#include "settings/cache_journal.h"
 #include "settings/profile_cache.h"
 
 #include <dbt.h>
@@ -63,6 +64,9 @@ bool KeyExists(const std::wstring& keyPath) {
 void DeleteSettingsTree() {
     RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKeyPath);
     RegDeleteKeyW(HKEY_CURRENT_USER, kSettingsKeyPath);
+    // A write cut off in an earlier test must not be finished in this one.
+    RegDeleteTreeW(HKEY_CURRENT_USER, kPendingWriteKeyPath);
+    RegDeleteKeyW(HKEY_CURRENT_USER, kPendingWriteKeyPath);
 }
 
 void WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes) {
@@ -103,13 +107,13 @@ std::vector<uint8_t> InterfaceBroadcast(const std::wstring& name, DWORD type) {
     return bytes;
 }
 
-std::vector<std::wstring> AnswerMessageBoxes(const std::function<void()>& action) {
+std::vector<std::wstring> AnswerMessageBoxes(const std::function<void()>& action,
+                                             const wchar_t* caption) {
     std::vector<std::wstring> texts;
     std::atomic<bool> done{false};
     std::thread answerer([&] {
         while (!done) {
-            // Message boxes without a caption of their own carry the system's "Error".
-            HWND box = FindWindowW(L"#32770", L"Error");
+            HWND box = FindWindowW(L"#32770", caption);
             DWORD process = 0;
             if (box != nullptr) {
                 GetWindowThreadProcessId(box, &process);

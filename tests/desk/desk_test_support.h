@@ -20,7 +20,8 @@ void WriteValue(const std::wstring& keyPath, const wchar_t* name, DWORD type,
                 const std::vector<uint8_t>& bytes);
 void DeleteValue(const std::wstring& keyPath, const wchar_t* name);
 bool KeyExists(const std::wstring& keyPath);
-// Removes the whole cache below HKCU\Software\Orvane\Gaming\Settings.
+// Removes the whole cache below HKCU\Software\Orvane\Gaming\Settings, and the record of a
+// write under way beside it.
 void DeleteSettingsTree();
 void WriteFileBytes(const std::wstring& path, const std::vector<uint8_t>& bytes);
 // A UTF-16LE text with a byte-order mark, as the shipped language files are stored.
@@ -37,4 +38,7 @@ inline constexpr wchar_t kMouseConfigInterface[] =
 
 // Runs `action` on this thread while another thread answers every message box of this
 // process with OK; returns the boxes' texts in order.
-std::vector<std::wstring> AnswerMessageBoxes(const std::function<void()>& action);
+// Message boxes without a caption of their own carry the system's "Error"; the program's own
+// carry its title, "Mouse" without a language file.
+std::vector<std::wstring> AnswerMessageBoxes(const std::function<void()>& action,
+                                             const wchar_t* caption = L"Error");

@@ -8,6 +8,7 @@
 #include "resources/tarndesk_res.h"
 #include "settings/profile_cache.h"
 #include "settings/text_files.h"
+#include "model/button_assignment.h"
 #include "tray_fixture.h"
 #include "ui/message_boxes_win.h"
 #include "ui/tray_icon_win.h"
@@ -183,6 +184,7 @@ TEST_F(TrayApp, ResetWithoutMouseStoresTheDefaults) {
     ASSERT_EQ(working.bytes[0], 0x77);
     mouse.ClearTranscript();
     app.headerBlock.bytes.fill(0xEE); // as last read from the mouse
+    app.headerKnown = true;
     // Nothing reached a mouse, and the user is told so once.
     const std::vector<std::wstring> told =
         AnswerMessageBoxes([&] { SendMessageW(window, WM_COMMAND, IDM_RESET_TO_DEFAULT, 0); });
@@ -209,8 +211,9 @@ TEST_F(TrayApp, ResetWithoutMouseStoresTheDefaults) {
     EXPECT_EQ(std::vector<uint8_t>(app.headerBlock.bytes.begin(), app.headerBlock.bytes.end()),
               header);
     ASSERT_NE(app.OpenDialog(), nullptr);
-    // An open dialog's working copy is left as it was.
-    EXPECT_EQ(app.OpenDialog()->State().profileBlock, working);
+    // An open dialog shows the defaults now: an Apply from it must not write back what it
+    // showed before the reset.
+    EXPECT_EQ(app.OpenDialog()->State().profileBlock, DefaultProfile(0));
     EXPECT_TRUE(mouse.Sent().empty());
 }
 

@@ -5,14 +5,17 @@
 #include "model/button_assignment.h"
 #include "model/memory_image.h"
 #include "mouse/memory_protocol.h"
+#include "mouse/transfer_lock.h"
 #include "settings/profile_cache.h"
 #include "resources/settings_dialog_res.h"
 #include "resources/tarndesk_res.h"
 #include "tray_fixture.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -229,4 +232,92 @@ TEST_F(TrayWithMouse, SecondStartHandsOverToTheRunningTray) {
         DestroyWindow(open);
     }
     PumpMessagesFor(20);
+}
+
+// A first run whose header read tears keeps no partly-zero header: nothing shows or writes a
+// header until one arrived whole.
+TEST_F(TrayWithMouse, FirstRunWithATornHeaderShowsAndWritesNoHeader) {
+    DeleteSettingsTree();
+    tarn_fw_set_active(&mouse.firmware, 1);
+    const auto headerBefore = Area(mouse, 0);
+    mouse.firmware.rejectPages[0] = 1u << 5;
+    app.SyncCacheFromDevice();
+    EXPECT_FALSE(app.headerKnown);
+    SendMessageW(window, WM_COMMAND, IDM_SETTING, 0);
+    HWND dialog = SettingsWindow();
+    ASSERT_NE(dialog, nullptr);
+    wchar_t shown[32] = {};
+    GetDlgItemTextW(dialog, IDC_DPI_X, shown, 32);
+    EXPECT_EQ(std::wstring(shown), L"\u2014");
+    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(dialog, IDC_TRACK_X)));
+    mouse.firmware.rejectPages[0] = 0;
+    HWND combo = GetDlgItem(dialog, IDC_FUNCTION1 + 2);
+    SendMessageW(combo, CB_SETCURSEL, FunctionRightClick, 0);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_FUNCTION1 + 2, CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(combo));
+    SendMessageW(dialog, WM_COMMAND, IDC_APPLY, 0);
+    EXPECT_EQ(Area(mouse, 0), headerBefore) << "a header was written without one read whole";
+    EXPECT_EQ(Area(mouse, 2)[4 * 2 + 1], KindMouseButton) << "the profile was not written";
+    EXPECT_FALSE(KeyExists(CacheKeyPath(255)));
+
+    // The next whole copy makes the header known, and the dialog shows it.
+    app.SyncCacheFromDevice();
+    EXPECT_TRUE(app.headerKnown);
+    app.OpenDialog()->Refresh();
+    GetDlgItemTextW(dialog, IDC_DPI_X, shown, 32);
+    EXPECT_NE(std::wstring(shown), L"\u2014");
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dialog, IDC_TRACK_X)));
+}
+
+// A cache that cannot be written is told once, not kept quiet.
+TEST_F(TrayWithMouse, ACacheThatCannotBeStoredIsToldOnce) {
+    DeleteSettingsTree();
+    app.SyncCacheFromDevice();
+    SendMessageW(window, WM_COMMAND, IDM_SETTING, 0);
+    HWND dialog = SettingsWindow();
+    ASSERT_NE(dialog, nullptr);
+    // Below a volatile key no lasting key can be made: every store of the cache fails.
+    DeleteSettingsTree();
+    UniqueKey volatileKey;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKeyPath, 0, nullptr,
+                              REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, volatileKey.Put(),
+                              nullptr),
+              ERROR_SUCCESS);
+    const std::vector<std::wstring> boxes = AnswerMessageBoxes([&] {
+        for (int apply = 0; apply < 2; ++apply) {
+            SendMessageW(dialog, WM_HSCROLL, MAKEWPARAM(TB_THUMBTRACK, 0),
+                         reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDC_TRACK_X)));
+            SendMessageW(dialog, WM_COMMAND, IDC_APPLY, 0);
+        }
+    }, L"Mouse");
+    volatileKey.Reset();
+    DeleteSettingsTree();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NE(boxes[0].find(L"could not be saved"), std::wstring::npos);
+}
+
+// While another TarnDesk holds the mouse, the tray waits for it with its windows answering.
+TEST_F(TrayWithMouse, WaitingForAnotherTarnDeskKeepsTheWindowsAnswering) {
+    const std::unique_ptr<TransferLock> serving = CreateSystemTransferLock(true);
+    DeskApp tray{GetModuleHandleW(nullptr), mouse, wait, *serving, desktop};
+    HWND trayWindow = tray.CreateMainWindow();
+    ASSERT_NE(trayWindow, nullptr);
+    const UniqueHandle held(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    bool answered = false;
+    std::thread other([&] {
+        const UniqueHandle mutex(CreateMutexW(nullptr, FALSE, kTransferLockName));
+        WaitForSingleObject(mutex.Get(), INFINITE);
+        SetEvent(held.Get());
+        Sleep(100); // the tray is waiting by now
+        DWORD_PTR result = 0;
+        answered =
+            SendMessageTimeoutW(trayWindow, WM_NULL, 0, 0, SMTO_NORMAL, 3000, &result) != 0;
+        ReleaseMutex(mutex.Get());
+    });
+    WaitForSingleObject(held.Get(), 5000);
+    tray.ResetToDefault();
+    other.join();
+    EXPECT_TRUE(answered) << "the tray's window did not answer while it waited";
+    EXPECT_EQ(Area(mouse, 1)[1], KindMouseButton) << "the reset did not go through afterwards";
+    DestroyWindow(trayWindow);
 }

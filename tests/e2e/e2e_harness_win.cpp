@@ -195,6 +195,9 @@ std::optional<CachedBlock> ReadCachedBlock(int n) {
 
 void DeleteCache() {
     RegDeleteTreeW(HKEY_CURRENT_USER, kCacheBase);
+    // A write cut off in an earlier test must not be finished in this one.
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Orvane\\Gaming\\PendingWrite");
+    RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Orvane\\Gaming\\PendingWrite");
 }
 
 HWND FindSettingsDialog(DWORD processId) {
