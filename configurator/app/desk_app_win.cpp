@@ -158,7 +158,11 @@ void DeskApp::RestoreProfiles() {
 }
 
 bool DeskApp::CurrentBeforeWrite() {
-    if (MemoryChanges() == knownChanges_) {
+    const uint32_t changes = MemoryChanges();
+    // Checked before each of our writes, under the lock: a change counted since then by this
+    // process is our own last write, which our copies hold.
+    if (changes == knownChanges_ || LastMemoryChanger() == GetCurrentProcessId()) {
+        knownChanges_ = changes;
         return true;
     }
     CatchUpWithMouse();
@@ -166,7 +170,9 @@ bool DeskApp::CurrentBeforeWrite() {
 }
 
 void DeskApp::Wrote() {
-    knownChanges_ = MemoryChanges();
+    if (LastMemoryChanger() == GetCurrentProcessId()) {
+        knownChanges_ = MemoryChanges();
+    }
 }
 
 void DeskApp::CatchUpWithMouse() {

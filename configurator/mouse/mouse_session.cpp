@@ -64,15 +64,25 @@ DeviceResult MouseSession::RunDeviceOperation(int operation, int argument, uint8
     const SessionHold lock = Hold();
     if (!lock.Held())
         return result;
-    MouseInterfaceSet& interfaces = interfaces_;
-    if (!interfaces.BeginEnumeration(EnumerationPurpose::DeviceWalk))
-        return result;
-    const std::wstring pattern = L"VID_" + ids_.vendorId + L"&PID_" + ids_.productId;
-    wchar_t path[kMaxDevicePath];
     // A read's block holds what the interface opened last delivered, so that one decides;
     // a write has reached the mouse when any interface took the whole block.
     bool lastWhole = false;
     bool anyWhole = false;
+    Walk([&](const MouseLink& link) {
+        result.opened = true;
+        lastWhole = Perform(link, operation, argument, block, result);
+        anyWhole = anyWhole || lastWhole;
+    });
+    result.whole = IsWrite(operation) ? anyWhole : lastWhole;
+    return result;
+}
+
+void MouseSession::Walk(const std::function<void(const MouseLink&)>& each) {
+    MouseInterfaceSet& interfaces = interfaces_;
+    if (!interfaces.BeginEnumeration(EnumerationPurpose::DeviceWalk))
+        return;
+    const std::wstring pattern = L"VID_" + ids_.vendorId + L"&PID_" + ids_.productId;
+    wchar_t path[kMaxDevicePath];
     for (uint32_t n = 0;; ++n) {
         const InterfaceEntry entry = interfaces.InterfaceAt(n, path, kMaxDevicePath);
         if (entry == InterfaceEntry::End)
@@ -82,15 +92,10 @@ DeviceResult MouseSession::RunDeviceOperation(int operation, int argument, uint8
         MouseHandle handle = nullptr;
         if (!interfaces.Open(path, &handle))
             continue;
-        result.opened = true;
-        lastWhole =
-            Perform(MouseLink{interfaces, handle, wait_}, operation, argument, block, result);
-        anyWhole = anyWhole || lastWhole;
+        each(MouseLink{interfaces, handle, wait_});
         interfaces.Close(handle);
     }
     interfaces.EndEnumeration();
-    result.whole = IsWrite(operation) ? anyWhole : lastWhole;
-    return result;
 }
 
 bool MouseSession::ReadProfile(int profile, ProfileBlock& block) {
@@ -146,8 +151,13 @@ SessionHold::SessionHold(SessionHold&& other) noexcept
     : session_(other.session_), lock_(std::move(other.lock_)) {}
 
 SessionHold::~SessionHold() {
-    if (lock_.Held()) {
-        --session_->holdDepth_;
+    if (lock_.Held() && --session_->holdDepth_ == 0 && session_->wroteDuringHold_) {
+        // Told once the whole sequence is over and the cache holds what it wrote, still under
+        // the lock: another TarnDesk reading the cache on this word reads what the mouse holds.
+        session_->wroteDuringHold_ = false;
+        if (session_->journal_ != nullptr) {
+            session_->journal_->Written();
+        }
     }
 }
 
@@ -174,31 +184,15 @@ void MouseSession::Resync() {
     const SessionHold hold = Hold();
     if (!hold.Held())
         return;
-    if (!interfaces_.BeginEnumeration(EnumerationPurpose::DeviceWalk))
-        return;
-    const std::wstring pattern = L"VID_" + ids_.vendorId + L"&PID_" + ids_.productId;
-    wchar_t path[kMaxDevicePath];
-    for (uint32_t n = 0;; ++n) {
-        const InterfaceEntry entry = interfaces_.InterfaceAt(n, path, kMaxDevicePath);
-        if (entry == InterfaceEntry::End)
-            break;
-        if (entry == InterfaceEntry::Skip || !PathContains(path, pattern.c_str()))
-            continue;
-        MouseHandle handle = nullptr;
-        if (!interfaces_.Open(path, &handle))
-            continue;
-        {
-            const PacedOperation paced(wait_);
-            const uint8_t neutral[kReportLength] = {kReportId, 0, 0, 0, 0, 0, 0, 0};
-            for (int k = 0; k < kReportsPerPage; ++k) {
-                interfaces_.SetFeature(handle, neutral, kReportLength);
-                wait_.Wait(kReportWaitMs);
-            }
-            wait_.Wait(kPageWaitMs);
+    Walk([&](const MouseLink& link) {
+        const PacedOperation paced(wait_);
+        const uint8_t neutral[kReportLength] = {kReportId, 0, 0, 0, 0, 0, 0, 0};
+        for (int k = 0; k < kReportsPerPage; ++k) {
+            interfaces_.SetFeature(link.handle, neutral, kReportLength);
+            wait_.Wait(kReportWaitMs);
         }
-        interfaces_.Close(handle);
-    }
-    interfaces_.EndEnumeration();
+        wait_.Wait(kPageWaitMs);
+    });
 }
 
 WriteOutcome MouseSession::WriteSequence(PendingWrite write,
@@ -228,9 +222,7 @@ WriteOutcome MouseSession::WriteSequence(PendingWrite write,
         }
     }
     outcome.whole = whole;
-    if (journal_ != nullptr && reachedAny) {
-        journal_->Written();
-    }
+    wroteDuringHold_ = wroteDuringHold_ || reachedAny;
     // A block the mouse took in part may be torn: the record stays for the next hold to
     // finish. With no mouse at all nothing was sent, and there is nothing to finish.
     if (journal_ != nullptr && (whole || !reachedAny)) {
@@ -272,8 +264,7 @@ bool MouseSession::Recover(const PendingWrite& pending) {
             done = false;
         }
     }
-    if (journal_ != nullptr && reachedAny)
-        journal_->Written();
+    wroteDuringHold_ = wroteDuringHold_ || reachedAny;
     if (done && journal_ != nullptr)
         journal_->Clear();
     return done;

@@ -48,6 +48,7 @@ struct DeviceResult {
 };
 
 class MouseSession;
+struct MouseLink;
 
 // A hold of the transfer lock for a sequence of operations that belong together. The
 // outermost hold of a session finishes a write that an earlier holder left cut off before
@@ -134,6 +135,9 @@ class MouseSession {
   private:
     friend class SessionHold;
     void OnOutermostHold(bool tookOverAbandoned);
+    // Every matching HID interface that opens for reading and writing, one after the other in
+    // enumeration order, open for the call.
+    void Walk(const std::function<void(const MouseLink&)>& each);
 
     MouseInterfaceSet& interfaces_;
     PacingWait& wait_;
@@ -141,6 +145,8 @@ class MouseSession {
     DeviceIds ids_;
     WriteJournal* journal_ = nullptr;
     int holdDepth_ = 0;
+    // A write of the current outermost hold reached the mouse; told when the hold ends.
+    bool wroteDuringHold_ = false;
     uint32_t nextSequence_ = 1;
 };
 

@@ -41,7 +41,8 @@ class WriteJournal {
     virtual std::optional<MemoryBlock> LastVerified(int area) = 0;
     // The recovery wrote `block` into `area` and read it back equal.
     virtual void Verified(int area, const MemoryBlock& block) = 0;
-    // A write sequence or a recovery reached the mouse: what it holds changed.
+    // A hold in which a write sequence or a recovery reached the mouse is ending (its cache
+    // stores are done): what the mouse holds changed.
     virtual void Written() {}
 };
 

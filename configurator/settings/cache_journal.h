@@ -11,6 +11,7 @@
 // Beside the cache's key, not below it: a cache that cannot be written must not stop the record.
 inline constexpr wchar_t kPendingWriteKeyPath[] = L"Software\\Orvane\\Gaming\\PendingWrite";
 inline constexpr wchar_t kMemoryChangesValueName[] = L"MemoryChanges";
+inline constexpr wchar_t kMemoryChangedByValueName[] = L"MemoryChangedBy"; // the process
 // Posted to the tray's window by a TarnDesk process that wrote the mouse; wParam: its process.
 inline constexpr wchar_t kMemoryChangedMessageName[] = L"TarnDeskMemoryChanged";
 
@@ -29,8 +30,10 @@ class CacheJournal final : public WriteJournal {
     void Written() override;
 };
 
-// The count of writes of the mouse by any TarnDesk process of this user (0 when none yet).
+// The count of writes of the mouse by any TarnDesk process of this user (0 when none yet),
+// and the process that made the last one.
 uint32_t MemoryChanges();
+uint32_t LastMemoryChanger();
 // Counts one more and posts kMemoryChangedMessageName to every top-level window, so a running
 // tray of another process hears it. Call under the transfer lock.
 uint32_t CountMemoryChange();

@@ -140,12 +140,22 @@ uint32_t MemoryChanges() {
     return GetDword(key.Get(), kMemoryChangesValueName).value_or(0);
 }
 
+uint32_t LastMemoryChanger() {
+    UniqueKey key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKeyPath, 0, KEY_QUERY_VALUE, key.Put()) !=
+        ERROR_SUCCESS) {
+        return 0;
+    }
+    return GetDword(key.Get(), kMemoryChangedByValueName).value_or(0);
+}
+
 uint32_t CountMemoryChange() {
     const uint32_t next = MemoryChanges() + 1;
     UniqueKey key;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKeyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
                         KEY_ALL_ACCESS, nullptr, key.Put(), nullptr) == ERROR_SUCCESS) {
         SetDword(key.Get(), kMemoryChangesValueName, next);
+        SetDword(key.Get(), kMemoryChangedByValueName, GetCurrentProcessId());
     }
     // Every top-level window hears it; a running tray of this user reads the cache anew.
     PostMessageW(HWND_BROADCAST, RegisterWindowMessageW(kMemoryChangedMessageName),

@@ -12,6 +12,7 @@
 // neither, `header` is left as it was.
 bool SyncCacheFromDevice(MouseSession& session, HeaderBlock& header);
 // Writes the default profiles, and with `writeHeader` the default resolution records in
-// `header`, into the mouse and the cache as one crash-safe sequence. False when a block did
-// not reach the mouse whole; the cache gets the defaults either way (the user asked for them).
+// `header`, into the mouse as one crash-safe sequence, and all of them into the cache. False
+// when a block did not reach the mouse whole; the cache gets the defaults either way (the
+// user asked for them).
 bool WriteDefaults(MouseSession& session, HeaderBlock& header, bool writeHeader);

@@ -36,13 +36,20 @@ bool WriteDefaults(MouseSession& session, HeaderBlock& header, bool writeHeader)
         write.areas.push_back({kHeaderAreaNumber, header.bytes});
     }
     // Each block goes into the cache as soon as it was written, before the next one.
-    return session
-        .WriteSequence(write,
-                       [&](size_t index, bool) {
-                           const auto& [area, block] = write.areas[index];
-                           StoreCachedBlock(area == kHeaderAreaNumber ? kHeaderCacheNumber
-                                                                      : area - 1,
-                                            block.data());
-                       })
-        .whole;
+    const bool whole =
+        session
+            .WriteSequence(write,
+                           [&](size_t index, bool) {
+                               const auto& [area, block] = write.areas[index];
+                               StoreCachedBlock(area == kHeaderAreaNumber ? kHeaderCacheNumber
+                                                                          : area - 1,
+                                                block.data());
+                           })
+            .whole;
+    if (!writeHeader) {
+        // The defaults are the user's request: the cache gets them even for a header whose
+        // other bytes are not known, though the mouse does not.
+        StoreCachedHeader(header);
+    }
+    return whole;
 }
