@@ -7,6 +7,7 @@
 #include "resources/recorder_res.h"
 
 #include <cwchar>
+#include <memory>
 
 namespace {
 
@@ -26,15 +27,18 @@ int ScaledForDisplay(HWND window, int pixels) {
     return dpi > 96 ? MulDiv(pixels, dpi, 96) : pixels;
 }
 
+class RecorderDialog;
+
+// Outlives the modal dialog, so it owns the dialog's object.
 struct RecorderRequest {
     const DeskServices& desk;
     int button;
     ButtonFunction function;
     const ButtonAssignment& stored;
     std::optional<ButtonAssignment> result;
+    std::unique_ptr<RecorderDialog> dialog;
 };
 
-class RecorderDialog;
 // The recorder whose hook is installed: a low-level keyboard hook gets no context of its own.
 RecorderDialog* recordingDialog = nullptr;
 
@@ -277,9 +281,10 @@ LRESULT CALLBACK RecordKeyProc(int code, WPARAM wParam, LPARAM lParam) {
 
 INT_PTR CALLBACK RecorderDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
-        auto* recorder = new RecorderDialog(dialog, *reinterpret_cast<RecorderRequest*>(lParam));
-        SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(recorder));
-        recorder->OnInitDialog();
+        auto& request = *reinterpret_cast<RecorderRequest*>(lParam);
+        request.dialog = std::make_unique<RecorderDialog>(dialog, request);
+        SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(request.dialog.get()));
+        request.dialog->OnInitDialog();
         return TRUE;
     }
     if (message == WM_MEASUREITEM) { // the list asks before WM_INITDIALOG
@@ -309,7 +314,6 @@ INT_PTR CALLBACK RecorderDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     case WM_DESTROY:
         recorder->OnDestroy();
         SetWindowLongPtrW(dialog, DWLP_USER, 0);
-        delete recorder;
         return FALSE;
     default:
         return FALSE;
@@ -321,7 +325,7 @@ INT_PTR CALLBACK RecorderDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 std::optional<ButtonAssignment> RunRecorder(HWND owner, const DeskServices& desk, int button,
                                             ButtonFunction function,
                                             const ButtonAssignment& stored) {
-    RecorderRequest request{desk, button, function, stored, std::nullopt};
+    RecorderRequest request{desk, button, function, stored, std::nullopt, nullptr};
     DialogBoxParamW(desk.instance, MAKEINTRESOURCEW(IDD_RECORDER), owner, RecorderDialogProc,
                     reinterpret_cast<LPARAM>(&request));
     return request.result;

@@ -5,6 +5,8 @@
 #include "resources/select_profile_res.h"
 #include "select_profile.h"
 
+#include <memory>
+
 namespace {
 
 constexpr int kLastTarget = IDC_TARGET1 + kProfileCount - 1;
@@ -12,11 +14,15 @@ constexpr int kLastTarget = IDC_TARGET1 + kProfileCount - 1;
 constexpr int kTranslatedControls[] = {IDC_TARGET1, IDC_TARGET2, IDC_TARGET3,
                                        IDC_TARGET4, IDC_TARGET5, IDOK};
 
+class SelectProfileDialog;
+
+// Outlives the modal dialog, so it owns the dialog's object.
 struct SelectRequest {
     const DeskServices& desk;
     const ButtonAssignment& stored;
     int32_t currentProfile;
     std::optional<ButtonAssignment> result;
+    std::unique_ptr<SelectProfileDialog> dialog;
 };
 
 class SelectProfileDialog {
@@ -57,9 +63,10 @@ class SelectProfileDialog {
 
 INT_PTR CALLBACK SelectProfileDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
-        auto* select = new SelectProfileDialog(dialog, *reinterpret_cast<SelectRequest*>(lParam));
-        SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(select));
-        select->OnInitDialog();
+        auto& request = *reinterpret_cast<SelectRequest*>(lParam);
+        request.dialog = std::make_unique<SelectProfileDialog>(dialog, request);
+        SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(request.dialog.get()));
+        request.dialog->OnInitDialog();
         return TRUE;
     }
     SelectProfileDialog* select = SelectProfileDialog::Of(dialog);
@@ -76,7 +83,6 @@ INT_PTR CALLBACK SelectProfileDialogProc(HWND dialog, UINT message, WPARAM wPara
     case WM_DESTROY:
         ReleaseDialogFont(dialog);
         SetWindowLongPtrW(dialog, DWLP_USER, 0);
-        delete select;
         return FALSE;
     default:
         return FALSE;
@@ -88,7 +94,7 @@ INT_PTR CALLBACK SelectProfileDialogProc(HWND dialog, UINT message, WPARAM wPara
 std::optional<ButtonAssignment> RunSelectProfile(HWND owner, const DeskServices& desk,
                                                  const ButtonAssignment& stored,
                                                  int32_t currentProfile) {
-    SelectRequest request{desk, stored, currentProfile, std::nullopt};
+    SelectRequest request{desk, stored, currentProfile, std::nullopt, nullptr};
     DialogBoxParamW(desk.instance, MAKEINTRESOURCEW(IDD_SELECT_PROFILE), owner,
                     SelectProfileDialogProc, reinterpret_cast<LPARAM>(&request));
     return request.result;
