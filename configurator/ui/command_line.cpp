@@ -26,7 +26,7 @@ constexpr wchar_t kShowButtonKey[] = L"ShowButton";
 
 // One line of the usage text: the option in a column of its own, then what it does.
 std::wstring UsageLine(std::wstring_view option, const std::wstring& meaning) {
-    constexpr size_t kColumn = 17;
+    constexpr size_t kColumn = 19; // where the meanings start
     std::wstring line = L"  " + std::wstring(option);
     line.append(option.size() + 2 < kColumn ? kColumn - option.size() - 2 : 1, L' ');
     return line + meaning + L"\n";
