@@ -108,6 +108,22 @@ std::wstring FormatExitItem(std::wstring_view pattern, std::wstring_view appName
     return CutToField(item, kExitItemFieldCount);
 }
 
+std::wstring FillPattern(std::wstring_view pattern,
+                         std::initializer_list<std::wstring_view> values) {
+    std::wstring text;
+    const std::wstring_view* next = values.begin();
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        if (next != values.end() && pattern[i] == L'%' && i + 1 < pattern.size() &&
+            pattern[i + 1] == L's') {
+            text += *next++;
+            ++i;
+            continue;
+        }
+        text.push_back(pattern[i]);
+    }
+    return text;
+}
+
 AgentTextPaths BuildAgentTextPaths(std::wstring_view modulePath, std::wstring_view code) {
     AgentTextPaths paths;
     paths.directory = ProgramDirectory(modulePath);

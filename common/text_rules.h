@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -105,6 +106,12 @@ std::wstring TextOrDefault(std::wstring_view lookedUp, std::wstring_view builtIn
 // the application name. Every other "%" is taken literally, so a translation holding more
 // conversions can never read or write beyond its arguments. Cut to the menu item's field.
 std::wstring FormatExitItem(std::wstring_view pattern, std::wstring_view appName);
+
+// A translated message: each "%s" of `pattern` in turn receives the next of `values`. A "%s"
+// beyond the values and every other "%" stay as written, and a value is never scanned, so a
+// faulty translation shows a stray "%s" but never reads past what it was given.
+std::wstring FillPattern(std::wstring_view pattern,
+                         std::initializer_list<std::wstring_view> values);
 
 // TarnAgent's paths, built once at start-up from its module path and language code.
 struct AgentTextPaths {

@@ -199,7 +199,7 @@ void DeskApp::OpenSettingsDialog() {
         return; // one Settings dialog at a time
     }
     if (!session.IsMousePresent()) {
-        ShowConnectMouse();
+        ShowConnectMouse(texts);
         return;
     }
     settingsDialog_ = SettingsDialog::Create(services_, *this, lastSettings_);

@@ -1,6 +1,7 @@
 #include "button_text.h"
 
 #include "model/key_tables.h"
+#include "text_rules.h"
 
 #include <cwchar>
 
@@ -17,7 +18,8 @@ std::wstring Trimmed(const wchar_t* text) {
 
 } // namespace
 
-std::wstring EventListText(const std::vector<KeyEvent>& events, bool namesOnly) {
+std::wstring EventListText(const std::vector<KeyEvent>& events, bool namesOnly,
+                           const ButtonWords& words) {
     std::wstring text;
     for (const KeyEvent& event : events) {
         if (event.usage == 0)
@@ -34,25 +36,27 @@ std::wstring EventListText(const std::vector<KeyEvent>& events, bool namesOnly) 
         }
         if (!text.empty())
             text += L", ";
-        text += name + ((event.flags & kEventPress) != 0 ? L" (Down)" : L" (Up)");
+        text += FillPattern((event.flags & kEventPress) != 0 ? words.keyDown : words.keyUp, {name});
     }
     return text;
 }
 
-std::wstring DescribeButton(const ButtonAssignment& a, const FunctionNames& names) {
+std::wstring DescribeButton(const ButtonAssignment& a, const FunctionNames& names,
+                            const ButtonWords& words) {
     if (a.kind == AssignmentKind::Unknown)
-        return L"unknown record (kind " + std::to_wstring(a.storedKind) + L")";
+        return FillPattern(words.unknownRecord, {std::to_wstring(a.storedKind)});
     const std::wstring& name = names[size_t(*FunctionOf(a))];
     switch (a.kind) {
     case AssignmentKind::SingleKey:
     case AssignmentKind::Macro:
-        return name + L": " + EventListText(a.events, false);
+        return name + L": " + EventListText(a.events, false, words);
     case AssignmentKind::String:
-        return name + L": \"" + EventListText(a.events, true) + L"\"";
+        return name + L": \"" + EventListText(a.events, true, words) + L"\"";
     case AssignmentKind::ProfileSwitch:
         return name + L": " +
-               (IsProfileIndex(a.param) ? L"profile " + std::to_wstring(a.param + 1)
-                                        : L"no profile (" + std::to_wstring(a.param) + L")");
+               (IsProfileIndex(a.param)
+                    ? FillPattern(words.targetProfile, {std::to_wstring(a.param + 1)})
+                    : FillPattern(words.noTargetProfile, {std::to_wstring(a.param)}));
     default:
         return name;
     }

@@ -8,7 +8,11 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <string>
+#include <string_view>
+
+class TextSettings;
 
 // The command line's exit codes; the tray tells the same outcomes in words.
 enum CommandExit : int {
@@ -20,17 +24,26 @@ enum CommandExit : int {
     kExitWriteFailed = 5,
 };
 
-// Where a run's messages go: the console, or the text of the tray's message box.
+// Where a run's messages go: the console, or the text of the tray's message box. `texts`
+// gives them in the user's language; without it they stay in English.
 class Reporter {
   public:
+    explicit Reporter(const TextSettings* texts = nullptr) : texts_(texts) {}
     virtual ~Reporter() = default;
     virtual void Print(const std::wstring& text) = 0;
     virtual void Error(const std::wstring& text) = 0;
+    // The message of `key` (`builtIn` when untranslated) with its "%s" filled in turn.
+    std::wstring Text(const wchar_t* key, const wchar_t* builtIn,
+                      std::initializer_list<std::wstring_view> values = {}) const;
+
+  private:
+    const TextSettings* texts_;
 };
 
 // Collects what a run says, as the tray shows it.
 class CapturedReport final : public Reporter {
   public:
+    using Reporter::Reporter;
     void Print(const std::wstring& text) override { text_ += text; }
     void Error(const std::wstring& text) override { text_ += text; }
     const std::wstring& Text() const { return text_; }

@@ -6,6 +6,7 @@
 #include "profile_cache.h"
 #include "profile_file.h"
 #include "tarn_version.h"
+#include "text_files.h"
 
 #include <windows.h>
 
@@ -18,6 +19,42 @@ namespace {
 
 // A backup is 6 KB of text; anything far larger is no backup and is not read whole.
 constexpr DWORD kLargestProfileFile = 1u << 20;
+
+// The run's messages: language keys and their English.
+constexpr wchar_t kMouseBusyKey[] = L"MouseBusy";
+constexpr wchar_t kDefaultMouseBusy[] =
+    L"The mouse stayed busy with another TarnDesk; nothing was done.";
+constexpr wchar_t kNotAllMemoryKey[] = L"NotAllMemory";
+constexpr wchar_t kDefaultNotAllMemory[] =
+    L"The mouse did not deliver all of its memory (%s); %s was not written.";
+constexpr wchar_t kNotWrittenKey[] = L"FileNotWritten";
+constexpr wchar_t kDefaultNotWritten[] = L"Could not write %s: %s.";
+constexpr wchar_t kMemorySavedKey[] = L"MemorySaved";
+constexpr wchar_t kDefaultMemorySaved[] = L"Saved the mouse's memory to %s.";
+constexpr wchar_t kFileRefusedKey[] = L"FileRefused";
+constexpr wchar_t kDefaultFileRefused[] = L"Refused %s: %s. Nothing was written.";
+constexpr wchar_t kNotRecordedKey[] = L"RestoreNotRecorded";
+constexpr wchar_t kDefaultNotRecorded[] =
+    L"Restoring %s failed: what was to be written could not be recorded beside the cache "
+    L"first. Nothing was written.";
+constexpr wchar_t kRestoreOfFailedKey[] = L"RestoreOfFailed";
+constexpr wchar_t kDefaultRestoreOfFailed[] = L"Restoring %s failed.";
+constexpr wchar_t kNotWrittenWholeKey[] = L"NotWrittenWhole";
+constexpr wchar_t kDefaultNotWrittenWhole[] = L"Not written whole: %s.";
+constexpr wchar_t kNotReadBackKey[] = L"NotReadBackWhole";
+constexpr wchar_t kDefaultNotReadBack[] = L"Not read back whole: %s.";
+constexpr wchar_t kMemoryDiffersKey[] = L"MemoryDiffers";
+constexpr wchar_t kDefaultMemoryDiffers[] = L"The mouse's memory differs from the file:";
+constexpr wchar_t kMemoryRestoredKey[] = L"MemoryRestored";
+constexpr wchar_t kDefaultMemoryRestored[] = L"Restored %s into the mouse and verified it.";
+constexpr wchar_t kFileNotOpenedKey[] = L"FileNotOpened";
+constexpr wchar_t kDefaultFileNotOpened[] = L"it cannot be opened (%s)";
+constexpr wchar_t kFileSizeUnknownKey[] = L"FileSizeUnknown";
+constexpr wchar_t kDefaultFileSizeUnknown[] = L"its size cannot be read (%s)";
+constexpr wchar_t kFileTooLongKey[] = L"FileTooLong";
+constexpr wchar_t kDefaultFileTooLong[] = L"it is %s bytes long, far more than a profile file";
+constexpr wchar_t kFileNotReadKey[] = L"FileNotRead";
+constexpr wchar_t kDefaultFileNotRead[] = L"it cannot be read (%s)";
 
 std::wstring SystemMessage(DWORD error) {
     wchar_t* buffer = nullptr;
@@ -34,10 +71,6 @@ std::wstring SystemMessage(DWORD error) {
 
 uint16_t IdValue(const std::wstring& text) {
     return static_cast<uint16_t>(std::wcstoul(text.c_str(), nullptr, 16));
-}
-
-std::wstring DeviceText(const MouseSession& session) {
-    return session.Ids().vendorId + L":" + session.Ids().productId;
 }
 
 // Block 0 is the header, 1..5 the profiles. Whole: the block moved completely.
@@ -83,36 +116,41 @@ std::wstring WriteWholeFile(const std::wstring& path, const std::string& content
 }
 
 // Empty on success, else the cause.
-std::wstring ReadWholeFile(const std::wstring& path, std::string* content) {
+std::wstring ReadWholeFile(const std::wstring& path, std::string* content, const Reporter& say) {
     const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
-        return L"it cannot be opened (" + SystemMessage(GetLastError()) + L")";
+        return say.Text(kFileNotOpenedKey, kDefaultFileNotOpened, {SystemMessage(GetLastError())});
     LARGE_INTEGER size = {};
     std::wstring problem;
     if (GetFileSizeEx(file.Get(), &size) == FALSE) {
-        problem = L"its size cannot be read (" + SystemMessage(GetLastError()) + L")";
+        problem =
+            say.Text(kFileSizeUnknownKey, kDefaultFileSizeUnknown, {SystemMessage(GetLastError())});
     } else if (size.QuadPart > kLargestProfileFile) {
-        problem = L"it is " + std::to_wstring(size.QuadPart) +
-                  L" bytes long, far more than a "
-                  L"profile file";
+        problem = say.Text(kFileTooLongKey, kDefaultFileTooLong, {std::to_wstring(size.QuadPart)});
     } else {
         content->resize(static_cast<size_t>(size.QuadPart));
         DWORD got = 0;
         if (ReadFile(file.Get(), content->data(), static_cast<DWORD>(content->size()), &got,
                      nullptr) == FALSE ||
             got != content->size())
-            problem = L"it cannot be read (" + SystemMessage(GetLastError()) + L")";
+            problem =
+                say.Text(kFileNotReadKey, kDefaultFileNotRead, {SystemMessage(GetLastError())});
     }
     return problem;
 }
 
 } // namespace
 
+std::wstring Reporter::Text(const wchar_t* key, const wchar_t* builtIn,
+                            std::initializer_list<std::wstring_view> values) const {
+    return FillPattern(texts_ != nullptr ? texts_->LookupDefault(key, builtIn) : builtIn, values);
+}
+
 bool RequireMouse(MouseSession& session, Reporter& report) {
     if (session.IsMousePresent())
         return true;
-    report.Error(L"No mouse " + DeviceText(session) + L" is connected.\n");
+    report.Error(report.Text(kConnectMouseKey, kConnectMouseText) + L"\n");
     return false;
 }
 
@@ -121,7 +159,7 @@ bool RequireMouse(MouseSession& session, Reporter& report) {
 bool HoldsMouse(const SessionHold& hold, Reporter& report) {
     if (hold.Held())
         return true;
-    report.Error(L"The mouse stayed busy with another TarnDesk; nothing was done.\n");
+    report.Error(report.Text(kMouseBusyKey, kDefaultMouseBusy) + L"\n");
     return false;
 }
 
@@ -147,25 +185,25 @@ int ExportMemory(MouseSession& session, const std::wstring& path, Reporter& outp
     std::wstring incomplete;
     const MemoryImage image = ReadImage(session, &incomplete);
     if (!incomplete.empty()) {
-        output.Error(L"The mouse did not deliver all of its memory (" + incomplete + L"); " + path +
-                     L" was not written.\n");
+        output.Error(output.Text(kNotAllMemoryKey, kDefaultNotAllMemory, {incomplete, path}) +
+                     L"\n");
         return kExitNoMouse;
     }
     const ProfileFileInfo info{IdValue(session.Ids().vendorId), IdValue(session.Ids().productId),
                                TARN_VERSION_STRING, NowText()};
     const std::wstring problem = WriteWholeFile(path, FormatProfileFile(image, info));
     if (!problem.empty()) {
-        output.Error(L"Could not write " + path + L": " + problem + L".\n");
+        output.Error(output.Text(kNotWrittenKey, kDefaultNotWritten, {path, problem}) + L"\n");
         return kExitWriteFailed;
     }
-    output.Print(L"Saved the mouse's memory to " + path + L".\n");
+    output.Print(output.Text(kMemorySavedKey, kDefaultMemorySaved, {path}) + L"\n");
     return kExitDone;
 }
 
 int ImportMemory(MouseSession& session, const std::wstring& path, HeaderBlock& header,
                  Reporter& output) {
     std::string content;
-    std::wstring problem = ReadWholeFile(path, &content);
+    std::wstring problem = ReadWholeFile(path, &content, output);
     ParsedProfileFile parsed;
     if (problem.empty()) {
         parsed = ParseProfileFile(content, IdValue(session.Ids().vendorId),
@@ -173,7 +211,7 @@ int ImportMemory(MouseSession& session, const std::wstring& path, HeaderBlock& h
         problem = parsed.problem;
     }
     if (!parsed.accepted) {
-        output.Error(L"Refused " + path + L": " + problem + L". Nothing was written.\n");
+        output.Error(output.Text(kFileRefusedKey, kDefaultFileRefused, {path, problem}) + L"\n");
         return kExitFileRefused;
     }
     if (!RequireMouse(session, output))
@@ -190,9 +228,7 @@ int ImportMemory(MouseSession& session, const std::wstring& path, HeaderBlock& h
         write.areas.push_back({block, parsed.image[size_t(block)]});
     const WriteOutcome outcome = session.WriteSequence(write);
     if (outcome.notRecorded) {
-        output.Error(L"Restoring " + path +
-                     L" failed: what was to be written could not be recorded beside the "
-                     L"cache first. Nothing was written.\n");
+        output.Error(output.Text(kNotRecordedKey, kDefaultNotRecorded, {path}) + L"\n");
         return kExitWriteFailed;
     }
     std::wstring notWritten;
@@ -221,17 +257,19 @@ int ImportMemory(MouseSession& session, const std::wstring& path, HeaderBlock& h
     }
 
     if (!notWritten.empty() || !incomplete.empty() || !differences.empty()) {
-        std::wstring report = L"Restoring " + path + L" failed.\n";
+        std::wstring report =
+            output.Text(kRestoreOfFailedKey, kDefaultRestoreOfFailed, {path}) + L"\n";
         if (!notWritten.empty())
-            report += L"Not written whole: " + notWritten + L".\n";
-        if (!incomplete.empty())
-            report += L"Not read back whole: " + incomplete + L".\n";
-        if (!differences.empty())
             report +=
-                L"The mouse's memory differs from the file:\n" + DescribeDifferences(differences);
+                output.Text(kNotWrittenWholeKey, kDefaultNotWrittenWhole, {notWritten}) + L"\n";
+        if (!incomplete.empty())
+            report += output.Text(kNotReadBackKey, kDefaultNotReadBack, {incomplete}) + L"\n";
+        if (!differences.empty())
+            report += output.Text(kMemoryDiffersKey, kDefaultMemoryDiffers) + L"\n" +
+                      DescribeDifferences(differences);
         output.Error(report);
         return notWritten.empty() ? kExitVerifyFailed : kExitWriteFailed;
     }
-    output.Print(L"Restored " + path + L" into the mouse and verified it.\n");
+    output.Print(output.Text(kMemoryRestoredKey, kDefaultMemoryRestored, {path}) + L"\n");
     return kExitDone;
 }

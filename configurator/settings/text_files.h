@@ -10,6 +10,11 @@
 #include <span>
 #include <string>
 
+// The one wording for "no mouse": the tray, its dialogs and the command line all say it.
+inline constexpr wchar_t kConnectMouseKey[] = L"ConnectMouse";
+inline constexpr wchar_t kConnectMouseText[] =
+    L"Please connect your mouse to an available USB port!";
+
 class TextSettings {
   public:
     // Reads "language", derives the program directory and the language file path, reads

@@ -1,10 +1,36 @@
 #include "command_line.h"
 
 #include "model/button_text.h"
+#include "text_rules.h"
 
 #include <cwchar>
 
 namespace {
+
+constexpr wchar_t kUsageTitleKey[] = L"UsageTitle";
+constexpr wchar_t kUsageNoCommandKey[] = L"UsageNoCommand";
+constexpr wchar_t kUsageTrayKey[] = L"UsageTray";
+constexpr wchar_t kUsageExportKey[] = L"UsageExport";
+constexpr wchar_t kUsageImportKey[] = L"UsageImport";
+constexpr wchar_t kUsageShowKey[] = L"UsageShow";
+constexpr wchar_t kUsageSelectKey[] = L"UsageSelect";
+constexpr wchar_t kUsageDiagnosticsKey[] = L"UsageDiagnostics";
+constexpr wchar_t kUsageHelpKey[] = L"UsageHelp";
+constexpr wchar_t kUsageOptionsKey[] = L"UsageOptions";
+constexpr wchar_t kUsageExitCodesKey[] = L"UsageExitCodes";
+constexpr wchar_t kUsageExitCodes2Key[] = L"UsageExitCodes2";
+constexpr wchar_t kShowActiveKey[] = L"ShowActive";
+constexpr wchar_t kShowBasicStateKey[] = L"ShowBasicState";
+constexpr wchar_t kShowProfileKey[] = L"ShowProfile";
+constexpr wchar_t kShowButtonKey[] = L"ShowButton";
+
+// One line of the usage text: the option in a column of its own, then what it does.
+std::wstring UsageLine(std::wstring_view option, const std::wstring& meaning) {
+    constexpr size_t kColumn = 19; // where the meanings start
+    std::wstring line = L"  " + std::wstring(option);
+    line.append(option.size() + 2 < kColumn ? kColumn - option.size() - 2 : 1, L' ');
+    return line + meaning + L"\n";
+}
 
 std::wstring Lower(std::wstring_view text) {
     std::wstring lower(text);
@@ -69,40 +95,76 @@ Command ParseCommandLine(const std::vector<std::wstring>& arguments) {
     return Bad(L"unknown argument \"" + arguments[0] + L"\"");
 }
 
-std::wstring UsageText() {
-    return L"Usage: TarnDesk.exe [command]\n"
-           L"  (no command)     start the tray program\n"
-           L"  /export FILE     copy the mouse's memory (header and five profiles) into FILE\n"
-           L"  /import FILE     check FILE, write it into the mouse and verify by reading back\n"
-           L"  /show            print the active profile and each profile's settings\n"
-           L"  /select N        make profile N (1 to 5) active\n"
-           L"  /diagnostics     print a short report to send with a fault\n"
-           L"  /?               show this text\n"
-           L"Options may also be written --export, --import, --show, --select, --help.\n"
-           L"Exit codes: 0 done, 1 bad usage, 2 no mouse, 3 file refused, 4 verification failed,\n"
-           L"5 write failed.\n";
+std::wstring BuiltInText(const wchar_t*, const wchar_t* builtIn) {
+    return builtIn;
+}
+
+std::wstring UsageText(const TextLookup& text) {
+    return text(kUsageTitleKey, L"Usage: TarnDesk.exe [command]") + L"\n" +
+           UsageLine(text(kUsageNoCommandKey, L"(no command)"),
+                     text(kUsageTrayKey, L"start the tray program")) +
+           UsageLine(L"/export FILE",
+                     text(kUsageExportKey,
+                          L"copy the mouse's memory (header and five profiles) into FILE")) +
+           UsageLine(L"/import FILE",
+                     text(kUsageImportKey,
+                          L"check FILE, write it into the mouse and verify by reading back")) +
+           UsageLine(L"/show",
+                     text(kUsageShowKey, L"print the active profile and each profile's settings")) +
+           UsageLine(L"/select N", text(kUsageSelectKey, L"make profile N (1 to 5) active")) +
+           UsageLine(L"/diagnostics",
+                     text(kUsageDiagnosticsKey, L"print a short report to send with a fault")) +
+           UsageLine(L"/?", text(kUsageHelpKey, L"show this text")) +
+           text(kUsageOptionsKey,
+                L"Options may also be written --export, --import, --show, --select, --help.") +
+           L"\n" +
+           text(kUsageExitCodesKey, L"Exit codes: 0 done, 1 bad usage, 2 no mouse, 3 file "
+                                    L"refused, 4 verification failed,") +
+           L"\n" + text(kUsageExitCodes2Key, L"5 write failed.") + L"\n";
+}
+
+ButtonWords ButtonWordsOf(const TextLookup& text) {
+    ButtonWords words;
+    words.keyDown = text(kKeyDownKey, kDefaultKeyDown);
+    words.keyUp = text(kKeyUpKey, kDefaultKeyUp);
+    words.targetProfile = text(kTargetProfileKey, kDefaultTargetProfile);
+    words.noTargetProfile = text(kNoTargetProfileKey, kDefaultNoTargetProfile);
+    words.unknownRecord = text(kUnknownRecordKey, kDefaultUnknownRecord);
+    return words;
 }
 
 std::wstring FormatShow(const MemoryImage& image, int activeProfile,
-                        const FunctionNames& functionNames) {
-    std::wstring text = L"Active profile: ";
-    text += activeProfile >= 0 && activeProfile < kProfileCount
-                ? std::to_wstring(activeProfile + 1)
-                : L"none (the mouse is in its basic state, answer " +
-                      std::to_wstring(activeProfile) + L")";
-    text += L"\n";
+                        const FunctionNames& functionNames, const TextLookup& text) {
+    const ButtonWords words = ButtonWordsOf(text);
+    const std::wstring active =
+        activeProfile >= 0 && activeProfile < kProfileCount
+            ? std::to_wstring(activeProfile + 1)
+            : FillPattern(
+                  text(kShowBasicStateKey, L"none (the mouse is in its basic state, answer %s)"),
+                  {std::to_wstring(activeProfile)});
+    std::wstring shown = FillPattern(text(kShowActiveKey, L"Active profile: %s"), {active}) + L"\n";
+    const std::wstring profileLine =
+        text(kShowProfileKey, L"Profile %s: resolution X %s dpi, Y %s dpi");
+    const std::wstring buttonLine = text(kShowButtonKey, L"Button %s: %s");
     for (int profile = 0; profile < kProfileCount; ++profile) {
         const ProfileSettings settings = HeaderBlock{image[0]}.Settings(profile);
         // The Settings dialog shows the resolution steps as dpi, 100 per step.
-        text += L"\nProfile " + std::to_wstring(profile + 1) + L": resolution X " +
-                std::to_wstring(settings.resolutionX * 100) + L" dpi, Y " +
-                std::to_wstring(settings.resolutionY * 100) + L" dpi\n";
+        shown += L"\n" +
+                 FillPattern(profileLine, {std::to_wstring(profile + 1),
+                                           std::to_wstring(settings.resolutionX * 100),
+                                           std::to_wstring(settings.resolutionY * 100)}) +
+                 L"\n";
         for (int button = 0; button < kButtonCount; ++button) {
-            text += L"  Button " + std::to_wstring(button + 1) + L": " +
-                    DescribeButton(DecodeButton(ProfileBlock{image[size_t(profile) + 1]}, button),
-                                   functionNames) +
-                    L"\n";
+            // The ini format drops a value's leading blanks, so the indent is the program's.
+            shown +=
+                L"  " +
+                FillPattern(
+                    buttonLine,
+                    {std::to_wstring(button + 1),
+                     DescribeButton(DecodeButton(ProfileBlock{image[size_t(profile) + 1]}, button),
+                                    functionNames, words)}) +
+                L"\n";
         }
     }
-    return text;
+    return shown;
 }

@@ -8,6 +8,7 @@
 #include "settings/profile_file.h"
 
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,12 +25,20 @@ struct Command {
 // "--" (also '-'), in any case: export FILE, import FILE, show, select N, diagnostics, ?/help.
 Command ParseCommandLine(const std::vector<std::wstring>& arguments);
 
-std::wstring UsageText();
+// A message in the user's language: the text of `key`, `builtIn` when there is none.
+using TextLookup = std::function<std::wstring(const wchar_t* key, const wchar_t* builtIn)>;
+// The English of every message: no language file.
+std::wstring BuiltInText(const wchar_t* key, const wchar_t* builtIn);
+
+std::wstring UsageText(const TextLookup& text = BuiltInText);
+
+// The words /show and the recorder put around key names and targets.
+ButtonWords ButtonWordsOf(const TextLookup& text);
 
 // What /show prints for the memory image and the mouse's active profile (0..4; anything else
 // is reported as the basic state). functionNames: the eleven names the Settings dialog shows.
 std::wstring FormatShow(const MemoryImage& image, int activeProfile,
-                        const FunctionNames& functionNames);
+                        const FunctionNames& functionNames, const TextLookup& text = BuiltInText);
 
 // Runs a command-line command (not Tray) to its end: no window, no tray icon, output to the
 // console the program was started from or to the redirected standard handles. Returns the

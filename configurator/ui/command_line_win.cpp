@@ -17,9 +17,18 @@
 
 namespace {
 
+constexpr wchar_t kShowIncompleteKey[] = L"ShowIncomplete";
+constexpr wchar_t kDefaultShowIncomplete[] =
+    L"The mouse did not deliver all of its memory (%s); what is shown for it may be wrong.";
+constexpr wchar_t kSelectMismatchKey[] = L"SelectMismatch";
+constexpr wchar_t kDefaultSelectMismatch[] =
+    L"Profile %s was sent, but the mouse reports profile %s as active.";
+constexpr wchar_t kSelectDoneKey[] = L"SelectDone";
+constexpr wchar_t kDefaultSelectDone[] = L"Profile %s is active.";
+
 class Output final : public Reporter {
   public:
-    Output() {
+    explicit Output(const TextSettings& texts) : Reporter(&texts) {
         out_ = Usable(GetStdHandle(STD_OUTPUT_HANDLE));
         err_ = Usable(GetStdHandle(STD_ERROR_HANDLE));
         if (out_ == nullptr || err_ == nullptr) {
@@ -81,11 +90,15 @@ class Output final : public Reporter {
     UniqueHandle console_;
 };
 
-int Show(MouseSession& session, Reporter& output) {
+TextLookup LookupIn(const TextSettings& texts) {
+    return [&texts](const wchar_t* key, const wchar_t* builtIn) {
+        return texts.LookupDefault(key, builtIn);
+    };
+}
+
+int Show(MouseSession& session, Reporter& output, const TextSettings& texts) {
     if (!RequireMouse(session, output))
         return kExitNoMouse;
-    TextSettings texts;
-    texts.Load();
     FunctionNames names;
     for (int f = 0; f < kFunctionCount; ++f)
         names[size_t(f)] = texts.LookupFunctionName(f);
@@ -96,10 +109,9 @@ int Show(MouseSession& session, Reporter& output) {
     const MemoryImage image = ReadImage(session, &incomplete);
     // A mouse that answers nothing shows profile 1, as the configurator starts.
     const int32_t active = session.QueryProfile().value_or(0);
-    output.Print(FormatShow(image, active, names));
+    output.Print(FormatShow(image, active, names, LookupIn(texts)));
     if (!incomplete.empty()) {
-        output.Error(L"The mouse did not deliver all of its memory (" + incomplete +
-                     L"); what is shown for it may be wrong.\n");
+        output.Error(output.Text(kShowIncompleteKey, kDefaultShowIncomplete, {incomplete}) + L"\n");
         return kExitVerifyFailed;
     }
     return kExitDone;
@@ -114,12 +126,13 @@ int Select(MouseSession& session, Reporter& output, int profile) {
     session.Select(profile);
     const int32_t active = session.QueryProfile().value_or(0);
     if (active != profile) {
-        output.Error(L"Profile " + std::to_wstring(profile + 1) +
-                     L" was sent, but the mouse reports profile " + std::to_wstring(active + 1) +
-                     L" as active.\n");
+        output.Error(output.Text(kSelectMismatchKey, kDefaultSelectMismatch,
+                                 {std::to_wstring(profile + 1), std::to_wstring(active + 1)}) +
+                     L"\n");
         return kExitVerifyFailed;
     }
-    output.Print(L"Profile " + std::to_wstring(profile + 1) + L" is active.\n");
+    output.Print(output.Text(kSelectDoneKey, kDefaultSelectDone, {std::to_wstring(profile + 1)}) +
+                 L"\n");
     return kExitDone;
 }
 
@@ -151,29 +164,28 @@ int Recorded(const wchar_t* option, int code) {
 } // namespace
 
 int RunCommandLine(MouseSession& session, const Command& command) {
-    Output output;
+    TextSettings texts;
+    texts.Load();
+    Output output(texts);
     // A command-line run has a header of its own: the tray's is no business of it.
     HeaderBlock header;
     switch (command.kind) {
     case CommandKind::Usage:
-        output.Print(UsageText());
+        output.Print(UsageText(LookupIn(texts)));
         return kExitDone;
     case CommandKind::Export:
         return Recorded(L"/export", ExportMemory(session, command.file, output));
     case CommandKind::Import:
         return Recorded(L"/import", ImportMemory(session, command.file, header, output));
     case CommandKind::Show:
-        return Show(session, output);
+        return Show(session, output, texts);
     case CommandKind::Select:
         return Select(session, output, command.profile);
-    case CommandKind::Diagnostics: {
-        TextSettings texts;
-        texts.Load();
+    case CommandKind::Diagnostics:
         output.Print(DiagnosticsReport(session, texts));
         return kExitDone;
-    }
     case CommandKind::BadUsage:
-        output.Error(L"TarnDesk: " + command.problem + L".\n" + UsageText());
+        output.Error(L"TarnDesk: " + command.problem + L".\n" + UsageText(LookupIn(texts)));
         return kExitBadUsage;
     case CommandKind::Tray:
     default:

@@ -8,8 +8,9 @@ void ShowWriteFailed(HWND owner, const TextSettings& texts) {
     MessageBoxW(owner, text.c_str(), nullptr, MB_ICONERROR | MB_OK);
 }
 
-void ShowConnectMouse() {
-    MessageBoxW(nullptr, kConnectMouseText, nullptr, MB_ICONERROR | MB_OK);
+void ShowConnectMouse(const TextSettings& texts) {
+    const std::wstring text = texts.LookupDefault(kConnectMouseKey, kConnectMouseText);
+    MessageBoxW(nullptr, text.c_str(), nullptr, MB_ICONERROR | MB_OK);
 }
 
 void Tell(HWND owner, const TextSettings& texts, const std::wstring& text, UINT icon) {

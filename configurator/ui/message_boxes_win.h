@@ -7,9 +7,6 @@
 
 #include <string>
 
-inline constexpr wchar_t kConnectMouseText[] =
-    L"Please connect your mouse to an available USB port!";
-
 // The one message that a write did not reach the mouse ("WriteFailed"), owned by `owner`.
 void ShowWriteFailed(HWND owner, const TextSettings& texts);
 inline constexpr wchar_t kChangedMeanwhileKey[] = L"ChangedMeanwhile";
@@ -23,7 +20,7 @@ inline constexpr wchar_t kDefaultCacheStoreFailed[] =
     L"The settings could not be saved on this computer (in the registry). The mouse holds them, "
     L"but the copy here may be older.";
 void ShowCacheStoreFailed(HWND owner, const TextSettings& texts);
-// "Please connect your mouse ...": fixed English, the system's own caption.
-void ShowConnectMouse();
+// "Please connect your mouse ..." ("ConnectMouse") under the system's own caption.
+void ShowConnectMouse(const TextSettings& texts);
 // A message under the program's title ("Title") with the given icon and OK.
 void Tell(HWND owner, const TextSettings& texts, const std::wstring& text, UINT icon);

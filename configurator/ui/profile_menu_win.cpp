@@ -41,6 +41,10 @@ std::wstring Chosen(const std::wstring& path) {
 
 void BackUpProfiles(HWND owner, const DeskServices& desk) {
     const TextSettings& texts = desk.texts;
+    if (!desk.session.IsMousePresent()) {
+        ShowConnectMouse(texts); // the box Setting shows, before a file is chosen for nothing
+        return;
+    }
     const std::wstring filter = FileFilter(texts);
     std::wstring path(kPathCapacity, L'\0');
     OPENFILENAMEW dialog = FileDialog(owner, filter, path);
@@ -48,7 +52,7 @@ void BackUpProfiles(HWND owner, const DeskServices& desk) {
     if (GetSaveFileNameW(&dialog) == FALSE) {
         return; // cancelled
     }
-    CapturedReport report;
+    CapturedReport report(&texts);
     if (ExportMemory(desk.session, Chosen(path), report) == kExitDone) {
         Tell(owner, texts, texts.LookupDefault(kBackupDoneKey, kDefaultBackupDone),
              MB_ICONINFORMATION);
@@ -61,6 +65,10 @@ void BackUpProfiles(HWND owner, const DeskServices& desk) {
 
 void RestoreProfiles(HWND owner, const DeskServices& desk, const std::function<void()>& restored) {
     const TextSettings& texts = desk.texts;
+    if (!desk.session.IsMousePresent()) {
+        ShowConnectMouse(texts);
+        return;
+    }
     const std::wstring filter = FileFilter(texts);
     std::wstring path(kPathCapacity, L'\0');
     OPENFILENAMEW dialog = FileDialog(owner, filter, path);
@@ -75,7 +83,7 @@ void RestoreProfiles(HWND owner, const DeskServices& desk, const std::function<v
                     MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) {
         return;
     }
-    CapturedReport report;
+    CapturedReport report(&texts);
     const int result = ImportMemory(desk.session, Chosen(path), desk.headerBlock, report);
     // An open dialog still shows the profile from before; an Apply from it would write that
     // back over what was just restored.

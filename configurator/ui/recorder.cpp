@@ -1,6 +1,7 @@
 #include "recorder.h"
 
 #include "model/key_tables.h"
+#include "text_rules.h"
 
 void KeyRecording::Begin() {
     workEvents_.fill(KeyEvent{});
@@ -83,9 +84,9 @@ std::vector<KeyEvent> StringEvents(const wchar_t* text, int16_t (*keyScan)(wchar
     return events;
 }
 
-std::wstring EventRow(const wchar_t* name, bool press, bool stored) {
-    std::wstring row = L" ";
-    row += name;
-    row += press ? (stored ? L" (Down)  " : L" (Down)") : (stored ? L" (Up) " : L" (Up)");
+std::wstring EventRow(const wchar_t* name, bool press, bool stored, const ButtonWords& words) {
+    std::wstring row = L" " + FillPattern(press ? words.keyDown : words.keyUp, {name});
+    if (stored)
+        row += press ? L"  " : L" ";
     return row;
 }

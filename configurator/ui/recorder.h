@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model/button_assignment.h"
+#include "model/button_text.h"
 
 #include <array>
 #include <cstddef>
@@ -64,4 +65,5 @@ bool StoredStringText(const ButtonAssignment& stored, std::wstring* text,
 std::vector<KeyEvent> StringEvents(const wchar_t* text, int16_t (*keyScan)(wchar_t));
 
 // " %s (Down)  " / " %s (Up) " for stored events; " %s (Down)" / " %s (Up)" for live ones.
-std::wstring EventRow(const wchar_t* name, bool press, bool stored);
+// The words' keyDown and keyUp give the part after the leading blank.
+std::wstring EventRow(const wchar_t* name, bool press, bool stored, const ButtonWords& words = {});

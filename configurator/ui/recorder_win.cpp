@@ -67,6 +67,8 @@ class RecorderDialog {
         EnableItem(IDC_STOP, false);
         texts.OverrideDialogItemTexts(window_, kTranslatedControls);
         SetWindowTextW(window_, texts.LookupFunctionName(editedFunction).c_str());
+        words_.keyDown = texts.LookupDefault(kKeyDownKey, kDefaultKeyDown);
+        words_.keyUp = texts.LookupDefault(kKeyUpKey, kDefaultKeyUp);
         ShowItem(IDC_EVENTS, false);
         ShowItem(IDC_STRING, false);
         ShowItem(IDC_START, false);
@@ -88,7 +90,7 @@ class RecorderDialog {
             ShowItem(IDC_STOP, true);
             for (const KeyEvent& event : ListedEvents(request_.stored, editedFunction)) {
                 const bool press = (event.flags & kEventPress) != 0;
-                AddRow(EventRow(NameOfUsage(event.usage), press, true), press);
+                AddRow(EventRow(NameOfUsage(event.usage), press, true, words_), press);
             }
         }
     }
@@ -129,7 +131,7 @@ class RecorderDialog {
                                                       : KeyMessage::Other;
         if (recording_.Examine(code == HC_ACTION, kind, key.vkCode, key.flags)) {
             const bool press = kind == KeyMessage::Down;
-            AddRow(EventRow(NameOfKey(static_cast<int>(key.vkCode)), press, false), press);
+            AddRow(EventRow(NameOfKey(static_cast<int>(key.vkCode)), press, false, words_), press);
         }
     }
     HHOOK Hook() const { return keyboardHook_.Get(); }
@@ -226,6 +228,7 @@ class RecorderDialog {
 
     HWND window_;
     RecorderRequest& request_;
+    ButtonWords words_; // the rows' "(Down)" and "(Up)" in the user's language
     KeyRecording recording_;
     UniqueHook keyboardHook_;
     UniqueBitmap pressBitmap_;

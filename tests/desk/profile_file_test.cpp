@@ -168,6 +168,20 @@ TEST(CommandLine, ShowNamesFunctionsAndRecordedKeys) {
               L"  Button 6: F10: profile 4\n"
               L"  Button 7: F8: usage F0 (Down)\n");
     EXPECT_NE(FormatShow(image, 5, names).find(L"basic state"), std::wstring::npos);
+    // In another language every label, the key rows and the targets are translated.
+    const TextLookup german = [](const wchar_t* key, const wchar_t* builtIn) -> std::wstring {
+        for (const auto& [k, v] :
+             {std::pair{L"ShowButton", L"Taste %s: %s"}, std::pair{L"KeyDown", L"%s (unten)"},
+              std::pair{L"TargetProfile", L"Profil %s"},
+              std::pair{L"ShowActive", L"Aktives Profil: %s"}})
+            if (std::wstring(key) == k)
+                return v;
+        return builtIn;
+    };
+    const std::wstring translated = FormatShow(image, 1, names, german);
+    EXPECT_EQ(translated.substr(0, 18), L"Aktives Profil: 2\n");
+    EXPECT_NE(translated.find(L"  Taste 3: F7: A (unten), A (Up)\n"), std::wstring::npos);
+    EXPECT_NE(translated.find(L"  Taste 6: F10: Profil 4\n"), std::wstring::npos);
 }
 
 } // namespace

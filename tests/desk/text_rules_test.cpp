@@ -146,6 +146,15 @@ TEST(ExitItem, OneNameAtMostAndEveryOtherPercentLiteral) {
     EXPECT_EQ(FormatExitItem(L"Close %s now", std::wstring(1000, L'n')).size(), 255u);
 }
 
+// Translated messages take their values in turn; a faulty translation never reads past them.
+TEST(Messages, PatternsTakeTheirValuesInTurn) {
+    EXPECT_EQ(FillPattern(L"Could not write %s: %s.", {L"a.txt", L"denied"}),
+              L"Could not write a.txt: denied.");
+    EXPECT_EQ(FillPattern(L"%s %s %s", {L"1", L"2"}), L"1 2 %s");
+    EXPECT_EQ(FillPattern(L"100% %d %s", {L"%s"}), L"100% %d %s"); // a value is not scanned
+    EXPECT_EQ(FillPattern(L"No values", {}), L"No values");
+}
+
 // Crash dumps, named so that one program's sort by time and only the newest five stay.
 TEST(CrashDumps, NamesSortByTimeAndOnlyTheProgramsOldestGo) {
     EXPECT_EQ(CrashDumpFileName(L"TarnAgent", {2026, 12, 8, 9, 5, 7}, 4242),

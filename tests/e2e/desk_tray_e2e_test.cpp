@@ -138,7 +138,11 @@ TEST_F(DeskWithoutMouse, SettingAsksForTheMouse) {
         [&] { return (box = WindowOfProcess(L"#32770", desk_->Id())) != nullptr; }, 5000));
     wchar_t text[128] = {};
     GetDlgItemTextW(box, 0xFFFF, text, 128);
-    EXPECT_STREQ(text, L"Please connect your mouse to an available USB port!");
+    // In the language of the file, under the system's own caption.
+    EXPECT_STREQ(text, L"Bitte schlie\x00DF"
+                       L"en Sie Ihre Maus an einen freien USB-Anschluss an!");
+    GetWindowTextW(box, text, 128);
+    EXPECT_STREQ(text, L"Error");
     SaveScreenshot(L"desk_connect_mouse");
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 5000));
