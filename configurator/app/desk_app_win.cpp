@@ -2,6 +2,7 @@
 #include "desk_app.h"
 
 #include "arrival_rule.h"
+#include "ui/dialog_conventions_win.h"
 #include "ui/diagnostics_menu_win.h"
 #include "settings/memory_copy.h"
 #include "settings/profile_cache.h"
@@ -59,9 +60,10 @@ bool DeskApp::Start() {
         return false;
     }
     texts.Load();
+    // The icon comes first: its tip tells while the start-up copy reads the mouse.
+    tray_.Add(mainWindow_);
     SyncCacheFromDevice();
     switcher.Start();
-    tray_.Add(mainWindow_);
     ShowCrashNotices(mainWindow_, kTrayIconId, texts);
     return true;
 }
@@ -77,8 +79,7 @@ int DeskApp::Run() {
     BOOL got = 0;
     // GetMessageW returns -1 on an invalid call; ending the loop then avoids spinning.
     while ((got = GetMessageW(&message, nullptr, 0, 0)) > 0) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
+        DispatchDeskMessage(message);
     }
     return got == 0 ? static_cast<int>(message.wParam) : 0;
 }
@@ -112,11 +113,19 @@ bool DeskApp::HandOverToRunningTray() {
 // profile through a block of their own, so the profile the dialog shows stays as it is.
 void DeskApp::SyncCacheFromDevice() {
     const TransferUnderWay underWay(transfersUnderWay_);
-    // The copy is one piece: no write of another TarnDesk comes between its blocks.
-    const SessionHold hold = session.Hold();
-    const bool known = ::SyncCacheFromDevice(session, headerBlock);
-    headerKnown = headerKnown || known;
-    knownChanges_ = MemoryChanges();
+    const HeaderBlock before = headerBlock;
+    tray_.ShowReading(mainWindow_, true);
+    {
+        // The copy is one piece: no write of another TarnDesk comes between its blocks.
+        const SessionHold hold = session.Hold();
+        const bool known = ::SyncCacheFromDevice(session, headerBlock);
+        headerKnown = headerKnown || known;
+        knownChanges_ = MemoryChanges();
+    }
+    tray_.ShowReading(mainWindow_, false);
+    if (settingsDialog_ != nullptr) {
+        settingsDialog_->HeaderReplaced(before);
+    }
 }
 
 void DeskApp::ResetToDefault() {
@@ -140,6 +149,8 @@ void DeskApp::ResetToDefault() {
     }
     if (!reached) {
         ShowWriteFailed(nullptr, texts);
+    } else {
+        tray_.ShowBalloon(mainWindow_, texts.LookupDefault(kResetDoneKey, kDefaultResetDone));
     }
 }
 

@@ -1,6 +1,7 @@
 // The Program profiles dialog: edits a copy of the rules; OK stores and applies it.
 #include "program_profiles_win.h"
 
+#include "dialog_conventions_win.h"
 #include "dialog_drawing.h"
 #include "handle_owners_win.h"
 #include "model/memory_image.h"
@@ -347,6 +348,7 @@ INT_PTR CALLBACK ProgramProfilesDialogProc(HWND dialog, UINT message, WPARAM wPa
         auto* editor = new ProgramProfilesDialog(dialog, request->texts, request->switcher);
         SetWindowLongPtrW(dialog, DWLP_USER, reinterpret_cast<LONG_PTR>(editor));
         editor->OnInitDialog();
+        CentreOnWorkArea(dialog);
         return TRUE;
     }
     ProgramProfilesDialog* editor = ProgramProfilesDialog::Of(dialog);

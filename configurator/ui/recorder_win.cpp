@@ -1,6 +1,7 @@
 // The recorder dialog and its low-level keyboard hook.
 #include "recorder_win.h"
 
+#include "dialog_conventions_win.h"
 #include "dialog_drawing.h"
 #include "handle_owners_win.h"
 #include "model/key_tables.h"
@@ -57,6 +58,7 @@ class RecorderDialog {
     void OnInitDialog() {
         const TextSettings& texts = request_.desk.texts;
         ApplyFontSize(window_, texts.dialogFontSize);
+        CentreOverOwner(window_);
         SendDlgItemMessageW(window_, IDC_EVENTS, LB_RESETCONTENT, 0, 0);
         recordingLabelShown = 0;
         ShowItem(IDC_RECORDING, recordingLabelShown != 0);
@@ -109,15 +111,24 @@ class RecorderDialog {
         case IDC_CANCEL:
             Cancel();
             break;
+        case IDCANCEL:
+            // Escape; while recording it is a key of the recording, not a way out.
+            if (!keyboardHook_) {
+                Cancel();
+            }
+            break;
         case IDC_STRING:
             if (code == EN_CHANGE) {
                 EnableItem(IDC_APPLY, true);
             }
             break;
-        default: // Escape (IDCANCEL) does nothing
+        default:
             break;
         }
     }
+
+    // The close box: always a cancel, recording or not.
+    void OnClose() { Cancel(); }
 
     void OnBlink() {
         recordingLabelShown = recordingLabelShown != 0 ? 0 : 1;
@@ -308,6 +319,9 @@ INT_PTR CALLBACK RecorderDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     case WM_COMMAND:
         recorder->OnCommand(LOWORD(wParam), HIWORD(wParam));
         return FALSE;
+    case WM_CLOSE:
+        recorder->OnClose();
+        return TRUE;
     case WM_DRAWITEM:
         recorder->DrawRow(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
         return TRUE;

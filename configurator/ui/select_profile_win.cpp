@@ -1,6 +1,7 @@
-// The Select Profile dialog: five radio buttons and OK; it cannot be cancelled.
+// The Select Profile dialog: five radio buttons and OK; Escape and the close box cancel.
 #include "select_profile_win.h"
 
+#include "dialog_conventions_win.h"
 #include "dialog_drawing.h"
 #include "resources/select_profile_res.h"
 #include "select_profile.h"
@@ -36,6 +37,7 @@ class SelectProfileDialog {
     void OnInitDialog() {
         const TextSettings& texts = request_.desk.texts;
         ApplyFontSize(window_, texts.dialogFontSize);
+        CentreOverOwner(window_);
         texts.OverrideWindowText(window_, IDD_SELECT_PROFILE);
         texts.OverrideDialogItemTexts(window_, kTranslatedControls);
         selectedProfile = InitialTargetProfile(request_.stored, request_.currentProfile);
@@ -49,8 +51,9 @@ class SelectProfileDialog {
         } else if (id == IDOK) {
             request_.result = ProfileSwitchTo(selectedProfile);
             EndDialog(window_, 1);
+        } else if (id == IDCANCEL) {
+            EndDialog(window_, IDCANCEL); // the button keeps what it had
         }
-        // Every other command, Escape (IDCANCEL) among them, is ignored.
     }
 
     // The target the radio buttons show, 0..4.

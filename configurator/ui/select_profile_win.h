@@ -9,7 +9,7 @@
 #include <optional>
 
 // Runs the dialog modally over `owner` for a button showing `stored` in profile
-// `currentProfile`; the profile switch OK stores.
+// `currentProfile`; the profile switch OK stores, none when cancelled.
 std::optional<ButtonAssignment> RunSelectProfile(HWND owner, const DeskServices& desk,
                                                  const ButtonAssignment& stored,
                                                  int32_t currentProfile);

@@ -10,9 +10,20 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 inline constexpr UINT_PTR kPollTimerId = 1;
 inline constexpr UINT kPollPeriodMs = 500;
+
+// Language keys and built-in texts of the dialog's own messages.
+inline constexpr wchar_t kWritingKey[] = L"WritingMouse";
+inline constexpr wchar_t kDefaultWriting[] = L"Writing into the mouse...";
+inline constexpr wchar_t kApplyBeforeLeavingKey[] = L"ApplyBeforeLeaving";
+inline constexpr wchar_t kDefaultApplyBeforeLeaving[] =
+    L"Apply the changes to profile %d before leaving it? No discards them.";
+inline constexpr wchar_t kApplyBeforeClosingKey[] = L"ApplyBeforeClosing";
+inline constexpr wchar_t kDefaultApplyBeforeClosing[] =
+    L"Apply the changes before closing? No discards them.";
 
 // What the dialog shows and edits. A new dialog starts from what the last one left, as the
 // buttons keep their function when a record of an unknown kind is shown.
@@ -50,11 +61,19 @@ class SettingsDialog {
 
     HWND Window() const { return window_; }
     const SettingsDialogState& State() const { return state_; }
+    // True while the dialog shows a change that Apply will write; Apply is enabled then only.
+    bool Pending() const;
+    // The header block the dialog shows: the program's, with the resolutions moved since.
+    const HeaderBlock& ShownHeader() const { return pendingHeader_; }
 
-    // Re-queries the active profile and reloads every control from the cache and the header.
+    // Re-queries the active profile and reloads every control from the cache and the header;
+    // changes not applied are dropped.
     void Refresh();
     // Sets both resolution trackbars and fields from ProfileSettings of currentProfile.
     void ShowProfileResolution();
+    // The program's header block was read anew from the mouse (it was `before`): shown, unless
+    // a resolution was moved here and waits for Apply.
+    void HeaderReplaced(const HeaderBlock& before);
     // Shows, hides, enables and disables the controls of the profile or the basic layout.
     void SetLayout(bool basic);
     // Reloads the system cursors when the hand replaces the arrow. The hover watch's timer dies
@@ -76,8 +95,16 @@ class SettingsDialog {
     void OnFunctionChosen(int id);
     void RunDetailDialog(int button);
     bool WriteShown(bool withHeader);
-    void OnApply();
+    // Apply; true when every block reached the mouse.
+    bool OnApply();
     void OnClose();
+    // Asks whether to apply, discard or stay when a pending change is left; true to go on.
+    bool SettleBeforeLeaving();
+    // What the mouse holds now matches what is shown: nothing is pending.
+    void MarkApplied();
+    // Shows what the mouse holds again instead of the pending change.
+    void Discard();
+    void ShowPending();
     void OnTrackbar(WPARAM wParam, LPARAM lParam);
     void OnSetCursor(HWND over);
     void OnDestroy();
@@ -106,6 +133,18 @@ class SettingsDialog {
     // The window went while a detail dialog ran; the detail dialog's caller frees the object.
     bool freeWhenDetailEnds_ = false;
     bool handCursorShown_ = false;
+    // The pending change is made of what differs from these, the state last written or read,
+    // and of a write that did not reach the mouse.
+    HeaderBlock pendingHeader_;
+    ProfileBlock appliedProfile_;
+    int32_t appliedChoices_[kButtonCount] = {};
+    int32_t appliedSpeed_ = 0;
+    bool writeFailed_ = false;
+    // The choice a button had before a function with a detail dialog was picked: a cancelled
+    // detail dialog shows it again.
+    int32_t choiceBeforeDetail_ = -1;
+    // The status line's own text, shown again after a transfer.
+    std::wstring statusText_;
 
     friend INT_PTR CALLBACK SettingsDialogProc(HWND, UINT, WPARAM, LPARAM);
 };

@@ -2,6 +2,7 @@
 // edits button functions, resolutions and the pointer speed, and writes them on Apply.
 #include "settings_dialog.h"
 
+#include "dialog_conventions_win.h"
 #include "dialog_drawing.h"
 #include "message_boxes_win.h"
 #include "settings/profile_cache.h"
@@ -12,6 +13,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cwchar>
 
 namespace {
@@ -192,6 +194,9 @@ void SettingsDialog::OnInitDialog() {
     }
     SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(dialogIcon_.Get()));
     texts.OverrideWindowText(window_, IDD_SETTINGS);
+    wchar_t status[256] = {};
+    GetDlgItemTextW(window_, IDC_STATUS, status, 256);
+    statusText_ = status;
     Enable(IDC_APPLY, false);
     for (int n = 0; n < kButtonCount; ++n) {
         for (int f = 0; f < kFunctionCount; ++f) {
@@ -204,16 +209,21 @@ void SettingsDialog::OnInitDialog() {
     trackY_ = GetDlgItem(window_, IDC_TRACK_Y);
     trackSpeed_ = GetDlgItem(window_, IDC_SPEED);
     SetTrackRange(trackSpeed_, 0, kSpeedMax);
-    state_.speedPosition = desk_.desktop.PointerSpeed() / 2;
-    SendMessageW(trackSpeed_, TBM_SETPOS, TRUE, state_.speedPosition);
     SetTrackRange(trackX_, kStepMin, kStepMax);
     SetTrackRange(trackY_, kStepMin, kStepMax);
     Refresh();
+    CentreOnWorkArea(window_);
     SetTimer(window_, kPollTimerId, kPollPeriodMs, nullptr);
 }
 
 void SettingsDialog::OnProfileButton(int id) {
     const int profile = id - IDC_PROFILE_BUTTON1;
+    if (profile == state_.currentProfile && Pending()) {
+        return; // the profile shown stays, with its change
+    }
+    if (!SettleBeforeLeaving()) {
+        return;
+    }
     for (int i = 0; i < kProfileCount; ++i) {
         Enable(IDC_PROFILE_NUMBER1 + i, false);
     }
@@ -225,8 +235,79 @@ void SettingsDialog::OnProfileButton(int id) {
     }
     state_.profileBlock = LoadCachedProfile(state_.currentProfile);
     DecodeButtonFunctions();
+    pendingHeader_ = desk_.headerBlock;
+    MarkApplied();
     ShowButtonFunctions();
     ShowProfileResolution();
+}
+
+void SettingsDialog::HeaderReplaced(const HeaderBlock& before) {
+    if (pendingHeader_.bytes != before.bytes) {
+        return; // a resolution moved here stays to be applied
+    }
+    pendingHeader_ = desk_.headerBlock;
+    ShowProfileResolution();
+    ShowPending();
+}
+
+bool SettingsDialog::Pending() const {
+    return writeFailed_ || state_.profileBlock.bytes != appliedProfile_.bytes ||
+           pendingHeader_.bytes != desk_.headerBlock.bytes || state_.speedPosition != appliedSpeed_;
+}
+
+void SettingsDialog::ShowPending() {
+    Enable(IDC_APPLY, Pending());
+}
+
+void SettingsDialog::MarkApplied() {
+    appliedProfile_ = state_.profileBlock;
+    std::copy(std::begin(state_.buttonChoices), std::end(state_.buttonChoices),
+              std::begin(appliedChoices_));
+    appliedSpeed_ = state_.speedPosition;
+    writeFailed_ = false;
+    ShowPending();
+}
+
+void SettingsDialog::Discard() {
+    state_.profileBlock = appliedProfile_;
+    std::copy(std::begin(appliedChoices_), std::end(appliedChoices_),
+              std::begin(state_.buttonChoices));
+    state_.speedPosition = appliedSpeed_;
+    pendingHeader_ = desk_.headerBlock;
+    writeFailed_ = false;
+    SendMessageW(trackSpeed_, TBM_SETPOS, TRUE, state_.speedPosition);
+    if (IsProfileIndex(state_.currentProfile)) {
+        ShowButtonFunctions();
+        ShowProfileResolution();
+    }
+    ShowPending();
+}
+
+bool SettingsDialog::SettleBeforeLeaving() {
+    if (!Pending()) {
+        return true;
+    }
+    const TextSettings& texts = desk_.texts;
+    std::wstring text;
+    if (IsProfileIndex(state_.currentProfile)) {
+        const std::wstring format =
+            texts.LookupDefault(kApplyBeforeLeavingKey, kDefaultApplyBeforeLeaving);
+        wchar_t line[512] = {};
+        std::swprintf(line, 512, format.c_str(), state_.currentProfile + 1);
+        text = line;
+    } else {
+        text = texts.LookupDefault(kApplyBeforeClosingKey, kDefaultApplyBeforeClosing);
+    }
+    const std::wstring title = texts.LookupDefault(kTitleKey, kDefaultTitle);
+    switch (MessageBoxW(window_, text.c_str(), title.c_str(), MB_YESNOCANCEL | MB_ICONQUESTION)) {
+    case IDYES:
+        return OnApply(); // a write that failed keeps the dialog where it is
+    case IDNO:
+        Discard();
+        return true;
+    default:
+        return false;
+    }
 }
 
 void SettingsDialog::Poll() {
@@ -269,9 +350,8 @@ bool SettingsDialog::WriteShown(bool withHeader) {
                                      [&](size_t index, bool) {
                                          stored = (write.areas[index].first == kHeaderAreaNumber
                                                        ? StoreCachedHeader(desk_.headerBlock)
-                                                       : StoreCachedBlock(profile,
-                                                                          state_.profileBlock)) ==
-                                                      0 &&
+                                                       : StoreCachedBlock(
+                                                             profile, state_.profileBlock)) == 0 &&
                                                   stored;
                                      })
                       .whole &&
@@ -289,6 +369,9 @@ void SettingsDialog::RunDetailDialog(int button) {
     detailDialogOpen_ = true;
     const ButtonAssignment stored = DecodeButton(state_.profileBlock, button);
     const ButtonFunction function = ButtonFunction(state_.buttonChoices[button]);
+    const int32_t before =
+        choiceBeforeDetail_ >= 0 ? choiceBeforeDetail_ : state_.buttonChoices[button];
+    choiceBeforeDetail_ = -1;
     const int32_t profile = state_.currentProfile;
     std::optional<ButtonAssignment> result;
     if (function == FunctionSelectProfile) {
@@ -313,6 +396,11 @@ void SettingsDialog::RunDetailDialog(int button) {
         if (current) {
             reached = hold.Held() && WriteShown(false);
         }
+        if (current && !result && !freeWhenDetailEnds_) {
+            // Cancelled: the button shows the function its record holds again.
+            state_.buttonChoices[button] = FunctionOf(stored).value_or(ButtonFunction(before));
+            ShowButtonFunctions();
+        }
     }
     if (freeWhenDetailEnds_) {
         if (!nested) {
@@ -324,7 +412,12 @@ void SettingsDialog::RunDetailDialog(int button) {
         ShowChangedMeanwhile(window_, desk_.texts);
         return;
     }
-    Enable(IDC_APPLY, !reached); // a write that failed can be applied again
+    // The profile went whole into the mouse; a resolution moved before stays to be applied.
+    appliedProfile_ = state_.profileBlock;
+    std::copy(std::begin(state_.buttonChoices), std::end(state_.buttonChoices),
+              std::begin(appliedChoices_));
+    writeFailed_ = writeFailed_ || !reached; // a write that failed can be applied again
+    ShowPending();
     if (!reached) {
         ShowWriteFailed(window_, desk_.texts);
     }
@@ -340,6 +433,7 @@ void SettingsDialog::OnFunctionChosen(int id) {
         return;
     }
     const int c = static_cast<int>(choice);
+    const int32_t before = state_.buttonChoices[n];
     state_.buttonChoices[n] = c;
     Show(IDC_DETAIL1 + n, false);
     if (c >= FunctionSingleKey) {
@@ -347,34 +441,50 @@ void SettingsDialog::OnFunctionChosen(int id) {
     }
     if (const std::optional<ButtonAssignment> assignment = ChoiceAssignment(c)) {
         EncodeButton(state_.profileBlock, state_.currentProfile, n, *assignment);
-        Enable(IDC_APPLY, true);
+        ShowPending();
         return;
     }
-    Enable(IDC_APPLY, false);
+    choiceBeforeDetail_ = before;
     SendDlgItemMessageW(window_, id, CB_SETCURSEL, static_cast<WPARAM>(c), 0);
     SendMessageW(window_, WM_COMMAND, MAKEWPARAM(IDC_DETAIL1 + n, 0), 0);
 }
 
-void SettingsDialog::OnApply() {
+bool SettingsDialog::OnApply() {
     const TransferUnderWay underWay(desk_.transfersUnderWay);
     Enable(IDC_APPLY, false);
     desk_.desktop.SetPointerSpeed(state_.speedPosition == 0 ? 1 : 2 * state_.speedPosition);
-    // The whole of Apply is one piece: no other TarnDesk comes between its writes and select.
-    const SessionHold hold = desk_.session.Hold();
-    if (hold.Held() && !desk_.view.CurrentBeforeWrite()) {
-        ShowChangedMeanwhile(window_, desk_.texts);
-        return;
+    bool reached = false;
+    {
+        // The whole of Apply is one piece: no other TarnDesk comes between its writes and
+        // select.
+        const SessionHold hold = desk_.session.Hold();
+        if (hold.Held() && !desk_.view.CurrentBeforeWrite()) {
+            ShowChangedMeanwhile(window_, desk_.texts);
+            return false;
+        }
+        const std::wstring writing = desk_.texts.LookupDefault(kWritingKey, kDefaultWriting);
+        SetDlgItemTextW(window_, IDC_STATUS, writing.c_str());
+        UpdateWindow(GetDlgItem(window_, IDC_STATUS));
+        desk_.headerBlock = pendingHeader_;
+        reached = hold.Held() && WriteShown(true);
+        desk_.session.Pause(kApplyPauseMs);
+        desk_.session.Select(state_.currentProfile);
+        SetDlgItemTextW(window_, IDC_STATUS, statusText_.c_str());
     }
-    const bool reached = hold.Held() && WriteShown(true);
-    desk_.session.Pause(kApplyPauseMs);
-    desk_.session.Select(state_.currentProfile);
+    MarkApplied();
     if (!reached) {
-        Enable(IDC_APPLY, true); // so the same change can be applied again
+        writeFailed_ = true; // so the same change can be applied again
+        ShowPending();
         ShowWriteFailed(window_, desk_.texts);
     }
+    return reached;
 }
 
 void SettingsDialog::OnClose() {
+    if (!SettleBeforeLeaving()) {
+        return;
+    }
+
     dialogIcon_.Reset();
     KillTimer(window_, kPollTimerId);
     EndDialog(window_, 1);
@@ -398,14 +508,14 @@ void SettingsDialog::OnTrackbar(WPARAM wParam, LPARAM lParam) {
             SetStepText(window_, IDC_DPI_Y, state_.yStep);
         }
         // Only the five records of the header block are resolution settings.
-        desk_.headerBlock.SetResolution(state_.currentProfile, state_.xStep & 0xFF,
-                                        state_.yStep & 0xFF);
+        pendingHeader_.SetResolution(state_.currentProfile, state_.xStep & 0xFF,
+                                     state_.yStep & 0xFF);
     } else if (track == trackSpeed_) {
         state_.speedPosition = position;
     } else {
         return;
     }
-    Enable(IDC_APPLY, true);
+    ShowPending();
 }
 
 void SettingsDialog::OnSetCursor(HWND over) {
@@ -465,7 +575,7 @@ void SettingsDialog::ShowProfileResolution() {
         SetDlgItemTextW(window_, IDC_DPI_Y, kUnknownText);
         return;
     }
-    const ProfileSettings settings = desk_.headerBlock.Settings(state_.currentProfile);
+    const ProfileSettings settings = pendingHeader_.Settings(state_.currentProfile);
     state_.xStep = settings.resolutionX;
     state_.yStep = settings.resolutionY;
     SendDlgItemMessageW(window_, IDC_TRACK_X, TBM_SETPOS, TRUE, state_.xStep);
@@ -479,13 +589,18 @@ void SettingsDialog::Refresh() {
     // The poll compares with what is shown: a switch that happens before the first poll
     // after opening must not be mistaken for the profile already shown.
     state_.lastSeenProfile = state_.currentProfile;
+    pendingHeader_ = desk_.headerBlock;
+    state_.speedPosition = desk_.desktop.PointerSpeed() / 2;
+    SendMessageW(trackSpeed_, TBM_SETPOS, TRUE, state_.speedPosition);
     if (state_.currentProfile == kBasicProfile) {
         SetLayout(true);
+        MarkApplied();
         return;
     }
     SetLayout(false);
     state_.profileBlock = LoadCachedProfile(state_.currentProfile);
     DecodeButtonFunctions();
+    MarkApplied();
     ShowActiveNumber();
     ShowButtonFunctions();
     ShowProfileResolution();
@@ -495,7 +610,8 @@ INT_PTR SettingsDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     // A transfer is waiting for the mouse (another TarnDesk holds it): clicks wait for it too.
     if (desk_.transfersUnderWay > 0 &&
         (message == WM_COMMAND || message == WM_CLOSE || message == WM_HSCROLL)) {
-        return FALSE;
+        // Answered: the default handling of WM_CLOSE would post a cancel for later.
+        return message == WM_CLOSE ? TRUE : FALSE;
     }
     switch (message) {
     case WM_COMMAND: {
@@ -510,7 +626,8 @@ INT_PTR SettingsDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             RunDetailDialog(id - IDC_DETAIL1);
         } else if (id == IDC_APPLY) {
             OnApply();
-        } else if (id == IDC_CLOSE) {
+        } else if (id == IDC_CLOSE || id == IDCANCEL) {
+            // Escape and the close box come as IDCANCEL.
             OnClose();
         } else if (id == IDC_REFRESH) {
             Refresh();
@@ -519,7 +636,7 @@ INT_PTR SettingsDialog::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_CLOSE:
         OnClose();
-        return FALSE;
+        return TRUE; // the default handling would post a second close as IDCANCEL
     case WM_TIMER:
         if (wParam == kPollTimerId && !detailDialogOpen_) {
             Poll();

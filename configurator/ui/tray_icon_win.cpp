@@ -7,6 +7,7 @@
 #include <shellapi.h>
 
 #include <cstddef>
+#include <iterator>
 
 static_assert(offsetof(NOTIFYICONDATAW, guidItem) + sizeof(GUID) == kTrayIconDataSize);
 
@@ -49,6 +50,38 @@ void TrayIcon::Remove(HWND window) {
     Shell_NotifyIconW(NIM_DELETE, &data);
 }
 
+void TrayIcon::ShowReading(HWND window, bool reading) {
+    if (!tipRead_ || window == nullptr) {
+        return; // no icon yet
+    }
+    const std::wstring tip =
+        reading ? CutToField(texts_.LookupDefault(kReadingKey, kDefaultReading), kTipFieldCount)
+                : tip_;
+    NOTIFYICONDATAW data = {};
+    data.cbSize = kTrayIconDataSize;
+    data.hWnd = window;
+    data.uID = kTrayIconId;
+    data.uFlags = NIF_TIP;
+    wcsncpy(data.szTip, tip.c_str(), kTipFieldCount - 1);
+    Shell_NotifyIconW(NIM_MODIFY, &data);
+}
+
+void TrayIcon::ShowBalloon(HWND window, const std::wstring& text) {
+    if (window == nullptr) {
+        return;
+    }
+    NOTIFYICONDATAW data = {};
+    data.cbSize = kTrayIconDataSize;
+    data.hWnd = window;
+    data.uID = kTrayIconId;
+    data.uFlags = NIF_INFO;
+    data.dwInfoFlags = NIIF_INFO;
+    const std::wstring title = texts_.LookupDefault(kTitleKey, kDefaultTitle);
+    wcsncpy(data.szInfo, text.c_str(), std::size(data.szInfo) - 1);
+    wcsncpy(data.szInfoTitle, title.c_str(), std::size(data.szInfoTitle) - 1);
+    Shell_NotifyIconW(NIM_MODIFY, &data);
+}
+
 HMENU TrayIcon::LoadPopupMenu(HMENU* loaded) const {
     *loaded = ::LoadMenuW(instance_, MAKEINTRESOURCEW(IDM_TRAY));
     if (*loaded == nullptr) {
@@ -59,6 +92,8 @@ HMENU TrayIcon::LoadPopupMenu(HMENU* loaded) const {
                    IDM_RESTORE_PROFILES, IDM_PROGRAM_PROFILES, IDM_COPY_DIAGNOSTICS}) {
         texts_.OverrideMenuItemText(popup, id);
     }
+    // Bold, as the item a double click on the icon chooses.
+    SetMenuDefaultItem(popup, IDM_SETTING, FALSE);
     return popup;
 }
 

@@ -10,6 +10,11 @@
 
 inline constexpr UINT kTrayIconId = 106;
 inline constexpr wchar_t kTrayIconFile[] = L"image\\mark.ico";
+inline constexpr wchar_t kReadingKey[] = L"ReadingMouse";
+inline constexpr wchar_t kDefaultReading[] = L"Reading the mouse's memory...";
+inline constexpr wchar_t kResetDoneKey[] = L"ResetDone";
+inline constexpr wchar_t kDefaultResetDone[] =
+    L"The mouse's memory was reset to the default settings.";
 
 class TrayIcon {
   public:
@@ -19,9 +24,14 @@ class TrayIcon {
     // tooltip "Title". False when no icon could be loaded or the shell refused it.
     bool Add(HWND window);
     void Remove(HWND window);
+    // The tip says the mouse's memory is being read while `reading`, else the title again.
+    void ShowReading(HWND window, bool reading);
+    // A balloon with `text` under the program's title, from the icon.
+    void ShowBalloon(HWND window, const std::wstring& text);
     // The icon's picture at 16 x 16; the caller destroys it. Null when neither loads.
     HICON LoadIconImage() const;
-    // Menu 106's popup with the language overrides applied; the caller destroys `loaded`.
+    // Menu 106's popup with the language overrides applied and "Setting" as its default item;
+    // the caller destroys `loaded`.
     HMENU LoadPopupMenu(HMENU* loaded) const;
     // The menu at the cursor, owned by `window`; the choice comes as WM_COMMAND.
     void ShowMenu(HWND window) const;
