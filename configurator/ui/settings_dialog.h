@@ -20,7 +20,7 @@ inline constexpr wchar_t kWritingKey[] = L"WritingMouse";
 inline constexpr wchar_t kDefaultWriting[] = L"Writing into the mouse...";
 inline constexpr wchar_t kApplyBeforeLeavingKey[] = L"ApplyBeforeLeaving";
 inline constexpr wchar_t kDefaultApplyBeforeLeaving[] =
-    L"Apply the changes to profile %d before leaving it? No discards them.";
+    L"Apply the changes to profile %s before leaving it? No discards them.";
 inline constexpr wchar_t kApplyBeforeClosingKey[] = L"ApplyBeforeClosing";
 inline constexpr wchar_t kDefaultApplyBeforeClosing[] =
     L"Apply the changes before closing? No discards them.";

@@ -10,6 +10,7 @@
 #include "recorder_win.h"
 #include "resources/settings_dialog_res.h"
 #include "select_profile_win.h"
+#include "text_rules.h"
 
 #include <commctrl.h>
 
@@ -290,11 +291,9 @@ bool SettingsDialog::SettleBeforeLeaving() {
     const TextSettings& texts = desk_.texts;
     std::wstring text;
     if (IsProfileIndex(state_.currentProfile)) {
-        const std::wstring format =
-            texts.LookupDefault(kApplyBeforeLeavingKey, kDefaultApplyBeforeLeaving);
-        wchar_t line[512] = {};
-        std::swprintf(line, 512, format.c_str(), state_.currentProfile + 1);
-        text = line;
+        // A translated pattern is filled, never used as a printf format.
+        text = FillPattern(texts.LookupDefault(kApplyBeforeLeavingKey, kDefaultApplyBeforeLeaving),
+                           {std::to_wstring(state_.currentProfile + 1)});
     } else {
         text = texts.LookupDefault(kApplyBeforeClosingKey, kDefaultApplyBeforeClosing);
     }

@@ -108,7 +108,7 @@ std::vector<uint8_t> InterfaceBroadcast(const std::wstring& name, DWORD type) {
 }
 
 std::vector<std::wstring> AnswerMessageBoxes(const std::function<void()>& action,
-                                             const wchar_t* caption) {
+                                             const wchar_t* caption, int answer) {
     std::vector<std::wstring> texts;
     std::atomic<bool> done{false};
     std::thread answerer([&] {
@@ -125,7 +125,7 @@ std::vector<std::wstring> AnswerMessageBoxes(const std::function<void()>& action
             wchar_t text[512] = {};
             GetDlgItemTextW(box, 0xFFFF, text, 512);
             texts.push_back(text);
-            PostMessageW(box, WM_COMMAND, IDOK, 0);
+            PostMessageW(box, WM_COMMAND, answer, 0);
             while (IsWindow(box) && !done) {
                 Sleep(10);
             }

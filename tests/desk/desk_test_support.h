@@ -41,4 +41,4 @@ inline constexpr wchar_t kMouseConfigInterface[] =
 // Message boxes without a caption of their own carry the system's "Error"; the program's own
 // carry its title, "Mouse" without a language file.
 std::vector<std::wstring> AnswerMessageBoxes(const std::function<void()>& action,
-                                             const wchar_t* caption = L"Error");
+                                             const wchar_t* caption = L"Error", int answer = IDOK);

@@ -537,9 +537,10 @@ TEST_F(GoldenTrace, ResolutionSpeedApplyAndReopen) {
     Show();
     Press(IDC_APPLY);
     Show();
-    trace->Step("DPI X to 3200 without Apply, Close, Setting again");
+    trace->Step("DPI X to 3200 without Apply, Close discarding it, Setting again");
     Slide(IDC_TRACK_X, 32);
-    Press(IDC_CLOSE);
+    for (const std::wstring& box : AnswerMessageBoxes([&] { Press(IDC_CLOSE); }, L"Mouse", IDNO))
+        trace->Note("message '" + Narrow(box) + "'");
     desk->Command(IDM_SETTING);
     Show();
     trace->Step("a recorded key after a DPI move");
