@@ -3,6 +3,7 @@
 
 #include "arrival_rule.h"
 #include "ui/diagnostics_menu_win.h"
+#include "ui/history_dialog_win.h"
 #include "settings/memory_copy.h"
 #include "settings/profile_cache.h"
 #include "ui/message_boxes_win.h"
@@ -27,6 +28,13 @@ DeskApp::DeskApp(HINSTANCE instance, MouseInterfaceSet& interfaces, PacingWait& 
                                    desktop_, keys_,   *this, transfersUnderWay_},
       tray_(instance, texts) {
     session.UseJournal(&journal_);
+    session.UseHistory(&history_);
+    history_.failed = [this](const std::wstring& problem) {
+        historyProblem_ = problem;
+        if (mainWindow_ != nullptr) {
+            PostMessageW(mainWindow_, kHistoryKeepFailedMessage, 0, 0);
+        }
+    };
 }
 
 DeskApp::~DeskApp() {
@@ -61,7 +69,8 @@ bool DeskApp::Start() {
     texts.Load();
     SyncCacheFromDevice();
     switcher.Start();
-    tray_.Add(mainWindow_);
+    trayAdded_ = tray_.Add(mainWindow_);
+    TellChangedElsewhere();
     ShowCrashNotices(mainWindow_, kTrayIconId, texts);
     return true;
 }
@@ -114,9 +123,20 @@ void DeskApp::SyncCacheFromDevice() {
     const TransferUnderWay underWay(transfersUnderWay_);
     // The copy is one piece: no write of another TarnDesk comes between its blocks.
     const SessionHold hold = session.Hold();
-    const bool known = ::SyncCacheFromDevice(session, headerBlock);
+    bool changedElsewhere = false;
+    const bool known = ::SyncCacheFromDevice(session, headerBlock, &changedElsewhere);
     headerKnown = headerKnown || known;
     knownChanges_ = MemoryChanges();
+    changedElsewhereUntold_ = changedElsewhereUntold_ || changedElsewhere;
+    TellChangedElsewhere();
+}
+
+void DeskApp::TellChangedElsewhere() {
+    // At start-up the copy comes before the icon: the balloon waits for it.
+    if (changedElsewhereUntold_ && trayAdded_) {
+        changedElsewhereUntold_ = false;
+        ShowChangedElsewhere(mainWindow_, kTrayIconId, texts);
+    }
 }
 
 void DeskApp::ResetToDefault() {
@@ -149,6 +169,19 @@ void DeskApp::RestoreProfiles() {
     }
     const TransferUnderWay underWay(transfersUnderWay_);
     ::RestoreProfiles(nullptr, services_, [this] {
+        headerKnown = headerKnown || LoadCachedHeader().has_value();
+        Wrote();
+        if (settingsDialog_ != nullptr) {
+            settingsDialog_->Refresh();
+        }
+    });
+}
+
+void DeskApp::OpenHistory() {
+    if (transfersUnderWay_ > 0) {
+        return;
+    }
+    RunHistoryDialog(nullptr, services_, [this] {
         headerKnown = headerKnown || LoadCachedHeader().has_value();
         Wrote();
         if (settingsDialog_ != nullptr) {
@@ -254,6 +287,9 @@ LRESULT DeskApp::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         case IDM_RESTORE_PROFILES:
             RestoreProfiles();
             return 0;
+        case IDM_HISTORY:
+            OpenHistory();
+            return 0;
         case IDM_PROGRAM_PROFILES:
             RunProgramProfilesDialog(nullptr, texts, switcher, programProfilesDialog_);
             return 0;
@@ -274,6 +310,12 @@ LRESULT DeskApp::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
             OpenSettingsDialog();
         } else if (lParam == WM_RBUTTONUP) {
             tray_.ShowMenu(window);
+        }
+        return 0;
+    case kHistoryKeepFailedMessage:
+        if (!historyProblem_.empty()) {
+            ShowHistoryKeepFailed(nullptr, texts, historyProblem_);
+            historyProblem_.clear();
         }
         return 0;
     case WM_DEVICECHANGE:

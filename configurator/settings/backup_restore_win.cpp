@@ -182,6 +182,9 @@ int ImportMemory(MouseSession& session, const std::wstring& path, HeaderBlock& h
     const SessionHold lock = session.Hold();
     if (!HoldsMouse(lock, output))
         return kExitWriteFailed;
+    // A restore from the history names itself; any other file is an import.
+    const ChangeScope change(session, ChangeCause::Import);
+    const HeaderBlock before = header;
     // The header written becomes the program's header block: the mouse holds it now, and an
     // open Settings dialog shows and applies it.
     header.bytes = parsed.image[0];
@@ -189,10 +192,16 @@ int ImportMemory(MouseSession& session, const std::wstring& path, HeaderBlock& h
     for (int block = 0; block < kImageBlockCount; ++block)
         write.areas.push_back({block, parsed.image[size_t(block)]});
     const WriteOutcome outcome = session.WriteSequence(write);
-    if (outcome.notRecorded) {
+    if (outcome.notRecorded || outcome.notKept) {
+        header = before; // nothing was written: the mouse still holds the header from before
         output.Error(L"Restoring " + path +
-                     L" failed: what was to be written could not be recorded beside the "
-                     L"cache first. Nothing was written.\n");
+                     (outcome.notKept
+                          ? L" failed: the memory it would replace could not be kept in the "
+                            L"history first (" +
+                                outcome.keepProblem + L"). Nothing was written.\n"
+                          : std::wstring(L" failed: what was to be written could not be "
+                                         L"recorded beside the cache first. Nothing was "
+                                         L"written.\n")));
         return kExitWriteFailed;
     }
     std::wstring notWritten;

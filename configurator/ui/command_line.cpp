@@ -1,5 +1,6 @@
 #include "command_line.h"
 
+#include "history_command.h"
 #include "model/button_text.h"
 
 #include <cwchar>
@@ -66,17 +67,22 @@ Command ParseCommandLine(const std::vector<std::wstring>& arguments) {
         command.profile = number[0] - L'1';
         return command;
     }
+    if (std::optional<Command> history = ParseHistoryCommand(option, arguments))
+        return *history;
     return Bad(L"unknown argument \"" + arguments[0] + L"\"");
 }
 
 std::wstring UsageText() {
-    return L"Usage: TarnDesk.exe [command]\n"
-           L"  (no command)     start the tray program\n"
-           L"  /export FILE     copy the mouse's memory (header and five profiles) into FILE\n"
-           L"  /import FILE     check FILE, write it into the mouse and verify by reading back\n"
-           L"  /show            print the active profile and each profile's settings\n"
-           L"  /select N        make profile N (1 to 5) active\n"
-           L"  /diagnostics     print a short report to send with a fault\n"
+    return std::wstring(
+               L"Usage: TarnDesk.exe [command]\n"
+               L"  (no command)     start the tray program\n"
+               L"  /export FILE     copy the mouse's memory (header and five profiles) into FILE\n"
+               L"  /import FILE     check FILE, write it into the mouse and verify by reading "
+               L"back\n"
+               L"  /show            print the active profile and each profile's settings\n"
+               L"  /select N        make profile N (1 to 5) active\n"
+               L"  /diagnostics     print a short report to send with a fault\n") +
+           HistoryUsageText() +
            L"  /?               show this text\n"
            L"Options may also be written --export, --import, --show, --select, --help.\n"
            L"Exit codes: 0 done, 1 bad usage, 2 no mouse, 3 file refused, 4 verification failed,\n"
