@@ -78,6 +78,8 @@ class DeskApp final : public SettingsDialogHost, public MemoryView {
     // False until a header has been read whole or found whole in the cache.
     bool headerKnown = false;
     ProgramSwitcher switcher;
+    // Balloons shown that the mouse came back changed elsewhere.
+    int changedElsewhereTold = 0;
 
   private:
     static LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -101,7 +103,7 @@ class DeskApp final : public SettingsDialogHost, public MemoryView {
     HistoryKeeper history_;
     std::wstring historyProblem_;
     bool changedElsewhereUntold_ = false;
-    bool trayAdded_ = false;
+    bool startingUp_ = false;
     // The count of the mouse's changes by any TarnDesk (MemoryChanges) that the program's
     // copies stand for.
     uint32_t knownChanges_ = 0;

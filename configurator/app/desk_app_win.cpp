@@ -67,9 +67,11 @@ bool DeskApp::Start() {
         return false;
     }
     texts.Load();
+    startingUp_ = true;
     SyncCacheFromDevice();
     switcher.Start();
-    trayAdded_ = tray_.Add(mainWindow_);
+    tray_.Add(mainWindow_);
+    startingUp_ = false;
     TellChangedElsewhere();
     ShowCrashNotices(mainWindow_, kTrayIconId, texts);
     return true;
@@ -133,8 +135,9 @@ void DeskApp::SyncCacheFromDevice() {
 
 void DeskApp::TellChangedElsewhere() {
     // At start-up the copy comes before the icon: the balloon waits for it.
-    if (changedElsewhereUntold_ && trayAdded_) {
+    if (changedElsewhereUntold_ && !startingUp_ && mainWindow_ != nullptr) {
         changedElsewhereUntold_ = false;
+        ++changedElsewhereTold;
         ShowChangedElsewhere(mainWindow_, kTrayIconId, texts);
     }
 }
