@@ -5,6 +5,7 @@
 #include "crash_dumps_win.h"
 #include "program_files_win.h"
 #include "settings/cache_journal.h"
+#include "settings/history.h"
 #include "ui/command_line.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
@@ -19,6 +20,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         CacheJournal journal;
         MouseSession session(*interfaces, *wait, *lock);
         session.UseJournal(&journal);
+        HistoryKeeper history;
+        session.UseHistory(&history);
         return RunCommandLine(session, command);
     }
     // The tray talks to the mouse on its window thread: waiting for another TarnDesk, it

@@ -13,6 +13,7 @@
 #include "ui/recorder.h"
 #include "ui/settings_dialog.h"
 #include "settings/cache_journal.h"
+#include "settings/history.h"
 #include "settings/text_files.h"
 #include "ui/tray_icon_win.h"
 
@@ -31,6 +32,9 @@ inline constexpr wchar_t kTaskbarCreatedMessageName[] = L"TaskbarCreated";
 inline constexpr wchar_t kTrayInstanceName[] = L"Local\\TarnDeskTray";
 inline constexpr DWORD kHandOverWaitMs = 10000;
 inline constexpr DWORD kHandOverStepMs = 50;
+// Posted to the main window when a write was stopped because the memory it would replace
+// could not be kept in the history: told once the write's hold has ended.
+inline constexpr UINT kHistoryKeepFailedMessage = WM_APP + 40;
 
 class DeskApp final : public SettingsDialogHost, public MemoryView {
   public:
@@ -74,6 +78,8 @@ class DeskApp final : public SettingsDialogHost, public MemoryView {
     // False until a header has been read whole or found whole in the cache.
     bool headerKnown = false;
     ProgramSwitcher switcher;
+    // Balloons shown that the mouse came back changed elsewhere.
+    int changedElsewhereTold = 0;
 
   private:
     static LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -87,11 +93,16 @@ class DeskApp final : public SettingsDialogHost, public MemoryView {
     // Another TarnDesk process wrote the mouse: the header, and an open dialog, from the cache.
     void CatchUpWithMouse();
     void RestoreProfiles();
+    void OpenHistory();
+    void TellChangedElsewhere();
 
     HINSTANCE instance_;
     DesktopSettings& desktop_;
     KeyRepeatMemory keys_;
     CacheJournal journal_;
+    HistoryKeeper history_;
+    std::wstring historyProblem_;
+    bool changedElsewhereUntold_ = false;
     // The count of the mouse's changes by any TarnDesk (MemoryChanges) that the program's
     // copies stand for.
     uint32_t knownChanges_ = 0;

@@ -4,6 +4,7 @@
 #include "arrival_rule.h"
 #include "ui/dialog_conventions_win.h"
 #include "ui/diagnostics_menu_win.h"
+#include "ui/history_dialog_win.h"
 #include "settings/memory_copy.h"
 #include "settings/profile_cache.h"
 #include "ui/message_boxes_win.h"
@@ -28,6 +29,13 @@ DeskApp::DeskApp(HINSTANCE instance, MouseInterfaceSet& interfaces, PacingWait& 
                                    desktop_, keys_,   *this, transfersUnderWay_},
       tray_(instance, texts) {
     session.UseJournal(&journal_);
+    session.UseHistory(&history_);
+    history_.failed = [this](const std::wstring& problem) {
+        historyProblem_ = problem;
+        if (mainWindow_ != nullptr) {
+            PostMessageW(mainWindow_, kHistoryKeepFailedMessage, 0, 0);
+        }
+    };
 }
 
 DeskApp::~DeskApp() {
@@ -60,7 +68,8 @@ bool DeskApp::Start() {
         return false;
     }
     texts.Load();
-    // The icon comes first: its tip tells while the start-up copy reads the mouse.
+    // The icon comes first: its tip tells while the start-up copy reads the mouse, and a
+    // balloon can say that the mouse was changed elsewhere.
     tray_.Add(mainWindow_);
     SyncCacheFromDevice();
     switcher.Start();
@@ -115,16 +124,27 @@ void DeskApp::SyncCacheFromDevice() {
     const TransferUnderWay underWay(transfersUnderWay_);
     const HeaderBlock before = headerBlock;
     tray_.ShowReading(mainWindow_, true);
+    bool changedElsewhere = false;
     {
         // The copy is one piece: no write of another TarnDesk comes between its blocks.
         const SessionHold hold = session.Hold();
-        const bool known = ::SyncCacheFromDevice(session, headerBlock);
+        const bool known = ::SyncCacheFromDevice(session, headerBlock, &changedElsewhere);
         headerKnown = headerKnown || known;
         knownChanges_ = MemoryChanges();
     }
     tray_.ShowReading(mainWindow_, false);
+    changedElsewhereUntold_ = changedElsewhereUntold_ || changedElsewhere;
+    TellChangedElsewhere();
     if (settingsDialog_ != nullptr) {
         settingsDialog_->HeaderReplaced(before);
+    }
+}
+
+void DeskApp::TellChangedElsewhere() {
+    if (changedElsewhereUntold_ && mainWindow_ != nullptr) {
+        changedElsewhereUntold_ = false;
+        ++changedElsewhereTold;
+        ShowChangedElsewhere(mainWindow_, kTrayIconId, texts);
     }
 }
 
@@ -160,6 +180,19 @@ void DeskApp::RestoreProfiles() {
     }
     const TransferUnderWay underWay(transfersUnderWay_);
     ::RestoreProfiles(nullptr, services_, [this] {
+        headerKnown = headerKnown || LoadCachedHeader().has_value();
+        Wrote();
+        if (settingsDialog_ != nullptr) {
+            settingsDialog_->Refresh();
+        }
+    });
+}
+
+void DeskApp::OpenHistory() {
+    if (transfersUnderWay_ > 0) {
+        return;
+    }
+    RunHistoryDialog(nullptr, services_, [this] {
         headerKnown = headerKnown || LoadCachedHeader().has_value();
         Wrote();
         if (settingsDialog_ != nullptr) {
@@ -265,6 +298,9 @@ LRESULT DeskApp::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         case IDM_RESTORE_PROFILES:
             RestoreProfiles();
             return 0;
+        case IDM_HISTORY:
+            OpenHistory();
+            return 0;
         case IDM_PROGRAM_PROFILES:
             RunProgramProfilesDialog(nullptr, texts, switcher, programProfilesDialog_);
             return 0;
@@ -285,6 +321,12 @@ LRESULT DeskApp::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
             OpenSettingsDialog();
         } else if (lParam == WM_RBUTTONUP) {
             tray_.ShowMenu(window);
+        }
+        return 0;
+    case kHistoryKeepFailedMessage:
+        if (!historyProblem_.empty()) {
+            ShowHistoryKeepFailed(nullptr, texts, historyProblem_);
+            historyProblem_.clear();
         }
         return 0;
     case WM_DEVICECHANGE:

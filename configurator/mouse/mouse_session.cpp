@@ -199,6 +199,15 @@ WriteOutcome MouseSession::WriteSequence(PendingWrite write,
                                          const std::function<void(size_t, bool)>& written) {
     WriteOutcome outcome;
     const SessionHold hold = Hold();
+    if (history_ != nullptr && !changeKept_) {
+        outcome.keepProblem = history_->Keep(*this, change_ != nullptr ? *change_ : ChangeReason{});
+        if (!outcome.keepProblem.empty()) {
+            outcome.notKept = true;
+            outcome.blockWhole.assign(write.areas.size(), false);
+            return outcome;
+        }
+        changeKept_ = change_ != nullptr;
+    }
     if (journal_ != nullptr) {
         write.sequence = nextSequence_++;
         write.complete = true;
@@ -268,4 +277,19 @@ bool MouseSession::Recover(const PendingWrite& pending) {
     if (done && journal_ != nullptr)
         journal_->Clear();
     return done;
+}
+
+ChangeScope::ChangeScope(MouseSession& session, ChangeCause cause, int profile)
+    : session_(session), reason_{cause, profile}, outermost_(session.change_ == nullptr) {
+    if (outermost_) {
+        session_.change_ = &reason_;
+        session_.changeKept_ = false;
+    }
+}
+
+ChangeScope::~ChangeScope() {
+    if (outermost_) {
+        session_.change_ = nullptr;
+        session_.changeKept_ = false;
+    }
 }

@@ -7,6 +7,7 @@
 #include "model/memory_image.h"
 #include "pacing_wait.h"
 #include "transfer_lock.h"
+#include "write_history.h"
 #include "write_journal.h"
 
 #include <cstdint>
@@ -77,6 +78,9 @@ struct WriteOutcome {
     std::vector<bool> blockWhole;
     // The record could not be kept, so nothing was sent.
     bool notRecorded = false;
+    // The memory it would replace could not be kept in the history, so nothing was sent.
+    bool notKept = false;
+    std::wstring keepProblem; // why
 };
 
 class MouseSession {
@@ -113,6 +117,8 @@ class MouseSession {
     // The crash-safe write path: where write sequences are recorded. Without a journal writes
     // are not recorded and nothing is recovered.
     void UseJournal(WriteJournal* journal) { journal_ = journal; }
+    // Where the memory a write sequence replaces is kept first; without one it is not kept.
+    void UseHistory(WriteHistory* history) { history_ = history; }
     // Writes the blocks of `write` (in its order) as one sequence: recorded before the first
     // report, the record cleared once every block reached the mouse whole. A block that did
     // not, when the mouse took part of it, leaves the record, so the next hold finishes the
@@ -134,6 +140,7 @@ class MouseSession {
 
   private:
     friend class SessionHold;
+    friend class ChangeScope;
     void OnOutermostHold(bool tookOverAbandoned);
     // Every matching HID interface that opens for reading and writing, one after the other in
     // enumeration order, open for the call.
@@ -144,10 +151,30 @@ class MouseSession {
     TransferLock& lock_;
     DeviceIds ids_;
     WriteJournal* journal_ = nullptr;
+    WriteHistory* history_ = nullptr;
+    // The change under way (see ChangeScope) and whether its memory was kept already.
+    const ChangeReason* change_ = nullptr;
+    bool changeKept_ = false;
     int holdDepth_ = 0;
     // A write of the current outermost hold reached the mouse; told when the hold ends.
     bool wroteDuringHold_ = false;
     uint32_t nextSequence_ = 1;
+};
+
+// Names the change the write sequences of its scope make, so the history keeps the memory
+// before the first of them once: a change written in more than one sequence (a detail dialog
+// writes its profile twice) is one step back. The outermost scope names the change.
+class ChangeScope {
+  public:
+    ChangeScope(MouseSession& session, ChangeCause cause, int profile = -1);
+    ~ChangeScope();
+    ChangeScope(const ChangeScope&) = delete;
+    ChangeScope& operator=(const ChangeScope&) = delete;
+
+  private:
+    MouseSession& session_;
+    ChangeReason reason_;
+    bool outermost_;
 };
 
 // Case-insensitive (ASCII) substring test, as the walk compares device paths.

@@ -33,6 +33,10 @@ constexpr wchar_t kMemorySavedKey[] = L"MemorySaved";
 constexpr wchar_t kDefaultMemorySaved[] = L"Saved the mouse's memory to %s.";
 constexpr wchar_t kFileRefusedKey[] = L"FileRefused";
 constexpr wchar_t kDefaultFileRefused[] = L"Refused %s: %s. Nothing was written.";
+constexpr wchar_t kNotKeptKey[] = L"RestoreNotKept";
+constexpr wchar_t kDefaultNotKept[] = L"Restoring %s failed: the memory it would replace could "
+                                      L"not be kept in the history first (%s). Nothing was "
+                                      L"written.";
 constexpr wchar_t kNotRecordedKey[] = L"RestoreNotRecorded";
 constexpr wchar_t kDefaultNotRecorded[] =
     L"Restoring %s failed: what was to be written could not be recorded beside the cache "
@@ -220,6 +224,9 @@ int ImportMemory(MouseSession& session, const std::wstring& path, HeaderBlock& h
     const SessionHold lock = session.Hold();
     if (!HoldsMouse(lock, output))
         return kExitWriteFailed;
+    // A restore from the history names itself; any other file is an import.
+    const ChangeScope change(session, ChangeCause::Import);
+    const HeaderBlock before = header;
     // The header written becomes the program's header block: the mouse holds it now, and an
     // open Settings dialog shows and applies it.
     header.bytes = parsed.image[0];
@@ -227,7 +234,14 @@ int ImportMemory(MouseSession& session, const std::wstring& path, HeaderBlock& h
     for (int block = 0; block < kImageBlockCount; ++block)
         write.areas.push_back({block, parsed.image[size_t(block)]});
     const WriteOutcome outcome = session.WriteSequence(write);
+    if (outcome.notKept) {
+        header = before; // nothing was written: the mouse still holds the header from before
+        output.Error(output.Text(kNotKeptKey, kDefaultNotKept, {path, outcome.keepProblem}) +
+                     L"\n");
+        return kExitWriteFailed;
+    }
     if (outcome.notRecorded) {
+        header = before;
         output.Error(output.Text(kNotRecordedKey, kDefaultNotRecorded, {path}) + L"\n");
         return kExitWriteFailed;
     }

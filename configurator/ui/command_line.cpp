@@ -1,5 +1,6 @@
 #include "command_line.h"
 
+#include "history_command.h"
 #include "model/button_text.h"
 #include "text_rules.h"
 
@@ -92,6 +93,8 @@ Command ParseCommandLine(const std::vector<std::wstring>& arguments) {
         command.profile = number[0] - L'1';
         return command;
     }
+    if (std::optional<Command> history = ParseHistoryCommand(option, arguments))
+        return *history;
     return Bad(L"unknown argument \"" + arguments[0] + L"\"");
 }
 
@@ -114,7 +117,7 @@ std::wstring UsageText(const TextLookup& text) {
            UsageLine(L"/select N", text(kUsageSelectKey, L"make profile N (1 to 5) active")) +
            UsageLine(L"/diagnostics",
                      text(kUsageDiagnosticsKey, L"print a short report to send with a fault")) +
-           UsageLine(L"/?", text(kUsageHelpKey, L"show this text")) +
+           HistoryUsageText() + UsageLine(L"/?", text(kUsageHelpKey, L"show this text")) +
            text(kUsageOptionsKey,
                 L"Options may also be written --export, --import, --show, --select, --help.") +
            L"\n" +

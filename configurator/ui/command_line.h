@@ -12,11 +12,24 @@
 #include <string>
 #include <vector>
 
-enum class CommandKind { Tray, Usage, Export, Import, Show, Select, Diagnostics, BadUsage };
+enum class CommandKind {
+    Tray,
+    Usage,
+    Export,
+    Import,
+    Show,
+    Select,
+    Diagnostics,
+    History,
+    RestoreSnapshot,
+    Diff,
+    BadUsage
+};
 
 struct Command {
     CommandKind kind = CommandKind::Tray;
-    std::wstring file;    // Export, Import
+    std::wstring file;    // Export, Import, Diff
+    int snapshot = 0;     // RestoreSnapshot: 1 is the newest
     int profile = 0;      // Select: 0..4 (the user writes 1..5)
     std::wstring problem; // BadUsage: what was wrong
 };

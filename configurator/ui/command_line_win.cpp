@@ -3,6 +3,7 @@
 // pipe, written as UTF-8) or else to the parent's console.
 #include "command_line.h"
 
+#include "history_command.h"
 #include "settings/backup_restore.h"
 #include "settings/diagnostics_win.h"
 #include "handle_owners_win.h"
@@ -184,6 +185,12 @@ int RunCommandLine(MouseSession& session, const Command& command) {
     case CommandKind::Diagnostics:
         output.Print(DiagnosticsReport(session, texts));
         return kExitDone;
+    case CommandKind::History:
+        return Recorded(L"/history", RunHistoryCommand(session, command, output));
+    case CommandKind::RestoreSnapshot:
+        return Recorded(L"/restore", RunHistoryCommand(session, command, output));
+    case CommandKind::Diff:
+        return Recorded(L"/diff", RunHistoryCommand(session, command, output));
     case CommandKind::BadUsage:
         output.Error(L"TarnDesk: " + command.problem + L".\n" + UsageText(LookupIn(texts)));
         return kExitBadUsage;

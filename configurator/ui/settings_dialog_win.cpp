@@ -326,6 +326,7 @@ void SettingsDialog::Poll() {
 // the caller's hold; the cache takes what was sent. True when every block reached the mouse.
 bool SettingsDialog::WriteShown(bool withHeader) {
     const int32_t profile = state_.currentProfile;
+    const ChangeScope change(desk_.session, ChangeCause::Apply, profile);
     PendingWrite write;
     bool reached = true;
     bool stored = true;
@@ -384,6 +385,7 @@ void SettingsDialog::RunDetailDialog(int button) {
     {
         const TransferUnderWay underWay(desk_.transfersUnderWay);
         const SessionHold hold = desk_.session.Hold();
+        const ChangeScope change(desk_.session, ChangeCause::Button, profile);
         current = !hold.Held() || freeWhenDetailEnds_ || desk_.view.CurrentBeforeWrite();
         if (current && result) {
             EncodeButton(state_.profileBlock, profile, button, *result);

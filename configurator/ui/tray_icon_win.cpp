@@ -89,7 +89,7 @@ HMENU TrayIcon::LoadPopupMenu(HMENU* loaded) const {
     }
     HMENU popup = GetSubMenu(*loaded, 0);
     for (int id : {IDM_SETTING, IDM_CLOSE, IDM_RESET_TO_DEFAULT, IDM_BACKUP_PROFILES,
-                   IDM_RESTORE_PROFILES, IDM_PROGRAM_PROFILES, IDM_COPY_DIAGNOSTICS}) {
+                   IDM_RESTORE_PROFILES, IDM_PROGRAM_PROFILES, IDM_COPY_DIAGNOSTICS, IDM_HISTORY}) {
         texts_.OverrideMenuItemText(popup, id);
     }
     // Bold, as the item a double click on the icon chooses.

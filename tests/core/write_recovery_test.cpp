@@ -131,4 +131,46 @@ TEST_F(WriteRecovery, WithoutAMouseTheRecordWaitsAndAWriteThatNeverStartedLeaves
     EXPECT_TRUE(mouse.Sent().empty());
 }
 
+// The history hears of a change once, before its first report, and one it cannot keep sends
+// nothing and records nothing.
+TEST_F(WriteRecovery, AChangeIsKeptOnceBeforeItsFirstReportOrNotWrittenAtAll) {
+    struct Counting final : WriteHistory {
+        std::wstring Keep(MouseSession&, const ChangeReason& reason) override {
+            reasons.push_back(reason);
+            sentBefore.push_back(mouse->Sent().size());
+            return problem;
+        }
+        SimulatedMouse* mouse = nullptr;
+        std::vector<ChangeReason> reasons;
+        std::vector<size_t> sentBefore;
+        std::wstring problem;
+    } history;
+    history.mouse = &mouse;
+    MouseSession session(mouse, wait, lock);
+    session.UseJournal(&journal);
+    session.UseHistory(&history);
+    mouse.ClearTranscript();
+    {
+        const ChangeScope outer(session, ChangeCause::Button, 3);
+        const ChangeScope inner(session, ChangeCause::Apply, 3); // the outermost names it
+        EXPECT_TRUE(session.WriteSequence(Apply()).whole);
+        EXPECT_TRUE(session.WriteSequence(Apply()).whole);
+    }
+    session.WriteSequence(Apply()); // without a scope: a change of its own
+    ASSERT_EQ(history.reasons.size(), 2u);
+    EXPECT_EQ(history.reasons[0].cause, ChangeCause::Button);
+    EXPECT_EQ(history.reasons[0].profile, 3);
+    EXPECT_EQ(history.reasons[1].cause, ChangeCause::Write);
+    EXPECT_EQ(history.sentBefore[0], 0u);
+
+    history.problem = L"disk full";
+    mouse.ClearTranscript();
+    const WriteOutcome outcome = session.WriteSequence(Apply());
+    EXPECT_TRUE(outcome.notKept);
+    EXPECT_EQ(outcome.keepProblem, L"disk full");
+    EXPECT_FALSE(outcome.whole);
+    EXPECT_TRUE(mouse.Sent().empty());
+    EXPECT_FALSE(journal.pending);
+}
+
 } // namespace

@@ -1,6 +1,7 @@
 // Backup files and the command line's logic: what is written reads back byte-exact, every
 // damaged or foreign file is refused with its reason, read-back differences are told per
 // block, arguments map to commands, and /show names what the Settings dialog names.
+#include "settings/history.h"
 #include "ui/command_line.h"
 #include "settings/profile_file.h"
 
@@ -110,12 +111,20 @@ TEST(CommandLine, ArgumentsMapToCommands) {
     EXPECT_EQ(ParseCommandLine(V{L"--show"}).kind, CommandKind::Show);
     EXPECT_EQ(ParseCommandLine(V{L"/?"}).kind, CommandKind::Usage);
     EXPECT_EQ(ParseCommandLine(V{L"--help"}).kind, CommandKind::Usage);
+    EXPECT_EQ(ParseCommandLine(V{L"--history"}).kind, CommandKind::History);
+    const Command restore = ParseCommandLine(V{L"/restore", L"12"});
+    EXPECT_EQ(restore.kind, CommandKind::RestoreSnapshot);
+    EXPECT_EQ(restore.snapshot, 12);
+    const Command diff = ParseCommandLine(V{L"--diff", L"x.tarnprofiles"});
+    EXPECT_EQ(diff.kind, CommandKind::Diff);
+    EXPECT_EQ(diff.file, L"x.tarnprofiles");
     const Command selected = ParseCommandLine(V{L"/select", L"5"});
     EXPECT_EQ(selected.kind, CommandKind::Select);
     EXPECT_EQ(selected.profile, 4);
     for (const V& bad : {V{L"/select", L"0"}, V{L"/select", L"6"}, V{L"/select", L"12"},
                          V{L"/select"}, V{L"/export"}, V{L"/import", L"a", L"b"}, V{L"/show", L"x"},
-                         V{L"/frobnicate"}, V{L"file.tarnprofiles"}}) {
+                         V{L"/frobnicate"}, V{L"file.tarnprofiles"}, V{L"/restore", L"0"},
+                         V{L"/restore", L"x"}, V{L"/restore"}, V{L"/history", L"1"}, V{L"/diff"}}) {
         const Command command = ParseCommandLine(bad);
         EXPECT_EQ(command.kind, CommandKind::BadUsage) << std::string(bad[0].begin(), bad[0].end());
         EXPECT_FALSE(command.problem.empty());
@@ -182,6 +191,116 @@ TEST(CommandLine, ShowNamesFunctionsAndRecordedKeys) {
     EXPECT_EQ(translated.substr(0, 18), L"Aktives Profil: 2\n");
     EXPECT_NE(translated.find(L"  Taste 3: F7: A (unten), A (Up)\n"), std::wstring::npos);
     EXPECT_NE(translated.find(L"  Taste 6: F10: Profil 4\n"), std::wstring::npos);
+}
+
+TEST(History, NamesCarryTimeCauseAndProfileAndSortByTime) {
+    const SnapshotName apply{{2026, 12, 8, 19, 5, 12, 42}, {ChangeCause::Apply, 1}};
+    EXPECT_EQ(FormatSnapshotName(apply), L"20261208-190512-042-apply-p2.tarnprofiles");
+    for (ChangeCause cause :
+         {ChangeCause::Write, ChangeCause::Apply, ChangeCause::Button, ChangeCause::Reset,
+          ChangeCause::Restore, ChangeCause::Import, ChangeCause::ChangedElsewhere}) {
+        const SnapshotName name{{2027, 1, 31, 0, 0, 59, 999}, {cause, -1}};
+        const std::optional<SnapshotName> back = ParseSnapshotName(FormatSnapshotName(name));
+        ASSERT_TRUE(back.has_value()) << int(cause);
+        EXPECT_EQ(back->time, name.time);
+        EXPECT_EQ(back->reason.cause, cause);
+        EXPECT_EQ(back->reason.profile, -1);
+    }
+    EXPECT_EQ(ParseSnapshotName(FormatSnapshotName(apply))->reason.profile, 1);
+    EXPECT_EQ(ReasonText(apply.reason), L"Apply (profile 2)");
+    EXPECT_EQ(CauseName(ChangeCause::ChangedElsewhere), L"Changed elsewhere");
+    // Files the history did not make are no snapshots of it.
+    for (const wchar_t* foreign :
+         {L"backup.tarnprofiles", L"20261208-190512-042-apply-p2.txt",
+          L"20261208-190512-042-later-p2.tarnprofiles",
+          L"20261208-190512-042-apply-p6.tarnprofiles", L"20261308-190512-042-reset.tarnprofiles",
+          L"20261208-190512-042-reset.tarnprofiles.tmp1"})
+        EXPECT_FALSE(ParseSnapshotName(foreign).has_value()) << std::string(foreign, foreign + 8);
+    EXPECT_LT(FormatSnapshotName({{2026, 12, 8, 9, 0, 0, 0}, {ChangeCause::Reset, -1}}),
+              FormatSnapshotName({{2026, 12, 8, 10, 0, 0, 0}, {ChangeCause::Apply, 0}}));
+    EXPECT_EQ(SecondsSinceEpoch({1970, 1, 2, 0, 0, 1, 0}), 86401);
+    EXPECT_EQ(SecondsSinceEpoch({2000, 3, 1, 0, 0, 0, 0}), 951868800);
+}
+
+TEST(History, KeepsTheNewestHundredAndOneStepBackPastAMonth) {
+    const int64_t now = 1'800'000'000;
+    const int64_t day = 86400;
+    // Times newest first: `recent` a minute apart, then `old` a day apart beyond 30 days.
+    auto times = [&](size_t recent, size_t old) {
+        std::vector<int64_t> t;
+        for (size_t i = 0; i < recent; ++i)
+            t.push_back(now - 60 * int64_t(i));
+        for (size_t i = 0; i < old; ++i)
+            t.push_back(now - (31 + int64_t(i)) * day);
+        return t;
+    };
+    auto range = [](size_t from, size_t to) {
+        std::vector<size_t> r;
+        for (size_t i = from; i < to; ++i)
+            r.push_back(i);
+        return r;
+    };
+    struct Case {
+        size_t recent, old;
+        std::vector<size_t> pruned;
+    };
+    const Case cases[] = {
+        {100, 0, {}},
+        {120, 0, range(100, 120)},
+        {3, 1, {}},           // the only old one stays
+        {100, 3, {101, 102}}, // beyond the hundred, the newest old one stays
+        {130, 2,
+         [&] { // ... however many recent ones there are
+             std::vector<size_t> r = range(100, 130);
+             r.push_back(131);
+             return r;
+         }()},
+        {40, 70, range(100, 110)}, // old ones among the hundred: the rule needs none beyond
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SnapshotsToPrune(times(c.recent, c.old), now), c.pruned)
+            << c.recent << " recent, " << c.old << " old";
+}
+
+TEST(History, ChangesAreToldInTheSettingsDialogsWords) {
+    FunctionNames names;
+    for (int f = 0; f < kFunctionCount; ++f)
+        names[size_t(f)] = L"F" + std::to_wstring(f);
+    names[FunctionDoubleClick] = L"Double Click";
+    names[FunctionSingleKey] = L"Single Key";
+    MemoryImage before{};
+    for (int p = 0; p < kProfileCount; ++p) {
+        before[size_t(p) + 1] = DefaultProfile(p).bytes;
+        HeaderBlock header{before[0]};
+        header.SetDefaultSettings(p);
+        before[0] = header.bytes;
+    }
+    MemoryImage after = before;
+    EXPECT_TRUE(DescribeChanges(before, after, names).empty());
+    EXPECT_EQ(DifferingPartsText(before, after), L"same as the mouse");
+
+    ProfileBlock profile2{before[2]};
+    const std::vector<KeyEvent> pageUp = {{0x4B, kEventPress, 0}, {0x4B, kEventRelease, 0}};
+    EncodeButton(profile2, 1, 5, ButtonAssignment::Keys(FunctionSingleKey, pageUp));
+    before[2] = profile2.bytes;
+    ProfileBlock changed{after[2]};
+    EncodeButton(changed, 1, 5, ButtonAssignment::Click(FunctionDoubleClick));
+    after[2] = changed.bytes;
+    HeaderBlock header{after[0]};
+    header.SetResolution(1, 16, 8);
+    after[0] = header.bytes;
+    after[5][500] ^= 1; // profile 5: a byte the dialog does not show
+    after[0][10] ^= 1;  // the header outside the profiles' records
+    EXPECT_EQ(DescribeChanges(before, after, names),
+              (std::vector<std::wstring>{
+                  L"Profile 2: button 6 Single Key: Page Up (Down), Page Up (Up) -> Double Click; "
+                  L"DPI X 800 -> 1600",
+                  L"Profile 5: stored bytes that the Settings dialog does not show",
+                  L"Header: stored bytes that the Settings dialog does not show"}));
+    EXPECT_EQ(DifferingPartsText(before, after), L"profiles 2, 5 and the header differ");
+    after[0][10] ^= 1;
+    after[5][500] ^= 1;
+    EXPECT_EQ(DifferingPartsText(before, after), L"profile 2 differs");
 }
 
 } // namespace
