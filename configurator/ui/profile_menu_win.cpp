@@ -59,7 +59,8 @@ void BackUpProfiles(HWND owner, const DeskServices& desk) {
     }
 }
 
-void RestoreProfiles(HWND owner, const DeskServices& desk, const std::function<void()>& restored) {
+void RestoreProfiles(HWND owner, const DeskServices& desk, const std::function<void()>& restored,
+                     const std::function<void(const std::wstring&)>& tellDone) {
     const TextSettings& texts = desk.texts;
     const std::wstring filter = FileFilter(texts);
     std::wstring path(kPathCapacity, L'\0');
@@ -81,8 +82,7 @@ void RestoreProfiles(HWND owner, const DeskServices& desk, const std::function<v
     // back over what was just restored.
     restored();
     if (result == kExitDone) {
-        Tell(owner, texts, texts.LookupDefault(kRestoreDoneKey, kDefaultRestoreDone),
-             MB_ICONINFORMATION);
+        tellDone(texts.LookupDefault(kRestoreDoneKey, kDefaultRestoreDone));
     } else {
         Tell(owner, texts,
              texts.LookupDefault(kRestoreFailedKey, kDefaultRestoreFailed) + L"\n\n" +

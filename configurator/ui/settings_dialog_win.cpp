@@ -290,11 +290,12 @@ bool SettingsDialog::SettleBeforeLeaving() {
     const TextSettings& texts = desk_.texts;
     std::wstring text;
     if (IsProfileIndex(state_.currentProfile)) {
-        const std::wstring format =
-            texts.LookupDefault(kApplyBeforeLeavingKey, kDefaultApplyBeforeLeaving);
-        wchar_t line[512] = {};
-        std::swprintf(line, 512, format.c_str(), state_.currentProfile + 1);
-        text = line;
+        // The number goes in by hand: the text comes from a file, so it is never a format.
+        text = texts.LookupDefault(kApplyBeforeLeavingKey, kDefaultApplyBeforeLeaving);
+        const size_t mark = text.find(L"%d");
+        if (mark != std::wstring::npos) {
+            text.replace(mark, 2, std::to_wstring(state_.currentProfile + 1));
+        }
     } else {
         text = texts.LookupDefault(kApplyBeforeClosingKey, kDefaultApplyBeforeClosing);
     }
@@ -484,7 +485,6 @@ void SettingsDialog::OnClose() {
     if (!SettleBeforeLeaving()) {
         return;
     }
-
     dialogIcon_.Reset();
     KillTimer(window_, kPollTimerId);
     EndDialog(window_, 1);

@@ -537,9 +537,17 @@ TEST_F(GoldenTrace, ResolutionSpeedApplyAndReopen) {
     Show();
     Press(IDC_APPLY);
     Show();
-    trace->Step("DPI X to 3200 without Apply, Close, Setting again");
+    trace->Step("DPI X to 3200 without Apply, Close, discarded, Setting again");
     Slide(IDC_TRACK_X, 32);
-    Press(IDC_CLOSE);
+    {
+        ModalSteps steps({[&] {
+            if (HWND box = FindDialog(L"Mouse")) {
+                trace->Note("asked '" + Narrow(ItemText(box, 0xFFFF)) + "', No");
+                SendMessageW(box, WM_COMMAND, IDNO, 0);
+            }
+        }});
+        Press(IDC_CLOSE);
+    }
     desk->Command(IDM_SETTING);
     Show();
     trace->Step("a recorded key after a DPI move");
