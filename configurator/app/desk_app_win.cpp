@@ -179,13 +179,16 @@ void DeskApp::RestoreProfiles() {
         return;
     }
     const TransferUnderWay underWay(transfersUnderWay_);
-    ::RestoreProfiles(nullptr, services_, [this] {
-        headerKnown = headerKnown || LoadCachedHeader().has_value();
-        Wrote();
-        if (settingsDialog_ != nullptr) {
-            settingsDialog_->Refresh();
-        }
-    });
+    ::RestoreProfiles(
+        nullptr, services_,
+        [this] {
+            headerKnown = headerKnown || LoadCachedHeader().has_value();
+            Wrote();
+            if (settingsDialog_ != nullptr) {
+                settingsDialog_->Refresh();
+            }
+        },
+        [this](const std::wstring& done) { tray_.ShowBalloon(mainWindow_, done); });
 }
 
 void DeskApp::OpenHistory() {

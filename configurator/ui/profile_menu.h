@@ -28,5 +28,7 @@ inline constexpr wchar_t kDefaultRestoreFailed[] = L"The profiles could not be r
 void BackUpProfiles(HWND owner, const DeskServices& desk);
 // "Restore profiles...": the file dialog, one confirmation, the import (into the program's
 // header block too), `restored` (an open Settings dialog shows what is in the mouse now),
-// the outcome in a message box.
-void RestoreProfiles(HWND owner, const DeskServices& desk, const std::function<void()>& restored);
+// then the outcome: a success through `tellDone` (the tray's balloon), a failure in a
+// message box.
+void RestoreProfiles(HWND owner, const DeskServices& desk, const std::function<void()>& restored,
+                     const std::function<void(const std::wstring&)>& tellDone);

@@ -63,7 +63,8 @@ void BackUpProfiles(HWND owner, const DeskServices& desk) {
     }
 }
 
-void RestoreProfiles(HWND owner, const DeskServices& desk, const std::function<void()>& restored) {
+void RestoreProfiles(HWND owner, const DeskServices& desk, const std::function<void()>& restored,
+                     const std::function<void(const std::wstring&)>& tellDone) {
     const TextSettings& texts = desk.texts;
     if (!desk.session.IsMousePresent()) {
         ShowConnectMouse(texts);
@@ -89,8 +90,7 @@ void RestoreProfiles(HWND owner, const DeskServices& desk, const std::function<v
     // back over what was just restored.
     restored();
     if (result == kExitDone) {
-        Tell(owner, texts, texts.LookupDefault(kRestoreDoneKey, kDefaultRestoreDone),
-             MB_ICONINFORMATION);
+        tellDone(texts.LookupDefault(kRestoreDoneKey, kDefaultRestoreDone));
     } else {
         Tell(owner, texts,
              texts.LookupDefault(kRestoreFailedKey, kDefaultRestoreFailed) + L"\n\n" +

@@ -117,7 +117,7 @@ TEST(LanguageFiles, NonLatinTextsSurviveTheRoundTrip) {
         {L"0804", L"1", L"\x786E\x5B9A"},
         {L"0404", L"1", L"\x78BA\x5B9A"},
         {L"0412", L"305", L"\xCDE8\xC18C"},
-        {L"0419", L"306", L"\x0417\x0430\x043A\x0440\x044B\x0442\x044C"},
+        {L"0419", L"306", L"&\x0417\x0430\x043A\x0440\x044B\x0442\x044C"},
         {L"0415", L"307", L"Od\x015Bwie\x017C"},
         {L"0C0A", L"32773", L"Configuraci\x00F3n"},
     };

@@ -814,7 +814,7 @@ TEST_F(SettingsDialog, ShowsWhatTheMouseHoldsOrAChangeApplyWillWrite) {
              ASSERT_NE(app.OpenDialog(), nullptr);
              dialog_ = app.OpenDialog()->Window();
              click(IDC_PROFILE_BUTTON1 + 1);
-             Choose(IDC_FUNCTION1 + 4, FunctionDoubleClick);
+             Choose(IDC_FUNCTION1 + 4, FunctionMiddleClick);
              app.ResetToDefault();
              const ButtonAssignment reset = DecodeButton(LoadCachedProfile(1), 4);
              EXPECT_EQ(Selection(IDC_FUNCTION1 + 4), FunctionOf(reset).value_or(FunctionButtonOff));
@@ -907,10 +907,12 @@ TEST_F(SettingsDialog, TabEnterAndEscapeInEveryDialog) {
     }});
     EXPECT_FALSE(RunRecorder(nullptr, desk, 1, FunctionMacroKey, DecodeButton(profileBlock, 1)))
         << "Escape cancels";
+    EXPECT_FALSE(escape.EndedAStuckDialog()) << "Escape cancels";
     ModalSteps closeBox(
         {[] { SendMessageW(FindDialog(L"Macro Key"), WM_SYSCOMMAND, SC_CLOSE, 0); }});
     EXPECT_FALSE(RunRecorder(nullptr, desk, 1, FunctionMacroKey, DecodeButton(profileBlock, 1)))
         << "the close box cancels";
+    EXPECT_FALSE(closeBox.EndedAStuckDialog()) << "the close box cancels";
 
     // Select Profile: Tab leaves the targets for OK, Escape cancels.
     ModalSteps select({[&] {
@@ -926,6 +928,7 @@ TEST_F(SettingsDialog, TabEnterAndEscapeInEveryDialog) {
                        }});
     sysMenu = false;
     EXPECT_FALSE(RunSelectProfile(nullptr, desk, DecodeButton(profileBlock, 2), 0));
+    EXPECT_FALSE(select.EndedAStuckDialog()) << "Escape cancels";
     EXPECT_TRUE(sysMenu);
 }
 
