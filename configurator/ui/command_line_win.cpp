@@ -81,6 +81,12 @@ class Output final : public Reporter {
     UniqueHandle console_;
 };
 
+// Ctrl+C or Ctrl+Break on the console a run writes to (TarnDesk.com's, or the prompt's the
+// exe attached to) would otherwise end it in the middle of a transfer: the run finishes.
+BOOL WINAPI FinishTheRun(DWORD event) {
+    return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? TRUE : FALSE;
+}
+
 int Show(MouseSession& session, Reporter& output) {
     if (!RequireMouse(session, output))
         return kExitNoMouse;
@@ -151,6 +157,7 @@ int Recorded(const wchar_t* option, int code) {
 } // namespace
 
 int RunCommandLine(MouseSession& session, const Command& command) {
+    SetConsoleCtrlHandler(FinishTheRun, TRUE);
     Output output;
     // A command-line run has a header of its own: the tray's is no business of it.
     HeaderBlock header;
