@@ -219,6 +219,7 @@ LangString ProgramsStillRunning ${LANG_TRADCHINESE} "滑鼠程式仍在執行，
       ${DoWhile} $3 <> 0
         System::Call '*$2(i, i, i .r4, i, i, i, i, i, i, &w260 .r5)'
         ${If} $5 == "TarnDesk.exe"
+        ${OrIf} $5 == "TarnDesk.com"
         ${OrIf} $5 == "TarnAgent.exe"
         ${OrIf} $5 == "TarnWake.exe"
           System::Call 'kernel32::OpenProcess(i 0x1000, i 0, i r4) p .r6'

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the suite's installer from built programs and the install/ folder:
 #   scripts/make_installer.sh WIN64_BIN WIN32_BIN OUT_DIR [VERSION]
-# WIN64_BIN holds TarnDesk.exe and TarnAgent.exe, WIN32_BIN TarnWake.exe. Everything in
+# WIN64_BIN holds TarnDesk.exe, its console companion TarnDesk.com and TarnAgent.exe, WIN32_BIN
+# TarnWake.exe. Everything in
 # install/ except the installer's own sources is installed beside the programs.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -13,7 +14,8 @@ version=${4:-$(sed -n 's/^project(TarnSuite VERSION \([0-9.]*\).*/\1/p' "$root/C
 stage="$out/stage"
 rm -rf "$stage"
 mkdir -p "$stage"
-cp "$win64_bin/TarnDesk.exe" "$win64_bin/TarnAgent.exe" "$win32_bin/TarnWake.exe" "$stage/"
+cp "$win64_bin/TarnDesk.exe" "$win64_bin/TarnDesk.com" "$win64_bin/TarnAgent.exe" \
+    "$win32_bin/TarnWake.exe" "$stage/"
 # Sources of installed files stay behind: language_texts/ becomes Language\.
 (cd "$root/install" && find . -path ./language_texts -prune -o -type f ! -name '*.nsi' \
     ! -name '*.nsh' ! -name '*.py' ! -name '*.md' ! -name '.*' -print0 |

@@ -61,7 +61,7 @@ sign() {
 
 say "building the 64-bit programs (Release)"
 configure win64 mingw-x86_64.cmake
-cmake --build "$release/win64" -j"$jobs" --target TarnDesk TarnAgent
+cmake --build "$release/win64" -j"$jobs" --target TarnDesk TarnDeskConsole TarnAgent
 say "building the 32-bit launcher (Release)"
 configure win32 mingw-i686.cmake
 cmake --build "$release/win32" -j"$jobs" --target TarnWake
@@ -72,8 +72,8 @@ rm -rf "$programs"
 mkdir -p "$programs"
 cp "$release/win64/bin/TarnDesk.exe" "$release/win64/bin/TarnAgent.exe" \
     "$release/win32/bin/TarnWake.exe" "$programs/"
-# The console companion, where the build has one.
-[ -f "$release/win64/bin/TarnDesk.com" ] && cp "$release/win64/bin/TarnDesk.com" "$programs/"
+# The console companion: a command prompt runs it for "TarnDesk" and waits for it.
+cp "$release/win64/bin/TarnDesk.com" "$programs/"
 if [ $signing = 1 ]; then
     say "signing the programs"
     for program in "$programs"/*; do
@@ -97,6 +97,6 @@ python3 "$TARN_ROOT/scripts/portable_zip.py" "$programs" "$TARN_ROOT/install" \
 say "writing the winget manifests"
 python3 "$TARN_ROOT/scripts/winget_manifest.py" "$dist/$(basename "$installer")" "$version" \
     "${TARN_DOWNLOAD_URL:-https://downloads.orvane.example/gaming-mouse/$version}" "$dist/winget"
-(cd "$dist" && sha256sum -- *.exe *.zip >SHA256SUMS)
+(cd "$dist" && sha256sum -- *.exe *.com *.zip >SHA256SUMS)
 say "dist/ holds:"
 (cd "$dist" && ls -lR && cat SHA256SUMS)

@@ -22,6 +22,8 @@ enum CommandExit : int {
     kExitFileRefused = 3,
     kExitVerifyFailed = 4,
     kExitWriteFailed = 5,
+    // The tray's user stopped the transfer; never a command-line code.
+    kExitStopped = 7,
 };
 
 // Where a run's messages go: the console, or the text of the tray's message box. `texts`
@@ -52,19 +54,43 @@ class CapturedReport final : public Reporter {
     std::wstring text_;
 };
 
+// What a transfer of the whole memory tells a window that shows it, and asks it between blocks.
+// Called on the thread that runs the transfer.
+class TransferProgress {
+  public:
+    virtual ~TransferProgress() = default;
+    // `done` of `total` blocks have moved.
+    virtual void Moved(int done, int total) = 0;
+    // The user asked to stop. A read stops before its next block; a write only before its
+    // first, never between two (the mouse would hold half of the file).
+    virtual bool StopAsked() = 0;
+    // From here on the transfer cannot be stopped.
+    virtual void Committed() {}
+};
+
 // Says so and returns false when no mouse is connected.
 bool RequireMouse(MouseSession& session, Reporter& report);
 // Says so and returns false when the hold did not get the mouse from another TarnDesk.
 bool HoldsMouse(const SessionHold& hold, Reporter& report);
 // The whole memory; `whole` says per block whether it arrived complete and `incomplete`
-// names those that did not.
+// names those that did not. With `progress`, each block is told as `first` + its number of
+// `total`, and a stop asked for ends the read before its next block (`*stopped` set).
 MemoryImage ReadImage(MouseSession& session, std::wstring* incomplete,
-                      std::array<bool, kImageBlockCount>* whole = nullptr);
+                      std::array<bool, kImageBlockCount>* whole = nullptr,
+                      TransferProgress* progress = nullptr, int first = 0,
+                      int total = kImageBlockCount, bool* stopped = nullptr);
 
 // /export: the memory into FILE (written beside it and renamed over it).
-int ExportMemory(MouseSession& session, const std::wstring& path, Reporter& report);
+// A stop asked for through `progress` ends it with kExitStopped and no file written.
+int ExportMemory(MouseSession& session, const std::wstring& path, Reporter& report,
+                 TransferProgress* progress = nullptr);
+// The check /import makes of FILE before it writes anything: true when it would be written,
+// else the refusal is told as /import tells it.
+bool CheckImportFile(const MouseSession& session, const std::wstring& path, Reporter& report);
 // /import: FILE checked whole, written into the mouse, read back and compared; the cache
 // takes only blocks read back whole and equal to the file. `header` is the program's header
 // block: it becomes the file's, then what verified.
+// A stop asked for through `progress` before the first block ends it with kExitStopped and
+// nothing written; after that it runs to its end.
 int ImportMemory(MouseSession& session, const std::wstring& path, HeaderBlock& header,
-                 Reporter& report);
+                 Reporter& report, TransferProgress* progress = nullptr);

@@ -92,32 +92,67 @@ std::string NowText() {
     return text;
 }
 
-// Written beside the target and renamed over it, so a failure never leaves half a file or
-// loses the one that was there. Empty on success, else the cause.
-std::wstring WriteWholeFile(const std::wstring& path, const std::string& content) {
-    const std::wstring temporary = path + L".tmp" + std::to_wstring(GetCurrentProcessId());
-    UniqueHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return SystemMessage(GetLastError());
-    DWORD written = 0;
-    const bool wrote = WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()),
-                                 &written, nullptr) != FALSE &&
-                       written == content.size() && FlushFileBuffers(file.Get()) != FALSE;
-    const DWORD writeError = GetLastError();
-    file.Reset(); // the temporary must be closed before it can be renamed or deleted
-    if (!wrote) {
-        DeleteFileW(temporary.c_str());
-        return SystemMessage(writeError);
+// A file written beside the target and renamed over it, so a failure never leaves half a file
+// or loses the one that was there. The temporary is created first: a destination that cannot
+// be written is told before the mouse is read, and a file never finished is deleted.
+class ReplacingFile {
+  public:
+    explicit ReplacingFile(const std::wstring& path)
+        : path_(path), temporary_(path + L".tmp" + std::to_wstring(GetCurrentProcessId())) {
+        // A folder or a read-only file in its place would only refuse the rename at the end.
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES &&
+            (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
+            problem_ = SystemMessage(ERROR_ACCESS_DENIED);
+            return;
+        }
+        file_.Reset(CreateFileW(temporary_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file_)
+            problem_ = SystemMessage(GetLastError());
     }
-    if (MoveFileExW(temporary.c_str(), path.c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == FALSE) {
-        const DWORD moveError = GetLastError();
-        DeleteFileW(temporary.c_str());
-        return SystemMessage(moveError);
+    ~ReplacingFile() {
+        if (file_) {
+            file_.Reset();
+            DeleteFileW(temporary_.c_str());
+        }
     }
-    return {};
-}
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    // Empty while the file can be written, else the cause.
+    const std::wstring& Problem() const { return problem_; }
+
+    // Writes the content and renames it over the target. Empty on success, else the cause.
+    std::wstring Commit(const std::string& content) {
+        if (!file_)
+            return problem_;
+        DWORD written = 0;
+        const bool wrote =
+            WriteFile(file_.Get(), content.data(), static_cast<DWORD>(content.size()), &written,
+                      nullptr) != FALSE &&
+            written == content.size() && FlushFileBuffers(file_.Get()) != FALSE;
+        const DWORD writeError = GetLastError();
+        file_.Reset(); // the temporary must be closed before it can be renamed or deleted
+        if (!wrote) {
+            DeleteFileW(temporary_.c_str());
+            return SystemMessage(writeError);
+        }
+        if (MoveFileExW(temporary_.c_str(), path_.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) == FALSE) {
+            const DWORD moveError = GetLastError();
+            DeleteFileW(temporary_.c_str());
+            return SystemMessage(moveError);
+        }
+        return {};
+    }
+
+  private:
+    std::wstring path_;
+    std::wstring temporary_;
+    UniqueHandle file_;
+    std::wstring problem_;
+};
 
 // Empty on success, else the cause.
 std::wstring ReadWholeFile(const std::wstring& path, std::string* content, const Reporter& say) {
@@ -168,26 +203,44 @@ bool HoldsMouse(const SessionHold& hold, Reporter& report) {
 }
 
 MemoryImage ReadImage(MouseSession& session, std::wstring* incomplete,
-                      std::array<bool, kImageBlockCount>* whole) {
+                      std::array<bool, kImageBlockCount>* whole, TransferProgress* progress,
+                      int first, int total, bool* stopped) {
     MemoryImage image{};
     for (int block = 0; block < kImageBlockCount; ++block) {
+        if (progress != nullptr && stopped != nullptr && progress->StopAsked()) {
+            *stopped = true;
+            break;
+        }
         const bool arrived = ReadImageBlock(session, block, image[size_t(block)]);
         if (!arrived)
             *incomplete += (incomplete->empty() ? L"" : L", ") + ImageBlockName(block);
         if (whole != nullptr)
             (*whole)[size_t(block)] = arrived;
+        if (progress != nullptr)
+            progress->Moved(first + block + 1, total);
     }
     return image;
 }
 
-int ExportMemory(MouseSession& session, const std::wstring& path, Reporter& output) {
+int ExportMemory(MouseSession& session, const std::wstring& path, Reporter& output,
+                 TransferProgress* progress) {
+    ReplacingFile file(path);
+    if (!file.Problem().empty()) {
+        output.Error(output.Text(kNotWrittenKey, kDefaultNotWritten, {path, file.Problem()}) +
+                     L"\n");
+        return kExitWriteFailed;
+    }
     if (!RequireMouse(session, output))
         return kExitNoMouse;
     const SessionHold lock = session.Hold();
     if (!HoldsMouse(lock, output))
         return kExitNoMouse;
     std::wstring incomplete;
-    const MemoryImage image = ReadImage(session, &incomplete);
+    bool stopped = false;
+    const MemoryImage image =
+        ReadImage(session, &incomplete, nullptr, progress, 0, kImageBlockCount, &stopped);
+    if (stopped)
+        return kExitStopped; // the temporary goes with `file`
     if (!incomplete.empty()) {
         output.Error(output.Text(kNotAllMemoryKey, kDefaultNotAllMemory, {incomplete, path}) +
                      L"\n");
@@ -195,7 +248,7 @@ int ExportMemory(MouseSession& session, const std::wstring& path, Reporter& outp
     }
     const ProfileFileInfo info{IdValue(session.Ids().vendorId), IdValue(session.Ids().productId),
                                TARN_VERSION_STRING, NowText()};
-    const std::wstring problem = WriteWholeFile(path, FormatProfileFile(image, info));
+    const std::wstring problem = file.Commit(FormatProfileFile(image, info));
     if (!problem.empty()) {
         output.Error(output.Text(kNotWrittenKey, kDefaultNotWritten, {path, problem}) + L"\n");
         return kExitWriteFailed;
@@ -204,8 +257,11 @@ int ExportMemory(MouseSession& session, const std::wstring& path, Reporter& outp
     return kExitDone;
 }
 
-int ImportMemory(MouseSession& session, const std::wstring& path, HeaderBlock& header,
-                 Reporter& output) {
+namespace {
+
+// The file read and checked whole; a refusal is told and leaves `parsed` not accepted.
+ParsedProfileFile CheckedFile(const MouseSession& session, const std::wstring& path,
+                              Reporter& output) {
     std::string content;
     std::wstring problem = ReadWholeFile(path, &content, output);
     ParsedProfileFile parsed;
@@ -214,16 +270,33 @@ int ImportMemory(MouseSession& session, const std::wstring& path, HeaderBlock& h
                                   IdValue(session.Ids().productId));
         problem = parsed.problem;
     }
-    if (!parsed.accepted) {
+    if (!parsed.accepted)
         output.Error(output.Text(kFileRefusedKey, kDefaultFileRefused, {path, problem}) + L"\n");
+    return parsed;
+}
+
+} // namespace
+
+bool CheckImportFile(const MouseSession& session, const std::wstring& path, Reporter& report) {
+    return CheckedFile(session, path, report).accepted;
+}
+
+int ImportMemory(MouseSession& session, const std::wstring& path, HeaderBlock& header,
+                 Reporter& output, TransferProgress* progress) {
+    const ParsedProfileFile parsed = CheckedFile(session, path, output);
+    if (!parsed.accepted)
         return kExitFileRefused;
-    }
     if (!RequireMouse(session, output))
         return kExitNoMouse;
 
     const SessionHold lock = session.Hold();
     if (!HoldsMouse(lock, output))
         return kExitWriteFailed;
+    if (progress != nullptr) {
+        if (progress->StopAsked())
+            return kExitStopped;
+        progress->Committed();
+    }
     // A restore from the history names itself; any other file is an import.
     const ChangeScope change(session, ChangeCause::Import);
     const HeaderBlock before = header;
@@ -233,7 +306,12 @@ int ImportMemory(MouseSession& session, const std::wstring& path, HeaderBlock& h
     PendingWrite write;
     for (int block = 0; block < kImageBlockCount; ++block)
         write.areas.push_back({block, parsed.image[size_t(block)]});
-    const WriteOutcome outcome = session.WriteSequence(write);
+    // Written, then read back: twice the blocks.
+    constexpr int kSteps = 2 * kImageBlockCount;
+    const WriteOutcome outcome = session.WriteSequence(write, [progress](size_t block, bool) {
+        if (progress != nullptr)
+            progress->Moved(static_cast<int>(block) + 1, kSteps);
+    });
     if (outcome.notKept) {
         header = before; // nothing was written: the mouse still holds the header from before
         output.Error(output.Text(kNotKeptKey, kDefaultNotKept, {path, outcome.keepProblem}) +
@@ -252,7 +330,8 @@ int ImportMemory(MouseSession& session, const std::wstring& path, HeaderBlock& h
     }
     std::wstring incomplete;
     std::array<bool, kImageBlockCount> readWhole{};
-    const MemoryImage readBack = ReadImage(session, &incomplete, &readWhole);
+    const MemoryImage readBack =
+        ReadImage(session, &incomplete, &readWhole, progress, kImageBlockCount, kSteps);
     const std::vector<BlockDifference> differences = CompareImages(parsed.image, readBack);
 
     // The cache takes only blocks read back whole and equal to the file.

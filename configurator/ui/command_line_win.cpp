@@ -91,6 +91,12 @@ class Output final : public Reporter {
     UniqueHandle console_;
 };
 
+// Ctrl+C or Ctrl+Break on the console a run writes to (TarnDesk.com's, or the prompt's the
+// exe attached to) would otherwise end it in the middle of a transfer: the run finishes.
+BOOL WINAPI FinishTheRun(DWORD event) {
+    return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? TRUE : FALSE;
+}
+
 TextLookup LookupIn(const TextSettings& texts) {
     return [&texts](const wchar_t* key, const wchar_t* builtIn) {
         return texts.LookupDefault(key, builtIn);
@@ -165,6 +171,7 @@ int Recorded(const wchar_t* option, int code) {
 } // namespace
 
 int RunCommandLine(MouseSession& session, const Command& command) {
+    SetConsoleCtrlHandler(FinishTheRun, TRUE);
     TextSettings texts;
     texts.Load();
     Output output(texts);

@@ -23,12 +23,16 @@ inline constexpr wchar_t kDefaultRestoreDone[] =
     L"The profiles were written into the mouse and checked.";
 inline constexpr wchar_t kRestoreFailedKey[] = L"RestoreFailed";
 inline constexpr wchar_t kDefaultRestoreFailed[] = L"The profiles could not be restored.";
+// The name a backup is offered under, before its date and extension.
+inline constexpr wchar_t kBackupFileNameKey[] = L"BackupFileName";
+inline constexpr wchar_t kDefaultBackupFileName[] = L"Gaming Mouse settings";
 
-// "Back up profiles...": the file dialog, the export, its outcome in a message box.
+// "Back up profiles...": the file dialog (in the user's Documents, a name with today's date),
+// the export, its outcome in a message box.
 void BackUpProfiles(HWND owner, const DeskServices& desk);
-// "Restore profiles...": the file dialog, one confirmation, the import (into the program's
-// header block too), `restored` (an open Settings dialog shows what is in the mouse now),
-// then the outcome: a success through `tellDone` (the tray's balloon), a failure in a
-// message box.
+// "Restore profiles...": the file dialog, the file's check, one confirmation, the import (into
+// the program's header block too), `restored` (an open Settings dialog shows what is in the
+// mouse now), then the outcome: a success through `tellDone` (the tray's balloon), a failure
+// in a message box.
 void RestoreProfiles(HWND owner, const DeskServices& desk, const std::function<void()>& restored,
                      const std::function<void(const std::wstring&)>& tellDone);

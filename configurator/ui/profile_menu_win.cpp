@@ -5,6 +5,10 @@
 #include "settings/profile_file.h"
 
 #include <commdlg.h>
+#include <knownfolders.h>
+#include <shlobj.h>
+
+#include <cwchar>
 
 #include <string>
 
@@ -37,6 +41,26 @@ std::wstring Chosen(const std::wstring& path) {
     return std::wstring(path.c_str());
 }
 
+// Where users keep their files; empty when the system has none for this user.
+std::wstring DocumentsFolder() {
+    wchar_t* folder = nullptr;
+    std::wstring path;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &folder)))
+        path = folder;
+    CoTaskMemFree(folder); // also when the call failed
+    return path;
+}
+
+// "Gaming Mouse settings 2026-12-08.tarnprofiles", today's date as this computer sees it.
+std::wstring SuggestedBackupName(const TextSettings& texts) {
+    SYSTEMTIME today = {};
+    GetLocalTime(&today);
+    wchar_t date[16];
+    swprintf(date, 16, L"%04u-%02u-%02u", today.wYear, today.wMonth, today.wDay);
+    return texts.LookupDefault(kBackupFileNameKey, kDefaultBackupFileName) + L" " + date +
+           kProfileFileExtension;
+}
+
 } // namespace
 
 void BackUpProfiles(HWND owner, const DeskServices& desk) {
@@ -46,8 +70,11 @@ void BackUpProfiles(HWND owner, const DeskServices& desk) {
         return;
     }
     const std::wstring filter = FileFilter(texts);
-    std::wstring path(kPathCapacity, L'\0');
+    std::wstring path = SuggestedBackupName(texts);
+    path.resize(kPathCapacity, L'\0');
+    const std::wstring documents = DocumentsFolder();
     OPENFILENAMEW dialog = FileDialog(owner, filter, path);
+    dialog.lpstrInitialDir = documents.empty() ? nullptr : documents.c_str();
     dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
     if (GetSaveFileNameW(&dialog) == FALSE) {
         return; // cancelled
@@ -75,6 +102,15 @@ void RestoreProfiles(HWND owner, const DeskServices& desk, const std::function<v
     OPENFILENAMEW dialog = FileDialog(owner, filter, path);
     dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
     if (GetOpenFileNameW(&dialog) == FALSE) {
+        return;
+    }
+    // A file the import would refuse is told now, not after a confirmation that leads nowhere.
+    CapturedReport refusal(&texts);
+    if (!CheckImportFile(desk.session, Chosen(path), refusal)) {
+        Tell(owner, texts,
+             texts.LookupDefault(kRestoreFailedKey, kDefaultRestoreFailed) + L"\n\n" +
+                 refusal.Text(),
+             MB_ICONERROR);
         return;
     }
     const std::wstring title = texts.LookupDefault(kTitleKey, kDefaultTitle);

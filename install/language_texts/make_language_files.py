@@ -22,7 +22,8 @@ DESK_KEYS = (["FontSize", "Title", "WriteFailed", "32773", "32771", "32772", "10
              ["32776", "104", "701", "703", "704", "705", "706", "708", "2", "ProgramColumn",
               "ProgramFiles", "KeepProfile", "RulesSkipped", "RulesFull"] +
              ["32777", "DiagnosticsCopied"] +
-             ["32790", "108", "802", "803", "804"])
+             ["32790", "108", "802", "803", "804"] +
+             ["BackupFileName"])
 # CrashDumpSaved: the notice both programs give after a crash.
 AGENT_KEYS = ["Mouse", "BatteryLow", "OpenCPL", "Exit", "CrashDumpSaved"]
 

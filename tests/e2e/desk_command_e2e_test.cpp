@@ -28,6 +28,15 @@ std::string Narrow(const std::wstring& text) {
     return std::string(text.begin(), text.end());
 }
 
+std::string Utf8(const std::wstring& text) {
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                           nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(length > 0 ? length : 0), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), utf8.data(),
+                        length, nullptr, nullptr);
+    return utf8;
+}
+
 std::string ReadText(const std::wstring& path) {
     std::ifstream file(std::filesystem::path(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
@@ -75,6 +84,43 @@ DeskRun FinishDesk(const UniqueHandle& process, const std::wstring& outputPath) 
 DeskRun RunDesk(const std::wstring& arguments) {
     const std::wstring outputPath = ArtifactDir() + L"desk_command_output.txt";
     return FinishDesk(StartDesk(arguments, outputPath), outputPath);
+}
+
+// TarnDesk.com, its standard output and error into one pipe, as "TarnDesk ... | more" runs it.
+DeskRun RunCompanion(const std::wstring& arguments) {
+    DeskRun run;
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) {
+        ADD_FAILURE() << "no pipe";
+        return run;
+    }
+    const UniqueHandle reader(readEnd);
+    UniqueHandle writer(writeEnd);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    std::wstring line = L"\"" + ProgramDir() + L"TarnDesk.com\" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                        ArtifactDir().c_str(), &startup, &info)) {
+        ADD_FAILURE() << "TarnDesk.com did not start";
+        return run;
+    }
+    const UniqueHandle process(info.hProcess);
+    const UniqueHandle thread(info.hThread);
+    writer.Reset(); // the pipe ends when the companion and the exe have closed theirs
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(readEnd, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        run.output.append(buffer, got);
+    EXPECT_EQ(WaitForSingleObject(process.Get(), 60000), WAIT_OBJECT_0);
+    GetExitCodeProcess(process.Get(), &run.exitCode);
+    return run;
 }
 
 class DeskCommandLine : public DeskMouseTest {
@@ -205,6 +251,57 @@ TEST_F(DeskCommandLine, DamagedOrForeignBackupsAreRefusedWithNothingWritten) {
     EXPECT_NE(report.output.find("/export ended with exit code 2"), std::string::npos)
         << report.output;
     EXPECT_EQ(report.output.find("tarnprofiles"), std::string::npos) << report.output;
+}
+
+// The console companion waits for the run, passes its output on and ends with its code; a
+// destination that cannot be written is told before the mouse is read.
+TEST_F(DeskCommandLine, TheConsoleCompanionWaitsAndEndsWithTheCommandsCode) {
+    const std::string good = ReadText(Backup(PatternImage(51), L"companion.tarnprofiles"));
+    std::string damaged = good;
+    damaged[damaged.size() - 3] = damaged[damaged.size() - 3] == '0' ? '1' : '0';
+    const std::wstring refused = ArtifactDir() + L"companion_damaged.tarnprofiles";
+    WriteText(refused, damaged);
+    // A name beyond the console's code page: the pipe carries it as UTF-8.
+    const std::wstring unicodeName = L"r\u00E9glages \u0432\u0441\u0435 \u8A2D\u5B9A.tarnprofiles";
+    const std::wstring saved = ArtifactDir() + unicodeName;
+    DeleteFileW(saved.c_str());
+    const std::wstring missingFolder = ArtifactDir() + L"no such folder\\x.tarnprofiles";
+    const struct {
+        const char* name;
+        std::wstring arguments;
+        bool plugged;
+        DWORD exitCode;
+        std::string output;
+    } runs[] = {
+        {"show", L"/show", true, 0, "Active profile: "},
+        {"export", L"/export \"" + saved + L"\"", true, 0, Utf8(unicodeName)},
+        {"refused file", L"/import \"" + refused + L"\"", true, 3, "checksum"},
+        {"folder missing", L"/export \"" + missingFolder + L"\"", true, 5, "Could not write"},
+        {"no mouse", L"/show", false, 2, "No mouse F1D0:0084"},
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.name);
+        ASSERT_TRUE(run.plugged ? EnsurePlugged() : EnsureUnplugged());
+        const uint32_t pagesRead = run.plugged ? mouse_->Status()->pagesRead : 0;
+        const DeskRun done = RunCompanion(run.arguments);
+        EXPECT_EQ(done.exitCode, run.exitCode) << done.output;
+        EXPECT_NE(done.output.find(run.output), std::string::npos) << done.output;
+        if (run.exitCode == 5) {
+            EXPECT_EQ(mouse_->Status()->pagesRead, pagesRead) << "the mouse was read first";
+        }
+    }
+    ASSERT_TRUE(EnsurePlugged());
+    EXPECT_EQ(ReadText(saved).rfind("TarnDesk profiles\n", 0), 0u) << "no backup under that name";
+
+    // Without arguments it starts the tray program and returns at once.
+    const DWORD started = GetTickCount();
+    const DeskRun tray = RunCompanion(L"");
+    EXPECT_EQ(tray.exitCode, 0u);
+    EXPECT_LT(GetTickCount() - started, 10000u);
+    HWND window = WaitWindow(L"TarnDeskCLass", L"TarnDeskWnd", 10000);
+    ASSERT_NE(window, nullptr) << "the tray program did not start";
+    PostMessageW(window, WM_COMMAND, 32771, 0);
+    WaitUntil([] { return FindWindowW(L"TarnDeskCLass", L"TarnDeskWnd") == nullptr; }, 10000);
 }
 
 TEST_F(DeskCommandLine, APageTheMouseRefusesDuringARestoreIsReportedByBlock) {

@@ -376,6 +376,7 @@ TEST_F(Installer, InstallsSilently) {
 
 TEST_F(Installer, PlacesProgramsAndEverythingInTheInstallFolder) {
     EXPECT_EQ(MachineOf(kInstallDir + L"\\TarnDesk.exe"), IMAGE_FILE_MACHINE_AMD64);
+    EXPECT_EQ(MachineOf(kInstallDir + L"\\TarnDesk.com"), IMAGE_FILE_MACHINE_AMD64);
     EXPECT_EQ(MachineOf(kInstallDir + L"\\TarnAgent.exe"), IMAGE_FILE_MACHINE_AMD64);
     EXPECT_EQ(MachineOf(kInstallDir + L"\\TarnWake.exe"), IMAGE_FILE_MACHINE_I386);
     EXPECT_TRUE(Exists(kInstallDir + L"\\Uninstall.exe"));

@@ -26,7 +26,8 @@ REQUIRED = {
                       "ManifestVersion"],
 }
 REQUIRED_PER_INSTALLER = ["Architecture", "InstallerUrl", "InstallerSha256"]
-PORTABLE = ["TarnDesk.exe", "TarnAgent.exe", "TarnWake.exe", "TarnMsFlt.inf", "TarnPrefs.txt",
+PROGRAMS = ["TarnDesk.exe", "TarnDesk.com", "TarnAgent.exe", "TarnWake.exe"]
+PORTABLE = ["TarnDesk.exe", "TarnDesk.com", "TarnAgent.exe", "TarnWake.exe", "TarnMsFlt.inf", "TarnPrefs.txt",
             "Language/0409.txt", "Language/0404.txt", "image/mark.ico", "image/mouse.bmp",
             "image/bk.bmp", "image/logo.bmp", "image/company.bmp"]
 
@@ -55,8 +56,9 @@ def fields(text):
 
 def check_signatures(dist, ca, tsa):
     files = sorted(f for f in os.listdir(dist) if f.endswith((".exe", ".com")))
-    if not files:
-        problems.append("no programs in dist/")
+    for name in PROGRAMS:
+        if name not in files:
+            problems.append(f"dist/ lacks {name}")
     for name in files:
         args = ["osslsigncode", "verify", "-in", os.path.join(dist, name)]
         if ca:
