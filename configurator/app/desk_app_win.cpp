@@ -161,7 +161,8 @@ void DeskApp::ResetToDefault() {
     if (settingsDialog_ != nullptr) {
         settingsDialog_->Refresh();
     }
-    if (!reached) {
+    // A write the history stopped is told by its own message, posted when it stopped.
+    if (!reached && historyProblem_.empty()) {
         ShowWriteFailed(nullptr, texts);
     }
 }
