@@ -167,7 +167,8 @@ void DeskApp::ResetToDefault() {
     if (settingsDialog_ != nullptr) {
         settingsDialog_->Refresh();
     }
-    if (!reached) {
+    // A write the history stopped is told by its own message, posted when it stopped.
+    if (!reached && historyProblem_.empty()) {
         ShowWriteFailed(nullptr, texts);
     } else {
         tray_.ShowBalloon(mainWindow_, texts.LookupDefault(kResetDoneKey, kDefaultResetDone));

@@ -232,10 +232,12 @@ bool CurrentMemory(MouseSession& session, MemoryImage& image) {
 
 std::wstring HistoryKeeper::Keep(MouseSession& session, const ChangeReason& reason) {
     MemoryImage before{};
+    const bool known = CurrentMemory(session, before);
+    if (!known && !session.IsMousePresent())
+        return {}; // nothing of the write can reach a mouse that is away: nothing to lose
     const std::wstring problem =
-        CurrentMemory(session, before)
-            ? KeepSnapshot(session, before, reason)
-            : L"the mouse did not deliver the memory that the write would replace";
+        known ? KeepSnapshot(session, before, reason)
+              : L"the mouse did not deliver the memory that the write would replace";
     if (!problem.empty() && failed)
         failed(problem);
     return problem;

@@ -63,6 +63,7 @@ bool SyncCacheFromDevice(MouseSession& session, HeaderBlock& header, bool* chang
 
 bool WriteDefaults(MouseSession& session, HeaderBlock& header, bool writeHeader) {
     const ChangeScope change(session, ChangeCause::Reset);
+    const HeaderBlock before = header;
     PendingWrite write;
     for (int profile = 0; profile < kProfileCount; ++profile) {
         write.areas.push_back({AreaOfProfile(profile), DefaultProfile(profile).bytes});
@@ -72,16 +73,15 @@ bool WriteDefaults(MouseSession& session, HeaderBlock& header, bool writeHeader)
         write.areas.push_back({kHeaderAreaNumber, header.bytes});
     }
     // Each block goes into the cache as soon as it was written, before the next one.
-    const bool whole =
-        session
-            .WriteSequence(write,
-                           [&](size_t index, bool) {
-                               const auto& [area, block] = write.areas[index];
-                               StoreCachedBlock(area == kHeaderAreaNumber ? kHeaderCacheNumber
-                                                                          : area - 1,
-                                                block.data());
-                           })
-            .whole;
+    const WriteOutcome outcome = session.WriteSequence(write, [&](size_t index, bool) {
+        const auto& [area, block] = write.areas[index];
+        StoreCachedBlock(area == kHeaderAreaNumber ? kHeaderCacheNumber : area - 1, block.data());
+    });
+    if (outcome.notKept) {
+        header = before; // stopped before anything was sent: mouse and cache stay as they were
+        return false;
+    }
+    const bool whole = outcome.whole;
     if (!writeHeader) {
         // The defaults are the user's request: the cache gets them even for a header whose
         // other bytes are not known, though the mouse does not.
