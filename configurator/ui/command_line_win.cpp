@@ -185,7 +185,8 @@ int RunCommandLine(MouseSession& session, const Command& command) {
         output.Print(DiagnosticsReport(session, texts));
         return kExitDone;
     case CommandKind::BadUsage:
-        output.Error(L"TarnDesk: " + command.problem + L".\n" + UsageText(LookupIn(texts)));
+        output.Error(L"TarnDesk: " + ProblemText(command, LookupIn(texts)) + L".\n" +
+                     UsageText(LookupIn(texts)));
         return kExitBadUsage;
     case CommandKind::Tray:
     default:
