@@ -49,10 +49,19 @@ std::wstring OptionName(std::wstring_view argument) {
     return {};
 }
 
-Command Bad(std::wstring problem) {
+constexpr wchar_t kNoArgumentsKey[] = L"UsageNoArguments";
+constexpr wchar_t kOneFileKey[] = L"UsageOneFile";
+constexpr wchar_t kOneNumberKey[] = L"UsageOneNumber";
+constexpr wchar_t kBadNumberKey[] = L"UsageBadNumber";
+constexpr wchar_t kUnknownArgumentKey[] = L"UsageUnknownArgument";
+
+Command Bad(const wchar_t* key, const wchar_t* pattern, std::wstring value = {}) {
     Command command;
     command.kind = CommandKind::BadUsage;
-    command.problem = std::move(problem);
+    command.problemKey = key;
+    command.problemPattern = pattern;
+    command.problemValue = std::move(value);
+    command.problem = FillPattern(pattern, {command.problemValue});
     return command;
 }
 
@@ -66,36 +75,47 @@ Command ParseCommandLine(const std::vector<std::wstring>& arguments) {
     const size_t operands = arguments.size() - 1;
     if (option == L"?" || option == L"help" || option == L"h") {
         command.kind = CommandKind::Usage;
-        return operands == 0 ? command : Bad(L"/? takes no further arguments");
+        return operands == 0 ? command
+                             : Bad(kNoArgumentsKey, L"%s takes no further arguments", L"/?");
     }
     if (option == L"export" || option == L"import") {
         if (operands != 1 || arguments[1].empty())
-            return Bad(L"/" + option + L" needs exactly one FILE");
+            return Bad(kOneFileKey, L"%s needs exactly one FILE", L"/" + option);
         command.kind = option == L"export" ? CommandKind::Export : CommandKind::Import;
         command.file = arguments[1];
         return command;
     }
     if (option == L"diagnostics") {
         command.kind = CommandKind::Diagnostics;
-        return operands == 0 ? command : Bad(L"/diagnostics takes no further arguments");
+        return operands == 0
+                   ? command
+                   : Bad(kNoArgumentsKey, L"%s takes no further arguments", L"/diagnostics");
     }
     if (option == L"show") {
         command.kind = CommandKind::Show;
-        return operands == 0 ? command : Bad(L"/show takes no further arguments");
+        return operands == 0 ? command
+                             : Bad(kNoArgumentsKey, L"%s takes no further arguments", L"/show");
     }
     if (option == L"select") {
         if (operands != 1)
-            return Bad(L"/select needs exactly one profile number, 1 to 5");
+            return Bad(kOneNumberKey, L"/select needs exactly one profile number, 1 to 5");
         const std::wstring& number = arguments[1];
         if (number.size() != 1 || number[0] < L'1' || number[0] > L'5')
-            return Bad(L"/select needs a profile number from 1 to 5, not \"" + number + L"\"");
+            return Bad(kBadNumberKey, L"/select needs a profile number from 1 to 5, not \"%s\"",
+                       number);
         command.kind = CommandKind::Select;
         command.profile = number[0] - L'1';
         return command;
     }
     if (std::optional<Command> history = ParseHistoryCommand(option, arguments))
         return *history;
-    return Bad(L"unknown argument \"" + arguments[0] + L"\"");
+    return Bad(kUnknownArgumentKey, L"unknown argument \"%s\"", arguments[0]);
+}
+
+std::wstring ProblemText(const Command& command, const TextLookup& text) {
+    if (command.problemKey == nullptr)
+        return command.problem;
+    return FillPattern(text(command.problemKey, command.problemPattern), {command.problemValue});
 }
 
 std::wstring BuiltInText(const wchar_t*, const wchar_t* builtIn) {

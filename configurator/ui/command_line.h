@@ -12,6 +12,9 @@
 #include <string>
 #include <vector>
 
+// A message in the user's language: the text of `key`, `builtIn` when there is none.
+using TextLookup = std::function<std::wstring(const wchar_t* key, const wchar_t* builtIn)>;
+
 enum class CommandKind {
     Tray,
     Usage,
@@ -31,15 +34,20 @@ struct Command {
     std::wstring file;    // Export, Import, Diff
     int snapshot = 0;     // RestoreSnapshot: 1 is the newest
     int profile = 0;      // Select: 0..4 (the user writes 1..5)
-    std::wstring problem; // BadUsage: what was wrong
+    std::wstring problem; // BadUsage: what was wrong, in English
+    // BadUsage: the problem's language key, its English pattern and the value for its "%s".
+    const wchar_t* problemKey = nullptr;
+    const wchar_t* problemPattern = nullptr;
+    std::wstring problemValue;
 };
+
+// The problem of a BadUsage command in the user's language.
+std::wstring ProblemText(const Command& command, const TextLookup& text);
 
 // The arguments after the program name. None: the tray program. Options start with '/' or
 // "--" (also '-'), in any case: export FILE, import FILE, show, select N, diagnostics, ?/help.
 Command ParseCommandLine(const std::vector<std::wstring>& arguments);
 
-// A message in the user's language: the text of `key`, `builtIn` when there is none.
-using TextLookup = std::function<std::wstring(const wchar_t* key, const wchar_t* builtIn)>;
 // The English of every message: no language file.
 std::wstring BuiltInText(const wchar_t* key, const wchar_t* builtIn);
 

@@ -199,7 +199,8 @@ int RunCommandLine(MouseSession& session, const Command& command) {
     case CommandKind::Diff:
         return Recorded(L"/diff", RunHistoryCommand(session, command, output));
     case CommandKind::BadUsage:
-        output.Error(L"TarnDesk: " + command.problem + L".\n" + UsageText(LookupIn(texts)));
+        output.Error(L"TarnDesk: " + ProblemText(command, LookupIn(texts)) + L".\n" +
+                     UsageText(LookupIn(texts)));
         return kExitBadUsage;
     case CommandKind::Tray:
     default:

@@ -129,6 +129,15 @@ TEST(CommandLine, ArgumentsMapToCommands) {
         EXPECT_EQ(command.kind, CommandKind::BadUsage) << std::string(bad[0].begin(), bad[0].end());
         EXPECT_FALSE(command.problem.empty());
     }
+    // The problem in English as the program says it, and in the user's language.
+    const Command unknown = ParseCommandLine(V{L"/frobnicate"});
+    EXPECT_EQ(unknown.problem, L"unknown argument \"/frobnicate\"");
+    EXPECT_EQ(ProblemText(unknown, BuiltInText), unknown.problem);
+    const TextLookup german = [](const wchar_t* key, const wchar_t* builtIn) -> std::wstring {
+        return std::wstring(key) == L"UsageUnknownArgument" ? L"unbekanntes Argument \"%s\""
+                                                            : builtIn;
+    };
+    EXPECT_EQ(ProblemText(unknown, german), L"unbekanntes Argument \"/frobnicate\"");
 }
 
 TEST(CommandLine, ShowNamesFunctionsAndRecordedKeys) {
