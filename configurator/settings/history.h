@@ -78,7 +78,7 @@ ParsedProfileFile ReadCheckedProfileFile(MouseSession& session, const std::wstri
 // The local time of a snapshot, "YYYY-MM-DD HH:MM:SS".
 std::wstring LocalTimeText(const SnapshotTime& time);
 // The whole memory the cache holds; blocks it does not hold whole are read from the mouse.
-// False when such a block did not arrive whole either.
+// False when such a block did not arrive whole either (the image holds what came).
 bool CurrentMemory(MouseSession& session, MemoryImage& image);
 
 // The session's history: the memory before each write sequence, from the cache.

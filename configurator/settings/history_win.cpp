@@ -213,21 +213,22 @@ std::wstring LocalTimeText(const SnapshotTime& time) {
 }
 
 bool CurrentMemory(MouseSession& session, MemoryImage& image) {
+    bool whole = true;
     for (int block = 0; block < kImageBlockCount; ++block) {
         const int number = block == 0 ? kHeaderCacheNumber : block - 1;
         if (const std::optional<MemoryBlock> cached = LoadWholeCachedBlock(number)) {
             image[size_t(block)] = *cached;
             continue;
         }
-        // Not known from the cache: the mouse tells.
+        // Not known from the cache: the mouse tells, as far as it can.
         const int operation = block == 0 ? ReadHeader : ReadProfile;
-        if (!session
-                 .RunDeviceOperation(operation, block == 0 ? 0 : block - 1,
-                                     image[size_t(block)].data())
-                 .whole)
-            return false;
+        whole = session
+                    .RunDeviceOperation(operation, block == 0 ? 0 : block - 1,
+                                        image[size_t(block)].data())
+                    .whole &&
+                whole;
     }
-    return true;
+    return whole;
 }
 
 std::wstring HistoryKeeper::Keep(MouseSession& session, const ChangeReason& reason) {
@@ -235,9 +236,9 @@ std::wstring HistoryKeeper::Keep(MouseSession& session, const ChangeReason& reas
     const bool known = CurrentMemory(session, before);
     if (!known && !session.IsMousePresent())
         return {}; // nothing of the write can reach a mouse that is away: nothing to lose
-    const std::wstring problem =
-        known ? KeepSnapshot(session, before, reason)
-              : L"the mouse did not deliver the memory that the write would replace";
+    // A block the mouse cannot deliver is kept as it came: what it held is out of reach
+    // anyway, and refusing the write would keep a restore from mending that very block.
+    const std::wstring problem = KeepSnapshot(session, before, reason);
     if (!problem.empty() && failed)
         failed(problem);
     return problem;
