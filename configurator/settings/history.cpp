@@ -64,8 +64,12 @@ std::wstring ProfileChanges(const MemoryImage& from, const MemoryImage& to, int 
         const ButtonAssignment b = DecodeButton(after, button);
         const std::wstring was = DescribeButton(a, names);
         const std::wstring now = DescribeButton(b, names);
-        if (was != now)
-            add(L"button " + std::to_wstring(button + 1) + L" " + was + L" -> " + now);
+        if (was != now) {
+            std::wstring line = L"button " + std::to_wstring(button + 1);
+            line += L" " + was;
+            line += L" -> " + now;
+            add(line);
+        }
     }
     const ProfileSettings x = HeaderBlock{from[0]}.Settings(profile);
     const ProfileSettings y = HeaderBlock{to[0]}.Settings(profile);
@@ -106,8 +110,8 @@ bool ProfileDiffers(const MemoryImage& a, const MemoryImage& b, int profile) {
 } // namespace
 
 int64_t SecondsSinceEpoch(const SnapshotTime& t) {
-    return DaysFromCivil(t.year, unsigned(t.month), unsigned(t.day)) * 86400 + t.hour * 3600 +
-           t.minute * 60 + t.second;
+    return DaysFromCivil(t.year, unsigned(t.month), unsigned(t.day)) * 86400 +
+           int64_t{t.hour} * 3600 + int64_t{t.minute} * 60 + t.second;
 }
 
 std::wstring FormatSnapshotName(const SnapshotName& name) {

@@ -20,7 +20,7 @@
 // Below %LOCALAPPDATA%, beside the crash dumps.
 inline constexpr wchar_t kHistoryFolder[] = L"Orvane\\Gaming Mouse\\History";
 inline constexpr size_t kHistoryKept = 100;
-inline constexpr int64_t kHistoryKeeperAge = 30 * 24 * 3600;
+inline constexpr int64_t kHistoryKeeperAge = int64_t{30} * 24 * 3600;
 
 // A UTC time, to the millisecond.
 struct SnapshotTime {

@@ -125,6 +125,7 @@ SnapshotTime Now() {
 void Prune(const std::wstring& folder, const SnapshotTime& now) {
     const std::vector<NamedFile> files = SnapshotFiles(folder);
     std::vector<int64_t> times;
+    times.reserve(files.size());
     for (const NamedFile& file : files)
         times.push_back(SecondsSinceEpoch(file.name.time));
     for (size_t index : SnapshotsToPrune(times, SecondsSinceEpoch(now)))
@@ -238,7 +239,7 @@ std::wstring HistoryKeeper::Keep(MouseSession& session, const ChangeReason& reas
         return {}; // nothing of the write can reach a mouse that is away: nothing to lose
     // A block the mouse cannot deliver is kept as it came: what it held is out of reach
     // anyway, and refusing the write would keep a restore from mending that very block.
-    const std::wstring problem = KeepSnapshot(session, before, reason);
+    std::wstring problem = KeepSnapshot(session, before, reason);
     if (!problem.empty() && failed)
         failed(problem);
     return problem;
