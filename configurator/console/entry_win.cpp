@@ -5,6 +5,7 @@
 // program and returns, as TarnDesk.exe itself would.
 #include "handle_owners_win.h"
 #include "program_files_win.h"
+#include "system_message_win.h"
 
 #include <windows.h>
 
@@ -86,14 +87,7 @@ void WriteError(const std::wstring& text) {
 
 // The system's own words for the error, in the user's language.
 std::wstring SystemMessage(DWORD error) {
-    wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    const UniqueLocalBlock owned(buffer);
-    std::wstring text = length != 0 && buffer != nullptr ? std::wstring(buffer, length) : L"";
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
-        text.pop_back();
+    const std::wstring text = SystemErrorText(error);
     return text.empty() ? L"error " + std::to_wstring(error) : text;
 }
 

@@ -5,6 +5,7 @@
 #include "handle_owners_win.h"
 #include "profile_cache.h"
 #include "profile_file.h"
+#include "system_message_win.h"
 #include "tarn_version.h"
 #include "text_files.h"
 
@@ -61,15 +62,7 @@ constexpr wchar_t kFileNotReadKey[] = L"FileNotRead";
 constexpr wchar_t kDefaultFileNotRead[] = L"it cannot be read (%s)";
 
 std::wstring SystemMessage(DWORD error) {
-    wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, error, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    const UniqueLocalBlock owned(buffer);
-    std::wstring text = length != 0 && buffer != nullptr ? std::wstring(buffer, length) : L"";
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ' ||
-                             text.back() == L'.'))
-        text.pop_back();
+    const std::wstring text = SystemErrorText(error);
     return L"system error " + std::to_wstring(error) + (text.empty() ? L"" : L": " + text);
 }
 

@@ -113,17 +113,23 @@ struct HistoryDialog {
         SetFocus(List());
     }
 
+    // A damaged snapshot is told, never restored or exported.
+    bool RefusedAsDamaged(const SnapshotEntry& entry) const {
+        if (!entry.damaged)
+            return false;
+        Tell(dialog, desk.texts,
+             desk.texts.LookupDefault(L"HistoryDamaged", L"damaged, cannot be restored") + L":\n" +
+                 entry.problem,
+             MB_ICONERROR);
+        return true;
+    }
+
     void OnRestore() {
         const SnapshotEntry* entry = Selected();
         if (entry == nullptr || desk.transfersUnderWay > 0)
             return;
-        if (entry->damaged) {
-            Tell(dialog, desk.texts,
-                 desk.texts.LookupDefault(L"HistoryDamaged", L"damaged, cannot be restored") +
-                     L":\n" + entry->problem,
-                 MB_ICONERROR);
+        if (RefusedAsDamaged(*entry))
             return;
-        }
         const std::wstring ask =
             desk.texts.LookupDefault(L"HistoryRestoreAsk",
                                      L"Write these settings into the mouse? What it holds now "
@@ -155,13 +161,8 @@ struct HistoryDialog {
         const SnapshotEntry* entry = Selected();
         if (entry == nullptr)
             return;
-        if (entry->damaged) {
-            Tell(dialog, desk.texts,
-                 desk.texts.LookupDefault(L"HistoryDamaged", L"damaged, cannot be restored") +
-                     L":\n" + entry->problem,
-                 MB_ICONERROR);
+        if (RefusedAsDamaged(*entry))
             return;
-        }
         const std::wstring pattern = std::wstring(L"*") + kProfileFileExtension;
         std::wstring filter = Text(kProfileFilesKey, kDefaultProfileFiles) + L" (" + pattern +
                               L")" + L'\0' + pattern + L'\0' + L'\0';

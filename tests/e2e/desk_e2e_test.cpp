@@ -241,14 +241,6 @@ void PrintTo(const FaultCase& c, std::ostream* out) {
 
 constexpr size_t kRefusedArea = 3; // profile 2
 
-void StoreCachedArea(size_t area, const std::vector<uint8_t>& bytes) {
-    wchar_t path[300];
-    wsprintfW(path, L"Software\\Orvane\\Gaming\\Settings\\%d",
-              static_cast<int>(CacheKeyOfArea(area)));
-    RegSetKeyValueW(HKEY_CURRENT_USER, path, area == 0 ? L"pHeader" : L"pData", REG_BINARY,
-                    bytes.data(), static_cast<DWORD>(bytes.size()));
-}
-
 std::vector<uint8_t> CachedArea(size_t area) {
     std::optional<CachedBlock> block = ReadCachedBlock(CacheKeyOfArea(area));
     return block ? block->bytes : std::vector<uint8_t>{};

@@ -193,6 +193,14 @@ std::optional<CachedBlock> ReadCachedBlock(int n) {
     return result;
 }
 
+void StoreCachedArea(size_t area, const std::vector<uint8_t>& bytes) {
+    wchar_t path[300];
+    wsprintfW(path, L"Software\\Orvane\\Gaming\\Settings\\%d",
+              static_cast<int>(CacheKeyOfArea(area)));
+    RegSetKeyValueW(HKEY_CURRENT_USER, path, area == 0 ? L"pHeader" : L"pData", REG_BINARY,
+                    bytes.data(), static_cast<DWORD>(bytes.size()));
+}
+
 void DeleteCache() {
     RegDeleteTreeW(HKEY_CURRENT_USER, kCacheBase);
     // A write cut off in an earlier test must not be finished in this one.

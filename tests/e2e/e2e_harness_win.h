@@ -65,6 +65,8 @@ struct CachedBlock {
 };
 std::optional<CachedBlock> ReadCachedBlock(int n);
 void DeleteCache();
+// One area's block in the registry cache, as TarnDesk stores it.
+void StoreCachedArea(size_t area, const std::vector<uint8_t>& bytes);
 
 // The Settings dialog's profile buttons: kFirstProfileButton + profile is the enabled one.
 inline constexpr int kFirstProfileButton = 201;
