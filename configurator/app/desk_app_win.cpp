@@ -144,7 +144,8 @@ void DeskApp::TellChangedElsewhere() {
     if (changedElsewhereUntold_ && mainWindow_ != nullptr) {
         changedElsewhereUntold_ = false;
         ++changedElsewhereTold;
-        ShowChangedElsewhere(mainWindow_, kTrayIconId, texts);
+        tray_.ShowBalloon(mainWindow_,
+                          texts.LookupDefault(kChangedElsewhereKey, kDefaultChangedElsewhere));
     }
 }
 

@@ -237,22 +237,6 @@ INT_PTR CALLBACK HistoryDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 
 } // namespace
 
-void ShowChangedElsewhere(HWND window, UINT iconId, const TextSettings& texts) {
-    NOTIFYICONDATAW data = {};
-    data.cbSize = kTrayIconDataSize;
-    data.hWnd = window;
-    data.uID = iconId;
-    data.uFlags = NIF_INFO;
-    lstrcpynW(data.szInfoTitle, texts.LookupDefault(kTitleKey, kDefaultTitle).c_str(),
-              static_cast<int>(std::size(data.szInfoTitle)));
-    lstrcpynW(data.szInfo,
-              texts.LookupDefault(kChangedElsewhereKey, kDefaultChangedElsewhere).c_str(),
-              static_cast<int>(std::size(data.szInfo)));
-    data.dwInfoFlags = NIIF_INFO;
-    data.uTimeout = 10000;
-    Shell_NotifyIconW(NIM_MODIFY, &data);
-}
-
 void ShowHistoryKeepFailed(HWND owner, const TextSettings& texts, const std::wstring& problem) {
     Tell(owner, texts,
          texts.LookupDefault(kHistoryKeepFailedKey, kDefaultHistoryKeepFailed) + L"\n\n" + problem,

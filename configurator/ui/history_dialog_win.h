@@ -19,7 +19,6 @@ inline constexpr wchar_t kDefaultHistoryKeepFailed[] =
     L"history first.";
 
 // The one balloon that the mouse came back changed; `window` owns the tray icon.
-void ShowChangedElsewhere(HWND window, UINT iconId, const TextSettings& texts);
 // Said once a write was stopped because the memory it would replace could not be kept.
 void ShowHistoryKeepFailed(HWND owner, const TextSettings& texts, const std::wstring& problem);
 // The dialog, modal to `owner`; `restored` runs after a restore wrote the mouse.
