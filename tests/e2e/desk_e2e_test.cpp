@@ -388,8 +388,11 @@ TEST_P(DeskFaults, NoCrashNoHangNoTornBlockToldAndBackInLineAfterReplug) {
         ASSERT_TRUE(Replug());
         ASSERT_TRUE(mouse_->Command(TARN_VMOUSE_CLEAR_FAULTS));
         EXPECT_TRUE(WaitUntil([&] { return PagesRead() >= 48; }, 15000));
+        // The thread answers messages sent to it while the tray icon changes its tip, so an
+        // answer alone does not say that the copy is over.
+        EXPECT_TRUE(WaitUntil([&] { return CacheMatchesMouse(); }, 15000))
+            << "the re-read did not bring the cache in line";
         ASSERT_TRUE(Responsive());
-        EXPECT_TRUE(CacheMatchesMouse()) << "the re-read did not bring the cache in line";
         PostMessageW(dialog, WM_COMMAND, kApplyButton, 0);
         EXPECT_TRUE(WaitUntil([&] { return PagesWritten() >= 16; }, 10000));
         ASSERT_TRUE(Responsive());
@@ -402,7 +405,15 @@ TEST_P(DeskFaults, NoCrashNoHangNoTornBlockToldAndBackInLineAfterReplug) {
         return;
     }
 
-    // The cache: every block whole, from before or after the fault.
+    // The cache: every block whole, from before or after the fault. The copy may still be
+    // running: its thread answered while the tray icon changed its tip.
+    const auto cacheAsExpected = [&] {
+        for (size_t area = 0; area < virt::kAreaCount; ++area)
+            if (CachedArea(area) != Area(expectOld[area] ? before : after, area))
+                return false;
+        return true;
+    };
+    WaitUntil(cacheAsExpected, 15000);
     for (size_t area = 0; area < virt::kAreaCount; ++area) {
         const virt::MemoryImage& expected = expectOld[area] ? before : after;
         EXPECT_TRUE(CachedArea(area) == Area(expected, area))
