@@ -95,6 +95,8 @@ class DeskApp final : public SettingsDialogHost, public MemoryView {
     void RestoreProfiles();
     void OpenHistory();
     void TellChangedElsewhere();
+    // A balloon after a change the history holds: a click on it opens History.
+    void ShowHistoryBalloon(const std::wstring& text);
 
     HINSTANCE instance_;
     DesktopSettings& desktop_;
@@ -103,6 +105,8 @@ class DeskApp final : public SettingsDialogHost, public MemoryView {
     HistoryKeeper history_;
     std::wstring historyProblem_;
     bool changedElsewhereUntold_ = false;
+    // The balloon shown last offers History (another balloon, or its end, takes that back).
+    bool balloonOffersHistory_ = false;
     // The count of the mouse's changes by any TarnDesk (MemoryChanges) that the program's
     // copies stand for.
     uint32_t knownChanges_ = 0;

@@ -14,6 +14,9 @@
 #include "text_search.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
+
+#include <utility>
 
 namespace {
 
@@ -73,7 +76,9 @@ bool DeskApp::Start() {
     tray_.Add(mainWindow_);
     SyncCacheFromDevice();
     switcher.Start();
-    ShowCrashNotices(mainWindow_, kTrayIconId, texts);
+    if (ShowCrashNotices(mainWindow_, kTrayIconId, texts)) {
+        balloonOffersHistory_ = false; // its balloon replaced the one that offered History
+    }
     return true;
 }
 
@@ -144,8 +149,14 @@ void DeskApp::TellChangedElsewhere() {
     if (changedElsewhereUntold_ && mainWindow_ != nullptr) {
         changedElsewhereUntold_ = false;
         ++changedElsewhereTold;
-        tray_.ShowBalloon(mainWindow_,
-                          texts.LookupDefault(kChangedElsewhereKey, kDefaultChangedElsewhere));
+        ShowHistoryBalloon(texts.LookupDefault(kChangedElsewhereKey, kDefaultChangedElsewhere));
+    }
+}
+
+void DeskApp::ShowHistoryBalloon(const std::wstring& text) {
+    if (mainWindow_ != nullptr) {
+        tray_.ShowBalloon(mainWindow_, text);
+        balloonOffersHistory_ = true;
     }
 }
 
@@ -172,7 +183,7 @@ void DeskApp::ResetToDefault() {
     if (!reached && historyProblem_.empty()) {
         ShowWriteFailed(nullptr, texts);
     } else {
-        tray_.ShowBalloon(mainWindow_, texts.LookupDefault(kResetDoneKey, kDefaultResetDone));
+        ShowHistoryBalloon(texts.LookupDefault(kResetDoneKey, kDefaultResetDone));
     }
 }
 
@@ -190,7 +201,7 @@ void DeskApp::RestoreProfiles() {
                 settingsDialog_->Refresh();
             }
         },
-        [this](const std::wstring& done) { tray_.ShowBalloon(mainWindow_, done); });
+        [this](const std::wstring& done) { ShowHistoryBalloon(done); });
 }
 
 void DeskApp::OpenHistory() {
@@ -326,6 +337,13 @@ LRESULT DeskApp::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
             OpenSettingsDialog();
         } else if (lParam == WM_RBUTTONUP) {
             tray_.ShowMenu(window);
+        } else if (lParam == NIN_BALLOONUSERCLICK) {
+            // History opens on its newest snapshot: the one the change just kept.
+            if (std::exchange(balloonOffersHistory_, false)) {
+                OpenHistory();
+            }
+        } else if (lParam == NIN_BALLOONTIMEOUT) {
+            balloonOffersHistory_ = false;
         }
         return 0;
     case kHistoryKeepFailedMessage:

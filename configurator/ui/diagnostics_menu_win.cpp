@@ -60,10 +60,13 @@ bool CopyDiagnostics(HWND owner, MouseSession& session, const TextSettings& text
     return copied;
 }
 
-void ShowCrashNotices(HWND window, UINT iconId, const TextSettings& texts) {
+bool ShowCrashNotices(HWND window, UINT iconId, const TextSettings& texts) {
+    bool shown = false;
     for (const auto& [program, dump] : TakeCrashNotices()) {
+        shown = true;
         ShowNotice(
             window, iconId, texts,
             FormatCrashNotice(texts.LookupDefault(kCrashNoticeTextKey, kDefaultCrashNotice), dump));
     }
+    return shown;
 }

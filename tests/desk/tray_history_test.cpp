@@ -16,6 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include <commctrl.h>
+#include <shellapi.h>
+
 #include <cstring>
 #include <functional>
 
@@ -124,8 +127,26 @@ TEST_F(TrayHistory, EveryWriteKeepsOneSnapshotOfTheMemoryBeforeIt) {
              ASSERT_TRUE(steps.Done());
              CloseSettings();
          }},
+        // The balloon that says Reset is done opens History, once, on the step just kept.
         {"Reset", ChangeCause::Reset, -1,
-         [this] { SendMessageW(window, WM_COMMAND, IDM_RESET_TO_DEFAULT, 0); }},
+         [this] {
+             SendMessageW(window, WM_COMMAND, IDM_RESET_TO_DEFAULT, 0);
+             int selected = -1;
+             ModalSteps steps({[&selected] {
+                 HWND history = FindDialog(L"History");
+                 ASSERT_NE(history, nullptr) << "a click on the balloon did not open History";
+                 selected =
+                     ListView_GetNextItem(GetDlgItem(history, IDC_HISTORY_LIST), -1, LVNI_SELECTED);
+                 PostMessageW(history, WM_COMMAND, IDC_HISTORY_CLOSE, 0);
+             }});
+             SendMessageW(window, MSG_TRAY_NOTIFY, kTrayIconId, NIN_BALLOONUSERCLICK);
+             EXPECT_TRUE(steps.Done());
+             EXPECT_EQ(selected, 0);
+             // A second click (the balloon has gone) opens nothing.
+             ModalSteps none({});
+             SendMessageW(window, MSG_TRAY_NOTIFY, kTrayIconId, NIN_BALLOONUSERCLICK);
+             EXPECT_FALSE(none.EndedAStuckDialog());
+         }},
         {"import", ChangeCause::Import, -1,
          [this] {
              CapturedReport report;
