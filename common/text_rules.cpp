@@ -124,6 +124,10 @@ std::wstring FillPattern(std::wstring_view pattern,
     return text;
 }
 
+std::wstring BuiltInText(const wchar_t*, const wchar_t* builtIn) {
+    return builtIn;
+}
+
 AgentTextPaths BuildAgentTextPaths(std::wstring_view modulePath, std::wstring_view code) {
     AgentTextPaths paths;
     paths.directory = ProgramDirectory(modulePath);

@@ -113,6 +113,11 @@ std::wstring FormatExitItem(std::wstring_view pattern, std::wstring_view appName
 std::wstring FillPattern(std::wstring_view pattern,
                          std::initializer_list<std::wstring_view> values);
 
+// A message in the user's language: the text of `key`, `builtIn` when there is none.
+using TextLookup = std::function<std::wstring(const wchar_t* key, const wchar_t* builtIn)>;
+// The lookup without a language file: every text is the built-in one.
+std::wstring BuiltInText(const wchar_t* key, const wchar_t* builtIn);
+
 // TarnAgent's paths, built once at start-up from its module path and language code.
 struct AgentTextPaths {
     std::wstring directory;

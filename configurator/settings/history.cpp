@@ -11,17 +11,18 @@ constexpr wchar_t kExtension[] = L".tarnprofiles";
 struct CauseToken {
     ChangeCause cause;
     const wchar_t* token; // in file names
-    const wchar_t* name;  // shown
 };
 constexpr CauseToken kCauses[] = {
-    {ChangeCause::Write, L"write", L"Write"},
-    {ChangeCause::Apply, L"apply", L"Apply"},
-    {ChangeCause::Button, L"button", L"Button"},
-    {ChangeCause::Reset, L"reset", L"Reset"},
-    {ChangeCause::Restore, L"restore", L"Restore"},
-    {ChangeCause::Import, L"import", L"Import"},
-    {ChangeCause::ChangedElsewhere, L"elsewhere", L"Changed elsewhere"},
+    {ChangeCause::Write, L"write"},
+    {ChangeCause::Apply, L"apply"},
+    {ChangeCause::Button, L"button"},
+    {ChangeCause::Reset, L"reset"},
+    {ChangeCause::Restore, L"restore"},
+    {ChangeCause::Import, L"import"},
+    {ChangeCause::ChangedElsewhere, L"elsewhere"},
 };
+
+constexpr wchar_t kHiddenBytes[] = L"stored bytes that the Settings dialog does not show";
 
 // Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
 int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d) {
@@ -52,7 +53,7 @@ std::wstring Dpi(int8_t step) {
 
 // The parts of one profile that differ, in words.
 std::wstring ProfileChanges(const MemoryImage& from, const MemoryImage& to, int profile,
-                            const FunctionNames& names) {
+                            const FunctionNames& names, const TextLookup& text) {
     std::wstring parts;
     auto add = [&parts](const std::wstring& part) {
         parts += (parts.empty() ? L"" : L"; ") + part;
@@ -64,26 +65,25 @@ std::wstring ProfileChanges(const MemoryImage& from, const MemoryImage& to, int 
         const ButtonAssignment b = DecodeButton(after, button);
         const std::wstring was = DescribeButton(a, names);
         const std::wstring now = DescribeButton(b, names);
-        if (was != now) {
-            std::wstring line = L"button " + std::to_wstring(button + 1);
-            line += L" " + was;
-            line += L" -> " + now;
-            add(line);
-        }
+        if (was != now)
+            add(FillPattern(text(kButtonChangeKey, L"button %s %s -> %s"),
+                            {std::to_wstring(button + 1), was, now}));
     }
     const ProfileSettings x = HeaderBlock{from[0]}.Settings(profile);
     const ProfileSettings y = HeaderBlock{to[0]}.Settings(profile);
     if (x.resolutionX != y.resolutionX)
-        add(L"DPI X " + Dpi(x.resolutionX) + L" -> " + Dpi(y.resolutionX));
+        add(FillPattern(text(kDpiXChangeKey, L"DPI X %s -> %s"),
+                        {Dpi(x.resolutionX), Dpi(y.resolutionX)}));
     if (x.resolutionY != y.resolutionY)
-        add(L"DPI Y " + Dpi(x.resolutionY) + L" -> " + Dpi(y.resolutionY));
+        add(FillPattern(text(kDpiYChangeKey, L"DPI Y %s -> %s"),
+                        {Dpi(x.resolutionY), Dpi(y.resolutionY)}));
     const bool blockDiffers = before != after;
     const size_t record = kProfileSettingsOffset + 8 * size_t(profile);
     bool recordDiffers = false;
     for (size_t i = record; i < record + 8; ++i)
         recordDiffers = recordDiffers || from[0][i] != to[0][i];
     if (parts.empty() && (blockDiffers || recordDiffers))
-        add(L"stored bytes that the Settings dialog does not show");
+        add(text(kHiddenBytesKey, kHiddenBytes));
     return parts;
 }
 
@@ -171,18 +171,32 @@ std::optional<SnapshotName> ParseSnapshotName(std::wstring_view file) {
     return name;
 }
 
-std::wstring CauseName(ChangeCause cause) {
-    for (const CauseToken& c : kCauses)
-        if (c.cause == cause)
-            return c.name;
-    return L"Write";
+std::wstring CauseName(ChangeCause cause, const TextLookup& text) {
+    switch (cause) {
+    case ChangeCause::Apply:
+        return text(kCauseApplyKey, L"Apply");
+    case ChangeCause::Button:
+        return text(kCauseButtonKey, L"Button");
+    case ChangeCause::Reset:
+        return text(kCauseResetKey, L"Reset");
+    case ChangeCause::Restore:
+        return text(kCauseRestoreKey, L"Restore");
+    case ChangeCause::Import:
+        return text(kCauseImportKey, L"Import");
+    case ChangeCause::ChangedElsewhere:
+        return text(kCauseElsewhereKey, L"Changed elsewhere");
+    case ChangeCause::Write:
+        break;
+    }
+    return text(kCauseWriteKey, L"Write");
 }
 
-std::wstring ReasonText(const ChangeReason& reason) {
-    std::wstring text = CauseName(reason.cause);
-    if (IsProfileIndex(reason.profile))
-        text += L" (profile " + std::to_wstring(reason.profile + 1) + L")";
-    return text;
+std::wstring ReasonText(const ChangeReason& reason, const TextLookup& text) {
+    const std::wstring name = CauseName(reason.cause, text);
+    if (!IsProfileIndex(reason.profile))
+        return name;
+    return FillPattern(text(kCauseOfProfileKey, L"%s (profile %s)"),
+                       {name, std::to_wstring(reason.profile + 1)});
 }
 
 std::vector<size_t> SnapshotsToPrune(const std::vector<int64_t>& newestFirst, int64_t now) {
@@ -202,19 +216,22 @@ std::vector<size_t> SnapshotsToPrune(const std::vector<int64_t>& newestFirst, in
 }
 
 std::vector<std::wstring> DescribeChanges(const MemoryImage& from, const MemoryImage& to,
-                                          const FunctionNames& names) {
+                                          const FunctionNames& names, const TextLookup& text) {
     std::vector<std::wstring> lines;
     for (int profile = 0; profile < kProfileCount; ++profile) {
-        const std::wstring parts = ProfileChanges(from, to, profile, names);
+        const std::wstring parts = ProfileChanges(from, to, profile, names, text);
         if (!parts.empty())
-            lines.push_back(L"Profile " + std::to_wstring(profile + 1) + L": " + parts);
+            lines.push_back(FillPattern(text(kProfileChangesKey, L"Profile %s: %s"),
+                                        {std::to_wstring(profile + 1), parts}));
     }
     if (HeaderRestDiffers(from, to))
-        lines.push_back(L"Header: stored bytes that the Settings dialog does not show");
+        lines.push_back(FillPattern(text(kHeaderChangesKey, L"Header: %s"),
+                                    {text(kHiddenBytesKey, kHiddenBytes)}));
     return lines;
 }
 
-std::wstring DifferingPartsText(const MemoryImage& mouse, const MemoryImage& snapshot) {
+std::wstring DifferingPartsText(const MemoryImage& mouse, const MemoryImage& snapshot,
+                                const TextLookup& text) {
     std::wstring profiles;
     int count = 0;
     for (int profile = 0; profile < kProfileCount; ++profile) {
@@ -223,12 +240,16 @@ std::wstring DifferingPartsText(const MemoryImage& mouse, const MemoryImage& sna
         }
     }
     const bool header = HeaderRestDiffers(mouse, snapshot);
-    if (count == 0 && !header)
-        return L"same as the mouse";
-    std::wstring text;
-    if (count != 0)
-        text = (count == 1 ? L"profile " : L"profiles ") + profiles;
+    if (count == 0)
+        return header ? text(kHeaderDiffersKey, L"the header differs")
+                      : text(kSameAsMouseKey, L"same as the mouse");
+    // Whole sentences per case: languages agree number and word order differently.
     if (header)
-        text += text.empty() ? L"the header" : L" and the header";
-    return text + (count + (header ? 1 : 0) == 1 ? L" differs" : L" differ");
+        return FillPattern(
+            count == 1 ? text(kProfileAndHeaderDifferKey, L"profile %s and the header differ")
+                       : text(kProfilesAndHeaderDifferKey, L"profiles %s and the header differ"),
+            {profiles});
+    return FillPattern(count == 1 ? text(kProfileDiffersKey, L"profile %s differs")
+                                  : text(kProfilesDifferKey, L"profiles %s differ"),
+                       {profiles});
 }

@@ -9,6 +9,7 @@
 #include "mouse/mouse_session.h"
 #include "mouse/write_history.h"
 #include "profile_file.h"
+#include "text_rules.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -39,10 +40,32 @@ std::wstring FormatSnapshotName(const SnapshotName& name);
 // Nothing for a name this program did not make (the file is then no snapshot of it).
 std::optional<SnapshotName> ParseSnapshotName(std::wstring_view fileName);
 
+// The words of the history in the user's language; each key's built-in text is the English.
+inline constexpr wchar_t kCauseWriteKey[] = L"HistoryCauseWrite";
+inline constexpr wchar_t kCauseApplyKey[] = L"HistoryCauseApply";
+inline constexpr wchar_t kCauseButtonKey[] = L"HistoryCauseButton";
+inline constexpr wchar_t kCauseResetKey[] = L"HistoryCauseReset";
+inline constexpr wchar_t kCauseRestoreKey[] = L"HistoryCauseRestore";
+inline constexpr wchar_t kCauseImportKey[] = L"HistoryCauseImport";
+inline constexpr wchar_t kCauseElsewhereKey[] = L"HistoryCauseElsewhere";
+inline constexpr wchar_t kCauseOfProfileKey[] = L"HistoryCauseOfProfile";
+inline constexpr wchar_t kButtonChangeKey[] = L"HistoryButtonChange";
+inline constexpr wchar_t kDpiXChangeKey[] = L"HistoryDpiXChange";
+inline constexpr wchar_t kDpiYChangeKey[] = L"HistoryDpiYChange";
+inline constexpr wchar_t kHiddenBytesKey[] = L"HistoryHiddenBytes";
+inline constexpr wchar_t kProfileChangesKey[] = L"HistoryProfileChanges";
+inline constexpr wchar_t kHeaderChangesKey[] = L"HistoryHeaderChanges";
+inline constexpr wchar_t kSameAsMouseKey[] = L"HistorySame";
+inline constexpr wchar_t kProfileDiffersKey[] = L"HistoryProfileDiffers";
+inline constexpr wchar_t kProfilesDifferKey[] = L"HistoryProfilesDiffer";
+inline constexpr wchar_t kHeaderDiffersKey[] = L"HistoryHeaderDiffers";
+inline constexpr wchar_t kProfileAndHeaderDifferKey[] = L"HistoryProfileAndHeaderDiffer";
+inline constexpr wchar_t kProfilesAndHeaderDifferKey[] = L"HistoryProfilesAndHeaderDiffer";
+
 // "Apply", "Button", "Reset", "Restore", "Import", "Changed elsewhere", "Write".
-std::wstring CauseName(ChangeCause cause);
+std::wstring CauseName(ChangeCause cause, const TextLookup& text = BuiltInText);
 // The cause with its profile: "Apply (profile 2)".
-std::wstring ReasonText(const ChangeReason& reason);
+std::wstring ReasonText(const ChangeReason& reason, const TextLookup& text = BuiltInText);
 
 // The snapshots (given newest first, by their times in seconds) that go: all but the newest
 // kHistoryKept, except that the newest one older than kHistoryKeeperAge at `now` stays when
@@ -52,9 +75,11 @@ std::vector<size_t> SnapshotsToPrune(const std::vector<int64_t>& newestFirst, in
 // What differs from `from` to `to`, one line per profile in the Settings dialog's words:
 // "Profile 2: button 6 Page Up -> Double Click; DPI X 800 -> 1600". Empty when equal.
 std::vector<std::wstring> DescribeChanges(const MemoryImage& from, const MemoryImage& to,
-                                          const FunctionNames& names);
+                                          const FunctionNames& names,
+                                          const TextLookup& text = BuiltInText);
 // "same as the mouse", or which parts differ: "profiles 2, 5 differ", "the header differs".
-std::wstring DifferingPartsText(const MemoryImage& mouse, const MemoryImage& snapshot);
+std::wstring DifferingPartsText(const MemoryImage& mouse, const MemoryImage& snapshot,
+                                const TextLookup& text = BuiltInText);
 
 // One file of the history folder, checked like any imported file.
 struct SnapshotEntry {

@@ -118,10 +118,6 @@ std::wstring ProblemText(const Command& command, const TextLookup& text) {
     return FillPattern(text(command.problemKey, command.problemPattern), {command.problemValue});
 }
 
-std::wstring BuiltInText(const wchar_t*, const wchar_t* builtIn) {
-    return builtIn;
-}
-
 std::wstring UsageText(const TextLookup& text) {
     return text(kUsageTitleKey, L"Usage: TarnDesk.exe [command]") + L"\n" +
            UsageLine(text(kUsageNoCommandKey, L"(no command)"),

@@ -6,14 +6,12 @@
 #include "model/button_text.h"
 #include "mouse/mouse_session.h"
 #include "settings/profile_file.h"
+#include "text_rules.h"
 
 #include <array>
 #include <functional>
 #include <string>
 #include <vector>
-
-// A message in the user's language: the text of `key`, `builtIn` when there is none.
-using TextLookup = std::function<std::wstring(const wchar_t* key, const wchar_t* builtIn)>;
 
 enum class CommandKind {
     Tray,
@@ -47,9 +45,6 @@ std::wstring ProblemText(const Command& command, const TextLookup& text);
 // The arguments after the program name. None: the tray program. Options start with '/' or
 // "--" (also '-'), in any case: export FILE, import FILE, show, select N, diagnostics, ?/help.
 Command ParseCommandLine(const std::vector<std::wstring>& arguments);
-
-// The English of every message: no language file.
-std::wstring BuiltInText(const wchar_t* key, const wchar_t* builtIn);
 
 std::wstring UsageText(const TextLookup& text = BuiltInText);
 

@@ -33,6 +33,9 @@ struct HistoryDialog {
     std::wstring Text(const wchar_t* key, const wchar_t* builtIn) const {
         return desk.texts.LookupDefault(key, builtIn);
     }
+    TextLookup Lookup() const {
+        return [this](const wchar_t* key, const wchar_t* builtIn) { return Text(key, builtIn); };
+    }
 
     // What writing the snapshot back would change, in the Settings dialog's words.
     std::wstring ChangeText(const SnapshotEntry& entry, const MemoryImage* mouse,
@@ -42,9 +45,10 @@ struct HistoryDialog {
                    L": " + entry.problem;
         if (mouse == nullptr)
             return {};
-        const std::vector<std::wstring> lines = DescribeChanges(*mouse, entry.image, names);
+        const std::vector<std::wstring> lines =
+            DescribeChanges(*mouse, entry.image, names, Lookup());
         if (lines.empty())
-            return desk.texts.LookupDefault(L"HistorySame", L"same as the mouse");
+            return Text(kSameAsMouseKey, L"same as the mouse");
         std::wstring text;
         for (const std::wstring& line : lines)
             text += (text.empty() ? L"" : L" | ") + line;
@@ -63,7 +67,7 @@ struct HistoryDialog {
             names[size_t(f)] = desk.texts.LookupFunctionName(f);
         for (size_t i = 0; i < entries.size(); ++i) {
             std::wstring time = LocalTimeText(entries[i].name.time);
-            std::wstring cause = ReasonText(entries[i].name.reason);
+            std::wstring cause = ReasonText(entries[i].name.reason, Lookup());
             std::wstring change = ChangeText(entries[i], known ? &mouse : nullptr, names);
             LVITEMW item = {};
             item.mask = LVIF_TEXT;
@@ -134,7 +138,8 @@ struct HistoryDialog {
             desk.texts.LookupDefault(L"HistoryRestoreAsk",
                                      L"Write these settings into the mouse? What it holds now "
                                      L"is kept in the history first.") +
-            L"\n\n" + LocalTimeText(entry->name.time) + L"  " + ReasonText(entry->name.reason);
+            L"\n\n" + LocalTimeText(entry->name.time) + L"  " +
+            ReasonText(entry->name.reason, Lookup());
         if (MessageBoxW(dialog, ask.c_str(), Text(kTitleKey, kDefaultTitle).c_str(),
                         MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
             return;

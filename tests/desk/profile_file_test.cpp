@@ -310,6 +310,29 @@ TEST(History, ChangesAreToldInTheSettingsDialogsWords) {
     after[0][10] ^= 1;
     after[5][500] ^= 1;
     EXPECT_EQ(DifferingPartsText(before, after), L"profile 2 differs");
+
+    // In another language every word comes from its file, the values in their places.
+    const TextLookup german = [](const wchar_t* key, const wchar_t* builtIn) -> std::wstring {
+        const std::wstring k = key;
+        if (k == L"HistoryProfileChanges")
+            return L"Profil %s: %s";
+        if (k == L"HistoryButtonChange")
+            return L"Taste %s %s -> %s";
+        if (k == L"HistoryDpiXChange")
+            return L"DPI X %s -> %s";
+        if (k == L"HistoryProfileDiffers")
+            return L"Profil %s weicht ab";
+        if (k == L"HistoryCauseOfProfile")
+            return L"%s (Profil %s)";
+        if (k == L"HistoryCauseApply")
+            return L"Übernehmen";
+        return L"?" + std::wstring(builtIn);
+    };
+    EXPECT_EQ(DescribeChanges(before, after, names, german),
+              (std::vector<std::wstring>{L"Profil 2: Taste 6 Single Key: Page Up (Down), Page Up "
+                                         L"(Up) -> Double Click; DPI X 800 -> 1600"}));
+    EXPECT_EQ(DifferingPartsText(before, after, german), L"Profil 2 weicht ab");
+    EXPECT_EQ(ReasonText({ChangeCause::Apply, 1}, german), L"Übernehmen (Profil 2)");
 }
 
 } // namespace
