@@ -76,7 +76,8 @@ for line in open(sys.argv[1], errors="replace"):
     m = re.match(r"== ctest in (\S+)", line)
     if m:
         tier = m.group(1).rstrip("/").split("/")[-1]
-    m = re.search(r"Test +#(\d+): (\S+) \.+ *(\*\*\*)?(\w+)", line)
+    # A parameterised test's name is followed by "# GetParam() = ..." before the dots.
+    m = re.search(r"Test +#(\d+): (\S+)(?: +#[^.]*)? \.+ *(\*\*\*)?(\w+)", line)
     if m:
         attempts.setdefault((tier, m.group(1), m.group(2)), []).append(m.group(4))
     m = re.search(r"tests passed, (\d+) tests failed out of (\d+)", line)
