@@ -642,5 +642,72 @@ TEST_F(DeskCommandLine, AnImportBesideTheRunningTrayIsNotUndoneByItsNextApply) {
     EXPECT_TRUE(desk.WaitExit(10000));
 }
 
+// The history from the command line: an import keeps what it replaced, /restore N writes it
+// back (keeping what it replaces in turn), /history tells each step against the mouse, /diff
+// tells a file against it, and without a mouse both say what they cannot tell.
+TEST_F(DeskCommandLine, HistoryListsRestoresAndTellsDifferences) {
+    wchar_t local[MAX_PATH] = {};
+    ASSERT_GT(GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH), 0u);
+    const std::filesystem::path folder =
+        std::filesystem::path(local) / L"Orvane" / L"Gaming Mouse" / L"History";
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
+
+    const virt::MemoryImage older = PatternImage(71);
+    const virt::MemoryImage newer = PatternImage(72);
+    const std::wstring olderFile = Backup(older, L"history_older.tarnprofiles");
+    const std::wstring newerFile = Backup(newer, L"history_newer.tarnprofiles");
+    const DeskRun empty = RunDesk(L"/history");
+    EXPECT_EQ(empty.exitCode, 0u) << empty.output;
+    EXPECT_NE(empty.output.find("The history is empty"), std::string::npos) << empty.output;
+
+    ASSERT_EQ(RunDesk(L"/import \"" + olderFile + L"\"").exitCode, 0u);
+    ASSERT_TRUE(MouseHolds(older));
+    const DeskRun one = RunDesk(L"--history");
+    EXPECT_EQ(one.exitCode, 0u) << one.output;
+    EXPECT_EQ(one.output.rfind("1  ", 0), 0u) << one.output;
+    EXPECT_NE(one.output.find("  Import  profiles 1, 2, 3, 4, 5 and the header differ"),
+              std::string::npos)
+        << one.output;
+
+    const DeskRun restored = RunDesk(L"/restore 1");
+    EXPECT_EQ(restored.exitCode, 0u) << restored.output;
+    EXPECT_TRUE(MouseHolds(newer)) << "the snapshot was not written back";
+    const DeskRun two = RunDesk(L"/history");
+    EXPECT_EQ(two.exitCode, 0u) << two.output;
+    EXPECT_NE(two.output.find("1  "), std::string::npos) << two.output;
+    EXPECT_NE(two.output.find("  Restore  profiles 1, 2, 3, 4, 5 and the header differ\n2  "),
+              std::string::npos)
+        << two.output;
+    EXPECT_NE(two.output.find("  Import  same as the mouse"), std::string::npos) << two.output;
+
+    const DeskRun differs = RunDesk(L"/diff \"" + olderFile + L"\"");
+    EXPECT_EQ(differs.exitCode, 4u) << differs.output;
+    EXPECT_EQ(differs.output.rfind("Profile 1: ", 0), 0u) << differs.output;
+    const DeskRun same = RunDesk(L"--diff \"" + newerFile + L"\"");
+    EXPECT_EQ(same.exitCode, 0u) << same.output;
+    EXPECT_NE(same.output.find("The mouse holds what"), std::string::npos) << same.output;
+
+    const uint32_t pagesBefore = PagesWritten();
+    const DeskRun noSuch = RunDesk(L"/restore 9");
+    EXPECT_EQ(noSuch.exitCode, 3u) << noSuch.output;
+    EXPECT_NE(noSuch.output.find("the history holds 2"), std::string::npos) << noSuch.output;
+    const std::wstring damaged = ArtifactDir() + L"history_damaged.tarnprofiles";
+    WriteText(damaged, ReadText(newerFile).substr(0, 300));
+    EXPECT_EQ(RunDesk(L"/diff \"" + damaged + L"\"").exitCode, 3u);
+    EXPECT_EQ(PagesWritten(), pagesBefore) << "a refused restore reached the mouse";
+
+    ASSERT_TRUE(EnsureUnplugged());
+    const DeskRun blind = RunDesk(L"/history");
+    const DeskRun noDiff = RunDesk(L"/diff \"" + olderFile + L"\"");
+    EXPECT_TRUE(EnsurePlugged());
+    EXPECT_EQ(blind.exitCode, 2u) << blind.output;
+    EXPECT_NE(blind.output.find("2  "), std::string::npos) << blind.output;
+    EXPECT_EQ(blind.output.find("the header differ"), std::string::npos) << blind.output;
+    EXPECT_NE(blind.output.find("what differs from it is not shown"), std::string::npos)
+        << blind.output;
+    EXPECT_EQ(noDiff.exitCode, 2u) << noDiff.output;
+}
+
 } // namespace
 } // namespace tarn::e2e
