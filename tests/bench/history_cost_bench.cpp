@@ -116,7 +116,7 @@ class ScratchHistory {
 MemoryBlock Pattern(int seed) {
     MemoryBlock block{};
     for (size_t i = 0; i < block.size(); ++i)
-        block[i] = uint8_t(seed * 31 + i * 7);
+        block[i] = uint8_t(size_t(seed) * 31 + i * 7);
     return block;
 }
 
