@@ -192,7 +192,7 @@ std::wstring CauseName(ChangeCause cause, const TextLookup& text) {
 }
 
 std::wstring ReasonText(const ChangeReason& reason, const TextLookup& text) {
-    const std::wstring name = CauseName(reason.cause, text);
+    std::wstring name = CauseName(reason.cause, text);
     if (!IsProfileIndex(reason.profile))
         return name;
     return FillPattern(text(kCauseOfProfileKey, L"%s (profile %s)"),
