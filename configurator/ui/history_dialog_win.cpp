@@ -143,14 +143,16 @@ struct HistoryDialog {
         if (MessageBoxW(dialog, ask.c_str(), Text(kTitleKey, kDefaultTitle).c_str(),
                         MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
             return;
-        CapturedReport report;
+        CapturedReport report(&desk.texts);
         int result = kExitDone;
         {
             const TransferUnderWay underWay(desk.transfersUnderWay);
-            const ChangeScope change(desk.session, ChangeCause::Restore);
-            result = ImportMemory(desk.session, entry->path, desk.headerBlock, report);
+            result = ImportWithProgress(dialog, desk, entry->path, report, ChangeCause::Restore);
         }
         restored();
+        if (result == kExitStopped) {
+            return;
+        }
         if (result == kExitDone) {
             Tell(dialog, desk.texts, Text(kRestoreDoneKey, kDefaultRestoreDone),
                  MB_ICONINFORMATION);

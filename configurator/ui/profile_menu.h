@@ -3,6 +3,8 @@
 #pragma once
 
 #include "desk_services.h"
+#include "mouse/write_history.h"
+#include "settings/backup_restore.h"
 
 #include <windows.h>
 
@@ -26,6 +28,12 @@ inline constexpr wchar_t kDefaultRestoreFailed[] = L"The profiles could not be r
 // The name a backup is offered under, before its date and extension.
 inline constexpr wchar_t kBackupFileNameKey[] = L"BackupFileName";
 inline constexpr wchar_t kDefaultBackupFileName[] = L"Gaming Mouse settings";
+
+// The import of `path` (checked, written, read back) on a thread of its own behind the
+// progress window, as the history's `cause`; the program's header block takes what the import
+// made of it. The caller counts the transfer as under way.
+int ImportWithProgress(HWND owner, const DeskServices& desk, const std::wstring& path,
+                       Reporter& report, ChangeCause cause);
 
 // "Back up profiles...": the file dialog (in the user's Documents, a name with today's date),
 // the export, its outcome in a message box.

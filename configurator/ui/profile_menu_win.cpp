@@ -2,6 +2,9 @@
 
 #include "settings/backup_restore.h"
 #include "message_boxes_win.h"
+#include "progress_window_win.h"
+#include "settings_dialog.h"
+#include "tray_icon_win.h"
 #include "settings/profile_file.h"
 
 #include <commdlg.h>
@@ -63,6 +66,20 @@ std::wstring SuggestedBackupName(const TextSettings& texts) {
 
 } // namespace
 
+int ImportWithProgress(HWND owner, const DeskServices& desk, const std::wstring& path,
+                       Reporter& report, ChangeCause cause) {
+    // The transfer's own copy: the window thread keeps showing the program's header meanwhile.
+    HeaderBlock header = desk.headerBlock;
+    const int result =
+        RunWithProgress(owner, desk.texts, desk.texts.LookupDefault(kWritingKey, kDefaultWriting),
+                        [&](TransferProgress& progress) {
+                            const ChangeScope change(desk.session, cause);
+                            return ImportMemory(desk.session, path, header, report, &progress);
+                        });
+    desk.headerBlock = header;
+    return result;
+}
+
 void BackUpProfiles(HWND owner, const DeskServices& desk) {
     const TextSettings& texts = desk.texts;
     if (!desk.session.IsMousePresent()) {
@@ -80,7 +97,16 @@ void BackUpProfiles(HWND owner, const DeskServices& desk) {
         return; // cancelled
     }
     CapturedReport report(&texts);
-    if (ExportMemory(desk.session, Chosen(path), report) == kExitDone) {
+    const std::wstring file = Chosen(path);
+    const int result =
+        RunWithProgress(owner, texts, texts.LookupDefault(kReadingKey, kDefaultReading),
+                        [&](TransferProgress& progress) {
+                            return ExportMemory(desk.session, file, report, &progress);
+                        });
+    if (result == kExitStopped) {
+        return; // the user's own Cancel: no file was written, nothing to tell
+    }
+    if (result == kExitDone) {
         Tell(owner, texts, texts.LookupDefault(kBackupDoneKey, kDefaultBackupDone),
              MB_ICONINFORMATION);
     } else {
@@ -121,10 +147,13 @@ void RestoreProfiles(HWND owner, const DeskServices& desk, const std::function<v
         return;
     }
     CapturedReport report(&texts);
-    const int result = ImportMemory(desk.session, Chosen(path), desk.headerBlock, report);
+    const int result = ImportWithProgress(owner, desk, Chosen(path), report, ChangeCause::Import);
     // An open dialog still shows the profile from before; an Apply from it would write that
     // back over what was just restored.
     restored();
+    if (result == kExitStopped) {
+        return; // stopped before its first block: the mouse is as it was
+    }
     if (result == kExitDone) {
         tellDone(texts.LookupDefault(kRestoreDoneKey, kDefaultRestoreDone));
     } else {

@@ -123,6 +123,24 @@ DeskRun RunCompanion(const std::wstring& arguments) {
     return run;
 }
 
+// TarnDesk's progress window, once it is shown.
+HWND ProgressWindowOf(DWORD processId) {
+    for (HWND w = FindWindowW(L"TarnDeskProgress", nullptr); w != nullptr;
+         w = FindWindowExW(nullptr, w, L"TarnDeskProgress", nullptr)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner == processId && IsWindowVisible(w))
+            return w;
+    }
+    return nullptr;
+}
+
+// The window's thread handles a message within a second.
+bool Answers(HWND window) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result) != 0;
+}
+
 class DeskCommandLine : public DeskMouseTest {
   protected:
     // A backup of `image` made through /export.
@@ -400,12 +418,36 @@ TEST_F(DeskCommandLine, TrayMenuBacksUpAndRestoresThroughTheFileDialogs) {
     HWND save = WaitDialog(desk.Id(), &text);
     ASSERT_NE(save, nullptr) << "no Save dialog";
     ChooseFile(save, path);
+    // The transfer runs behind a progress window while the tray keeps answering.
+    HWND progress = nullptr;
+    ASSERT_TRUE(
+        WaitUntil([&] { return (progress = ProgressWindowOf(desk.Id())) != nullptr; }, 10000))
+        << "no progress window during the backup";
+    EXPECT_TRUE(Answers(window)) << "the tray does not answer during the backup";
     HWND box = nullptr;
     ASSERT_TRUE(WaitUntil([&] { return (box = DialogOf(desk.Id(), save, &text)) && !text.empty(); },
                           30000));
     EXPECT_EQ(text, L"The profiles were saved.");
     PostMessageW(box, WM_COMMAND, IDOK, 0);
     EXPECT_NE(GetFileAttributesW(path.c_str()), INVALID_FILE_ATTRIBUTES);
+
+    // Cancel stops a backup between two blocks: no file, no message.
+    const std::wstring stopped = ArtifactDir() + L"stopped.tarnprofiles";
+    DeleteFileW(stopped.c_str());
+    WaitUntil([&] { return DialogOf(desk.Id(), nullptr, &text) == nullptr; }, 5000);
+    PostMessageW(window, WM_COMMAND, kCommandBackUp, 0);
+    save = WaitDialog(desk.Id(), &text);
+    ASSERT_NE(save, nullptr) << "no Save dialog";
+    ChooseFile(save, stopped);
+    ASSERT_TRUE(
+        WaitUntil([&] { return (progress = ProgressWindowOf(desk.Id())) != nullptr; }, 10000));
+    const uint32_t readBefore = PagesRead();
+    PostMessageW(progress, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(progress); }, 10000)) << "Cancel did not stop";
+    PumpMessagesFor(1000, 2);
+    EXPECT_LT(PagesRead() - readBefore, 6 * 8u) << "the whole memory was read after Cancel";
+    EXPECT_EQ(GetFileAttributesW(stopped.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(DialogOf(desk.Id(), nullptr, &text), nullptr) << Narrow(text);
 
     ASSERT_TRUE(mouse_->Load(PatternImage(50)));
     WaitUntil([&] { return DialogOf(desk.Id(), nullptr, &text) == nullptr; }, 5000);
@@ -420,6 +462,12 @@ TEST_F(DeskCommandLine, TrayMenuBacksUpAndRestoresThroughTheFileDialogs) {
     EXPECT_TRUE(MouseHolds(PatternImage(50))) << "the restore wrote before it was confirmed";
     PostMessageW(box, WM_COMMAND, IDYES, 0);
     HWND asked = box;
+    // A write cannot stop halfway: Cancel goes grey once the first block is on its way.
+    ASSERT_TRUE(
+        WaitUntil([&] { return (progress = ProgressWindowOf(desk.Id())) != nullptr; }, 10000))
+        << "no progress window during the restore";
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindowEnabled(GetDlgItem(progress, IDCANCEL)); }, 5000));
+    EXPECT_TRUE(Answers(window)) << "the tray does not answer during the restore";
     // Done is said in the tray's balloon; only a failure stops the user with a box.
     EXPECT_TRUE(WaitUntil([&] { return MouseHolds(saved); }, 30000));
     PumpMessagesFor(1000, 2);
