@@ -87,6 +87,81 @@ TEST(ProfileFile, RefusesDamagedOrForeignFilesSayingWhy) {
     }
 }
 
+TEST(ProfileFile, OneProfileReadsBackAndLandsInAnySlot) {
+    // Profile 3 of the sample under a name in two scripts, taken and written back.
+    const std::string name = "B\xC3\xBCro \xE5\xB0\x84\xE6\x89\x8B \xF0\x9F\x8E\xAF";
+    const LibraryProfile taken = TakeLibraryProfile(SampleImage(), 2, name);
+    const ProfileFileInfo info{kVendor, kProduct, "1.2.3", "2026-12-08T10:00:00Z"};
+    const ParsedLibraryProfile parsed =
+        ParseLibraryProfile(FormatLibraryProfile(taken, info), kVendor, kProduct);
+    ASSERT_TRUE(parsed.accepted) << std::string(parsed.problem.begin(), parsed.problem.end());
+    EXPECT_EQ(parsed.profile.name, name);
+    EXPECT_EQ(parsed.profile.block, SampleImage()[3]);
+    EXPECT_EQ(parsed.profile.settings[3], SampleImage()[0][64 + 16 + 3]);
+    EXPECT_EQ(FromUtf8(name), L"B\u00FCro \u5C04\u624B \U0001F3AF");
+    EXPECT_EQ(ToUtf8(FromUtf8(name)), name);
+    EXPECT_FALSE(IsBackupFile(FormatLibraryProfile(taken, info)));
+    EXPECT_TRUE(IsBackupFile(SampleFile()));
+
+    // Into profile 5: the records' slot bytes name it, the header changes only in its record.
+    ProfileBlock block;
+    HeaderBlock header{SampleImage()[0]};
+    PlaceLibraryProfile(parsed.profile, 4, block, header);
+    for (size_t i = 0; i < kBlockLength; ++i) {
+        const bool slot = i < 4 * kButtonCount && i % 4 == 0;
+        const uint8_t expected =
+            slot ? uint8_t((4 << 5) | (SampleImage()[3][i] & 0x1F)) : SampleImage()[3][i];
+        EXPECT_EQ(block.bytes[i], expected) << i;
+        const bool inRecord = i >= 64 + 32 && i < 64 + 40;
+        const uint8_t headerExpected = i == 64 + 32 ? 4
+                                       : inRecord   ? SampleImage()[0][i - 16]
+                                                    : SampleImage()[0][i];
+        EXPECT_EQ(header.bytes[i], headerExpected) << i;
+    }
+
+    // Every damaged, foreign or badly named file is refused, saying why.
+    const std::string good = FormatLibraryProfile(taken, info);
+    std::string changedByte = good;
+    const size_t dataLine = good.find("block 0040 ");
+    changedByte[dataLine + 12] = changedByte[dataLine + 12] == '0' ? '1' : '0';
+    const auto named = [&](const std::string& other) {
+        LibraryProfile renamed = taken;
+        renamed.name = other;
+        return FormatLibraryProfile(renamed, info);
+    };
+    struct Case {
+        const char* what;
+        std::string text;
+        const wchar_t* reason;
+    } cases[] = {
+        {"one changed byte", changedByte, L"checksum does not match"},
+        {"truncated", good.substr(0, good.find("block 0100")), L"cut short"},
+        {"cut inside a line", good.substr(0, dataLine + 40), L"cut short"},
+        {"another product", Replace(good, "F1D0:0084", "F1D0:0085"),
+         L"F1D0:0085, not for this mouse"},
+        {"a later format", Replace(good, "format 1", "format 2"), L"later TarnDesk"},
+        {"a backup", SampleFile(), L"not a TarnDesk profile"},
+        {"a name not UTF-8", named("B\xFCro"), L"not valid UTF-8"},
+        {"an overlong form", named("\xC0\xAF"), L"not valid UTF-8"},
+        {"a surrogate", named("\xED\xA0\x80"), L"not valid UTF-8"},
+        {"65 characters", named(std::string(64, 'a') + "\xC3\xA9"), L"65 characters long"},
+        {"no name", named(""), L"no name"},
+        {"a control character", named("a\tb"), L"control character"},
+        {"no checksum", good.substr(0, good.find("checksum")), L"cut short"},
+    };
+    for (const Case& c : cases) {
+        const ParsedLibraryProfile refused = ParseLibraryProfile(c.text, kVendor, kProduct);
+        EXPECT_FALSE(refused.accepted) << c.what;
+        EXPECT_NE(refused.problem.find(c.reason), std::wstring::npos)
+            << c.what << ": " << std::string(refused.problem.begin(), refused.problem.end());
+    }
+    // 64 characters of any script are a name.
+    std::string longest;
+    for (int i = 0; i < 64; ++i)
+        longest += "\xE5\xB0\x84";
+    EXPECT_TRUE(ParseLibraryProfile(named(longest), kVendor, kProduct).accepted);
+}
+
 TEST(ProfileFile, ComparisonNamesEachDifferingBlock) {
     const MemoryImage expected = SampleImage();
     MemoryImage actual = expected;
