@@ -21,6 +21,7 @@ constexpr CauseToken kCauses[] = {
     {ChangeCause::Restore, L"restore", L"Restore"},
     {ChangeCause::Import, L"import", L"Import"},
     {ChangeCause::ChangedElsewhere, L"elsewhere", L"Changed elsewhere"},
+    {ChangeCause::LibraryLoad, L"library", L"Library load"},
 };
 
 // Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
