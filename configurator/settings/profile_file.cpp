@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <optional>
+#include <type_traits>
 
 namespace {
 
@@ -312,11 +313,17 @@ size_t DecodeUtf8(std::string_view text, size_t at, uint32_t* point) {
         return 1;
     }
     if ((lead & 0xE0) == 0xC0) {
-        length = 2, value = lead & 0x1Fu, least = 0x80;
+        length = 2;
+        value = lead & 0x1Fu;
+        least = 0x80;
     } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, value = lead & 0x0Fu, least = 0x800;
+        length = 3;
+        value = lead & 0x0Fu;
+        least = 0x800;
     } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, value = lead & 0x07u, least = 0x10000;
+        length = 4;
+        value = lead & 0x07u;
+        least = 0x10000;
     } else {
         return 0;
     }
@@ -561,11 +568,14 @@ void PlaceLibraryProfile(const LibraryProfile& profile, int slot, ProfileBlock& 
 
 std::string ToUtf8(std::wstring_view text) {
     std::string utf8;
+    const auto unit = [&text](size_t i) {
+        return static_cast<uint32_t>(static_cast<std::make_unsigned_t<wchar_t>>(text[i]));
+    };
     for (size_t i = 0; i < text.size(); ++i) {
-        uint32_t point = uint32_t(text[i]);
-        if (point >= 0xD800 && point <= 0xDBFF && i + 1 < text.size() &&
-            uint32_t(text[i + 1]) >= 0xDC00 && uint32_t(text[i + 1]) <= 0xDFFF) {
-            point = 0x10000 + ((point - 0xD800) << 10) + (uint32_t(text[i + 1]) - 0xDC00);
+        uint32_t point = unit(i);
+        if (point >= 0xD800 && point <= 0xDBFF && i + 1 < text.size() && unit(i + 1) >= 0xDC00 &&
+            unit(i + 1) <= 0xDFFF) {
+            point = 0x10000 + ((point - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
             ++i;
         } else if ((point >= 0xD800 && point <= 0xDFFF) || point > 0x10FFFF) {
             point = 0xFFFD;

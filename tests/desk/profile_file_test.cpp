@@ -108,7 +108,7 @@ TEST(ProfileFile, OneProfileReadsBackAndLandsInAnySlot) {
     HeaderBlock header{SampleImage()[0]};
     PlaceLibraryProfile(parsed.profile, 4, block, header);
     for (size_t i = 0; i < kBlockLength; ++i) {
-        const bool slot = i < 4 * kButtonCount && i % 4 == 0;
+        const bool slot = i < size_t(4 * kButtonCount) && i % 4 == 0;
         const uint8_t expected =
             slot ? uint8_t((4 << 5) | (SampleImage()[3][i] & 0x1F)) : SampleImage()[3][i];
         EXPECT_EQ(block.bytes[i], expected) << i;
