@@ -15,6 +15,7 @@ enum class ChangeCause : int32_t {
     Restore,          // a snapshot of the history written back
     Import,           // a file written into the mouse
     ChangedElsewhere, // the mouse came back holding what another computer wrote
+    LibraryLoad,      // a profile file loaded into one profile
 };
 
 struct ChangeReason {

@@ -94,3 +94,17 @@ bool CheckImportFile(const MouseSession& session, const std::wstring& path, Repo
 // nothing written; after that it runs to its end.
 int ImportMemory(MouseSession& session, const std::wstring& path, HeaderBlock& header,
                  Reporter& report, TransferProgress* progress = nullptr);
+
+// Reads FILE whole (a profile file or a backup is small). Empty on success, else why not, in
+// the words a refusal uses.
+std::wstring ReadProfileFileText(const std::wstring& path, std::string* content,
+                                 const Reporter& report);
+// /save: profile `profile` (0..4) as the mouse holds it, with its header record, into FILE
+// under `name` (written beside it and renamed over it).
+int SaveLibraryProfile(MouseSession& session, int profile, const std::wstring& path,
+                       const std::wstring& name, Reporter& report);
+// /load: FILE checked whole, then written into profile `slot` (0..4) with the header as the
+// mouse holds it but for that profile's record, read back and compared; the cache takes only
+// what verified. `header` becomes what verified.
+int LoadLibraryProfile(MouseSession& session, const std::wstring& path, int slot,
+                       HeaderBlock& header, Reporter& report);

@@ -359,3 +359,179 @@ int ImportMemory(MouseSession& session, const std::wstring& path, HeaderBlock& h
     output.Print(output.Text(kMemoryRestoredKey, kDefaultMemoryRestored, {path}) + L"\n");
     return kExitDone;
 }
+
+namespace {
+
+constexpr wchar_t kNameRefusedKey[] = L"NameRefused";
+constexpr wchar_t kDefaultNameRefused[] = L"The name \"%s\" cannot be used: %s.";
+constexpr wchar_t kProfileSavedKey[] = L"ProfileSaved";
+constexpr wchar_t kDefaultProfileSaved[] = L"Saved profile %s to %s.";
+constexpr wchar_t kLoadNoHeaderKey[] = L"LoadNoHeader";
+constexpr wchar_t kDefaultLoadNoHeader[] =
+    L"Loading %s failed: the mouse did not deliver its header block whole. Nothing was written.";
+constexpr wchar_t kLoadNotKeptKey[] = L"LoadNotKept";
+constexpr wchar_t kDefaultLoadNotKept[] =
+    L"Loading %s failed: the memory it would replace could not be kept in the history first "
+    L"(%s). Nothing was written.";
+constexpr wchar_t kLoadNotRecordedKey[] = L"LoadNotRecorded";
+constexpr wchar_t kDefaultLoadNotRecorded[] =
+    L"Loading %s failed: what was to be written could not be recorded beside the cache first. "
+    L"Nothing was written.";
+constexpr wchar_t kLoadOfFailedKey[] = L"LoadOfFailed";
+constexpr wchar_t kDefaultLoadOfFailed[] = L"Loading %s into profile %s failed.";
+constexpr wchar_t kProfileLoadedKey[] = L"ProfileLoaded";
+constexpr wchar_t kDefaultProfileLoaded[] = L"Loaded %s into profile %s and verified it.";
+
+// The file read and checked whole; a refusal is told and leaves the result not accepted.
+ParsedLibraryProfile CheckedLibraryFile(const MouseSession& session, const std::wstring& path,
+                                        Reporter& output) {
+    std::string content;
+    std::wstring problem = ReadWholeFile(path, &content, output);
+    ParsedLibraryProfile parsed;
+    if (problem.empty()) {
+        parsed = ParseLibraryProfile(content, IdValue(session.Ids().vendorId),
+                                     IdValue(session.Ids().productId));
+        problem = parsed.problem;
+    }
+    if (!parsed.accepted)
+        output.Error(output.Text(kFileRefusedKey, kDefaultFileRefused, {path, problem}) + L"\n");
+    return parsed;
+}
+
+} // namespace
+
+std::wstring ReadProfileFileText(const std::wstring& path, std::string* content,
+                                 const Reporter& report) {
+    return ReadWholeFile(path, content, report);
+}
+
+int SaveLibraryProfile(MouseSession& session, int profile, const std::wstring& path,
+                       const std::wstring& name, Reporter& output) {
+    const std::string utf8 = ToUtf8(name);
+    const std::wstring nameProblem = LibraryNameProblem(utf8);
+    if (!nameProblem.empty()) {
+        output.Error(output.Text(kNameRefusedKey, kDefaultNameRefused, {name, nameProblem}) +
+                     L"\n");
+        return kExitBadUsage;
+    }
+    ReplacingFile file(path);
+    if (!file.Problem().empty()) {
+        output.Error(output.Text(kNotWrittenKey, kDefaultNotWritten, {path, file.Problem()}) +
+                     L"\n");
+        return kExitWriteFailed;
+    }
+    if (!RequireMouse(session, output))
+        return kExitNoMouse;
+    const SessionHold lock = session.Hold();
+    if (!HoldsMouse(lock, output))
+        return kExitNoMouse;
+    MemoryImage image{};
+    std::wstring incomplete;
+    for (int block : {profile + 1, 0}) {
+        if (!ReadImageBlock(session, block, image[size_t(block)]))
+            incomplete += (incomplete.empty() ? L"" : L", ") + ImageBlockName(block);
+    }
+    if (!incomplete.empty()) {
+        output.Error(output.Text(kNotAllMemoryKey, kDefaultNotAllMemory, {incomplete, path}) +
+                     L"\n");
+        return kExitNoMouse;
+    }
+    const ProfileFileInfo info{IdValue(session.Ids().vendorId), IdValue(session.Ids().productId),
+                               TARN_VERSION_STRING, NowText()};
+    const std::wstring problem =
+        file.Commit(FormatLibraryProfile(TakeLibraryProfile(image, profile, utf8), info));
+    if (!problem.empty()) {
+        output.Error(output.Text(kNotWrittenKey, kDefaultNotWritten, {path, problem}) + L"\n");
+        return kExitWriteFailed;
+    }
+    output.Print(
+        output.Text(kProfileSavedKey, kDefaultProfileSaved, {std::to_wstring(profile + 1), path}) +
+        L"\n");
+    return kExitDone;
+}
+
+int LoadLibraryProfile(MouseSession& session, const std::wstring& path, int slot,
+                       HeaderBlock& header, Reporter& output) {
+    const ParsedLibraryProfile parsed = CheckedLibraryFile(session, path, output);
+    if (!parsed.accepted)
+        return kExitFileRefused;
+    if (!RequireMouse(session, output))
+        return kExitNoMouse;
+    const SessionHold lock = session.Hold();
+    if (!HoldsMouse(lock, output))
+        return kExitWriteFailed;
+    // Every header byte but the slot's record stays as the mouse holds it, so the header is
+    // read under the same hold as the write: nothing can change it in between.
+    HeaderBlock current;
+    if (!ReadImageBlock(session, 0, current.bytes)) {
+        output.Error(output.Text(kLoadNoHeaderKey, kDefaultLoadNoHeader, {path}) + L"\n");
+        return kExitNoMouse;
+    }
+    ProfileBlock block;
+    HeaderBlock written = current;
+    PlaceLibraryProfile(parsed.profile, slot, block, written);
+    const int area = slot + 1;
+    const std::wstring slotNumber = std::to_wstring(slot + 1);
+
+    const ChangeScope change(session, ChangeCause::LibraryLoad, slot);
+    PendingWrite write;
+    write.areas.push_back({area, block.bytes});
+    write.areas.push_back({0, written.bytes});
+    const WriteOutcome outcome = session.WriteSequence(write);
+    if (outcome.notKept) {
+        output.Error(
+            output.Text(kLoadNotKeptKey, kDefaultLoadNotKept, {path, outcome.keepProblem}) + L"\n");
+        return kExitWriteFailed;
+    }
+    if (outcome.notRecorded) {
+        output.Error(output.Text(kLoadNotRecordedKey, kDefaultLoadNotRecorded, {path}) + L"\n");
+        return kExitWriteFailed;
+    }
+    std::wstring notWritten;
+    for (size_t i = 0; i < write.areas.size(); ++i) {
+        if (i >= outcome.blockWhole.size() || !outcome.blockWhole[i])
+            notWritten += (notWritten.empty() ? L"" : L", ") + ImageBlockName(write.areas[i].first);
+    }
+    // Only the two blocks written are read back; the others stay zero on both sides.
+    MemoryImage expected{};
+    MemoryImage readBack{};
+    expected[size_t(area)] = block.bytes;
+    expected[0] = written.bytes;
+    std::wstring incomplete;
+    std::array<bool, kImageBlockCount> readWhole{};
+    for (int b : {area, 0}) {
+        readWhole[size_t(b)] = ReadImageBlock(session, b, readBack[size_t(b)]);
+        if (!readWhole[size_t(b)])
+            incomplete += (incomplete.empty() ? L"" : L", ") + ImageBlockName(b);
+    }
+    const std::vector<BlockDifference> differences = CompareImages(expected, readBack);
+    auto verified = [&](int b) {
+        bool same = readWhole[size_t(b)];
+        for (const BlockDifference& d : differences)
+            same = same && d.block != b;
+        return same;
+    };
+    if (verified(area))
+        StoreCachedBlock(slot, readBack[size_t(area)].data());
+    if (verified(0)) {
+        header.bytes = readBack[0];
+        StoreCachedHeader(header);
+    }
+
+    if (!notWritten.empty() || !incomplete.empty() || !differences.empty()) {
+        std::wstring report =
+            output.Text(kLoadOfFailedKey, kDefaultLoadOfFailed, {path, slotNumber}) + L"\n";
+        if (!notWritten.empty())
+            report +=
+                output.Text(kNotWrittenWholeKey, kDefaultNotWrittenWhole, {notWritten}) + L"\n";
+        if (!incomplete.empty())
+            report += output.Text(kNotReadBackKey, kDefaultNotReadBack, {incomplete}) + L"\n";
+        if (!differences.empty())
+            report += output.Text(kMemoryDiffersKey, kDefaultMemoryDiffers) + L"\n" +
+                      DescribeDifferences(differences);
+        output.Error(report);
+        return notWritten.empty() ? kExitVerifyFailed : kExitWriteFailed;
+    }
+    output.Print(output.Text(kProfileLoadedKey, kDefaultProfileLoaded, {path, slotNumber}) + L"\n");
+    return kExitDone;
+}

@@ -20,6 +20,7 @@ constexpr CauseToken kCauses[] = {
     {ChangeCause::Restore, L"restore"},
     {ChangeCause::Import, L"import"},
     {ChangeCause::ChangedElsewhere, L"elsewhere"},
+    {ChangeCause::LibraryLoad, L"library"},
 };
 
 constexpr wchar_t kHiddenBytes[] = L"stored bytes that the Settings dialog does not show";
@@ -185,6 +186,8 @@ std::wstring CauseName(ChangeCause cause, const TextLookup& text) {
         return text(kCauseImportKey, L"Import");
     case ChangeCause::ChangedElsewhere:
         return text(kCauseElsewhereKey, L"Changed elsewhere");
+    case ChangeCause::LibraryLoad:
+        return text(kCauseLibraryKey, L"Library load");
     case ChangeCause::Write:
         break;
     }

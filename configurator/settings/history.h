@@ -48,6 +48,7 @@ inline constexpr wchar_t kCauseResetKey[] = L"HistoryCauseReset";
 inline constexpr wchar_t kCauseRestoreKey[] = L"HistoryCauseRestore";
 inline constexpr wchar_t kCauseImportKey[] = L"HistoryCauseImport";
 inline constexpr wchar_t kCauseElsewhereKey[] = L"HistoryCauseElsewhere";
+inline constexpr wchar_t kCauseLibraryKey[] = L"HistoryCauseLibrary";
 inline constexpr wchar_t kCauseOfProfileKey[] = L"HistoryCauseOfProfile";
 inline constexpr wchar_t kButtonChangeKey[] = L"HistoryButtonChange";
 inline constexpr wchar_t kDpiXChangeKey[] = L"HistoryDpiXChange";
@@ -62,7 +63,8 @@ inline constexpr wchar_t kHeaderDiffersKey[] = L"HistoryHeaderDiffers";
 inline constexpr wchar_t kProfileAndHeaderDifferKey[] = L"HistoryProfileAndHeaderDiffer";
 inline constexpr wchar_t kProfilesAndHeaderDifferKey[] = L"HistoryProfilesAndHeaderDiffer";
 
-// "Apply", "Button", "Reset", "Restore", "Import", "Changed elsewhere", "Write".
+// "Apply", "Button", "Reset", "Restore", "Import", "Changed elsewhere", "Library load",
+// "Write".
 std::wstring CauseName(ChangeCause cause, const TextLookup& text = BuiltInText);
 // The cause with its profile: "Apply (profile 2)".
 std::wstring ReasonText(const ChangeReason& reason, const TextLookup& text = BuiltInText);

@@ -1,6 +1,10 @@
 #include "profile_file.h"
 
+#include "model/button_assignment.h"
+
 #include <cstdio>
+#include <optional>
+#include <type_traits>
 
 namespace {
 
@@ -287,4 +291,331 @@ std::wstring DescribeDifferences(const std::vector<BlockDifference>& differences
                 L", the first at offset 0x" + Widen(Hex(uint32_t(d.firstOffset), 4)) + L"\n";
     }
     return text;
+}
+
+namespace {
+
+constexpr std::string_view kLibrarySignature = "TarnDesk profile";
+constexpr std::string_view kNameLabel = "name ";
+constexpr std::string_view kSettingsLabel = "settings ";
+constexpr std::string_view kBlockLabel = "block";
+
+// One code point of UTF-8 at `at`, strictly: no overlong forms, no surrogates, nothing past
+// U+10FFFF. Returns the length taken, 0 when the bytes there are no UTF-8.
+size_t DecodeUtf8(std::string_view text, size_t at, uint32_t* point) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(at);
+    size_t length = 0;
+    uint32_t value = 0;
+    uint32_t least = 0;
+    if (lead < 0x80) {
+        *point = lead;
+        return 1;
+    }
+    if ((lead & 0xE0) == 0xC0) {
+        length = 2;
+        value = lead & 0x1Fu;
+        least = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3;
+        value = lead & 0x0Fu;
+        least = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4;
+        value = lead & 0x07u;
+        least = 0x10000;
+    } else {
+        return 0;
+    }
+    if (at + length > text.size())
+        return 0;
+    for (size_t i = 1; i < length; ++i) {
+        if ((byte(at + i) & 0xC0) != 0x80)
+            return 0;
+        value = (value << 6) | (byte(at + i) & 0x3Fu);
+    }
+    if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        return 0;
+    *point = value;
+    return length;
+}
+
+ParsedLibraryProfile RefuseProfile(std::wstring problem) {
+    ParsedLibraryProfile result;
+    result.problem = std::move(problem);
+    return result;
+}
+
+std::string LibraryLinePrefix(size_t offset) {
+    return std::string(kBlockLabel) + " " + Hex(uint32_t(offset), 4);
+}
+
+std::string HexBytes(const uint8_t* bytes, size_t count) {
+    std::string text;
+    for (size_t i = 0; i < count; ++i)
+        text += (i == 0 ? "" : " ") + Hex(bytes[i], 2);
+    return text;
+}
+
+} // namespace
+
+std::wstring LibraryNameProblem(std::string_view name) {
+    size_t count = 0;
+    for (size_t at = 0; at < name.size(); ++count) {
+        uint32_t point = 0;
+        const size_t length = DecodeUtf8(name, at, &point);
+        if (length == 0)
+            return L"its name is not valid UTF-8 text";
+        if (point < 0x20 || point == 0x7F || (point >= 0x80 && point < 0xA0))
+            return L"its name holds a control character";
+        at += length;
+    }
+    if (count == 0)
+        return L"it has no name";
+    if (count > kLibraryNameMaxCount)
+        return L"its name is " + std::to_wstring(count) + L" characters long, more than " +
+               std::to_wstring(kLibraryNameMaxCount);
+    return {};
+}
+
+bool IsBackupFile(std::string_view text) {
+    if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark)
+        text.remove_prefix(kByteOrderMark.size());
+    std::string_view first = text.substr(0, text.find('\n'));
+    if (!first.empty() && first.back() == '\r')
+        first.remove_suffix(1);
+    return first == kSignature;
+}
+
+std::string FormatLibraryProfile(const LibraryProfile& profile, const ProfileFileInfo& info) {
+    std::string text;
+    text += std::string(kLibrarySignature) + "\n";
+    text += std::string(kFormatLabel) + std::to_string(kLibraryProfileFormat) + "\n";
+    text += std::string(kProgramLabel) + info.program + "\n";
+    text += std::string(kWrittenLabel) + info.written + "\n";
+    text += std::string(kDeviceLabel) + Hex(info.vendorId, 4) + ":" + Hex(info.productId, 4) + "\n";
+    text += std::string(kNameLabel) + profile.name + "\n";
+    text += std::string(kSettingsLabel) +
+            HexBytes(profile.settings.data(), profile.settings.size()) + "\n";
+    for (size_t offset = 0; offset < kBlockLength; offset += kFileBytesPerLine)
+        text += LibraryLinePrefix(offset) + " " +
+                HexBytes(profile.block.data() + offset, kFileBytesPerLine) + "\n";
+    text += std::string(kChecksumLabel) + Hex(ProfileFileChecksum(text), 8) + "\n";
+    return text;
+}
+
+ParsedLibraryProfile ParseLibraryProfile(std::string_view text, uint16_t vendorId,
+                                         uint16_t productId) {
+    if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark)
+        text.remove_prefix(kByteOrderMark.size());
+    const std::vector<std::string_view> lines = SplitLines(text);
+    if (lines.empty() || lines[0] != kLibrarySignature)
+        return RefuseProfile(L"it is not a TarnDesk profile (the first line is not \"" +
+                             Widen(kLibrarySignature) + L"\")");
+
+    ParsedLibraryProfile result;
+    size_t index = 1;
+    std::string_view value;
+    auto field = [&](std::string_view label) {
+        if (index >= lines.size() || lines[index].substr(0, label.size()) != label)
+            return false;
+        value = lines[index].substr(label.size());
+        ++index;
+        return true;
+    };
+    auto missing = [&](std::string_view label) {
+        if (index >= lines.size())
+            return RefuseProfile(L"it ends before the line \"" + Widen(label) +
+                                 L"...\" (the file is cut short)");
+        return RefuseProfile(LineNumber(index) + L" should start with \"" + Widen(label) +
+                             L"\" but reads " + Quoted(lines[index]));
+    };
+    // A refusal, or nothing when the line was taken.
+    auto textField = [&](std::string_view label, std::string* into,
+                         const wchar_t* what) -> std::optional<ParsedLibraryProfile> {
+        if (!field(label))
+            return missing(label);
+        if (value.empty() || HasControlCharacter(value))
+            return RefuseProfile(LineNumber(index - 1) + L": " + what + L" is empty or not text");
+        *into = std::string(value);
+        return std::nullopt;
+    };
+
+    if (!field(kFormatLabel))
+        return missing(kFormatLabel);
+    bool digits = !value.empty() && value.size() <= 9;
+    for (char c : value)
+        digits = digits && c >= '0' && c <= '9';
+    if (!digits)
+        return RefuseProfile(L"its format version " + Quoted(value) + L" is not a number");
+    const uint32_t format = uint32_t(std::stoul(std::string(value)));
+    if (format > uint32_t(kLibraryProfileFormat))
+        return RefuseProfile(L"it is in format " + std::to_wstring(format) +
+                             L", written by a later TarnDesk; this TarnDesk reads format " +
+                             std::to_wstring(kLibraryProfileFormat));
+    if (format != uint32_t(kLibraryProfileFormat))
+        return RefuseProfile(L"format " + std::to_wstring(format) + L" is not a known format");
+
+    if (auto refused = textField(kProgramLabel, &result.info.program, L"the program version"))
+        return *refused;
+    if (auto refused = textField(kWrittenLabel, &result.info.written, L"the date"))
+        return *refused;
+
+    if (!field(kDeviceLabel))
+        return missing(kDeviceLabel);
+    uint32_t vendor = 0;
+    uint32_t product = 0;
+    if (value.size() != 9 || value[4] != ':' || !ParseHex(value.substr(0, 4), 4, &vendor) ||
+        !ParseHex(value.substr(5), 4, &product))
+        return RefuseProfile(LineNumber(index - 1) + L": the device " + Quoted(value) +
+                             L" is not written as VVVV:PPPP");
+    if (vendor != vendorId || product != productId)
+        return RefuseProfile(L"it was made for the device " + Widen(Hex(vendor, 4)) + L":" +
+                             Widen(Hex(product, 4)) + L", not for this mouse (" +
+                             Widen(Hex(vendorId, 4)) + L":" + Widen(Hex(productId, 4)) + L")");
+    result.info.vendorId = uint16_t(vendor);
+    result.info.productId = uint16_t(product);
+
+    if (!field(kNameLabel))
+        return missing(kNameLabel);
+    const std::wstring nameProblem = LibraryNameProblem(value);
+    if (!nameProblem.empty())
+        return RefuseProfile(LineNumber(index - 1) + L": " + nameProblem);
+    result.profile.name = std::string(value);
+
+    if (!field(kSettingsLabel))
+        return missing(kSettingsLabel);
+    bool settingsRead = value.size() == kProfileSettingsLength * 3 - 1;
+    for (size_t i = 0; settingsRead && i < kProfileSettingsLength; ++i) {
+        uint32_t byte = 0;
+        settingsRead = ParseHex(value.substr(3 * i, 2), 2, &byte) &&
+                       (i + 1 == kProfileSettingsLength || value[3 * i + 2] == ' ');
+        result.profile.settings[i] = uint8_t(byte);
+    }
+    if (!settingsRead)
+        return RefuseProfile(LineNumber(index - 1) +
+                             L" does not hold 8 bytes as two-digit hex numbers");
+
+    for (size_t offset = 0; offset < kBlockLength; offset += kFileBytesPerLine) {
+        const std::string prefix = LibraryLinePrefix(offset);
+        if (index >= lines.size())
+            return RefuseProfile(L"it ends before the line \"" + Widen(prefix) +
+                                 L"\" (the file is cut short)");
+        const std::string_view line = lines[index];
+        if (line.substr(0, prefix.size() + 1) != prefix + " ")
+            return RefuseProfile(LineNumber(index) + L" should be \"" + Widen(prefix) +
+                                 L" ...\" but reads " + Quoted(line) +
+                                 L" (a line is missing, added or out of order)");
+        if (!ParseDataBytes(line.substr(prefix.size() + 1), result.profile.block.data() + offset)) {
+            if (index + 1 == lines.size())
+                return RefuseProfile(L"it ends inside " + LineNumber(index) +
+                                     L" (the file is cut short)");
+            return RefuseProfile(LineNumber(index) +
+                                 L" does not hold 32 bytes as two-digit hex numbers");
+        }
+        ++index;
+    }
+
+    const size_t checksumLine = index;
+    if (!field(kChecksumLabel))
+        return missing(kChecksumLabel);
+    uint32_t stored = 0;
+    if (!ParseHex(value, 8, &stored))
+        return RefuseProfile(LineNumber(checksumLine) + L": the checksum " + Quoted(value) +
+                             L" is not 8 hex digits");
+    std::string content;
+    for (size_t i = 0; i < checksumLine; ++i) {
+        content += lines[i];
+        content += '\n';
+    }
+    if (ProfileFileChecksum(content) != stored)
+        return RefuseProfile(L"its checksum does not match its content (the file was changed "
+                             L"or damaged after it was written)");
+    if (index < lines.size())
+        return RefuseProfile(LineNumber(index) + L": there is content after the checksum line");
+    result.accepted = true;
+    return result;
+}
+
+LibraryProfile TakeLibraryProfile(const MemoryImage& image, int profile, std::string name) {
+    LibraryProfile taken;
+    taken.name = std::move(name);
+    if (!IsProfileIndex(profile))
+        return taken;
+    taken.block = image[size_t(profile) + 1];
+    const size_t record = kProfileSettingsOffset + kProfileSettingsLength * size_t(profile);
+    for (size_t i = 0; i < kProfileSettingsLength; ++i)
+        taken.settings[i] = image[0][record + i];
+    return taken;
+}
+
+void PlaceLibraryProfile(const LibraryProfile& profile, int slot, ProfileBlock& block,
+                         HeaderBlock& header) {
+    if (!IsProfileIndex(slot))
+        return;
+    block.bytes = profile.block;
+    // The slot byte carries the profile a record belongs to; the button bits stay.
+    for (int button = 0; button < kButtonCount; ++button) {
+        ButtonRecord record = block.Record(button);
+        record.slot = SlotByte(slot, record.slot & 0x1F);
+        block.SetRecord(button, record);
+    }
+    const size_t at = kProfileSettingsOffset + kProfileSettingsLength * size_t(slot);
+    for (size_t i = 0; i < kProfileSettingsLength; ++i)
+        header.bytes[at + i] = profile.settings[i];
+    header.bytes[at] = uint8_t(slot);
+}
+
+std::string ToUtf8(std::wstring_view text) {
+    std::string utf8;
+    const auto unit = [&text](size_t i) {
+        return static_cast<uint32_t>(static_cast<std::make_unsigned_t<wchar_t>>(text[i]));
+    };
+    for (size_t i = 0; i < text.size(); ++i) {
+        uint32_t point = unit(i);
+        if (point >= 0xD800 && point <= 0xDBFF && i + 1 < text.size() && unit(i + 1) >= 0xDC00 &&
+            unit(i + 1) <= 0xDFFF) {
+            point = 0x10000 + ((point - 0xD800) << 10) + (unit(i + 1) - 0xDC00);
+            ++i;
+        } else if ((point >= 0xD800 && point <= 0xDFFF) || point > 0x10FFFF) {
+            point = 0xFFFD;
+        }
+        if (point < 0x80) {
+            utf8 += char(point);
+        } else if (point < 0x800) {
+            utf8 += char(0xC0 | (point >> 6));
+            utf8 += char(0x80 | (point & 0x3F));
+        } else if (point < 0x10000) {
+            utf8 += char(0xE0 | (point >> 12));
+            utf8 += char(0x80 | ((point >> 6) & 0x3F));
+            utf8 += char(0x80 | (point & 0x3F));
+        } else {
+            utf8 += char(0xF0 | (point >> 18));
+            utf8 += char(0x80 | ((point >> 12) & 0x3F));
+            utf8 += char(0x80 | ((point >> 6) & 0x3F));
+            utf8 += char(0x80 | (point & 0x3F));
+        }
+    }
+    return utf8;
+}
+
+std::wstring FromUtf8(std::string_view text) {
+    std::wstring wide;
+    for (size_t at = 0; at < text.size();) {
+        uint32_t point = 0;
+        const size_t length = DecodeUtf8(text, at, &point);
+        if (length == 0) {
+            wide += wchar_t(0xFFFD);
+            ++at;
+            continue;
+        }
+        at += length;
+        if (point >= 0x10000 && sizeof(wchar_t) == 2) {
+            wide += wchar_t(0xD800 + ((point - 0x10000) >> 10));
+            wide += wchar_t(0xDC00 + ((point - 0x10000) & 0x3FF));
+        } else {
+            wide += wchar_t(point);
+        }
+    }
+    return wide;
 }

@@ -24,6 +24,18 @@ constexpr wchar_t kShowActiveKey[] = L"ShowActive";
 constexpr wchar_t kShowBasicStateKey[] = L"ShowBasicState";
 constexpr wchar_t kShowProfileKey[] = L"ShowProfile";
 constexpr wchar_t kShowButtonKey[] = L"ShowButton";
+constexpr wchar_t kUsageSaveKey[] = L"UsageSave";
+constexpr wchar_t kUsageLoadKey[] = L"UsageLoad";
+constexpr wchar_t kUsageShowFileKey[] = L"UsageShowFile";
+constexpr wchar_t kShowFileProfileKey[] = L"ShowFileProfile";
+constexpr wchar_t kShowFileWrittenKey[] = L"ShowFileWritten";
+constexpr wchar_t kSaveArgumentsKey[] = L"UsageSaveArguments";
+constexpr wchar_t kLoadArgumentsKey[] = L"UsageLoadArguments";
+
+// /save N and /load FILE N take a profile number 1..5; -1 for anything else.
+int ProfileNumber(const std::wstring& number) {
+    return number.size() == 1 && number[0] >= L'1' && number[0] <= L'5' ? number[0] - L'1' : -1;
+}
 
 // One line of the usage text: the option in a column of its own, then what it does.
 std::wstring UsageLine(std::wstring_view option, const std::wstring& meaning) {
@@ -93,8 +105,37 @@ Command ParseCommandLine(const std::vector<std::wstring>& arguments) {
     }
     if (option == L"show") {
         command.kind = CommandKind::Show;
-        return operands == 0 ? command
-                             : Bad(kNoArgumentsKey, L"%s takes no further arguments", L"/show");
+        if (operands == 1 && !arguments[1].empty()) {
+            command.kind = CommandKind::ShowFile;
+            command.file = arguments[1];
+            return command;
+        }
+        return operands == 0
+                   ? command
+                   : Bad(kNoArgumentsKey, L"%s takes no further arguments", L"/show FILE");
+    }
+    if (option == L"save") {
+        // /save N FILE [/name NAME]; without a name the profile is called by its number.
+        const bool named = operands == 4 && OptionName(arguments[3]) == L"name";
+        const int profile = operands >= 2 ? ProfileNumber(arguments[1]) : -1;
+        if ((operands != 2 && !named) || profile < 0 || arguments[2].empty())
+            return Bad(kSaveArgumentsKey,
+                       L"/save needs a profile number from 1 to 5 and a FILE, then optionally "
+                       L"/name NAME");
+        command.kind = CommandKind::SaveProfile;
+        command.profile = profile;
+        command.file = arguments[2];
+        command.name = named ? arguments[4] : L"Profile " + arguments[1];
+        return command;
+    }
+    if (option == L"load") {
+        const int profile = operands == 2 ? ProfileNumber(arguments[2]) : -1;
+        if (profile < 0 || arguments[1].empty())
+            return Bad(kLoadArgumentsKey, L"/load needs a FILE and a profile number from 1 to 5");
+        command.kind = CommandKind::LoadProfile;
+        command.profile = profile;
+        command.file = arguments[1];
+        return command;
     }
     if (option == L"select") {
         if (operands != 1)
@@ -131,6 +172,12 @@ std::wstring UsageText(const TextLookup& text) {
            UsageLine(L"/show",
                      text(kUsageShowKey, L"print the active profile and each profile's settings")) +
            UsageLine(L"/select N", text(kUsageSelectKey, L"make profile N (1 to 5) active")) +
+           UsageLine(L"/save N FILE",
+                     text(kUsageSaveKey, L"save profile N into FILE (/name NAME gives its name)")) +
+           UsageLine(L"/load FILE N",
+                     text(kUsageLoadKey, L"write the profile of FILE into profile N and verify")) +
+           UsageLine(L"/show FILE",
+                     text(kUsageShowFileKey, L"print what a profile file or a backup holds")) +
            UsageLine(L"/diagnostics",
                      text(kUsageDiagnosticsKey, L"print a short report to send with a fault")) +
            HistoryUsageText() + UsageLine(L"/?", text(kUsageHelpKey, L"show this text")) +
@@ -152,9 +199,40 @@ ButtonWords ButtonWordsOf(const TextLookup& text) {
     return words;
 }
 
+namespace {
+
+// One profile: its line with the resolution, then one line per button.
+std::wstring ProfileText(const std::wstring& profileLine, const std::wstring& label,
+                         const ProfileSettings& settings, const ProfileBlock& block,
+                         const FunctionNames& functionNames, const TextLookup& text) {
+    const ButtonWords words = ButtonWordsOf(text);
+    const std::wstring buttonLine = text(kShowButtonKey, L"Button %s: %s");
+    // The Settings dialog shows the resolution steps as dpi, 100 per step.
+    std::wstring shown =
+        FillPattern(profileLine, {label, std::to_wstring(settings.resolutionX * 100),
+                                  std::to_wstring(settings.resolutionY * 100)}) +
+        L"\n";
+    for (int button = 0; button < kButtonCount; ++button) {
+        // The ini format drops a value's leading blanks, so the indent is the program's.
+        shown += L"  " +
+                 FillPattern(buttonLine,
+                             {std::to_wstring(button + 1),
+                              DescribeButton(DecodeButton(block, button), functionNames, words)}) +
+                 L"\n";
+    }
+    return shown;
+}
+
+std::wstring WrittenLine(const ProfileFileInfo& info, const TextLookup& text) {
+    return FillPattern(text(kShowFileWrittenKey, L"Written %s by TarnDesk %s"),
+                       {FromUtf8(info.written), FromUtf8(info.program)}) +
+           L"\n";
+}
+
+} // namespace
+
 std::wstring FormatShow(const MemoryImage& image, int activeProfile,
                         const FunctionNames& functionNames, const TextLookup& text) {
-    const ButtonWords words = ButtonWordsOf(text);
     const std::wstring active =
         activeProfile >= 0 && activeProfile < kProfileCount
             ? std::to_wstring(activeProfile + 1)
@@ -164,26 +242,46 @@ std::wstring FormatShow(const MemoryImage& image, int activeProfile,
     std::wstring shown = FillPattern(text(kShowActiveKey, L"Active profile: %s"), {active}) + L"\n";
     const std::wstring profileLine =
         text(kShowProfileKey, L"Profile %s: resolution X %s dpi, Y %s dpi");
-    const std::wstring buttonLine = text(kShowButtonKey, L"Button %s: %s");
     for (int profile = 0; profile < kProfileCount; ++profile) {
-        const ProfileSettings settings = HeaderBlock{image[0]}.Settings(profile);
-        // The Settings dialog shows the resolution steps as dpi, 100 per step.
-        shown += L"\n" +
-                 FillPattern(profileLine, {std::to_wstring(profile + 1),
-                                           std::to_wstring(settings.resolutionX * 100),
-                                           std::to_wstring(settings.resolutionY * 100)}) +
-                 L"\n";
-        for (int button = 0; button < kButtonCount; ++button) {
-            // The ini format drops a value's leading blanks, so the indent is the program's.
-            shown +=
-                L"  " +
-                FillPattern(
-                    buttonLine,
-                    {std::to_wstring(button + 1),
-                     DescribeButton(DecodeButton(ProfileBlock{image[size_t(profile) + 1]}, button),
-                                    functionNames, words)}) +
-                L"\n";
-        }
+        shown += L"\n" + ProfileText(profileLine, std::to_wstring(profile + 1),
+                                     HeaderBlock{image[0]}.Settings(profile),
+                                     ProfileBlock{image[size_t(profile) + 1]}, functionNames, text);
     }
     return shown;
+}
+
+bool FormatShowFile(std::string_view content, uint16_t vendorId, uint16_t productId,
+                    const FunctionNames& functionNames, const TextLookup& text, std::wstring* shown,
+                    std::wstring* problem) {
+    if (IsBackupFile(content)) {
+        const ParsedProfileFile backup = ParseProfileFile(content, vendorId, productId);
+        if (!backup.accepted) {
+            *problem = backup.problem;
+            return false;
+        }
+        *shown = WrittenLine(backup.info, text);
+        const std::wstring profileLine =
+            text(kShowProfileKey, L"Profile %s: resolution X %s dpi, Y %s dpi");
+        for (int profile = 0; profile < kProfileCount; ++profile) {
+            *shown += L"\n" + ProfileText(profileLine, std::to_wstring(profile + 1),
+                                          HeaderBlock{backup.image[0]}.Settings(profile),
+                                          ProfileBlock{backup.image[size_t(profile) + 1]},
+                                          functionNames, text);
+        }
+        return true;
+    }
+    const ParsedLibraryProfile parsed = ParseLibraryProfile(content, vendorId, productId);
+    if (!parsed.accepted) {
+        *problem = parsed.problem;
+        return false;
+    }
+    ProfileSettings settings{};
+    settings.resolutionX = int8_t(parsed.profile.settings[3]);
+    settings.resolutionY = int8_t(parsed.profile.settings[4]);
+    *shown =
+        WrittenLine(parsed.info, text) + L"\n" +
+        ProfileText(text(kShowFileProfileKey, L"Profile \"%s\": resolution X %s dpi, Y %s dpi"),
+                    FromUtf8(parsed.profile.name), settings, ProfileBlock{parsed.profile.block},
+                    functionNames, text);
+    return true;
 }

@@ -24,14 +24,18 @@ enum class CommandKind {
     History,
     RestoreSnapshot,
     Diff,
+    SaveProfile,
+    LoadProfile,
+    ShowFile,
     BadUsage
 };
 
 struct Command {
     CommandKind kind = CommandKind::Tray;
-    std::wstring file;    // Export, Import, Diff
+    std::wstring file;    // Export, Import, Diff, SaveProfile, LoadProfile, ShowFile
+    std::wstring name;    // SaveProfile: the profile's name in the file
     int snapshot = 0;     // RestoreSnapshot: 1 is the newest
-    int profile = 0;      // Select: 0..4 (the user writes 1..5)
+    int profile = 0;      // Select, SaveProfile, LoadProfile: 0..4 (the user writes 1..5)
     std::wstring problem; // BadUsage: what was wrong, in English
     // BadUsage: the problem's language key, its English pattern and the value for its "%s".
     const wchar_t* problemKey = nullptr;
@@ -55,6 +59,11 @@ ButtonWords ButtonWordsOf(const TextLookup& text);
 // is reported as the basic state). functionNames: the eleven names the Settings dialog shows.
 std::wstring FormatShow(const MemoryImage& image, int activeProfile,
                         const FunctionNames& functionNames, const TextLookup& text = BuiltInText);
+// What /show FILE prints for a profile file (its name and settings) or a backup (its five
+// profiles). False, with `problem` set, when the file is neither or is refused.
+bool FormatShowFile(std::string_view content, uint16_t vendorId, uint16_t productId,
+                    const FunctionNames& functionNames, const TextLookup& text, std::wstring* shown,
+                    std::wstring* problem);
 
 // Runs a command-line command (not Tray) to its end: no window, no tray icon, output to the
 // console the program was started from or to the redirected standard handles. Returns the

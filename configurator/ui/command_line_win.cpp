@@ -14,6 +14,7 @@
 #include <shellapi.h>
 
 #include <array>
+#include <cwchar>
 #include <string>
 
 namespace {
@@ -24,6 +25,8 @@ constexpr wchar_t kDefaultShowIncomplete[] =
 constexpr wchar_t kSelectMismatchKey[] = L"SelectMismatch";
 constexpr wchar_t kDefaultSelectMismatch[] =
     L"Profile %s was sent, but the mouse reports profile %s as active.";
+constexpr wchar_t kShowRefusedKey[] = L"ShowRefused";
+constexpr wchar_t kDefaultShowRefused[] = L"Cannot show %s: %s.";
 constexpr wchar_t kSelectDoneKey[] = L"SelectDone";
 constexpr wchar_t kDefaultSelectDone[] = L"Profile %s is active.";
 
@@ -124,6 +127,32 @@ int Show(MouseSession& session, Reporter& output, const TextSettings& texts) {
     return kExitDone;
 }
 
+FunctionNames FunctionNamesOf(const TextSettings& texts) {
+    FunctionNames names;
+    for (int f = 0; f < kFunctionCount; ++f)
+        names[size_t(f)] = texts.LookupFunctionName(f);
+    return names;
+}
+
+// /show FILE: a profile file or a backup, read and checked as /load and /import check it.
+int ShowFile(const MouseSession& session, const std::wstring& path, Reporter& output,
+             const TextSettings& texts) {
+    std::string content;
+    std::wstring problem = ReadProfileFileText(path, &content, output);
+    std::wstring shown;
+    if (problem.empty() &&
+        FormatShowFile(
+            content,
+            static_cast<uint16_t>(std::wcstoul(session.Ids().vendorId.c_str(), nullptr, 16)),
+            static_cast<uint16_t>(std::wcstoul(session.Ids().productId.c_str(), nullptr, 16)),
+            FunctionNamesOf(texts), LookupIn(texts), &shown, &problem)) {
+        output.Print(shown);
+        return kExitDone;
+    }
+    output.Error(output.Text(kShowRefusedKey, kDefaultShowRefused, {path, problem}) + L"\n");
+    return kExitFileRefused;
+}
+
 int Select(MouseSession& session, Reporter& output, int profile) {
     if (!RequireMouse(session, output))
         return kExitNoMouse;
@@ -198,6 +227,14 @@ int RunCommandLine(MouseSession& session, const Command& command) {
         return Recorded(L"/restore", RunHistoryCommand(session, command, output));
     case CommandKind::Diff:
         return Recorded(L"/diff", RunHistoryCommand(session, command, output));
+    case CommandKind::SaveProfile:
+        return Recorded(L"/save", SaveLibraryProfile(session, command.profile, command.file,
+                                                     command.name, output));
+    case CommandKind::LoadProfile:
+        return Recorded(L"/load",
+                        LoadLibraryProfile(session, command.file, command.profile, header, output));
+    case CommandKind::ShowFile:
+        return ShowFile(session, command.file, output, texts);
     case CommandKind::BadUsage:
         output.Error(L"TarnDesk: " + ProblemText(command, LookupIn(texts)) + L".\n" +
                      UsageText(LookupIn(texts)));

@@ -87,6 +87,81 @@ TEST(ProfileFile, RefusesDamagedOrForeignFilesSayingWhy) {
     }
 }
 
+TEST(ProfileFile, OneProfileReadsBackAndLandsInAnySlot) {
+    // Profile 3 of the sample under a name in two scripts, taken and written back.
+    const std::string name = "B\xC3\xBCro \xE5\xB0\x84\xE6\x89\x8B \xF0\x9F\x8E\xAF";
+    const LibraryProfile taken = TakeLibraryProfile(SampleImage(), 2, name);
+    const ProfileFileInfo info{kVendor, kProduct, "1.2.3", "2026-12-08T10:00:00Z"};
+    const ParsedLibraryProfile parsed =
+        ParseLibraryProfile(FormatLibraryProfile(taken, info), kVendor, kProduct);
+    ASSERT_TRUE(parsed.accepted) << std::string(parsed.problem.begin(), parsed.problem.end());
+    EXPECT_EQ(parsed.profile.name, name);
+    EXPECT_EQ(parsed.profile.block, SampleImage()[3]);
+    EXPECT_EQ(parsed.profile.settings[3], SampleImage()[0][64 + 16 + 3]);
+    EXPECT_EQ(FromUtf8(name), L"B\u00FCro \u5C04\u624B \U0001F3AF");
+    EXPECT_EQ(ToUtf8(FromUtf8(name)), name);
+    EXPECT_FALSE(IsBackupFile(FormatLibraryProfile(taken, info)));
+    EXPECT_TRUE(IsBackupFile(SampleFile()));
+
+    // Into profile 5: the records' slot bytes name it, the header changes only in its record.
+    ProfileBlock block;
+    HeaderBlock header{SampleImage()[0]};
+    PlaceLibraryProfile(parsed.profile, 4, block, header);
+    for (size_t i = 0; i < kBlockLength; ++i) {
+        const bool slot = i < size_t(4 * kButtonCount) && i % 4 == 0;
+        const uint8_t expected =
+            slot ? uint8_t((4 << 5) | (SampleImage()[3][i] & 0x1F)) : SampleImage()[3][i];
+        EXPECT_EQ(block.bytes[i], expected) << i;
+        const bool inRecord = i >= 64 + 32 && i < 64 + 40;
+        const uint8_t headerExpected = i == 64 + 32 ? 4
+                                       : inRecord   ? SampleImage()[0][i - 16]
+                                                    : SampleImage()[0][i];
+        EXPECT_EQ(header.bytes[i], headerExpected) << i;
+    }
+
+    // Every damaged, foreign or badly named file is refused, saying why.
+    const std::string good = FormatLibraryProfile(taken, info);
+    std::string changedByte = good;
+    const size_t dataLine = good.find("block 0040 ");
+    changedByte[dataLine + 12] = changedByte[dataLine + 12] == '0' ? '1' : '0';
+    const auto named = [&](const std::string& other) {
+        LibraryProfile renamed = taken;
+        renamed.name = other;
+        return FormatLibraryProfile(renamed, info);
+    };
+    struct Case {
+        const char* what;
+        std::string text;
+        const wchar_t* reason;
+    } cases[] = {
+        {"one changed byte", changedByte, L"checksum does not match"},
+        {"truncated", good.substr(0, good.find("block 0100")), L"cut short"},
+        {"cut inside a line", good.substr(0, dataLine + 40), L"cut short"},
+        {"another product", Replace(good, "F1D0:0084", "F1D0:0085"),
+         L"F1D0:0085, not for this mouse"},
+        {"a later format", Replace(good, "format 1", "format 2"), L"later TarnDesk"},
+        {"a backup", SampleFile(), L"not a TarnDesk profile"},
+        {"a name not UTF-8", named("B\xFCro"), L"not valid UTF-8"},
+        {"an overlong form", named("\xC0\xAF"), L"not valid UTF-8"},
+        {"a surrogate", named("\xED\xA0\x80"), L"not valid UTF-8"},
+        {"65 characters", named(std::string(64, 'a') + "\xC3\xA9"), L"65 characters long"},
+        {"no name", named(""), L"no name"},
+        {"a control character", named("a\tb"), L"control character"},
+        {"no checksum", good.substr(0, good.find("checksum")), L"cut short"},
+    };
+    for (const Case& c : cases) {
+        const ParsedLibraryProfile refused = ParseLibraryProfile(c.text, kVendor, kProduct);
+        EXPECT_FALSE(refused.accepted) << c.what;
+        EXPECT_NE(refused.problem.find(c.reason), std::wstring::npos)
+            << c.what << ": " << std::string(refused.problem.begin(), refused.problem.end());
+    }
+    // 64 characters of any script are a name.
+    std::string longest;
+    for (int i = 0; i < 64; ++i)
+        longest += "\xE5\xB0\x84";
+    EXPECT_TRUE(ParseLibraryProfile(named(longest), kVendor, kProduct).accepted);
+}
+
 TEST(ProfileFile, ComparisonNamesEachDifferingBlock) {
     const MemoryImage expected = SampleImage();
     MemoryImage actual = expected;
@@ -118,13 +193,41 @@ TEST(CommandLine, ArgumentsMapToCommands) {
     const Command diff = ParseCommandLine(V{L"--diff", L"x.tarnprofiles"});
     EXPECT_EQ(diff.kind, CommandKind::Diff);
     EXPECT_EQ(diff.file, L"x.tarnprofiles");
+    const Command saved = ParseCommandLine(V{L"--save", L"3", L"a.tarnprofile", L"--NAME", L"B"});
+    EXPECT_EQ(saved.kind, CommandKind::SaveProfile);
+    EXPECT_EQ(saved.profile, 2);
+    EXPECT_EQ(saved.file, L"a.tarnprofile");
+    EXPECT_EQ(saved.name, L"B");
+    EXPECT_EQ(ParseCommandLine(V{L"/save", L"2", L"a"}).name, L"Profile 2");
+    const Command loaded = ParseCommandLine(V{L"/load", L"a.tarnprofile", L"5"});
+    EXPECT_EQ(loaded.kind, CommandKind::LoadProfile);
+    EXPECT_EQ(loaded.profile, 4);
+    EXPECT_EQ(loaded.file, L"a.tarnprofile");
+    EXPECT_EQ(ParseCommandLine(V{L"/show", L"a.tarnprofile"}).kind, CommandKind::ShowFile);
     const Command selected = ParseCommandLine(V{L"/select", L"5"});
     EXPECT_EQ(selected.kind, CommandKind::Select);
     EXPECT_EQ(selected.profile, 4);
-    for (const V& bad : {V{L"/select", L"0"}, V{L"/select", L"6"}, V{L"/select", L"12"},
-                         V{L"/select"}, V{L"/export"}, V{L"/import", L"a", L"b"}, V{L"/show", L"x"},
-                         V{L"/frobnicate"}, V{L"file.tarnprofiles"}, V{L"/restore", L"0"},
-                         V{L"/restore", L"x"}, V{L"/restore"}, V{L"/history", L"1"}, V{L"/diff"}}) {
+    for (const V& bad : {V{L"/select", L"0"},
+                         V{L"/select", L"6"},
+                         V{L"/select", L"12"},
+                         V{L"/select"},
+                         V{L"/export"},
+                         V{L"/import", L"a", L"b"},
+                         V{L"/show", L"x", L"y"},
+                         V{L"/frobnicate"},
+                         V{L"file.tarnprofiles"},
+                         V{L"/restore", L"0"},
+                         V{L"/restore", L"x"},
+                         V{L"/restore"},
+                         V{L"/history", L"1"},
+                         V{L"/diff"},
+                         V{L"/save", L"6", L"f"},
+                         V{L"/save", L"1"},
+                         V{L"/save", L"1", L"f", L"x"},
+                         V{L"/save", L"1", L"f", L"/label", L"n"},
+                         V{L"/load", L"f"},
+                         V{L"/load", L"f", L"0"},
+                         V{L"/load", L"3", L"f"}}) {
         const Command command = ParseCommandLine(bad);
         EXPECT_EQ(command.kind, CommandKind::BadUsage) << std::string(bad[0].begin(), bad[0].end());
         EXPECT_FALSE(command.problem.empty());
@@ -186,6 +289,23 @@ TEST(CommandLine, ShowNamesFunctionsAndRecordedKeys) {
               L"  Button 6: F10: profile 4\n"
               L"  Button 7: F8: usage F0 (Down)\n");
     EXPECT_NE(FormatShow(image, 5, names).find(L"basic state"), std::wstring::npos);
+    // /show FILE: a profile file under its name, a backup by its profiles, a damaged one refused.
+    const ProfileFileInfo info{kVendor, kProduct, "1.2.3", "2026-12-08T10:00:00Z"};
+    const std::string one =
+        FormatLibraryProfile(TakeLibraryProfile(image, 1, "Sn\xC3\xA6ll"), info);
+    std::wstring shown;
+    std::wstring problem;
+    ASSERT_TRUE(FormatShowFile(one, kVendor, kProduct, names, BuiltInText, &shown, &problem));
+    EXPECT_EQ(shown.substr(0, shown.find(L"  Button 2")),
+              L"Written 2026-12-08T10:00:00Z by TarnDesk 1.2.3\n\n"
+              L"Profile \"Sn\u00E6ll\": resolution X 600 dpi, Y 1200 dpi\n  Button 1: F1\n");
+    EXPECT_NE(shown.find(L"  Button 7: F8: usage F0 (Down)\n"), std::wstring::npos);
+    ASSERT_TRUE(FormatShowFile(FormatProfileFile(image, info), kVendor, kProduct, names,
+                               BuiltInText, &shown, &problem));
+    EXPECT_NE(shown.find(profile2.substr(0, profile2.find(L"\nProfile 3"))), std::wstring::npos);
+    EXPECT_FALSE(FormatShowFile(Replace(one, "F1D0:0084", "F1D0:0085"), kVendor, kProduct, names,
+                                BuiltInText, &shown, &problem));
+    EXPECT_NE(problem.find(L"not for this mouse"), std::wstring::npos);
     // In another language every label, the key rows and the targets are translated.
     const TextLookup german = [](const wchar_t* key, const wchar_t* builtIn) -> std::wstring {
         for (const auto& [k, v] :
@@ -205,9 +325,9 @@ TEST(CommandLine, ShowNamesFunctionsAndRecordedKeys) {
 TEST(History, NamesCarryTimeCauseAndProfileAndSortByTime) {
     const SnapshotName apply{{2026, 12, 8, 19, 5, 12, 42}, {ChangeCause::Apply, 1}};
     EXPECT_EQ(FormatSnapshotName(apply), L"20261208-190512-042-apply-p2.tarnprofiles");
-    for (ChangeCause cause :
-         {ChangeCause::Write, ChangeCause::Apply, ChangeCause::Button, ChangeCause::Reset,
-          ChangeCause::Restore, ChangeCause::Import, ChangeCause::ChangedElsewhere}) {
+    for (ChangeCause cause : {ChangeCause::Write, ChangeCause::Apply, ChangeCause::Button,
+                              ChangeCause::Reset, ChangeCause::Restore, ChangeCause::Import,
+                              ChangeCause::ChangedElsewhere, ChangeCause::LibraryLoad}) {
         const SnapshotName name{{2027, 1, 31, 0, 0, 59, 999}, {cause, -1}};
         const std::optional<SnapshotName> back = ParseSnapshotName(FormatSnapshotName(name));
         ASSERT_TRUE(back.has_value()) << int(cause);

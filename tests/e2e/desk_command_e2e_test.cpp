@@ -273,6 +273,62 @@ TEST_F(DeskCommandLine, DamagedOrForeignBackupsAreRefusedWithNothingWritten) {
 
 // The console companion waits for the run, passes its output on and ends with its code; a
 // destination that cannot be written is told before the mouse is read.
+TEST_F(DeskCommandLine, AProfileSavedAndLoadedLandsInItsSlotAndNothingElseChanges) {
+    const virt::MemoryImage source = PatternImage(51);
+    ASSERT_TRUE(mouse_->Load(source));
+    const std::wstring path = ArtifactDir() + L"office.tarnprofile";
+    DeleteFileW(path.c_str());
+    const DeskRun saved = RunDesk(L"--save 2 \"" + path + L"\" /name \"B\u00FCro \u5C04\u624B\"");
+    ASSERT_EQ(saved.exitCode, 0u) << saved.output;
+    const std::string file = ReadText(path);
+    EXPECT_NE(file.find("\nname " + Utf8(L"B\u00FCro \u5C04\u624B") + "\n"), std::string::npos)
+        << file;
+    const DeskRun shown = RunDesk(L"/show \"" + path + L"\"");
+    EXPECT_EQ(shown.exitCode, 0u) << shown.output;
+    EXPECT_NE(shown.output.find(Utf8(L"Profile \"B\u00FCro \u5C04\u624B\"")), std::string::npos)
+        << shown.output;
+
+    // Into profile 4 of another memory: that block with its records' slot bytes naming
+    // profile 4, that profile's header record, and not one byte more.
+    const virt::MemoryImage target = PatternImage(52);
+    ASSERT_TRUE(mouse_->Load(target));
+    DeleteCache();
+    const DeskRun loaded = RunDesk(L"/load \"" + path + L"\" 4");
+    ASSERT_EQ(loaded.exitCode, 0u) << loaded.output;
+    virt::MemoryImage expected = target;
+    constexpr size_t kArea = 512;
+    for (size_t i = 0; i < kArea; ++i)
+        expected[4 * kArea + i] = source[2 * kArea + i];
+    for (size_t button = 0; button < 7; ++button)
+        expected[4 * kArea + 4 * button] =
+            static_cast<uint8_t>((3 << 5) | (source[2 * kArea + 4 * button] & 0x1F));
+    for (size_t i = 0; i < 8; ++i)
+        expected[64 + 8 * 3 + i] = source[64 + 8 * 1 + i];
+    expected[64 + 8 * 3] = 3;
+    const std::optional<virt::MemoryImage> memory = mouse_->Dump();
+    ASSERT_TRUE(memory);
+    for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ((*memory)[i], expected[i]) << "area " << i / kArea << " byte " << i % kArea;
+    const std::optional<CachedBlock> cached = ReadCachedBlock(3);
+    ASSERT_TRUE(cached) << "the verified profile was not cached";
+    EXPECT_TRUE(
+        std::equal(cached->bytes.begin(), cached->bytes.end(), expected.begin() + 4 * kArea));
+    const DeskRun history = RunDesk(L"/history");
+    EXPECT_NE(history.output.find("Library load (profile 4)"), std::string::npos) << history.output;
+
+    // A profile file with one byte changed is refused and writes nothing.
+    std::string changed = file;
+    const size_t digit = file.find("block 0040 ") + 11;
+    changed[digit] = changed[digit] == '0' ? '1' : '0';
+    const std::wstring damaged = ArtifactDir() + L"damaged.tarnprofile";
+    WriteText(damaged, changed);
+    const uint32_t pagesBefore = PagesWritten();
+    const DeskRun refused = RunDesk(L"/load \"" + damaged + L"\" 1");
+    EXPECT_EQ(refused.exitCode, 3u) << refused.output;
+    EXPECT_NE(refused.output.find("checksum"), std::string::npos) << refused.output;
+    EXPECT_EQ(PagesWritten(), pagesBefore) << "a refused profile file reached the mouse";
+}
+
 TEST_F(DeskCommandLine, TheConsoleCompanionWaitsAndEndsWithTheCommandsCode) {
     const std::string good = ReadText(Backup(PatternImage(51), L"companion.tarnprofiles"));
     std::string damaged = good;

@@ -188,3 +188,23 @@ write("profile_file", "valid-crlf", profile_file(memory).replace(b"\n", b"\r\n")
 write("profile_file", "cut-short", profile_file(memory)[:3000])
 write("profile_file", "other-device", profile_file(memory, device="F1D0:0085"))
 write("profile_file", "later-format", profile_file(memory, fmt="2"))
+
+# ---- profile files (one profile) ----
+def library_profile(block, settings, name="B\u00fcro", device="F1D0:0084", fmt="1"):
+    import zlib
+    lines = ["TarnDesk profile", "format " + fmt, "program 1.0.0", "written 2026-12-08T10:00:00Z",
+             "device " + device, "name " + name, "settings " + " ".join(f"{b:02X}" for b in settings)]
+    for offset in range(0, 512, 32):
+        lines.append(f"block {offset:04X} " + " ".join(f"{b:02X}" for b in block[offset:offset + 32]))
+    content = "".join(line + "\n" for line in lines)
+    return (content + f"checksum {zlib.crc32(content.encode()):08X}\n").encode()
+
+
+one = memory[2 * 512:3 * 512]
+record = memory[64 + 8:64 + 16]
+write("library_profile", "valid", library_profile(one, record))
+write("library_profile", "valid-crlf", library_profile(one, record).replace(b"\n", b"\r\n"))
+write("library_profile", "cut-short", library_profile(one, record)[:900])
+write("library_profile", "other-device", library_profile(one, record, device="F1D0:0085"))
+write("library_profile", "later-format", library_profile(one, record, fmt="2"))
+write("library_profile", "long-name", library_profile(one, record, name="\u5c04" * 65))
