@@ -1085,32 +1085,52 @@ TEST_F(Recorder, CancelLeavesTheRecordAndListsTheStoredMacro) {
     EXPECT_EQ(Bytes(profileBlock), before);
 }
 
-TEST_F(Recorder, TypedStringIsStoredAsKeysAndReopensAsTheirNames) {
+TEST_F(Recorder, TypedStringWarnsOfWhatItWillNotTypeAndReopensAsTheCharactersItTypes) {
     std::wstring shown;
+    std::wstring warning;
     bool applyBefore = true;
+    bool keptForEditing = false;
+    const auto answer = [&](int button) {
+        HWND box = FindDialog(L"Mouse");
+        if (box != nullptr) {
+            warning = ItemText(box, 0xFFFF);
+            PostMessageW(box, WM_COMMAND, button, 0);
+        }
+    };
     ModalSteps typing({[&] {
                            HWND r = Find(L"String Key");
                            applyBefore = Enabled(r, IDC_APPLY);
                            SetForegroundWindow(r);
                            SetFocus(GetDlgItem(r, IDC_STRING));
-                           TapKey('A');
                            PressKey(VK_SHIFT, true);
+                           TapKey('A');
                            TapKey('1');
                            PressKey(VK_SHIFT, false);
+                           TapKey('B');
                        },
                        [] {},
                        [&] {
                            HWND r = Find(L"String Key");
                            shown = ItemText(r, IDC_STRING);
-                           SendMessageW(r, WM_COMMAND, IDC_APPLY, 0);
-                       }});
+                           PostMessageW(r, WM_COMMAND, IDC_APPLY, 0);
+                       },
+                       [&] { answer(IDNO); },
+                       [&] {
+                           HWND r = Find(L"String Key");
+                           keptForEditing = r != nullptr && ItemText(r, IDC_STRING) == shown;
+                           PostMessageW(r, WM_COMMAND, IDC_APPLY, 0);
+                       },
+                       [&] { answer(IDYES); }});
     Run(4, FunctionStringKey);
+    EXPECT_FALSE(typing.EndedAStuckDialog());
     EXPECT_FALSE(applyBefore);
-    EXPECT_EQ(shown, L"A!");
-    const uint8_t record[] = {0x04, KindString, 0, 8};
+    EXPECT_EQ(shown, L"A!b"); // the field keeps the case it is typed in
+    EXPECT_TRUE(keptForEditing) << "No goes back to the string";
+    EXPECT_NE(warning.find(L"written: A !."), std::wstring::npos) << warning;
+    const uint8_t record[] = {0x04, KindString, 0, 12};
     EXPECT_EQ(std::memcmp(profileBlock.data() + 16, record, 4), 0);
-    const uint8_t events[] = {0x04, 0, 0, 0, 0x1E, 0, 0, 0};
-    EXPECT_EQ(std::memcmp(profileBlock.data() + 64 + 4 * 64, events, 8), 0);
+    const uint8_t events[] = {0x04, 0, 0, 0, 0x1E, 0, 0, 0, 0x05, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(profileBlock.data() + 64 + 4 * 64, events, 12), 0);
 
     std::wstring reopened;
     LRESULT limit = 0;
@@ -1121,7 +1141,7 @@ TEST_F(Recorder, TypedStringIsStoredAsKeysAndReopensAsTheirNames) {
         SendMessageW(r, WM_COMMAND, IDC_CANCEL, 0);
     }});
     Run(4, FunctionStringKey);
-    EXPECT_EQ(reopened, L"A1");
+    EXPECT_EQ(reopened, L"a1b");
     EXPECT_EQ(limit, 16);
 }
 
