@@ -16,27 +16,41 @@ std::wstring Trimmed(const wchar_t* text) {
     return std::wstring(view);
 }
 
+// The key's name, or which usage it is when the key tables do not name it.
+std::wstring NameOfEvent(const KeyEvent& event) {
+    std::wstring name = Trimmed(NameOfUsage(event.usage));
+    if (name.empty()) {
+        wchar_t code[16];
+        std::swprintf(code, 16, L"usage %02X", unsigned{event.usage});
+        name = code;
+    }
+    return name;
+}
+
 } // namespace
 
-std::wstring EventListText(const std::vector<KeyEvent>& events, bool namesOnly,
-                           const ButtonWords& words) {
+std::wstring EventListText(const std::vector<KeyEvent>& events, const ButtonWords& words) {
     std::wstring text;
     for (const KeyEvent& event : events) {
         if (event.usage == 0)
             break; // the recorder stops listing at the first empty event too
-        std::wstring name = Trimmed(NameOfUsage(event.usage));
-        if (name.empty()) { // a usage the key tables do not name: say which one it is
-            wchar_t code[16];
-            std::swprintf(code, 16, L"usage %02X", unsigned{event.usage});
-            name = namesOnly ? L"[" + std::wstring(code) + L"]" : std::wstring(code);
-        }
-        if (namesOnly) {
-            text += name;
-            continue;
-        }
         if (!text.empty())
             text += L", ";
-        text += FillPattern((event.flags & kEventPress) != 0 ? words.keyDown : words.keyUp, {name});
+        text += FillPattern((event.flags & kEventPress) != 0 ? words.keyDown : words.keyUp,
+                            {NameOfEvent(event)});
+    }
+    return text;
+}
+
+std::wstring StringKeyText(const std::vector<KeyEvent>& events, bool markKeys) {
+    std::wstring text;
+    for (const KeyEvent& event : events) {
+        if (event.usage == 0)
+            break;
+        if (const wchar_t character = CharacterOfUsage(event.usage); character != 0)
+            text += character;
+        else if (markKeys)
+            text += L"[" + NameOfEvent(event) + L"]";
     }
     return text;
 }
@@ -49,9 +63,9 @@ std::wstring DescribeButton(const ButtonAssignment& a, const FunctionNames& name
     switch (a.kind) {
     case AssignmentKind::SingleKey:
     case AssignmentKind::Macro:
-        return name + L": " + EventListText(a.events, false, words);
+        return name + L": " + EventListText(a.events, words);
     case AssignmentKind::String:
-        return name + L": \"" + EventListText(a.events, true, words) + L"\"";
+        return name + L": \"" + StringKeyText(a.events, true) + L"\"";
     case AssignmentKind::ProfileSwitch:
         return name + L": " +
                (IsProfileIndex(a.param)

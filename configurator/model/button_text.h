@@ -29,10 +29,13 @@ struct ButtonWords {
     std::wstring unknownRecord = kDefaultUnknownRecord;
 };
 
-// "Ctrl (Down), C (Down), ..." for keys and macros; the key names run together for a string.
-// Stops at the first event without a key, as the recorder does.
-std::wstring EventListText(const std::vector<KeyEvent>& events, bool namesOnly,
-                           const ButtonWords& words = {});
-// "Macro Key: A (Down), A (Up)", "String Key: \"AB1\"", "Select Profile: profile 3", ...
+// "Ctrl (Down), C (Down), ..." for keys and macros. Stops at the first event without a key, as
+// the recorder does.
+std::wstring EventListText(const std::vector<KeyEvent>& events, const ButtonWords& words = {});
+// What a string key types: each event's plain character ("gg wp, hello1"), up to the first event
+// without a key. An event whose key types no character is left out, or, with `markKeys`, shown
+// as its key's name (or usage) in brackets so that it cannot be read as typed text.
+std::wstring StringKeyText(const std::vector<KeyEvent>& events, bool markKeys);
+// "Macro Key: A (Down), A (Up)", "String Key: \"ab1\"", "Select Profile: profile 3", ...
 std::wstring DescribeButton(const ButtonAssignment& assignment, const FunctionNames& names,
                             const ButtonWords& words = {});

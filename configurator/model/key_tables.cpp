@@ -134,8 +134,32 @@ constexpr NameTable BuildKeyNames() {
     return table;
 }
 
+using CharacterTable = std::array<wchar_t, kKeyTableSize>;
+
+// The punctuation keys' plain characters, the same keys the name table names by character.
+constexpr Pair kPlainCharacters[] = {
+    {0xBA, L';'}, {0xBB, L'='}, {0xBC, L','},  {0xBD, L'-'}, {0xBE, L'.'},  {0xBF, L'/'},
+    {0xC0, L'`'}, {0xDB, L'['}, {0xDC, L'\\'}, {0xDD, L']'}, {0xDE, L'\''},
+};
+
+constexpr CharacterTable BuildKeyCharacters() {
+    CharacterTable table{};
+    table[0x20] = L' ';
+    for (int i = 0; i <= 9; ++i) {
+        table[0x30 + static_cast<std::size_t>(i)] = static_cast<wchar_t>(L'0' + i);
+    }
+    for (int i = 0; i < 26; ++i) {
+        table[0x41 + static_cast<std::size_t>(i)] = static_cast<wchar_t>(L'a' + i);
+    }
+    for (const Pair& p : kPlainCharacters) {
+        table[static_cast<std::size_t>(p.from)] = static_cast<wchar_t>(p.to);
+    }
+    return table;
+}
+
 } // namespace
 
 constinit const std::array<int32_t, kKeyTableSize> VKtoUsage = BuildVKtoUsage();
 constinit const std::array<int32_t, kKeyTableSize> UsageToVK = BuildUsageToVK();
 constinit const std::array<KeyNameField, kKeyTableSize> KeyNames = BuildKeyNames();
+constinit const std::array<wchar_t, kKeyTableSize> KeyCharacters = BuildKeyCharacters();

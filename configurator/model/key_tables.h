@@ -18,6 +18,9 @@ extern const std::array<int32_t, kKeyTableSize> VKtoUsage;
 extern const std::array<int32_t, kKeyTableSize> UsageToVK;
 // Virtual-key code -> name shown to the user (empty when the key has no name).
 extern const std::array<KeyNameField, kKeyTableSize> KeyNames;
+// Virtual-key code -> the character the key types without Shift or AltGr on the layout the
+// usage table is laid out for (0: the key types no character a string field can show).
+extern const std::array<wchar_t, kKeyTableSize> KeyCharacters;
 
 // The usage of a key, indexed by the low byte of the code (a VkKeyScanW result of -1 gives 0).
 inline int32_t UsageOfKey(int virtualKey) {
@@ -30,4 +33,8 @@ inline const wchar_t* NameOfKey(int virtualKey) {
 // The name of a stored event: through its virtual-key code.
 inline const wchar_t* NameOfUsage(int usage) {
     return NameOfKey(UsageToVK[static_cast<uint8_t>(usage)]);
+}
+// The character a stored string event types: its key's plain character (0: none).
+inline wchar_t CharacterOfUsage(int usage) {
+    return KeyCharacters[static_cast<uint8_t>(UsageToVK[static_cast<uint8_t>(usage)])];
 }

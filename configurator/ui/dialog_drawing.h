@@ -12,9 +12,16 @@ inline constexpr UINT kHoverPeriodMs = 10;
 
 // Draws the bitmap at the top-left corner of the dialog's control. The caller deletes it.
 void DrawTransparentOnControl(HWND dialog, HBITMAP bitmap, int controlId);
-// Draws the bitmap with its top-left corner at `at`. The bitmap's key-coloured pixels are
-// turned white in place; the caller deletes it.
-void DrawTransparentAt(HDC target, HBITMAP bitmap, POINT at);
+// Draws the bitmap with its top-left corner at `at`, `size` pixels large (null: the display's
+// scale of its own size). The bitmap's key-coloured pixels are turned white in place; the
+// caller deletes it.
+void DrawTransparentAt(HDC target, HBITMAP bitmap, POINT at, const SIZE* size = nullptr);
+// The dialog units the Settings dialog's pictures were drawn at (96 dpi, 8-point font).
+inline constexpr int kPictureBaseUnitX = 6;
+inline constexpr int kPictureBaseUnitY = 12;
+// The pixels a picture `drawn` large at 96 dpi takes over the dialog: its own size at 96 dpi,
+// else its size in the dialog's units, so that it stays beside the controls it points at.
+SIZE PictureSizeOn(HWND dialog, SIZE drawn);
 // The window's font (or the system's GUI font) at `points` points on the window's screen;
 // null when it cannot be made. The caller deletes it.
 HFONT CreateFontOfSize(HWND window, int points);

@@ -46,7 +46,12 @@ void DrawPictureAtAnchor(HWND dialog, HDC dc, const wchar_t* file, int fallbackI
     GetWindowRect(anchor, &rect);
     POINT at{rect.left, rect.top};
     ScreenToClient(dialog, &at);
-    DrawTransparentAt(dc, bitmap.Get(), at);
+    BITMAP info{};
+    if (GetObjectW(bitmap.Get(), sizeof(info), &info) == 0) {
+        return;
+    }
+    const SIZE size = PictureSizeOn(dialog, SIZE{info.bmWidth, info.bmHeight});
+    DrawTransparentAt(dc, bitmap.Get(), at, &size);
 }
 
 int DetailBitmapOf(int function) {
@@ -73,7 +78,22 @@ constexpr wchar_t kFontProperty[] = L"TarnControlFont";
 
 } // namespace
 
-void DrawTransparentAt(HDC target, HBITMAP bitmap, POINT at) {
+SIZE PictureSizeOn(HWND dialog, SIZE drawn) {
+    const WindowDc dc(dialog);
+    const int dpi = dc ? GetDeviceCaps(dc.Get(), LOGPIXELSY) : 96;
+    if (dpi <= 96) {
+        return drawn;
+    }
+    // The dialog's font grows less than the scale in height, so its controls stand closer
+    // together than the scale alone would place them: the picture grows as the dialog units do.
+    RECT units{0, 0, drawn.cx * 4, drawn.cy * 8};
+    if (!MapDialogRect(dialog, &units)) {
+        return SIZE{MulDiv(drawn.cx, dpi, 96), MulDiv(drawn.cy, dpi, 96)};
+    }
+    return SIZE{units.right / kPictureBaseUnitX, units.bottom / kPictureBaseUnitY};
+}
+
+void DrawTransparentAt(HDC target, HBITMAP bitmap, POINT at, const SIZE* size) {
     BITMAP info{};
     if (GetObjectW(bitmap, sizeof(info), &info) == 0) {
         return;
@@ -83,8 +103,8 @@ void DrawTransparentAt(HDC target, HBITMAP bitmap, POINT at) {
     // The pictures are drawn for 96 dpi; at a larger scale the dialog's controls grow, so the
     // pictures must grow with them to stay beside the controls they point at.
     int dpi = GetDeviceCaps(target, LOGPIXELSX);
-    int targetW = dpi > 96 ? MulDiv(w, dpi, 96) : w;
-    int targetH = dpi > 96 ? MulDiv(h, dpi, 96) : h;
+    int targetW = size != nullptr ? size->cx : dpi > 96 ? MulDiv(w, dpi, 96) : w;
+    int targetH = size != nullptr ? size->cy : dpi > 96 ? MulDiv(h, dpi, 96) : h;
     // Whole pixels only: blended pixels would no longer match the mask.
     int oldStretchMode = SetStretchBltMode(target, COLORONCOLOR);
     const UniqueMemoryDc imageDc(CreateCompatibleDC(target));

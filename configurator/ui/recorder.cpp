@@ -64,13 +64,9 @@ bool StoredStringText(const ButtonAssignment& stored, std::wstring* text, size_t
     text->clear();
     if (capacity == 0 || stored.kind != AssignmentKind::String)
         return false;
-    for (const KeyEvent& event : stored.events) {
-        if (event.usage == 0)
-            break;
-        for (const wchar_t* name = NameOfUsage(event.usage); *name && text->size() + 1 < capacity;
-             ++name)
-            *text += *name;
-    }
+    *text = StringKeyText(stored.events, false);
+    if (text->size() + 1 > capacity)
+        text->resize(capacity - 1);
     return true;
 }
 
@@ -82,6 +78,20 @@ std::vector<KeyEvent> StringEvents(const wchar_t* text, int16_t (*keyScan)(wchar
         events.push_back(event);
     }
     return events;
+}
+
+std::wstring CharactersNotTypedAsShown(const wchar_t* text, int16_t (*keyScan)(wchar_t)) {
+    std::wstring odd;
+    for (int i = 0; i < kStringLimit && text[i] != 0; ++i) {
+        const wchar_t character = text[i];
+        const int16_t scan = keyScan(character);
+        // The stored event keeps the key only: a shift state the character needs is lost.
+        const bool asShown = scan != -1 && (scan & 0x0700) == 0 &&
+                             CharacterOfUsage(UsageOfKey(scan & 0xFF)) == character;
+        if (!asShown && odd.find(character) == std::wstring::npos)
+            odd += character;
+    }
+    return odd;
 }
 
 std::wstring EventRow(const wchar_t* name, bool press, bool stored, const ButtonWords& words) {

@@ -56,13 +56,24 @@ class KeyRecording {
 // The stored events the recorder lists when it opens for `function` (7 or 8): only when the
 // stored kind matches, up to the first event without a key.
 std::vector<KeyEvent> ListedEvents(const ButtonAssignment& stored, ButtonFunction function);
-// The text the recorder shows for a stored string: the key names of its events, up to the first
-// event without a key, cut to `capacity` - 1 characters. False when it is no string key.
+// The text the recorder shows for a stored string: the characters its events type, up to the
+// first event without a key, cut to `capacity` - 1 characters. False when it is no string key.
 bool StoredStringText(const ButtonAssignment& stored, std::wstring* text,
                       size_t capacity = kStoredTextFieldCount);
 // At most kStringLimit characters of `text` as string events. `keyScan` gives the virtual-key
 // code of a character in its low byte (VkKeyScanW); -1 for none.
 std::vector<KeyEvent> StringEvents(const wchar_t* text, int16_t (*keyScan)(wchar_t));
+// The characters among those StringEvents keeps that the stored string will not type as they
+// are written (capitals, characters that need Shift or AltGr, characters without a key), each
+// once, in the order they come; empty when it types the text as written.
+std::wstring CharactersNotTypedAsShown(const wchar_t* text, int16_t (*keyScan)(wchar_t));
+// Asked before such a string is applied; "%s" receives those characters.
+inline constexpr wchar_t kStringNotAsShownKey[] = L"StringNotAsShown";
+inline constexpr wchar_t kDefaultStringNotAsShown[] =
+    L"The mouse will not type these characters as written: %s. It presses each character's key "
+    L"without Shift or AltGr, so capital letters come out small, characters such as ! or @ come "
+    L"out as their key's own character, and characters without a key are not typed. Apply the "
+    L"string anyway?";
 
 // " %s (Down)  " / " %s (Up) " for stored events; " %s (Down)" / " %s (Up)" for live ones.
 // The words' keyDown and keyUp give the part after the leading blank.

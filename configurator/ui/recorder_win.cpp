@@ -220,13 +220,38 @@ class RecorderDialog {
         if (editedFunction == FunctionStringKey) {
             wchar_t text[kStoredTextFieldCount] = {};
             GetDlgItemTextW(window_, IDC_STRING, text, kStoredTextFieldCount - 1);
-            request_.result = ButtonAssignment::Text(
-                StringEvents(text, [](wchar_t c) { return static_cast<int16_t>(VkKeyScanW(c)); }));
+            const auto keyScan = [](wchar_t c) { return static_cast<int16_t>(VkKeyScanW(c)); };
+            if (!UserKeepsText(CharactersNotTypedAsShown(text, keyScan))) {
+                SetFocus(GetDlgItem(window_, IDC_STRING));
+                return;
+            }
+            request_.result = ButtonAssignment::Text(StringEvents(text, keyScan));
         } else {
             request_.result = recording_.Result();
         }
         ReleaseBitmaps();
         EndDialog(window_, IDC_APPLY);
+    }
+
+    // True unless the user, told which characters will not be typed as written, goes back to
+    // edit the string.
+    bool UserKeepsText(const std::wstring& odd) const {
+        if (odd.empty()) {
+            return true;
+        }
+        std::wstring listed;
+        for (wchar_t character : odd) {
+            if (!listed.empty()) {
+                listed += L' ';
+            }
+            listed += character;
+        }
+        const TextSettings& texts = request_.desk.texts;
+        const std::wstring text = FillPattern(
+            texts.LookupDefault(kStringNotAsShownKey, kDefaultStringNotAsShown), {listed});
+        const std::wstring title = texts.LookupDefault(kTitleKey, kDefaultTitle);
+        return MessageBoxW(window_, text.c_str(), title.c_str(), MB_ICONWARNING | MB_YESNO) ==
+               IDYES;
     }
 
     void Cancel() {

@@ -25,6 +25,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <functional>
@@ -1085,32 +1086,52 @@ TEST_F(Recorder, CancelLeavesTheRecordAndListsTheStoredMacro) {
     EXPECT_EQ(Bytes(profileBlock), before);
 }
 
-TEST_F(Recorder, TypedStringIsStoredAsKeysAndReopensAsTheirNames) {
+TEST_F(Recorder, TypedStringWarnsOfWhatItWillNotTypeAndReopensAsTheCharactersItTypes) {
     std::wstring shown;
+    std::wstring warning;
     bool applyBefore = true;
+    bool keptForEditing = false;
+    const auto answer = [&](int button) {
+        HWND box = FindDialog(L"Mouse");
+        if (box != nullptr) {
+            warning = ItemText(box, 0xFFFF);
+            PostMessageW(box, WM_COMMAND, button, 0);
+        }
+    };
     ModalSteps typing({[&] {
                            HWND r = Find(L"String Key");
                            applyBefore = Enabled(r, IDC_APPLY);
                            SetForegroundWindow(r);
                            SetFocus(GetDlgItem(r, IDC_STRING));
-                           TapKey('A');
                            PressKey(VK_SHIFT, true);
+                           TapKey('A');
                            TapKey('1');
                            PressKey(VK_SHIFT, false);
+                           TapKey('B');
                        },
                        [] {},
                        [&] {
                            HWND r = Find(L"String Key");
                            shown = ItemText(r, IDC_STRING);
-                           SendMessageW(r, WM_COMMAND, IDC_APPLY, 0);
-                       }});
+                           PostMessageW(r, WM_COMMAND, IDC_APPLY, 0);
+                       },
+                       [&] { answer(IDNO); },
+                       [&] {
+                           HWND r = Find(L"String Key");
+                           keptForEditing = r != nullptr && ItemText(r, IDC_STRING) == shown;
+                           PostMessageW(r, WM_COMMAND, IDC_APPLY, 0);
+                       },
+                       [&] { answer(IDYES); }});
     Run(4, FunctionStringKey);
+    EXPECT_FALSE(typing.EndedAStuckDialog());
     EXPECT_FALSE(applyBefore);
-    EXPECT_EQ(shown, L"A!");
-    const uint8_t record[] = {0x04, KindString, 0, 8};
+    EXPECT_EQ(shown, L"A!b"); // the field keeps the case it is typed in
+    EXPECT_TRUE(keptForEditing) << "No goes back to the string";
+    EXPECT_NE(warning.find(L"written: A !."), std::wstring::npos) << warning;
+    const uint8_t record[] = {0x04, KindString, 0, 12};
     EXPECT_EQ(std::memcmp(profileBlock.data() + 16, record, 4), 0);
-    const uint8_t events[] = {0x04, 0, 0, 0, 0x1E, 0, 0, 0};
-    EXPECT_EQ(std::memcmp(profileBlock.data() + 64 + 4 * 64, events, 8), 0);
+    const uint8_t events[] = {0x04, 0, 0, 0, 0x1E, 0, 0, 0, 0x05, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(profileBlock.data() + 64 + 4 * 64, events, 12), 0);
 
     std::wstring reopened;
     LRESULT limit = 0;
@@ -1121,7 +1142,7 @@ TEST_F(Recorder, TypedStringIsStoredAsKeysAndReopensAsTheirNames) {
         SendMessageW(r, WM_COMMAND, IDC_CANCEL, 0);
     }});
     Run(4, FunctionStringKey);
-    EXPECT_EQ(reopened, L"A1");
+    EXPECT_EQ(reopened, L"a1b");
     EXPECT_EQ(limit, 16);
 }
 
@@ -1677,7 +1698,73 @@ class TextFit : public DialogTest {
                     GetDpiForSystem(), measured, codes.size(), 100 * widest.need / widest.room,
                     widestAt.c_str(), widest.need, widest.room);
     }
+
+    // The basic layout's picture (418 x 344 pixels at 96 dpi) ends above the logo under it,
+    // which would cover its lowest label, and the resolution numbers stand in the middle of
+    // their boxes.
+    void CheckPicturesAndNumbers();
 };
+
+// The rows of the control's client area that hold its text's dark pixels: the space above
+// them and below them.
+std::pair<int, int> TextMargins(HWND control) {
+    UpdateWindow(control);
+    RECT client{};
+    GetClientRect(control, &client);
+    HDC dc = GetDC(control);
+    int first = -1;
+    int last = -1;
+    for (int y = 0; y < client.bottom; ++y) {
+        for (int x = 0; x < client.right; ++x) {
+            const COLORREF c = GetPixel(dc, x, y);
+            if (c != CLR_INVALID && GetRValue(c) + GetGValue(c) + GetBValue(c) < 200) {
+                first = first < 0 ? y : first;
+                last = y;
+                break;
+            }
+        }
+    }
+    ReleaseDC(control, dc);
+    return {first, first < 0 ? -1 : client.bottom - 1 - last};
+}
+
+RECT ClientRectOf(HWND dialog, int id) {
+    RECT rect{};
+    GetWindowRect(GetDlgItem(dialog, id), &rect);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+void TextFit::CheckPicturesAndNumbers() {
+    tarn_fw_set_active(&mouse.firmware, 5);
+    HWND d = OpenSettings();
+    ASSERT_NE(d, nullptr);
+    ASSERT_EQ(State().currentProfile, 5);
+    const RECT anchor = ClientRectOf(d, IDC_BASIC_ANCHOR);
+    const SIZE picture = PictureSizeOn(d, SIZE{418, 344});
+    RECT units{0, 0, 4, 8};
+    MapDialogRect(d, &units);
+    // At 96 dpi it ends 296 dialog units down, its lowest label just above the logo at 280.
+    EXPECT_LE(MulDiv(anchor.top + picture.cy, 8, units.bottom), 296)
+        << GetDpiForSystem() << " dpi: the picture runs under the logo";
+    Withdraw(d);
+    DestroyWindow(d);
+    dialog_ = nullptr;
+    tarn_fw_set_active(&mouse.firmware, 0);
+    d = OpenSettings();
+    ASSERT_NE(d, nullptr);
+    PumpMessagesFor(100);
+    for (int id : {IDC_DPI_X, IDC_DPI_Y}) {
+        const auto [above, below] = TextMargins(GetDlgItem(d, id));
+        ASSERT_GE(above, 0) << id << ": no number drawn";
+        EXPECT_LE(std::abs(above - below), 2)
+            << GetDpiForSystem() << " dpi, box " << id << ": " << above << " px above the number, "
+            << below << " below";
+    }
+    Withdraw(d);
+    DestroyWindow(d);
+    dialog_ = nullptr;
+}
 
 DWORD ReadLogPixels(bool* present) {
     DWORD value = 0;
@@ -1708,9 +1795,11 @@ TEST_F(TextFit, EveryTextFitsItsControlInEveryLanguageAt96And144Dpi) {
     if (GetEnvironmentVariableW(kFitChildVariable, nullptr, 0) != 0) {
         ASSERT_EQ(GetDpiForSystem(), kLargeDpi);
         CheckEveryLanguage();
+        CheckPicturesAndNumbers();
         return;
     }
     CheckEveryLanguage();
+    CheckPicturesAndNumbers();
 
     bool present = false;
     const DWORD before = ReadLogPixels(&present);

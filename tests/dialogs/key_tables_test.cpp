@@ -115,4 +115,25 @@ TEST(KeyTables, EveryStoredUsageLeadsBackToAKeyWithThatUsage) {
     EXPECT_EQ(reverse, 117);
 }
 
+TEST(KeyTables, StoredStringEventsTypeBackTheirKeysPlainCharacter) {
+    int typing = 0;
+    for (int vk = 0; vk < kKeyTableSize; ++vk) {
+        const wchar_t character = KeyCharacters[static_cast<size_t>(vk)];
+        if (character == 0) {
+            continue;
+        }
+        ++typing;
+        EXPECT_EQ(CharacterOfUsage(UsageOfKey(vk)), character) << vk;
+    }
+    // Space, 10 digits, 26 letters and the 11 punctuation keys.
+    EXPECT_EQ(typing, 48);
+    EXPECT_EQ(CharacterOfUsage(UsageOfKey('Q')), L'q');
+    EXPECT_EQ(CharacterOfUsage(UsageOfKey(0xDE)), L'\'');
+    // Keys a stored string may hold that type nothing a field can show.
+    for (int vk : {0x08, 0x09, 0x0D, 0x1B, 0x60, 0x6A, 0x70, 0xA0, 0xFF}) {
+        EXPECT_EQ(CharacterOfUsage(UsageOfKey(vk)), 0) << vk;
+    }
+    EXPECT_EQ(CharacterOfUsage(UsageOfKey(0x6C)), L'-'); // shares the minus key's usage
+}
+
 } // namespace

@@ -132,22 +132,7 @@ TEST_F(RecorderLogic, ForeignEventByteCountNeverReadsPastTheList) {
     record[1] = KindString;
     std::wstring text;
     ASSERT_TRUE(StoredStringText(Stored(), &text, 256));
-    EXPECT_EQ(text, std::wstring(16, L'A'));
-}
-
-TEST_F(RecorderLogic, StoredStringShowsKeyNamesAndIsCutToItsBuffer) {
-    uint8_t* record = block.data() + 8;
-    record[1] = KindString;
-    record[3] = 12;
-    const uint8_t events[] = {0x04, 0, 0, 0, 0x2C, 0, 0, 0, 0x1E, 0, 0, 0};
-    std::memcpy(block.data() + 64 + 128, events, sizeof(events));
-    std::wstring text;
-    ASSERT_TRUE(StoredStringText(Stored(), &text, 256));
-    EXPECT_EQ(text, L"ASpace1");
-    ASSERT_TRUE(StoredStringText(Stored(), &text, 4));
-    EXPECT_EQ(text, L"ASp");
-    record[1] = KindMacro;
-    EXPECT_FALSE(StoredStringText(Stored(), &text, 256));
+    EXPECT_EQ(text, std::wstring(16, L'a'));
 }
 
 int16_t UsLayout(wchar_t c) {
@@ -157,10 +142,59 @@ int16_t UsLayout(wchar_t c) {
     if (c >= L'A' && c <= L'Z') {
         return static_cast<int16_t>(0x100 | c);
     }
-    if (c == L'!') {
-        return 0x131;
+    if ((c >= L'0' && c <= L'9') || c == L' ') {
+        return static_cast<int16_t>(c);
     }
-    return -1;
+    switch (c) {
+    case L'!':
+        return 0x131;
+    case L',':
+        return 0xBC;
+    case L'@':
+        return 0x651; // AltGr+Q, as on a German layout
+    case L'\u00E9':
+        return 0x32; // the 2 key's own character, as on a French layout
+    default:
+        return -1;
+    }
+}
+
+TEST_F(RecorderLogic, StoredStringShowsTheCharactersItTypesAndIsCutToItsBuffer) {
+    Store(ButtonAssignment::Text(StringEvents(L"gg wp, hello1", UsLayout)));
+    const uint8_t events[] = {0x0A, 0, 0,    0, 0x0A, 0, 0,    0, 0x2C, 0, 0,    0, 0x1A, 0,
+                              0,    0, 0x13, 0, 0,    0, 0x36, 0, 0,    0, 0x2C, 0, 0,    0};
+    EXPECT_EQ(std::memcmp(Events(2), events, sizeof(events)), 0);
+    std::wstring text;
+    ASSERT_TRUE(StoredStringText(Stored(), &text, 256));
+    EXPECT_EQ(text, L"gg wp, hello1");
+    ASSERT_TRUE(StoredStringText(Stored(), &text, 4));
+    EXPECT_EQ(text, L"gg ");
+    FunctionNames names;
+    names[FunctionStringKey] = L"String Key";
+    EXPECT_EQ(DescribeButton(Stored(), names), L"String Key: \"gg wp, hello1\"");
+
+    // Keys that type no character: left out of the field, named in brackets in words.
+    uint8_t* stored = block.data() + 64 + 2 * 64;
+    stored[4] = 0x3A; // F1
+    stored[8] = 0x65; // a usage no key gives
+    ASSERT_TRUE(StoredStringText(Stored(), &text, 256));
+    EXPECT_EQ(text, L"gwp, hello1");
+    EXPECT_EQ(DescribeButton(Stored(), names), L"String Key: \"g[F1][usage 65]wp, hello1\"");
+    Store(ButtonAssignment::Keys(FunctionMacroKey, {}));
+    EXPECT_FALSE(StoredStringText(Stored(), &text, 256));
+}
+
+TEST_F(RecorderLogic, CharactersTheStringWillNotTypeAsWrittenAreNamedOnce) {
+    EXPECT_EQ(CharactersNotTypedAsShown(L"gg wp, hello1", UsLayout), L"");
+    // Capitals, Shift and AltGr characters, a key whose own character differs, and no key.
+    EXPECT_EQ(CharactersNotTypedAsShown(L"Gg WP, hi!!@\u00E9~G", UsLayout), L"GWP!@\u00E9~");
+    // Digits that need Shift, as on a French layout: the stored key alone types no digit there.
+    const auto shiftedDigits = [](wchar_t c) {
+        return static_cast<int16_t>(c >= L'0' && c <= L'9' ? 0x100 | c : UsLayout(c));
+    };
+    EXPECT_EQ(CharactersNotTypedAsShown(L"a1", shiftedDigits), L"1");
+    // Only what is kept: the 17th character is never stored.
+    EXPECT_EQ(CharactersNotTypedAsShown(L"abcdefghijklmnopQ", UsLayout), L"");
 }
 
 TEST_F(RecorderLogic, StringKeepsAtMostSixteenCharacters) {

@@ -378,7 +378,9 @@ class GoldenTrace : public ::testing::Test {
                         const std::wstring text = L"Go " + std::to_wstring(button) + L"!";
                         SetDlgItemTextW(FindDialog(L"String Key"), IDC_STRING, text.c_str());
                     },
-                    [] { In(L"String Key", IDC_APPLY); }};
+                    // Posted: OK asks first about the capital and the '!', which are applied.
+                    [] { PostMessageW(FindDialog(L"String Key"), WM_COMMAND, IDC_APPLY, 0); },
+                    [] { PostMessageW(FindDialog(L"Mouse"), WM_COMMAND, IDYES, 0); }};
         default:
             return {[button] {
                         HWND d = FindDialog(L"Select Profile");
