@@ -246,7 +246,7 @@ TEST(CommandLine, ArgumentsMapToCommands) {
 TEST(CommandLine, ShowNamesFunctionsAndRecordedKeys) {
     MemoryImage image{};
     // Profile 2: 600 x 1200 dpi; buttons: left click, double click, key A, a macro, a
-    // string "AB", a switch to profile 4, off.
+    // string "ab", a switch to profile 4, off.
     image[0][kProfileSettingsOffset + 8 + 3] = 6;
     image[0][kProfileSettingsOffset + 8 + 4] = 12;
     uint8_t* block = image[2].data();
@@ -285,7 +285,7 @@ TEST(CommandLine, ShowNamesFunctionsAndRecordedKeys) {
               L"  Button 2: F6\n"
               L"  Button 3: F7: A (Down), A (Up)\n"
               L"  Button 4: F8: L Ctrl (Down), C (Down), C (Up)\n"
-              L"  Button 5: F9: \"AB\"\n"
+              L"  Button 5: F9: \"ab\"\n"
               L"  Button 6: F10: profile 4\n"
               L"  Button 7: F8: usage F0 (Down)\n");
     EXPECT_NE(FormatShow(image, 5, names).find(L"basic state"), std::wstring::npos);
