@@ -252,20 +252,45 @@ int ExportMemory(MouseSession& session, const std::wstring& path, Reporter& outp
 
 namespace {
 
-// The file read and checked whole; a refusal is told and leaves `parsed` not accepted.
-ParsedProfileFile CheckedFile(const MouseSession& session, const std::wstring& path,
-                              Reporter& output) {
+// The file read and checked whole by `parse`; a refusal is told and leaves the result not
+// accepted.
+template <class Parsed>
+Parsed CheckedFile(const MouseSession& session, const std::wstring& path, Reporter& output,
+                   Parsed (*parse)(std::string_view, uint16_t, uint16_t)) {
     std::string content;
     std::wstring problem = ReadWholeFile(path, &content, output);
-    ParsedProfileFile parsed;
+    Parsed parsed;
     if (problem.empty()) {
-        parsed = ParseProfileFile(content, IdValue(session.Ids().vendorId),
-                                  IdValue(session.Ids().productId));
+        parsed = parse(content, IdValue(session.Ids().vendorId), IdValue(session.Ids().productId));
         problem = parsed.problem;
     }
     if (!parsed.accepted)
         output.Error(output.Text(kFileRefusedKey, kDefaultFileRefused, {path, problem}) + L"\n");
     return parsed;
+}
+
+ParsedProfileFile CheckedFile(const MouseSession& session, const std::wstring& path,
+                              Reporter& output) {
+    return CheckedFile(session, path, output, ParseProfileFile);
+}
+
+// What went wrong in a write that was read back, told under `headline`: the exit code, or
+// kExitDone when every block went whole and read back equal.
+int TellReadBackFailures(Reporter& output, const std::wstring& headline,
+                         const std::wstring& notWritten, const std::wstring& incomplete,
+                         const std::vector<BlockDifference>& differences) {
+    if (notWritten.empty() && incomplete.empty() && differences.empty())
+        return kExitDone;
+    std::wstring report = headline + L"\n";
+    if (!notWritten.empty())
+        report += output.Text(kNotWrittenWholeKey, kDefaultNotWrittenWhole, {notWritten}) + L"\n";
+    if (!incomplete.empty())
+        report += output.Text(kNotReadBackKey, kDefaultNotReadBack, {incomplete}) + L"\n";
+    if (!differences.empty())
+        report += output.Text(kMemoryDiffersKey, kDefaultMemoryDiffers) + L"\n" +
+                  DescribeDifferences(differences);
+    output.Error(report);
+    return notWritten.empty() ? kExitVerifyFailed : kExitWriteFailed;
 }
 
 } // namespace
@@ -342,20 +367,11 @@ int ImportMemory(MouseSession& session, const std::wstring& path, HeaderBlock& h
         }
     }
 
-    if (!notWritten.empty() || !incomplete.empty() || !differences.empty()) {
-        std::wstring report =
-            output.Text(kRestoreOfFailedKey, kDefaultRestoreOfFailed, {path}) + L"\n";
-        if (!notWritten.empty())
-            report +=
-                output.Text(kNotWrittenWholeKey, kDefaultNotWrittenWhole, {notWritten}) + L"\n";
-        if (!incomplete.empty())
-            report += output.Text(kNotReadBackKey, kDefaultNotReadBack, {incomplete}) + L"\n";
-        if (!differences.empty())
-            report += output.Text(kMemoryDiffersKey, kDefaultMemoryDiffers) + L"\n" +
-                      DescribeDifferences(differences);
-        output.Error(report);
-        return notWritten.empty() ? kExitVerifyFailed : kExitWriteFailed;
-    }
+    if (const int failed = TellReadBackFailures(
+            output, output.Text(kRestoreOfFailedKey, kDefaultRestoreOfFailed, {path}), notWritten,
+            incomplete, differences);
+        failed != kExitDone)
+        return failed;
     output.Print(output.Text(kMemoryRestoredKey, kDefaultMemoryRestored, {path}) + L"\n");
     return kExitDone;
 }
@@ -382,20 +398,9 @@ constexpr wchar_t kDefaultLoadOfFailed[] = L"Loading %s into profile %s failed."
 constexpr wchar_t kProfileLoadedKey[] = L"ProfileLoaded";
 constexpr wchar_t kDefaultProfileLoaded[] = L"Loaded %s into profile %s and verified it.";
 
-// The file read and checked whole; a refusal is told and leaves the result not accepted.
 ParsedLibraryProfile CheckedLibraryFile(const MouseSession& session, const std::wstring& path,
                                         Reporter& output) {
-    std::string content;
-    std::wstring problem = ReadWholeFile(path, &content, output);
-    ParsedLibraryProfile parsed;
-    if (problem.empty()) {
-        parsed = ParseLibraryProfile(content, IdValue(session.Ids().vendorId),
-                                     IdValue(session.Ids().productId));
-        problem = parsed.problem;
-    }
-    if (!parsed.accepted)
-        output.Error(output.Text(kFileRefusedKey, kDefaultFileRefused, {path, problem}) + L"\n");
-    return parsed;
+    return CheckedFile(session, path, output, ParseLibraryProfile);
 }
 
 } // namespace
@@ -518,20 +523,11 @@ int LoadLibraryProfile(MouseSession& session, const std::wstring& path, int slot
         StoreCachedHeader(header);
     }
 
-    if (!notWritten.empty() || !incomplete.empty() || !differences.empty()) {
-        std::wstring report =
-            output.Text(kLoadOfFailedKey, kDefaultLoadOfFailed, {path, slotNumber}) + L"\n";
-        if (!notWritten.empty())
-            report +=
-                output.Text(kNotWrittenWholeKey, kDefaultNotWrittenWhole, {notWritten}) + L"\n";
-        if (!incomplete.empty())
-            report += output.Text(kNotReadBackKey, kDefaultNotReadBack, {incomplete}) + L"\n";
-        if (!differences.empty())
-            report += output.Text(kMemoryDiffersKey, kDefaultMemoryDiffers) + L"\n" +
-                      DescribeDifferences(differences);
-        output.Error(report);
-        return notWritten.empty() ? kExitVerifyFailed : kExitWriteFailed;
-    }
+    if (const int failed = TellReadBackFailures(
+            output, output.Text(kLoadOfFailedKey, kDefaultLoadOfFailed, {path, slotNumber}),
+            notWritten, incomplete, differences);
+        failed != kExitDone)
+        return failed;
     output.Print(output.Text(kProfileLoadedKey, kDefaultProfileLoaded, {path, slotNumber}) + L"\n");
     return kExitDone;
 }

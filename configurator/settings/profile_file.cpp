@@ -120,6 +120,27 @@ bool ParseDataBytes(std::string_view text, uint8_t* bytes) {
     return true;
 }
 
+// The checksum line (at `checksumLine`, its value `value`) against every line before it, and
+// nothing after it (`next` is the line after it): empty when the file ends as it should.
+std::wstring ChecksumProblem(const std::vector<std::string_view>& lines, size_t checksumLine,
+                             std::string_view value, size_t next) {
+    uint32_t stored = 0;
+    if (!ParseHex(value, 8, &stored))
+        return LineNumber(checksumLine) + L": the checksum " + Quoted(value) +
+               L" is not 8 hex digits";
+    std::string content;
+    for (size_t i = 0; i < checksumLine; ++i) {
+        content += lines[i];
+        content += '\n';
+    }
+    if (ProfileFileChecksum(content) != stored)
+        return L"its checksum does not match its content (the file was changed or damaged "
+               L"after it was written)";
+    if (next < lines.size())
+        return LineNumber(next) + L": there is content after the checksum line";
+    return {};
+}
+
 } // namespace
 
 uint32_t ProfileFileChecksum(std::string_view content) {
@@ -245,20 +266,9 @@ ParsedProfileFile ParseProfileFile(std::string_view text, uint16_t vendorId, uin
     const size_t checksumLine = index;
     if (!field(kChecksumLabel, &value))
         return missing(kChecksumLabel);
-    uint32_t stored = 0;
-    if (!ParseHex(value, 8, &stored))
-        return Refuse(LineNumber(checksumLine) + L": the checksum " + Quoted(value) +
-                      L" is not 8 hex digits");
-    std::string content;
-    for (size_t i = 0; i < checksumLine; ++i) {
-        content += lines[i];
-        content += '\n';
-    }
-    if (ProfileFileChecksum(content) != stored)
-        return Refuse(L"its checksum does not match its content (the file was changed or "
-                      L"damaged after it was written)");
-    if (index < lines.size())
-        return Refuse(LineNumber(index) + L": there is content after the checksum line");
+    if (const std::wstring problem = ChecksumProblem(lines, checksumLine, value, index);
+        !problem.empty())
+        return Refuse(problem);
     result.accepted = true;
     return result;
 }
@@ -519,20 +529,9 @@ ParsedLibraryProfile ParseLibraryProfile(std::string_view text, uint16_t vendorI
     const size_t checksumLine = index;
     if (!field(kChecksumLabel))
         return missing(kChecksumLabel);
-    uint32_t stored = 0;
-    if (!ParseHex(value, 8, &stored))
-        return RefuseProfile(LineNumber(checksumLine) + L": the checksum " + Quoted(value) +
-                             L" is not 8 hex digits");
-    std::string content;
-    for (size_t i = 0; i < checksumLine; ++i) {
-        content += lines[i];
-        content += '\n';
-    }
-    if (ProfileFileChecksum(content) != stored)
-        return RefuseProfile(L"its checksum does not match its content (the file was changed "
-                             L"or damaged after it was written)");
-    if (index < lines.size())
-        return RefuseProfile(LineNumber(index) + L": there is content after the checksum line");
+    if (const std::wstring problem = ChecksumProblem(lines, checksumLine, value, index);
+        !problem.empty())
+        return RefuseProfile(problem);
     result.accepted = true;
     return result;
 }
