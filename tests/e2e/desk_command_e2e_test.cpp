@@ -750,12 +750,7 @@ TEST_F(DeskCommandLine, AnImportBesideTheRunningTrayIsNotUndoneByItsNextApply) {
 // back (keeping what it replaces in turn), /history tells each step against the mouse, /diff
 // tells a file against it, and without a mouse both say what they cannot tell.
 TEST_F(DeskCommandLine, HistoryListsRestoresAndTellsDifferences) {
-    wchar_t local[MAX_PATH] = {};
-    ASSERT_GT(GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH), 0u);
-    const std::filesystem::path folder =
-        std::filesystem::path(local) / L"Orvane" / L"Gaming Mouse" / L"History";
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
+    ClearHistory();
 
     const virt::MemoryImage older = PatternImage(71);
     const virt::MemoryImage newer = PatternImage(72);

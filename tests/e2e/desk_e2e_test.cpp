@@ -8,6 +8,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include <shlobj.h>
 
@@ -80,11 +81,39 @@ TEST_F(DeskEndToEnd, StartUpCopiesTheMouseMemoryIntoTheCacheByteForByte) {
     SaveScreenshot(L"desk_after_startup");
 }
 
+// A mouse written elsewhere while TarnDesk was not running: the next start keeps the cache
+// from before as one "Changed elsewhere" snapshot, and a start after it keeps nothing more.
+TEST_F(DeskEndToEnd, AStartAfterAChangeElsewhereKeepsTheCacheFromBeforeOnce) {
+    ClearHistory();
+    const virt::MemoryImage before = PatternImage(31);
+    for (size_t area = 0; area < virt::kAreaCount; ++area)
+        StoreCachedArea(area, Area(before, area));
+    const virt::MemoryImage elsewhere = PatternImage(32);
+    ASSERT_TRUE(mouse_->Load(elsewhere));
+    StartDeskAndWaitForCopy(elsewhere);
+    std::vector<std::wstring> kept = HistoryFiles();
+    ASSERT_EQ(kept.size(), 1u) << "the cache from before was not kept";
+    EXPECT_NE(kept[0].find(L"-elsewhere.tarnprofiles"), std::wstring::npos);
+
+    PostMessageW(FindWindowW(L"TarnDeskCLass", L"TarnDeskWnd"), WM_COMMAND, kCommandClose, 0);
+    ASSERT_TRUE(desk_->WaitExit(10000));
+    const uint32_t readBefore = PagesRead();
+    desk_.emplace(ProgramDir() + L"TarnDesk.exe", ProgramDir());
+    ASSERT_TRUE(desk_->Started());
+    EXPECT_TRUE(WaitUntil([&] { return PagesRead() >= readBefore + 48; }, 30000));
+    PumpMessagesFor(1000, 2);
+    EXPECT_EQ(HistoryFiles().size(), 1u) << "an unchanged mouse was kept again";
+}
+
+// The memory changed while the mouse was away is also kept: the cache from before becomes a
+// "Changed elsewhere" snapshot (never on a first run, never when nothing changed).
 TEST_F(DeskEndToEnd, ReplugRereadsTheMemoryOnce200MsAfterArrival) {
+    ClearHistory();
     const virt::MemoryImage first = PatternImage(21);
     ASSERT_TRUE(mouse_->Load(first));
     StartDeskAndWaitForCopy(first);
     WaitUntil([&] { return PagesRead() >= 48; }, 5000);
+    EXPECT_TRUE(HistoryFiles().empty()) << "a first run kept a snapshot";
 
     // New content while plugged; the mouse keeps it across the unplug.
     const virt::MemoryImage second = PatternImage(77);
@@ -121,6 +150,23 @@ TEST_F(DeskEndToEnd, ReplugRereadsTheMemoryOnce200MsAfterArrival) {
     // The interface is visible to this test about when the arrival is broadcast.
     EXPECT_GE(delay, 150.0);
     EXPECT_LE(delay, 2000.0);
+    std::vector<std::wstring> kept = HistoryFiles();
+    ASSERT_EQ(kept.size(), 1u) << "the memory changed elsewhere left no snapshot";
+    EXPECT_NE(kept[0].find(L"-elsewhere.tarnprofiles"), std::wstring::npos);
+
+    // Back unchanged: nothing more is kept.
+    ASSERT_TRUE(EnsureUnplugged());
+    ASSERT_TRUE(EnsurePlugged());
+    virt::MouseLink again;
+    ASSERT_TRUE(again.Open());
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            std::optional<virt::MouseStatus> status = again.Status();
+            return status && status->pagesRead >= 48;
+        },
+        15000));
+    PumpMessagesFor(1000, 2);
+    EXPECT_EQ(HistoryFiles().size(), 1u) << "an unchanged mouse was kept again";
 }
 
 TEST_F(DeskEndToEnd, ResetToDefaultWritesTheDefaultsIntoTheMouse) {

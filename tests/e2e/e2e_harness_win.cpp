@@ -2,6 +2,7 @@
 
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cwchar>
 
 #include "device_install_win.h"
@@ -199,6 +200,35 @@ void StoreCachedArea(size_t area, const std::vector<uint8_t>& bytes) {
               static_cast<int>(CacheKeyOfArea(area)));
     RegSetKeyValueW(HKEY_CURRENT_USER, path, area == 0 ? L"pHeader" : L"pData", REG_BINARY,
                     bytes.data(), static_cast<DWORD>(bytes.size()));
+}
+
+namespace {
+
+std::wstring HistoryFolder() {
+    wchar_t local[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"LOCALAPPDATA", local, MAX_PATH);
+    return std::wstring(local) + L"\\Orvane\\Gaming Mouse\\History\\";
+}
+
+} // namespace
+
+std::vector<std::wstring> HistoryFiles() {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found = {};
+    HANDLE search = FindFirstFileW((HistoryFolder() + L"*.tarnprofiles").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return names;
+    do
+        names.emplace_back(found.cFileName);
+    while (FindNextFileW(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void ClearHistory() {
+    for (const std::wstring& name : HistoryFiles())
+        DeleteFileW((HistoryFolder() + name).c_str());
 }
 
 void DeleteCache() {

@@ -67,6 +67,10 @@ std::optional<CachedBlock> ReadCachedBlock(int n);
 void DeleteCache();
 // One area's block in the registry cache, as TarnDesk stores it.
 void StoreCachedArea(size_t area, const std::vector<uint8_t>& bytes);
+// TarnDesk's history folder (%LOCALAPPDATA%\Orvane\Gaming Mouse\History): its snapshot files'
+// names, oldest first, and emptying it.
+std::vector<std::wstring> HistoryFiles();
+void ClearHistory();
 
 // The Settings dialog's profile buttons: kFirstProfileButton + profile is the enabled one.
 inline constexpr int kFirstProfileButton = 201;
