@@ -362,8 +362,11 @@ std::string LibraryLinePrefix(size_t offset) {
 
 std::string HexBytes(const uint8_t* bytes, size_t count) {
     std::string text;
-    for (size_t i = 0; i < count; ++i)
-        text += (i == 0 ? "" : " ") + Hex(bytes[i], 2);
+    for (size_t i = 0; i < count; ++i) {
+        if (i != 0)
+            text += ' ';
+        text += Hex(bytes[i], 2);
+    }
     return text;
 }
 
