@@ -21,7 +21,6 @@
 namespace {
 
 constexpr int kTranslatedControls[] = {IDC_HISTORY_RESTORE, IDC_HISTORY_EXPORT, IDC_HISTORY_CLOSE};
-constexpr DWORD kPathCapacity = 32768;
 
 struct HistoryDialog {
     const DeskServices& desk;
@@ -170,21 +169,9 @@ struct HistoryDialog {
             return;
         if (RefusedAsDamaged(*entry))
             return;
-        const std::wstring pattern = std::wstring(L"*") + kProfileFileExtension;
-        std::wstring filter = Text(kProfileFilesKey, kDefaultProfileFiles) + L" (" + pattern +
-                              L")" + L'\0' + pattern + L'\0' + L'\0';
-        std::wstring path(kPathCapacity, L'\0');
-        OPENFILENAMEW save = {};
-        save.lStructSize = sizeof(save);
-        save.hwndOwner = dialog;
-        save.lpstrFilter = filter.c_str();
-        save.lpstrFile = path.data();
-        save.nMaxFile = kPathCapacity;
-        save.lpstrDefExt = kProfileFileExtension + 1;
-        save.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
-        if (GetSaveFileNameW(&save) == FALSE)
+        const std::wstring target = ChooseProfilesFileToSave(dialog, desk.texts);
+        if (target.empty())
             return;
-        const std::wstring target(path.c_str());
         // Copied beside the target and renamed over it, as an export is written.
         const std::wstring temporary = target + L".tmp" + std::to_wstring(GetCurrentProcessId());
         const bool saved = CopyFileW(entry->path.c_str(), temporary.c_str(), FALSE) != FALSE &&

@@ -35,6 +35,10 @@ inline constexpr wchar_t kDefaultBackupFileName[] = L"Gaming Mouse settings";
 int ImportWithProgress(HWND owner, const DeskServices& desk, const std::wstring& path,
                        Reporter& report, ChangeCause cause);
 
+// The system's Save dialog for a profiles file, owned by `owner`; the chosen path, empty when
+// the user cancelled.
+std::wstring ChooseProfilesFileToSave(HWND owner, const TextSettings& texts);
+
 // "Back up profiles...": the file dialog (in the user's Documents, a name with today's date),
 // the export, its outcome in a message box.
 void BackUpProfiles(HWND owner, const DeskServices& desk);

@@ -66,6 +66,14 @@ std::wstring SuggestedBackupName(const TextSettings& texts) {
 
 } // namespace
 
+std::wstring ChooseProfilesFileToSave(HWND owner, const TextSettings& texts) {
+    const std::wstring filter = FileFilter(texts);
+    std::wstring path(kPathCapacity, L'\0');
+    OPENFILENAMEW dialog = FileDialog(owner, filter, path);
+    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+    return GetSaveFileNameW(&dialog) != FALSE ? Chosen(path) : std::wstring();
+}
+
 int ImportWithProgress(HWND owner, const DeskServices& desk, const std::wstring& path,
                        Reporter& report, ChangeCause cause) {
     // The transfer's own copy: the window thread keeps showing the program's header meanwhile.
