@@ -105,6 +105,7 @@ int SaveLibraryProfile(MouseSession& session, int profile, const std::wstring& p
                        const std::wstring& name, Reporter& report);
 // /load: FILE checked whole, then written into profile `slot` (0..4) with the header as the
 // mouse holds it but for that profile's record, read back and compared; the cache takes only
-// what verified. `header` becomes what verified.
+// what verified. `header` becomes what verified. A stop asked for through `progress` before the
+// write ends it with kExitStopped and nothing written.
 int LoadLibraryProfile(MouseSession& session, const std::wstring& path, int slot,
-                       HeaderBlock& header, Reporter& report);
+                       HeaderBlock& header, Reporter& report, TransferProgress* progress = nullptr);

@@ -456,7 +456,7 @@ int SaveLibraryProfile(MouseSession& session, int profile, const std::wstring& p
 }
 
 int LoadLibraryProfile(MouseSession& session, const std::wstring& path, int slot,
-                       HeaderBlock& header, Reporter& output) {
+                       HeaderBlock& header, Reporter& output, TransferProgress* progress) {
     const ParsedLibraryProfile parsed = CheckedLibraryFile(session, path, output);
     if (!parsed.accepted)
         return kExitFileRefused;
@@ -471,6 +471,14 @@ int LoadLibraryProfile(MouseSession& session, const std::wstring& path, int slot
     if (!ReadImageBlock(session, 0, current.bytes)) {
         output.Error(output.Text(kLoadNoHeaderKey, kDefaultLoadNoHeader, {path}) + L"\n");
         return kExitNoMouse;
+    }
+    // Read the header, write two blocks, read them back.
+    constexpr int kSteps = 5;
+    if (progress != nullptr) {
+        progress->Moved(1, kSteps);
+        if (progress->StopAsked())
+            return kExitStopped;
+        progress->Committed();
     }
     ProfileBlock block;
     HeaderBlock written = current;
@@ -497,6 +505,8 @@ int LoadLibraryProfile(MouseSession& session, const std::wstring& path, int slot
         if (i >= outcome.blockWhole.size() || !outcome.blockWhole[i])
             notWritten += (notWritten.empty() ? L"" : L", ") + ImageBlockName(write.areas[i].first);
     }
+    if (progress != nullptr)
+        progress->Moved(3, kSteps);
     // Only the two blocks written are read back; the others stay zero on both sides.
     MemoryImage expected{};
     MemoryImage readBack{};
@@ -504,10 +514,13 @@ int LoadLibraryProfile(MouseSession& session, const std::wstring& path, int slot
     expected[0] = written.bytes;
     std::wstring incomplete;
     std::array<bool, kImageBlockCount> readWhole{};
+    int step = 3;
     for (int b : {area, 0}) {
         readWhole[size_t(b)] = ReadImageBlock(session, b, readBack[size_t(b)]);
         if (!readWhole[size_t(b)])
             incomplete += (incomplete.empty() ? L"" : L", ") + ImageBlockName(b);
+        if (progress != nullptr)
+            progress->Moved(++step, kSteps);
     }
     const std::vector<BlockDifference> differences = CompareImages(expected, readBack);
     auto verified = [&](int b) {

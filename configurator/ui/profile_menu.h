@@ -25,6 +25,11 @@ inline constexpr wchar_t kDefaultRestoreDone[] =
     L"The profiles were written into the mouse and checked.";
 inline constexpr wchar_t kRestoreFailedKey[] = L"RestoreFailed";
 inline constexpr wchar_t kDefaultRestoreFailed[] = L"The profiles could not be restored.";
+inline constexpr wchar_t kLoadDoneKey[] = L"LibraryLoadDone";
+inline constexpr wchar_t kDefaultLoadDone[] =
+    L"The profile was written into profile %s of the mouse and checked.";
+inline constexpr wchar_t kLoadFailedKey[] = L"LibraryLoadFailed";
+inline constexpr wchar_t kDefaultLoadFailed[] = L"The profile could not be loaded into profile %s.";
 // The name a backup is offered under, before its date and extension.
 inline constexpr wchar_t kBackupFileNameKey[] = L"BackupFileName";
 inline constexpr wchar_t kDefaultBackupFileName[] = L"Gaming Mouse settings";
@@ -47,4 +52,16 @@ void BackUpProfiles(HWND owner, const DeskServices& desk);
 // mouse now), then the outcome: a success through `tellDone` (the tray's balloon), a failure
 // in a message box.
 void RestoreProfiles(HWND owner, const DeskServices& desk, const std::function<void()>& restored,
+                     const std::function<void(const std::wstring&)>& tellDone);
+// The same once the file is known (chosen, or opened from the desktop): its check, the
+// confirmation, the import and the outcome.
+void RestoreProfilesFrom(HWND owner, const DeskServices& desk, const std::wstring& path,
+                         const std::function<void()>& restored,
+                         const std::function<void(const std::wstring&)>& tellDone);
+// The profile file `path` into profile `slot` (0..4), as the user has confirmed: on the progress
+// window's thread, after the history's snapshot, read back and compared; the program's header
+// block takes what verified; `loaded` runs afterwards (an open Settings dialog shows the mouse
+// anew), then the outcome: a success through `tellDone`, a failure in a message box.
+void LoadProfileInto(HWND owner, const DeskServices& desk, const std::wstring& path, int slot,
+                     const std::function<void()>& loaded,
                      const std::function<void(const std::wstring&)>& tellDone);

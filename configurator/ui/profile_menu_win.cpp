@@ -6,6 +6,7 @@
 #include "settings_dialog.h"
 #include "tray_icon_win.h"
 #include "settings/profile_file.h"
+#include "text_rules.h"
 
 #include <commdlg.h>
 #include <knownfolders.h>
@@ -126,21 +127,31 @@ void BackUpProfiles(HWND owner, const DeskServices& desk) {
 
 void RestoreProfiles(HWND owner, const DeskServices& desk, const std::function<void()>& restored,
                      const std::function<void(const std::wstring&)>& tellDone) {
-    const TextSettings& texts = desk.texts;
     if (!desk.session.IsMousePresent()) {
-        ShowConnectMouse(texts);
+        ShowConnectMouse(desk.texts);
         return;
     }
-    const std::wstring filter = FileFilter(texts);
+    const std::wstring filter = FileFilter(desk.texts);
     std::wstring path(kPathCapacity, L'\0');
     OPENFILENAMEW dialog = FileDialog(owner, filter, path);
     dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
     if (GetOpenFileNameW(&dialog) == FALSE) {
         return;
     }
+    RestoreProfilesFrom(owner, desk, Chosen(path), restored, tellDone);
+}
+
+void RestoreProfilesFrom(HWND owner, const DeskServices& desk, const std::wstring& path,
+                         const std::function<void()>& restored,
+                         const std::function<void(const std::wstring&)>& tellDone) {
+    const TextSettings& texts = desk.texts;
+    if (!desk.session.IsMousePresent()) {
+        ShowConnectMouse(texts);
+        return;
+    }
     // A file the import would refuse is told now, not after a confirmation that leads nowhere.
     CapturedReport refusal(&texts);
-    if (!CheckImportFile(desk.session, Chosen(path), refusal)) {
+    if (!CheckImportFile(desk.session, path, refusal)) {
         Tell(owner, texts,
              texts.LookupDefault(kRestoreFailedKey, kDefaultRestoreFailed) + L"\n\n" +
                  refusal.Text(),
@@ -149,13 +160,13 @@ void RestoreProfiles(HWND owner, const DeskServices& desk, const std::function<v
     }
     const std::wstring title = texts.LookupDefault(kTitleKey, kDefaultTitle);
     const std::wstring ask =
-        texts.LookupDefault(kRestoreAskKey, kDefaultRestoreAsk) + L"\n\n" + Chosen(path);
+        texts.LookupDefault(kRestoreAskKey, kDefaultRestoreAsk) + L"\n\n" + path;
     if (MessageBoxW(owner, ask.c_str(), title.c_str(),
                     MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES) {
         return;
     }
     CapturedReport report(&texts);
-    const int result = ImportWithProgress(owner, desk, Chosen(path), report, ChangeCause::Import);
+    const int result = ImportWithProgress(owner, desk, path, report, ChangeCause::Import);
     // An open dialog still shows the profile from before; an Apply from it would write that
     // back over what was just restored.
     restored();
@@ -168,6 +179,42 @@ void RestoreProfiles(HWND owner, const DeskServices& desk, const std::function<v
         Tell(owner, texts,
              texts.LookupDefault(kRestoreFailedKey, kDefaultRestoreFailed) + L"\n\n" +
                  report.Text(),
+             MB_ICONERROR);
+    }
+}
+
+void LoadProfileInto(HWND owner, const DeskServices& desk, const std::wstring& path, int slot,
+                     const std::function<void()>& loaded,
+                     const std::function<void(const std::wstring&)>& tellDone) {
+    const TextSettings& texts = desk.texts;
+    if (!desk.session.IsMousePresent()) {
+        ShowConnectMouse(texts);
+        return;
+    }
+    CapturedReport report(&texts);
+    // The transfer's own copy, as a restore's: the window thread keeps showing the program's.
+    HeaderBlock header = desk.headerBlock;
+    int result = kExitDone;
+    {
+        const TransferUnderWay underWay(desk.transfersUnderWay);
+        result = RunWithProgress(owner, texts, texts.LookupDefault(kWritingKey, kDefaultWriting),
+                                 [&](TransferProgress& progress) {
+                                     return LoadLibraryProfile(desk.session, path, slot, header,
+                                                               report, &progress);
+                                 });
+    }
+    desk.headerBlock = header;
+    loaded();
+    if (result == kExitStopped) {
+        return;
+    }
+    const std::wstring number = std::to_wstring(slot + 1);
+    if (result == kExitDone) {
+        tellDone(FillPattern(texts.LookupDefault(kLoadDoneKey, kDefaultLoadDone), {number}));
+    } else {
+        Tell(owner, texts,
+             FillPattern(texts.LookupDefault(kLoadFailedKey, kDefaultLoadFailed), {number}) +
+                 L"\n\n" + report.Text(),
              MB_ICONERROR);
     }
 }
