@@ -95,6 +95,9 @@ bool CheckImportFile(const MouseSession& session, const std::wstring& path, Repo
 int ImportMemory(MouseSession& session, const std::wstring& path, HeaderBlock& header,
                  Reporter& report, TransferProgress* progress = nullptr);
 
+// Writes `content` beside `path` and renames it over, so a failure leaves the file as it was.
+// Empty on success, else the cause.
+std::wstring ReplaceFileWith(const std::wstring& path, const std::string& content);
 // Reads FILE whole (a profile file or a backup is small). Empty on success, else why not, in
 // the words a refusal uses.
 std::wstring ReadProfileFileText(const std::wstring& path, std::string* content,

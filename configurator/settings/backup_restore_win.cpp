@@ -405,6 +405,11 @@ ParsedLibraryProfile CheckedLibraryFile(const MouseSession& session, const std::
 
 } // namespace
 
+std::wstring ReplaceFileWith(const std::wstring& path, const std::string& content) {
+    ReplacingFile file(path);
+    return file.Problem().empty() ? file.Commit(content) : file.Problem();
+}
+
 std::wstring ReadProfileFileText(const std::wstring& path, std::string* content,
                                  const Reporter& report) {
     return ReadWholeFile(path, content, report);
