@@ -94,6 +94,8 @@ class DeskApp final : public SettingsDialogHost, public MemoryView {
     void CatchUpWithMouse();
     void RestoreProfiles();
     void OpenHistory();
+    void OpenLibrary();
+    void MouseWrittenHere();
     void TellChangedElsewhere();
     // A balloon after a change the history holds: a click on it opens History.
     void ShowHistoryBalloon(const std::wstring& text);

@@ -5,6 +5,7 @@
 #include "ui/dialog_conventions_win.h"
 #include "ui/diagnostics_menu_win.h"
 #include "ui/history_dialog_win.h"
+#include "ui/library_dialog_win.h"
 #include "settings/memory_copy.h"
 #include "settings/profile_cache.h"
 #include "ui/message_boxes_win.h"
@@ -193,14 +194,7 @@ void DeskApp::RestoreProfiles() {
     }
     const TransferUnderWay underWay(transfersUnderWay_);
     ::RestoreProfiles(
-        nullptr, services_,
-        [this] {
-            headerKnown = headerKnown || LoadCachedHeader().has_value();
-            Wrote();
-            if (settingsDialog_ != nullptr) {
-                settingsDialog_->Refresh();
-            }
-        },
+        nullptr, services_, [this] { MouseWrittenHere(); },
         [this](const std::wstring& done) { ShowHistoryBalloon(done); });
 }
 
@@ -208,13 +202,24 @@ void DeskApp::OpenHistory() {
     if (transfersUnderWay_ > 0) {
         return;
     }
-    RunHistoryDialog(nullptr, services_, [this] {
-        headerKnown = headerKnown || LoadCachedHeader().has_value();
-        Wrote();
-        if (settingsDialog_ != nullptr) {
-            settingsDialog_->Refresh();
-        }
-    });
+    RunHistoryDialog(nullptr, services_, [this] { MouseWrittenHere(); });
+}
+
+void DeskApp::OpenLibrary() {
+    if (transfersUnderWay_ > 0) {
+        return;
+    }
+    RunLibraryDialog(nullptr, services_, [this] { MouseWrittenHere(); });
+}
+
+// After a write from one of the tray's own dialogs: the program's copies and an open Settings
+// dialog show what the mouse holds now.
+void DeskApp::MouseWrittenHere() {
+    headerKnown = headerKnown || LoadCachedHeader().has_value();
+    Wrote();
+    if (settingsDialog_ != nullptr) {
+        settingsDialog_->Refresh();
+    }
 }
 
 bool DeskApp::CurrentBeforeWrite() {
@@ -316,6 +321,9 @@ LRESULT DeskApp::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
             return 0;
         case IDM_HISTORY:
             OpenHistory();
+            return 0;
+        case IDM_PROFILE_LIBRARY:
+            OpenLibrary();
             return 0;
         case IDM_PROGRAM_PROFILES:
             RunProgramProfilesDialog(nullptr, texts, switcher, programProfilesDialog_);

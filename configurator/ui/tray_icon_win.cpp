@@ -88,8 +88,9 @@ HMENU TrayIcon::LoadPopupMenu(HMENU* loaded) const {
         return nullptr;
     }
     HMENU popup = GetSubMenu(*loaded, 0);
-    for (int id : {IDM_SETTING, IDM_CLOSE, IDM_RESET_TO_DEFAULT, IDM_BACKUP_PROFILES,
-                   IDM_RESTORE_PROFILES, IDM_PROGRAM_PROFILES, IDM_COPY_DIAGNOSTICS, IDM_HISTORY}) {
+    for (int id :
+         {IDM_SETTING, IDM_CLOSE, IDM_RESET_TO_DEFAULT, IDM_BACKUP_PROFILES, IDM_RESTORE_PROFILES,
+          IDM_PROGRAM_PROFILES, IDM_COPY_DIAGNOSTICS, IDM_HISTORY, IDM_PROFILE_LIBRARY}) {
         texts_.OverrideMenuItemText(popup, id);
     }
     // Bold, as the item a double click on the icon chooses.

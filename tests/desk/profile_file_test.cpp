@@ -4,8 +4,11 @@
 #include "settings/history.h"
 #include "ui/command_line.h"
 #include "settings/profile_file.h"
+#include "settings/profile_library.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <string>
 
@@ -160,6 +163,56 @@ TEST(ProfileFile, OneProfileReadsBackAndLandsInAnySlot) {
     for (int i = 0; i < 64; ++i)
         longest += "\xE5\xB0\x84";
     EXPECT_TRUE(ParseLibraryProfile(named(longest), kVendor, kProduct).accepted);
+}
+
+// What the library makes of a profile's name and contents: a file name the system can hold,
+// never the same file twice, a summary in the dialog's words, accepted profiles before refused.
+TEST(ProfileFile, TheLibraryNamesFilesAndSummarisesProfiles) {
+    const struct {
+        const wchar_t* name;
+        const wchar_t* stem;
+    } stems[] = {
+        {L"B\u00FCro \u5C04\u624B", L"B\u00FCro \u5C04\u624B"},
+        {L"a/b\\c:d*e?f\"g<h>i|j", L"a_b_c_d_e_f_g_h_i_j"},
+        {L"trailing. . ", L"trailing"},
+        {L"...", L"Profile"},
+        {L"con", L"con_"},
+        {L"COM7.old", L"COM7.old_"},
+        {L"COMMON", L"COMMON"},
+        {L"tab\there", L"tab_here"},
+    };
+    for (const auto& row : stems)
+        EXPECT_EQ(LibraryFileStem(row.name), row.stem);
+    const std::vector<std::wstring> existing = {L"Work.tarnprofile", L"Work (2).tarnprofile"};
+    const auto taken = [&](const std::wstring& name) {
+        return std::find(existing.begin(), existing.end(), name) != existing.end();
+    };
+    EXPECT_EQ(FreeLibraryFileName(L"Work", taken), L"Work (3).tarnprofile");
+    EXPECT_EQ(FreeLibraryFileName(L"Play", taken), L"Play.tarnprofile");
+
+    MemoryImage image{};
+    image[3] = DefaultProfile(2).bytes;
+    HeaderBlock header;
+    header.SetResolution(2, 8, -1); // a byte the dialog never writes still reads as signed
+    image[0] = header.bytes;
+    FunctionNames names;
+    for (int f = 0; f < kFunctionCount; ++f)
+        names[size_t(f)] = L"F" + std::to_wstring(f);
+    const TextLookup builtIn = [](const wchar_t*, const wchar_t* text) { return text; };
+    const std::wstring summary = LibrarySummary(TakeLibraryProfile(image, 2, "x"), names, builtIn);
+    EXPECT_EQ(summary.rfind(L"800 x -100 dpi; F", 0), 0u) << summary;
+    EXPECT_EQ(std::count(summary.begin(), summary.end(), L','), kButtonCount - 1) << summary;
+
+    std::vector<LibraryEntry> entries(4);
+    entries[0] = {L"p0", L"zz.tarnprofile", false, L"bad", L"zz", {}, {}};
+    entries[1] = {L"p1", L"b.tarnprofile", true, L"", L"beta", {}, {}};
+    entries[2] = {L"p2", L"a.tarnprofile", false, L"bad", L"a", {}, {}};
+    entries[3] = {L"p3", L"c.tarnprofile", true, L"", L"Alpha", {}, {}};
+    SortLibrary(entries);
+    EXPECT_EQ(entries[0].name, L"Alpha");
+    EXPECT_EQ(entries[1].name, L"beta");
+    EXPECT_EQ(entries[2].fileName, L"a.tarnprofile");
+    EXPECT_EQ(entries[3].fileName, L"zz.tarnprofile");
 }
 
 TEST(ProfileFile, ComparisonNamesEachDifferingBlock) {

@@ -1,0 +1,17 @@
+// The profile library (115) and the name it asks for (116).
+#pragma once
+
+#define IDD_LIBRARY 115
+#define IDD_LIBRARY_NAME 116
+#define IDC_LIBRARY_LIST 901
+#define IDC_LIBRARY_SLOT_LABEL 902
+#define IDC_LIBRARY_SLOT 903
+#define IDC_LIBRARY_LOAD 904
+#define IDC_LIBRARY_SAVE 905
+#define IDC_LIBRARY_IMPORT 906
+#define IDC_LIBRARY_RENAME 907
+#define IDC_LIBRARY_DELETE 908
+#define IDC_LIBRARY_FOLDER 909
+#define IDC_LIBRARY_CLOSE 910
+#define IDC_LIBRARY_NAME_LABEL 911
+#define IDC_LIBRARY_NAME 912
