@@ -12,6 +12,9 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <system_error>
+
+#include <shlobj.h>
 
 #include "e2e_harness_win.h"
 #include "e2e_mouse.h"
@@ -529,6 +532,151 @@ TEST_F(DeskCommandLine, TrayMenuBacksUpAndRestoresThroughTheFileDialogs) {
     PumpMessagesFor(1000, 2);
     EXPECT_EQ(DialogOf(desk.Id(), asked, &text), nullptr)
         << "a box after the restore: " << Narrow(text);
+    PostMessageW(window, WM_COMMAND, 32771, 0);
+    EXPECT_TRUE(desk.WaitExit(10000));
+}
+
+// The tray's profile library, in the user's Documents: a profile of the mouse saved under a
+// name, loaded into another slot (only that block and its header record change, and an open
+// Settings dialog shows it at once), a file from elsewhere added, renamed, and deleted.
+TEST_F(DeskCommandLine, TheProfileLibrarySavesLoadsImportsRenamesAndDeletes) {
+    constexpr UINT kCommandLibrary = 32791;
+    constexpr int kList = 901, kSlot = 903, kLoad = 904, kSave = 905, kImport = 906, kRename = 907,
+                  kDelete = 908, kName = 912, kDpiX = 243;
+    constexpr size_t kArea = 512;
+    virt::MemoryImage source = PatternImage(53);
+    source[64 + 8 * 1 + 3] = 8;  // profile 2: 800 dpi
+    source[64 + 8 * 3 + 3] = 16; // profile 4: 1600 dpi
+    ASSERT_TRUE(mouse_->Load(source));
+    ASSERT_TRUE(mouse_->Command(TARN_VMOUSE_SET_ACTIVE, 0, 3));
+    wchar_t documents[MAX_PATH] = {};
+    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, 0, documents), S_OK);
+    const std::wstring folder = std::wstring(documents) + L"\\Gaming Mouse Profiles\\";
+    std::error_code ignored;
+    std::filesystem::remove_all(std::filesystem::path(folder), ignored);
+    const auto inLibrary = [&](const std::wstring& name) {
+        return GetFileAttributesW((folder + name + L".tarnprofile").c_str()) !=
+               INVALID_FILE_ATTRIBUTES;
+    };
+
+    Program desk(ProgramDir() + L"TarnDesk.exe", ProgramDir());
+    ASSERT_TRUE(desk.Started());
+    HWND window = WaitWindow(L"TarnDeskCLass", L"TarnDeskWnd", 10000);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return FirstCacheMismatch(source) == virt::kAreaCount; }, 30000))
+        << "the start-up copy did not end";
+    PostMessageW(window, WM_COMMAND, 32773, 0);
+    HWND settings = nullptr;
+    ASSERT_TRUE(
+        WaitUntil([&] { return (settings = FindSettingsDialog(desk.Id())) != nullptr; }, 10000));
+    const auto dpiX = [&] {
+        wchar_t text[32] = {};
+        GetDlgItemTextW(settings, kDpiX, text, 32);
+        return std::wstring(text);
+    };
+    ASSERT_TRUE(WaitUntil([&] { return dpiX() == L"1600"; }, 5000)) << Narrow(dpiX());
+
+    PostMessageW(window, WM_COMMAND, kCommandLibrary, 0);
+    HWND library = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            library = FindWindowW(L"#32770", L"Profile library");
+            DWORD owner = 0;
+            GetWindowThreadProcessId(library, &owner);
+            return library != nullptr && owner == desk.Id() && IsWindowVisible(library);
+        },
+        10000))
+        << "no Profile library dialog";
+    EXPECT_EQ(SendDlgItemMessageW(library, kSlot, CB_GETCURSEL, 0, 0), 3)
+        << "the active profile is not preselected";
+    EXPECT_EQ(SendDlgItemMessageW(library, kList, LVM_GETITEMCOUNT, 0, 0), 0);
+    // The names the dialogs ask for are typed into this field, then OK.
+    const auto answerName = [&](const std::wstring& name) {
+        HWND asked = nullptr;
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                asked = FindWindowW(L"#32770", L"Profile name");
+                return asked != nullptr && IsWindowVisible(asked);
+            },
+            10000))
+            << "no name asked for";
+        SetDlgItemTextW(asked, kName, name.c_str());
+        PostMessageW(asked, WM_COMMAND, IDOK, 0);
+    };
+    std::wstring text;
+    const auto answerBox = [&](const wchar_t* expected, UINT answer) {
+        HWND box = nullptr;
+        EXPECT_TRUE(WaitUntil(
+            [&] { return (box = DialogOf(desk.Id(), library, &text)) != nullptr && !text.empty(); },
+            30000));
+        EXPECT_NE(text.find(expected), std::wstring::npos) << Narrow(text);
+        PostMessageW(box, WM_COMMAND, answer, 0);
+        WaitUntil([&] { return !IsWindow(box); }, 5000);
+    };
+
+    // Profile 2 saved under a name in any script.
+    const std::wstring name = L"B\u00FCro \u5C04\u624B";
+    SendDlgItemMessageW(library, kSlot, CB_SETCURSEL, 1, 0);
+    PostMessageW(library, WM_COMMAND, kSave, 0);
+    answerName(name);
+    ASSERT_TRUE(WaitUntil([&] { return inLibrary(name); }, 15000)) << "not saved in the library";
+    EXPECT_TRUE(WaitUntil(
+        [&] { return SendDlgItemMessageW(library, kList, LVM_GETITEMCOUNT, 0, 0) == 1; }, 5000));
+    EXPECT_NE(ReadText(folder + name + L".tarnprofile").find("\nname " + Utf8(name) + "\n"),
+              std::string::npos);
+
+    // Loaded into profile 4, asked first.
+    SendDlgItemMessageW(library, kSlot, CB_SETCURSEL, 3, 0);
+    PostMessageW(library, WM_COMMAND, kLoad, 0);
+    answerBox(L"into profile 4", IDNO);
+    EXPECT_TRUE(MouseHolds(source)) << "a load the user said No to wrote the mouse";
+    PostMessageW(library, WM_COMMAND, kLoad, 0);
+    answerBox(L"into profile 4", IDYES);
+    answerBox(L"written into profile 4 of the mouse and checked", IDOK);
+    virt::MemoryImage expected = source;
+    for (size_t i = 0; i < kArea; ++i)
+        expected[4 * kArea + i] = source[2 * kArea + i];
+    for (size_t button = 0; button < 7; ++button)
+        expected[4 * kArea + 4 * button] =
+            static_cast<uint8_t>((3 << 5) | (source[2 * kArea + 4 * button] & 0x1F));
+    for (size_t i = 0; i < 8; ++i)
+        expected[64 + 8 * 3 + i] = source[64 + 8 * 1 + i];
+    expected[64 + 8 * 3] = 3;
+    const std::optional<virt::MemoryImage> memory = mouse_->Dump();
+    ASSERT_TRUE(memory);
+    for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ((*memory)[i], expected[i]) << "area " << i / kArea << " byte " << i % kArea;
+    EXPECT_EQ(dpiX(), L"800") << "the open Settings dialog still shows the profile from before";
+    // Closed, so that the file dialog below is the only other dialog of the tray.
+    PostMessageW(settings, WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(settings); }, 5000));
+
+    // A profile file from elsewhere joins the library under its own name.
+    const std::wstring outside = ArtifactDir() + L"from_a_friend.tarnprofile";
+    DeleteFileW(outside.c_str());
+    ASSERT_EQ(RunDesk(L"/save 5 \"" + outside + L"\" /name \"Friend\"").exitCode, 0u);
+    PostMessageW(library, WM_COMMAND, kImport, 0);
+    HWND open = WaitDialog(desk.Id(), &text, library);
+    ASSERT_NE(open, nullptr) << "no Open dialog";
+    ChooseFile(open, outside);
+    ASSERT_TRUE(WaitUntil([&] { return inLibrary(L"Friend"); }, 10000)) << "not imported";
+    EXPECT_TRUE(WaitUntil(
+        [&] { return SendDlgItemMessageW(library, kList, LVM_GETITEMCOUNT, 0, 0) == 2; }, 5000));
+
+    // Renamed: the name inside the file and the file's own name follow; then deleted.
+    PostMessageW(library, WM_COMMAND, kRename, 0);
+    answerName(L"Zebra");
+    ASSERT_TRUE(WaitUntil([&] { return inLibrary(L"Zebra") && !inLibrary(L"Friend"); }, 10000));
+    EXPECT_NE(ReadText(folder + L"Zebra.tarnprofile").find("\nname Zebra\n"), std::string::npos);
+    PostMessageW(library, WM_COMMAND, kDelete, 0);
+    answerBox(L"Recycle Bin", IDYES);
+    EXPECT_TRUE(WaitUntil([&] { return !inLibrary(L"Zebra"); }, 10000)) << "not deleted";
+    EXPECT_TRUE(inLibrary(name)) << "another profile went with it";
+    EXPECT_TRUE(WaitUntil(
+        [&] { return SendDlgItemMessageW(library, kList, LVM_GETITEMCOUNT, 0, 0) == 1; }, 5000));
+
+    PostMessageW(library, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(library); }, 5000));
     PostMessageW(window, WM_COMMAND, 32771, 0);
     EXPECT_TRUE(desk.WaitExit(10000));
 }
