@@ -14,6 +14,7 @@
 #include "ui/desk_services.h"
 #include "ui/dialog_conventions_win.h"
 #include "ui/dialog_drawing.h"
+#include "ui/library_dialog_win.h"
 #include "ui/program_profiles_win.h"
 #include "ui/program_switch_win.h"
 #include "ui/recorder_win.h"
@@ -1676,6 +1677,16 @@ class TextFit : public DialogTest {
                 nullptr)
                 << "Program profiles";
             dialogs.emplace_back("Program profiles", std::move(fits));
+            fits.clear();
+            ASSERT_NE(MeasureModal([&] { RunLibraryDialog(nullptr, desk, [] {}); }, &fits), nullptr)
+                << "Profile library";
+            dialogs.emplace_back("Profile library", std::move(fits));
+            fits.clear();
+            std::wstring profileName = L"Profile 1";
+            ASSERT_NE(MeasureModal([&] { AskProfileName(nullptr, texts, profileName); }, &fits),
+                      nullptr)
+                << "Profile name";
+            dialogs.emplace_back("Profile name", std::move(fits));
             for (const auto& [name, dialogFits] : dialogs) {
                 for (const Fit& fit : dialogFits) {
                     ++measured;
