@@ -6,6 +6,9 @@
 ; those and leaves the user's settings.
 ; The installer speaks the languages the programs ship in and writes the language the user
 ; chooses for the programs (silently: /LANGUAGE=<code>, e.g. /LANGUAGE=0419).
+; Profile files (.tarnprofile) and backups of the mouse's memory (.tarnprofiles) open in
+; TarnDesk for the user whose desktop runs; the uninstaller leaves an association that
+; another installation or program has taken over since.
 ; Running programs are asked to close and waited for, never killed: a TarnDesk command-line
 ; run may be in the middle of a transfer to the mouse.
 Unicode true
@@ -41,6 +44,13 @@ SetCompressor /SOLID lzma
 !define DESK_SETTINGS_KEY "Software\Orvane\Gaming\Settings"
 !define AGENT_SETTINGS_KEY "Software\Orvane\Stilbe\Settings"
 !define FALLBACK_LANGUAGE "0409"
+; The user's file types (HKCR shows them over the machine's), and how TarnDesk opens a file:
+; TarnDesk reads the path from exactly this form.
+!define CLASSES_KEY "Software\Classes"
+!define OPEN_COMMAND '"$INSTDIR\TarnDesk.exe" /open "%1"'
+; Icon ids in TarnDesk.exe (configurator/resources/tarndesk_res.h).
+!define PROFILE_FILE_ICON 113
+!define PROFILES_FILE_ICON 114
 
 ; The shipped languages (Language\<code>.txt), each named in its own words.
 !macro FOR_EACH_LANGUAGE MACRO
@@ -56,6 +66,22 @@ SetCompressor /SOLID lzma
   !insertmacro ${MACRO} "0412" "한국어"
   !insertmacro ${MACRO} "0804" "中文(简体)"
   !insertmacro ${MACRO} "0404" "中文(繁體)"
+!macroend
+
+; The names of the two file types, in the language the user chose for the programs.
+!macro FOR_EACH_TYPE_NAME MACRO
+  !insertmacro ${MACRO} "0409" "Gaming Mouse profile" "Gaming Mouse profiles backup"
+  !insertmacro ${MACRO} "0407" "Gaming-Mouse-Profil" "Gaming-Mouse-Profilsicherung"
+  !insertmacro ${MACRO} "040C" "Profil Gaming Mouse" "Sauvegarde des profils Gaming Mouse"
+  !insertmacro ${MACRO} "0C0A" "Perfil de Gaming Mouse" "Copia de seguridad de perfiles de Gaming Mouse"
+  !insertmacro ${MACRO} "0410" "Profilo Gaming Mouse" "Backup dei profili Gaming Mouse"
+  !insertmacro ${MACRO} "0416" "Perfil do Gaming Mouse" "Backup dos perfis do Gaming Mouse"
+  !insertmacro ${MACRO} "0415" "Profil Gaming Mouse" "Kopia zapasowa profili Gaming Mouse"
+  !insertmacro ${MACRO} "0419" "Профиль Gaming Mouse" "Резервная копия профилей Gaming Mouse"
+  !insertmacro ${MACRO} "0411" "Gaming Mouse プロファイル" "Gaming Mouse プロファイルのバックアップ"
+  !insertmacro ${MACRO} "0412" "Gaming Mouse 프로필" "Gaming Mouse 프로필 백업"
+  !insertmacro ${MACRO} "0804" "Gaming Mouse 配置文件" "Gaming Mouse 配置文件备份"
+  !insertmacro ${MACRO} "0404" "Gaming Mouse 設定檔" "Gaming Mouse 設定檔備份"
 !macroend
 
 Name "${PRODUCT}"
@@ -296,7 +322,8 @@ LangString ProgramsStillRunning ${LANG_TRADCHINESE} "滑鼠程式仍在執行，
 
 ; $DesktopUser = the string SID of the user whose desktop shell runs: the one who started the
 ; installer, also when an administrator's account elevated it. Empty without a shell.
-Function FindDesktopUser
+!macro FIND_DESKTOP_USER un
+Function ${un}FindDesktopUser
   System::Store "s"
   StrCpy $R0 ""
   System::Call 'user32::GetShellWindow() p .r1'
@@ -326,6 +353,116 @@ Function FindDesktopUser
   Push $R0
   System::Store "l"
   Pop $DesktopUser
+FunctionEnd
+!macroend
+!insertmacro FIND_DESKTOP_USER ""
+!insertmacro FIND_DESKTOP_USER "un."
+
+; The desktop user's registry (HKCU is the elevating administrator's when another account
+; confirmed the elevation), or HKCU without a desktop.
+!macro USER_WRITE_STR KEY NAME VALUE
+  ${If} $DesktopUser != ""
+    WriteRegStr HKU "$DesktopUser\${KEY}" "${NAME}" `${VALUE}`
+  ${Else}
+    WriteRegStr HKCU "${KEY}" "${NAME}" `${VALUE}`
+  ${EndIf}
+!macroend
+!macro USER_WRITE_NONE KEY NAME
+  ${If} $DesktopUser != ""
+    WriteRegNone HKU "$DesktopUser\${KEY}" "${NAME}"
+  ${Else}
+    WriteRegNone HKCU "${KEY}" "${NAME}"
+  ${EndIf}
+!macroend
+; Sets the error flag when the value is absent.
+!macro USER_READ_STR VAR KEY NAME
+  ClearErrors
+  ${If} $DesktopUser != ""
+    ReadRegStr ${VAR} HKU "$DesktopUser\${KEY}" "${NAME}"
+  ${Else}
+    ReadRegStr ${VAR} HKCU "${KEY}" "${NAME}"
+  ${EndIf}
+!macroend
+!macro USER_DELETE_VALUE KEY NAME
+  ${If} $DesktopUser != ""
+    DeleteRegValue HKU "$DesktopUser\${KEY}" "${NAME}"
+  ${Else}
+    DeleteRegValue HKCU "${KEY}" "${NAME}"
+  ${EndIf}
+!macroend
+!macro USER_DELETE_KEY KEY
+  ${If} $DesktopUser != ""
+    DeleteRegKey HKU "$DesktopUser\${KEY}"
+  ${Else}
+    DeleteRegKey HKCU "${KEY}"
+  ${EndIf}
+!macroend
+; Only a key left with neither values nor subkeys: another program may keep its own there.
+!macro USER_DELETE_EMPTY_KEY KEY
+  ${If} $DesktopUser != ""
+    DeleteRegKey /ifnosubkeys /ifnovalues HKU "$DesktopUser\${KEY}"
+  ${Else}
+    DeleteRegKey /ifnosubkeys /ifnovalues HKCU "${KEY}"
+  ${EndIf}
+!macroend
+
+; Explorer caches file types: it shows the new icons and commands once told.
+!macro NOTIFY_ASSOCIATIONS_CHANGED
+  ; SHCNE_ASSOCCHANGED, SHCNF_IDLIST
+  System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
+!macroend
+
+; The extension opens as PROGID, TarnDesk's type; OpenWithProgids keeps it offered when
+; another program takes the extension's default.
+!macro ASSOCIATE EXTENSION PROGID TYPE_NAME ICON
+  !insertmacro USER_WRITE_STR "${CLASSES_KEY}\${EXTENSION}" "" "${PROGID}"
+  !insertmacro USER_WRITE_NONE "${CLASSES_KEY}\${EXTENSION}\OpenWithProgids" "${PROGID}"
+  !insertmacro USER_WRITE_STR "${CLASSES_KEY}\${PROGID}" "" "${TYPE_NAME}"
+  !insertmacro USER_WRITE_STR "${CLASSES_KEY}\${PROGID}" "FriendlyTypeName" "${TYPE_NAME}"
+  !insertmacro USER_WRITE_STR "${CLASSES_KEY}\${PROGID}\DefaultIcon" "" '"$INSTDIR\TarnDesk.exe",-${ICON}'
+  !insertmacro USER_WRITE_STR "${CLASSES_KEY}\${PROGID}\shell\open\command" "" '${OPEN_COMMAND}'
+!macroend
+
+; The type goes only while it still opens this installation's TarnDesk, and the extension
+; is let go only when no one else has taken the type over: another installation or program
+; that owns either now keeps it.
+!macro UNASSOCIATE EXTENSION PROGID
+  !insertmacro USER_READ_STR $0 "${CLASSES_KEY}\${PROGID}\shell\open\command" ""
+  ${If} $0 == '${OPEN_COMMAND}'
+    !insertmacro USER_DELETE_KEY "${CLASSES_KEY}\${PROGID}"
+  ${EndIf}
+  !insertmacro USER_READ_STR $0 "${CLASSES_KEY}\${PROGID}\shell\open\command" ""
+  ${If} ${Errors}
+    !insertmacro USER_READ_STR $0 "${CLASSES_KEY}\${EXTENSION}" ""
+    ${If} $0 == "${PROGID}"
+      !insertmacro USER_DELETE_VALUE "${CLASSES_KEY}\${EXTENSION}" ""
+    ${EndIf}
+    !insertmacro USER_DELETE_VALUE "${CLASSES_KEY}\${EXTENSION}\OpenWithProgids" "${PROGID}"
+    !insertmacro USER_DELETE_EMPTY_KEY "${CLASSES_KEY}\${EXTENSION}\OpenWithProgids"
+    !insertmacro USER_DELETE_EMPTY_KEY "${CLASSES_KEY}\${EXTENSION}"
+  ${EndIf}
+!macroend
+
+!macro MATCH_TYPE_NAMES CODE PROFILE PROFILES
+  ${If} $ProgramLanguage == "${CODE}"
+    StrCpy $1 "${PROFILE}"
+    StrCpy $2 "${PROFILES}"
+  ${EndIf}
+!macroend
+
+Function AssociateFiles
+  StrCpy $1 "Gaming Mouse profile"
+  StrCpy $2 "Gaming Mouse profiles backup"
+  !insertmacro FOR_EACH_TYPE_NAME MATCH_TYPE_NAMES
+  !insertmacro ASSOCIATE ".tarnprofile" "TarnDesk.Profile" "$1" ${PROFILE_FILE_ICON}
+  !insertmacro ASSOCIATE ".tarnprofiles" "TarnDesk.Profiles" "$2" ${PROFILES_FILE_ICON}
+  !insertmacro NOTIFY_ASSOCIATIONS_CHANGED
+FunctionEnd
+
+Function un.UnassociateFiles
+  !insertmacro UNASSOCIATE ".tarnprofile" "TarnDesk.Profile"
+  !insertmacro UNASSOCIATE ".tarnprofiles" "TarnDesk.Profiles"
+  !insertmacro NOTIFY_ASSOCIATIONS_CHANGED
 FunctionEnd
 
 ; Starts "$INSTDIR\$0" in the install folder as the desktop's user, with that user's own
@@ -645,6 +782,8 @@ Section "Programs"
     WriteRegStr HKCU "${AGENT_SETTINGS_KEY}" "language" "$ProgramLanguage"
   ${EndIf}
 
+  Call AssociateFiles
+
   CreateDirectory "${MENU_FOLDER}"
   SetOutPath "$INSTDIR"
   CreateShortCut "${SHORTCUT}" "$INSTDIR\TarnDesk.exe" "" "$INSTDIR\TarnDesk.exe" 0
@@ -666,6 +805,7 @@ SectionEnd
 
 Function un.onInit
   SetRegView 64
+  Call un.FindDesktopUser
 FunctionEnd
 
 !macro REMOVE_RUN_VALUE NAME
@@ -695,8 +835,9 @@ Function un.IsOwnFolder
   Pop $1
 FunctionEnd
 
-; Removes what the installer put down; the per-user settings under
-; HKCU\Software\Orvane stay for a later installation.
+; Removes what the installer put down, the desktop user's file types as far as they are
+; still this installation's; the per-user settings under HKCU\Software\Orvane stay for a
+; later installation.
 Section "Uninstall"
   SetShellVarContext all
   SetRegView 64
@@ -712,6 +853,7 @@ Section "Uninstall"
 
   Delete "${SHORTCUT}"
   RMDir "${MENU_FOLDER}"
+  Call un.UnassociateFiles
 
   ; Only the values that still name this installation's programs (quoted, or unquoted as
   ; earlier versions wrote them), in the 32-bit view where the installer wrote them.

@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """Draws TarnDesk's icons: a mouse seen from above, as 32-bit icons with alpha in several
-sizes per file. Writes icon 110 (program), icon 112 (tray fallback) and the tray picture
-image\\mark.ico. Run with --check to verify the files in the tree are current."""
+sizes per file. Writes icon 110 (program), icon 112 (tray fallback), the documents the
+profile files are shown with (icon 113 a sheet for one profile, icon 114 two sheets for a
+backup of the whole memory) and the tray picture image\\mark.ico. Run with --check to verify
+the files in the tree are current."""
 import math
 import os
 import struct
@@ -60,7 +62,49 @@ def colour(x, y, size, accent):
     return tuple(min(255, int(c * shade + 30 * (1 - shade))) for c in base) + (255,)
 
 
-def render(size, accent):
+INK = (24, 26, 32, 255)
+FOLD = 0.22
+
+
+def sheet(x, y, box, size, accent, with_mouse):
+    """RGBA of a point on a sheet of paper (left, top, right, bottom) with its top right
+    corner folded down, the mouse printed on it when with_mouse; None off the sheet."""
+    left, top, right, bottom = box
+    if not (left <= x <= right and top <= y <= bottom):
+        return None
+    corner = (right - x) + (y - top)
+    if corner < FOLD:
+        return None
+    line = max(0.035, 1.2 / size)
+    if (x - left < line or right - x < line or bottom - y < line or y - top < line
+            or corner - FOLD < line * 1.41):
+        return INK
+    if x > right - FOLD and y < top + FOLD:
+        # The folded-down flap, shaded, with its own two edges.
+        if x - (right - FOLD) < line or (top + FOLD) - y < line:
+            return INK
+        return (188, 192, 202, 255)
+    if with_mouse:
+        scale = 0.62
+        mx = (x - (left + right) / 2) / scale + 0.5
+        my = (y - (top + (bottom - top) * 0.6)) / scale + 0.5
+        printed = colour(mx, my, size * scale, accent)
+        if printed[3] > 0:
+            return printed
+    shade = 0.92 + 0.08 * (1.0 - min(1.0, math.hypot(x - left, y - top)))
+    return tuple(int(c * shade) for c in (246, 247, 250)) + (255,)
+
+
+def document(x, y, size, accent, stacked):
+    """RGBA of a profile file's icon: one sheet, or for a backup a second sheet behind it."""
+    front = (0.24, 0.12, 0.88, 0.96) if stacked else (0.16, 0.06, 0.84, 0.94)
+    point = sheet(x, y, front, size, accent, True)
+    if point is None and stacked:
+        point = sheet(x, y, (0.10, 0.03, 0.74, 0.87), size, accent, False)
+    return point if point is not None else (0, 0, 0, 0)
+
+
+def render(size, accent, paint=colour):
     pixels = []
     for row in range(size):
         out_row = []
@@ -70,7 +114,7 @@ def render(size, accent):
                 for sx in range(SAMPLES):
                     x = (col + (sx + 0.5) / SAMPLES) / size
                     y = (row + (sy + 0.5) / SAMPLES) / size
-                    r, g, b, a = colour(x, y, size, accent)
+                    r, g, b, a = paint(x, y, size, accent)
                     acc[0] += r * a
                     acc[1] += g * a
                     acc[2] += b * a
@@ -86,9 +130,9 @@ def render(size, accent):
     return pixels
 
 
-def icon_image(size, accent):
+def icon_image(size, accent, paint):
     """One ICO image: BITMAPINFOHEADER, BGRA rows bottom-up, 1-bit AND mask."""
-    pixels = render(size, accent)
+    pixels = render(size, accent, paint)
     header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 32, 0, 0, 0, 0, 0, 0)
     xor = bytearray()
     for row in reversed(pixels):
@@ -105,8 +149,8 @@ def icon_image(size, accent):
     return header + bytes(xor) + bytes(mask)
 
 
-def ico(sizes, accent):
-    images = [icon_image(s, accent) for s in sizes]
+def ico(sizes, accent, paint=colour):
+    images = [icon_image(s, accent, paint) for s in sizes]
     out = bytearray(struct.pack("<HHH", 0, 1, len(images)))
     offset = 6 + 16 * len(images)
     for size, data in zip(sizes, images):
@@ -124,14 +168,18 @@ OUTPUTS = {
     os.path.join(HERE, "tarndesk.ico"): ([16, 24, 32, 48], ORANGE),
     os.path.join(HERE, "tray.ico"): ([16, 24, 32], CYAN),
     os.path.join(ROOT, "install", "image", "mark.ico"): ([16, 32], ORANGE),
+    os.path.join(HERE, "profile_file.ico"): (
+        [16, 24, 32, 48], ORANGE, lambda x, y, size, accent: document(x, y, size, accent, False)),
+    os.path.join(HERE, "profiles_file.ico"): (
+        [16, 24, 32, 48], ORANGE, lambda x, y, size, accent: document(x, y, size, accent, True)),
 }
 
 
 def main():
     check = "--check" in sys.argv[1:]
     stale = []
-    for path, (sizes, accent) in OUTPUTS.items():
-        data = ico(sizes, accent)
+    for path, (sizes, accent, *paint) in OUTPUTS.items():
+        data = ico(sizes, accent, *paint)
         if check:
             if not os.path.exists(path) or open(path, "rb").read() != data:
                 stale.append(path)

@@ -5,6 +5,10 @@
 #define IDM_TRAY 106
 #define IDI_PROGRAM 110
 #define IDI_TRAY 112
+// The documents a profile file and a backup of the whole memory are shown with; the
+// installer's file association names them by these ids.
+#define IDI_PROFILE_FILE 113
+#define IDI_PROFILES_FILE 114
 
 #define IDM_CLOSE 32771
 #define IDM_RESET_TO_DEFAULT 32772

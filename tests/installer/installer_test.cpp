@@ -1,8 +1,9 @@
 // The suite's installer under Wine, in the order a user meets it: silent install, the files,
-// Run key, programs' language, versions and shortcut it leaves, the programs it starts and
-// restarts, TarnDesk started from the shortcut, and a silent uninstall that ends running
-// copies and leaves only the user's settings; then a custom folder outside Program Files and
-// its uninstall past a junction. The tests run in this order and build on each other.
+// Run key, programs' language, versions, shortcut and file types it leaves, the programs it
+// starts and restarts, TarnDesk started from the shortcut, and a silent uninstall that ends
+// running copies and leaves only the user's settings and what others took over; then a custom
+// folder outside Program Files and its uninstall past a junction. The tests run in this order and
+// build on each other.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -10,6 +11,7 @@
 #include <sddl.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <shlwapi.h>
 #include <winternl.h>
 
 #include <cstdint>
@@ -27,6 +29,7 @@ const wchar_t kUninstallKey[] =
     L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\OrvaneGamingMouse";
 const wchar_t kUserCacheKey[] = L"Software\\Orvane\\Gaming\\Settings";
 const wchar_t kAgentSettingsKey[] = L"Software\\Orvane\\Stilbe\\Settings";
+const std::wstring kClasses = L"Software\\Classes\\";
 const wchar_t kMarker[] = L"InstallerTestMarker";
 const DWORD kMarkerValue = 0x5EED;
 
@@ -90,6 +93,37 @@ bool KeyExists(HKEY root, const wchar_t* path, REGSAM view) {
     RegCloseKey(key);
     return true;
 }
+
+// The user's file types, where the installer writes them.
+std::wstring ClassString(const std::wstring& path, const wchar_t* value = L"") {
+    return RegString(HKEY_CURRENT_USER, (kClasses + path).c_str(), value, KEY_WOW64_64KEY);
+}
+
+bool ClassExists(const std::wstring& path) {
+    return KeyExists(HKEY_CURRENT_USER, (kClasses + path).c_str(), KEY_WOW64_64KEY);
+}
+
+bool HasValue(const std::wstring& path, const wchar_t* value) {
+    return RegGetValueW(HKEY_CURRENT_USER, (kClasses + path).c_str(), value,
+                        RRF_RT_ANY | RRF_SUBKEY_WOW6464KEY, nullptr, nullptr,
+                        nullptr) == ERROR_SUCCESS;
+}
+
+bool SetClassString(const std::wstring& path, const std::wstring& text) {
+    return RegSetKeyValueW(HKEY_CURRENT_USER, (kClasses + path).c_str(), nullptr, REG_SZ,
+                           text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) ==
+           ERROR_SUCCESS;
+}
+
+struct FileType {
+    const wchar_t* extension;
+    const wchar_t* progId;
+    int icon;
+};
+const FileType kFileTypes[] = {{L".tarnprofile", L"TarnDesk.Profile", 113},
+                               {L".tarnprofiles", L"TarnDesk.Profiles", 114}};
+const std::wstring kOpenCommand = L"\"" + kInstallDir + L"\\TarnDesk.exe\" /open \"%1\"";
+const std::wstring kOtherCommand = L"\"C:\\Other\\Viewer.exe\" \"%1\"";
 
 DWORD RunAndWait(const std::wstring& program, const std::wstring& arguments, DWORD timeoutMs) {
     STARTUPINFOW startup = {};
@@ -400,6 +434,41 @@ TEST_F(Installer, PlacesProgramsAndEverythingInTheInstallFolder) {
     EXPECT_EQ(GetPrivateProfileIntW(L"MouseSetting", L"buttonB", 0, prefs.c_str()), 103829u);
 }
 
+// Both file kinds open in TarnDesk for the user whose desktop runs, each shown with its
+// own document icon from TarnDesk.exe, and stay offered to open with when another program
+// takes the extension.
+TEST_F(Installer, AssociatesBothFileKindsWithTarnDesk) {
+    const std::wstring desk = kInstallDir + L"\\TarnDesk.exe";
+    for (const FileType& type : kFileTypes) {
+        SCOPED_TRACE(std::string(type.progId, type.progId + wcslen(type.progId)));
+        const std::wstring extension = type.extension;
+        const std::wstring progId = type.progId;
+        EXPECT_EQ(ClassString(extension), progId);
+        EXPECT_TRUE(HasValue(extension + L"\\OpenWithProgids", type.progId));
+        EXPECT_EQ(ClassString(progId + L"\\shell\\open\\command"), kOpenCommand);
+        EXPECT_NE(ClassString(progId), L"<absent>");
+        EXPECT_EQ(ClassString(progId, L"FriendlyTypeName"), ClassString(progId));
+        const std::wstring icon = L"\"" + desk + L"\",-" + std::to_wstring(type.icon);
+        ASSERT_EQ(ClassString(progId + L"\\DefaultIcon"), icon);
+        HICON large = nullptr;
+        EXPECT_EQ(ExtractIconExW(desk.c_str(), -type.icon, &large, nullptr, 1), 1u)
+            << "TarnDesk.exe has no icon " << type.icon;
+        if (large != nullptr) {
+            DestroyIcon(large);
+        }
+        // What the shell runs on a double click. Wine 8 keeps HKCR to the machine's types and
+        // shows no user's, so there only the keys above say it.
+        if (KeyExists(HKEY_CLASSES_ROOT, type.extension, 0)) {
+            wchar_t command[512] = {};
+            DWORD length = 512;
+            ASSERT_EQ(AssocQueryStringW(ASSOCF_NONE, ASSOCSTR_COMMAND, type.extension, L"open",
+                                        command, &length),
+                      S_OK);
+            EXPECT_EQ(std::wstring(command), kOpenCommand);
+        }
+    }
+}
+
 TEST_F(Installer, WritesRunKeyInTheViewTarnWakeReads) {
     // The 32-bit view, which the 32-bit TarnWake reads; the earlier version's 64-bit values
     // are gone, so log-on starts each program once. Quoted, so that log-on does not take
@@ -460,6 +529,10 @@ TEST_F(Installer, WritesTheChosenLanguageWhereBothProgramsReadIt) {
     EXPECT_EQ(RegString(HKEY_CURRENT_USER, kUserCacheKey, L"language", KEY_WOW64_64KEY), L"0419");
     EXPECT_EQ(RegString(HKEY_CURRENT_USER, kAgentSettingsKey, L"language", KEY_WOW64_64KEY),
               L"0419");
+    // The file types are named in it too.
+    EXPECT_EQ(ClassString(L"TarnDesk.Profile"), L"Профиль Gaming Mouse");
+    EXPECT_EQ(ClassString(L"TarnDesk.Profiles", L"FriendlyTypeName"),
+              L"Резервная копия профилей Gaming Mouse");
 }
 
 TEST_F(Installer, ProgramsCarryVersionAndManifest) {
@@ -544,6 +617,8 @@ TEST_F(Installer, ShortcutStartsTarnDeskInTheInstallFolder) {
 }
 
 TEST_F(Installer, UninstallsSilentlyLeavingOnlyTheUserCache) {
+    // Another program has since taken over the backups' type: it stays as that program left it.
+    ASSERT_TRUE(SetClassString(L"TarnDesk.Profiles\\shell\\open\\command", kOtherCommand));
     // The uninstaller copies itself away and returns; its last step removes the uninstall entry.
     EXPECT_EQ(RunAndWait(kInstallDir + L"\\Uninstall.exe", L"/S", 60000), 0u);
     for (int i = 0; i < 600 && KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_64KEY); ++i) {
@@ -574,6 +649,17 @@ TEST_F(Installer, UninstallsSilentlyLeavingOnlyTheUserCache) {
     }
     for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey, view));
+    }
+
+    EXPECT_FALSE(ClassExists(L".tarnprofile"));
+    EXPECT_FALSE(ClassExists(L"TarnDesk.Profile"));
+    EXPECT_EQ(ClassString(L"TarnDesk.Profiles\\shell\\open\\command"), kOtherCommand);
+    EXPECT_NE(ClassString(L"TarnDesk.Profiles\\DefaultIcon"), L"<absent>");
+    EXPECT_EQ(ClassString(L".tarnprofiles"), L"TarnDesk.Profiles");
+    EXPECT_TRUE(HasValue(L".tarnprofiles\\OpenWithProgids", L"TarnDesk.Profiles"));
+    for (const FileType& type : kFileTypes) {
+        RegDeleteTreeW(HKEY_CURRENT_USER, (kClasses + type.extension).c_str());
+        RegDeleteTreeW(HKEY_CURRENT_USER, (kClasses + type.progId).c_str());
     }
 
     DWORD marker = 0;
@@ -680,6 +766,7 @@ TEST_F(Installer, UninstallNeverFollowsAJunctionOutOfTheFolder) {
     ASSERT_TRUE(Exists(outside + L"\\mouse.bmp")) << "the script planted no link";
     const DWORD attributes = GetFileAttributesW((kInstallDir + L"\\image").c_str());
     ASSERT_NE(attributes & FILE_ATTRIBUTE_REPARSE_POINT, 0u) << "image\\ is no link";
+    ASSERT_TRUE(SetClassString(L".tarnprofile", L"Other.Viewer"));
     EXPECT_EQ(RunAndWait(kInstallDir + L"\\Uninstall.exe", L"/S _?=" + kInstallDir, 120000), 0u);
     EXPECT_TRUE(Exists(outside + L"\\mouse.bmp")) << "a file behind the junction was deleted";
     EXPECT_TRUE(Exists(outside + L"\\logo.bmp"));
@@ -688,4 +775,11 @@ TEST_F(Installer, UninstallNeverFollowsAJunctionOutOfTheFolder) {
     EXPECT_FALSE(Exists(kInstallDir + L"\\Language"));
     EXPECT_EQ(FindWindowW(kAgentClass, L"TarnAgentWnd"), nullptr);
     EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kRunKey, L"TarnAgent", KEY_WOW64_32KEY), L"<absent>");
+    // TarnDesk's types go; an extension another program took keeps that program's type.
+    EXPECT_FALSE(ClassExists(L"TarnDesk.Profile"));
+    EXPECT_FALSE(ClassExists(L"TarnDesk.Profiles"));
+    EXPECT_FALSE(ClassExists(L".tarnprofiles"));
+    EXPECT_EQ(ClassString(L".tarnprofile"), L"Other.Viewer");
+    EXPECT_FALSE(HasValue(L".tarnprofile\\OpenWithProgids", L"TarnDesk.Profile"));
+    RegDeleteTreeW(HKEY_CURRENT_USER, (kClasses + L".tarnprofile").c_str());
 }
