@@ -624,6 +624,7 @@ TEST_F(DeskCommandLine, TheProfileLibrarySavesLoadsImportsRenamesAndDeletes) {
         [&] { return SendDlgItemMessageW(library, kList, LVM_GETITEMCOUNT, 0, 0) == 1; }, 5000));
     EXPECT_NE(ReadText(folder + name + L".tarnprofile").find("\nname " + Utf8(name) + "\n"),
               std::string::npos);
+    SaveScreenshot(L"profile_library");
 
     // Loaded into profile 4, asked first.
     SendDlgItemMessageW(library, kSlot, CB_SETCURSEL, 3, 0);
