@@ -259,31 +259,33 @@ TEST_F(TrayApp, MenuKeepsResourceTextsWhereTheFileHasNone) {
     HMENU loaded = nullptr;
     HMENU popup = tray.LoadPopupMenu(&loaded);
     ASSERT_NE(popup, nullptr);
-    ASSERT_EQ(GetMenuItemCount(popup), 11);
-    const UINT ids[11] = {IDM_SETTING,
+    ASSERT_EQ(GetMenuItemCount(popup), 12);
+    const UINT ids[12] = {IDM_SETTING,
                           0,
                           IDM_RESET_TO_DEFAULT,
                           0,
                           IDM_BACKUP_PROFILES,
                           IDM_RESTORE_PROFILES,
+                          IDM_PROFILE_LIBRARY,
                           IDM_HISTORY,
                           IDM_PROGRAM_PROFILES,
                           IDM_COPY_DIAGNOSTICS,
                           0,
                           IDM_CLOSE};
-    const wchar_t* texts[11] = {L"Einstellungen",
+    const wchar_t* texts[12] = {L"Einstellungen",
                                 L"",
                                 L"Reset to Default",
                                 L"",
                                 L"Back up profiles...",
                                 L"Restore profiles...",
+                                L"Profile library...",
                                 L"History...",
                                 L"Program profiles...",
                                 L"Copy diagnostics",
                                 L"",
                                 L"Schlie\x00DF"
                                 L"en"};
-    for (int i = 0; i < 11; ++i) {
+    for (int i = 0; i < 12; ++i) {
         wchar_t text[64] = {};
         GetMenuStringW(popup, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
         EXPECT_STREQ(text, texts[i]);
@@ -325,7 +327,7 @@ TEST_F(TrayApp, MenuOpensOnRightButtonReleaseOnly) {
     EXPECT_EQ(SendMessageW(window, MSG_TRAY_NOTIFY, 0, WM_RBUTTONUP), 0);
     done = true;
     closer.join();
-    EXPECT_EQ(items, 11);
+    EXPECT_EQ(items, 12);
     EXPECT_EQ(firstItem, L"Setting");
     EXPECT_EQ(GetCapture(), nullptr);
 }
