@@ -16,7 +16,6 @@
 #include "tray_icon_win.h"
 
 #include <commctrl.h>
-#include <commdlg.h>
 #include <shellapi.h>
 
 #include <cwchar>
@@ -28,7 +27,6 @@ constexpr int kTranslatedControls[] = {
     IDC_LIBRARY_SLOT_LABEL, IDC_LIBRARY_LOAD,   IDC_LIBRARY_SAVE,   IDC_LIBRARY_IMPORT,
     IDC_LIBRARY_RENAME,     IDC_LIBRARY_DELETE, IDC_LIBRARY_FOLDER, IDC_LIBRARY_CLOSE};
 constexpr int kTranslatedNameControls[] = {IDC_LIBRARY_NAME_LABEL, IDOK, IDCANCEL};
-constexpr DWORD kPathCapacity = 32768;
 
 constexpr wchar_t kLoadAskKey[] = L"LibraryLoadAsk";
 constexpr wchar_t kDefaultLoadAsk[] = L"Load \"%s\" into profile %s of the mouse? What the mouse "
@@ -50,15 +48,6 @@ constexpr wchar_t kNameRefusedKey[] = L"LibraryNameRefused";
 constexpr wchar_t kDefaultNameRefused[] = L"This name cannot be used: %s.";
 constexpr wchar_t kLibraryFilesKey[] = L"LibraryFiles";
 constexpr wchar_t kDefaultLibraryFiles[] = L"Mouse profile";
-
-// "Mouse profile (*.tarnprofile)\0*.tarnprofile\0\0".
-std::wstring LibraryFilter(const TextSettings& texts) {
-    const std::wstring pattern = std::wstring(L"*") + kLibraryProfileExtension;
-    std::wstring filter = texts.LookupDefault(kLibraryFilesKey, kDefaultLibraryFiles) + L" (" +
-                          pattern + L")" + L'\0' + pattern + L'\0';
-    filter += L'\0';
-    return filter;
-}
 
 uint16_t IdValue(const std::wstring& text) {
     return static_cast<uint16_t>(std::wcstoul(text.c_str(), nullptr, 16));
@@ -286,19 +275,10 @@ struct LibraryDialog {
     void OnImport() {
         if (folder.empty())
             return;
-        const std::wstring filter = LibraryFilter(desk.texts);
-        std::wstring chosen(kPathCapacity, L'\0');
-        OPENFILENAMEW open = {};
-        open.lStructSize = sizeof(open);
-        open.hwndOwner = dialog;
-        open.lpstrFilter = filter.c_str();
-        open.lpstrFile = chosen.data();
-        open.nMaxFile = kPathCapacity;
-        open.lpstrDefExt = kLibraryProfileExtension + 1;
-        open.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
-        if (GetOpenFileNameW(&open) == FALSE)
+        const std::wstring source = ChooseFileToOpen(
+            dialog, Text(kLibraryFilesKey, kDefaultLibraryFiles), kLibraryProfileExtension);
+        if (source.empty())
             return;
-        const std::wstring source = chosen.c_str();
         std::wstring added;
         const std::wstring problem = ImportIntoLibrary(source, folder, IdValue(Ids().vendorId),
                                                        IdValue(Ids().productId), &added);

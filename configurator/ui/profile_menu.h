@@ -40,6 +40,9 @@ inline constexpr wchar_t kDefaultBackupFileName[] = L"Gaming Mouse settings";
 int ImportWithProgress(HWND owner, const DeskServices& desk, const std::wstring& path,
                        Reporter& report, ChangeCause cause);
 
+// The system's Open dialog for an existing file of `extension`, named `kind` in its filter,
+// owned by `owner`; the chosen path, empty when the user cancelled.
+std::wstring ChooseFileToOpen(HWND owner, const std::wstring& kind, const wchar_t* extension);
 // The system's Save dialog for a profiles file, owned by `owner`; the chosen path, empty when
 // the user cancelled.
 std::wstring ChooseProfilesFileToSave(HWND owner, const TextSettings& texts);

@@ -22,22 +22,27 @@ constexpr DWORD kPathCapacity = 32768;
 
 // "Mouse profiles (*.tarnprofiles)\0*.tarnprofiles\0\0": the filter's parts are separated by
 // terminators, so the string is built with them.
-std::wstring FileFilter(const TextSettings& texts) {
-    const std::wstring pattern = std::wstring(L"*") + kProfileFileExtension;
-    std::wstring filter = texts.LookupDefault(kProfileFilesKey, kDefaultProfileFiles) + L" (" +
-                          pattern + L")" + L'\0' + pattern + L'\0';
+std::wstring FileFilter(const std::wstring& kind, const wchar_t* extension) {
+    const std::wstring pattern = std::wstring(L"*") + extension;
+    std::wstring filter = kind + L" (" + pattern + L")" + L'\0' + pattern + L'\0';
     filter += L'\0';
     return filter;
 }
 
-OPENFILENAMEW FileDialog(HWND owner, const std::wstring& filter, std::wstring& path) {
+std::wstring FileFilter(const TextSettings& texts) {
+    return FileFilter(texts.LookupDefault(kProfileFilesKey, kDefaultProfileFiles),
+                      kProfileFileExtension);
+}
+
+OPENFILENAMEW FileDialog(HWND owner, const std::wstring& filter, std::wstring& path,
+                         const wchar_t* extension = kProfileFileExtension) {
     OPENFILENAMEW dialog = {};
     dialog.lStructSize = sizeof(dialog);
     dialog.hwndOwner = owner;
     dialog.lpstrFilter = filter.c_str();
     dialog.lpstrFile = path.data();
     dialog.nMaxFile = kPathCapacity;
-    dialog.lpstrDefExt = kProfileFileExtension + 1;
+    dialog.lpstrDefExt = extension + 1;
     return dialog;
 }
 
@@ -73,6 +78,14 @@ std::wstring ChooseProfilesFileToSave(HWND owner, const TextSettings& texts) {
     OPENFILENAMEW dialog = FileDialog(owner, filter, path);
     dialog.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
     return GetSaveFileNameW(&dialog) != FALSE ? Chosen(path) : std::wstring();
+}
+
+std::wstring ChooseFileToOpen(HWND owner, const std::wstring& kind, const wchar_t* extension) {
+    const std::wstring filter = FileFilter(kind, extension);
+    std::wstring path(kPathCapacity, L'\0');
+    OPENFILENAMEW dialog = FileDialog(owner, filter, path, extension);
+    dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+    return GetOpenFileNameW(&dialog) != FALSE ? Chosen(path) : std::wstring();
 }
 
 int ImportWithProgress(HWND owner, const DeskServices& desk, const std::wstring& path,
@@ -131,14 +144,12 @@ void RestoreProfiles(HWND owner, const DeskServices& desk, const std::function<v
         ShowConnectMouse(desk.texts);
         return;
     }
-    const std::wstring filter = FileFilter(desk.texts);
-    std::wstring path(kPathCapacity, L'\0');
-    OPENFILENAMEW dialog = FileDialog(owner, filter, path);
-    dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
-    if (GetOpenFileNameW(&dialog) == FALSE) {
-        return;
+    const std::wstring path =
+        ChooseFileToOpen(owner, desk.texts.LookupDefault(kProfileFilesKey, kDefaultProfileFiles),
+                         kProfileFileExtension);
+    if (!path.empty()) {
+        RestoreProfilesFrom(owner, desk, path, restored, tellDone);
     }
-    RestoreProfilesFrom(owner, desk, Chosen(path), restored, tellDone);
 }
 
 void RestoreProfilesFrom(HWND owner, const DeskServices& desk, const std::wstring& path,
