@@ -405,6 +405,14 @@ ParsedLibraryProfile CheckedLibraryFile(const MouseSession& session, const std::
 
 } // namespace
 
+bool CheckLibraryFile(const MouseSession& session, const std::wstring& path, Reporter& report,
+                      std::string* name) {
+    const ParsedLibraryProfile parsed = CheckedLibraryFile(session, path, report);
+    if (parsed.accepted && name != nullptr)
+        *name = parsed.profile.name;
+    return parsed.accepted;
+}
+
 std::wstring ReadProfileFileText(const std::wstring& path, std::string* content,
                                  const Reporter& report) {
     return ReadWholeFile(path, content, report);
