@@ -1,7 +1,7 @@
 // TarnDesk's command line and its two tray menu items, release build, against the virtual
 // mouse: a backup restores the memory byte for byte, a damaged or foreign backup is refused
 // before anything is written, a page the mouse refuses is reported by block, and two runs at
-// once never interleave.
+// once never interleave; a file opened on the desktop goes to the running tray, which asks first.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,9 +12,12 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
 
 #include "e2e_harness_win.h"
 #include "e2e_mouse.h"
+
+#include <shellapi.h>
 
 namespace tarn::e2e {
 namespace {
@@ -139,6 +142,27 @@ HWND ProgressWindowOf(DWORD processId) {
 bool Answers(HWND window) {
     DWORD_PTR result = 0;
     return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result) != 0;
+}
+
+// `target` with profile `from` (0..4) of `source` loaded into profile `into`: its block with
+// the records' slot bytes naming `into`, its header record with its first byte `into`, and
+// not one byte more.
+virt::MemoryImage LoadedInto(virt::MemoryImage target, const virt::MemoryImage& source, size_t from,
+                             size_t into) {
+    constexpr size_t kArea = 512;
+    constexpr size_t kButtons = 7;
+    constexpr size_t kRecords = 64; // the header's profile records, 8 bytes each
+    const size_t at = (from + 1) * kArea;
+    const size_t to = (into + 1) * kArea;
+    for (size_t i = 0; i < kArea; ++i)
+        target[to + i] = source[at + i];
+    for (size_t button = 0; button < kButtons; ++button)
+        target[to + 4 * button] =
+            static_cast<uint8_t>((into << 5) | (source[at + 4 * button] & 0x1F));
+    for (size_t i = 0; i < 8; ++i)
+        target[kRecords + 8 * into + i] = source[kRecords + 8 * from + i];
+    target[kRecords + 8 * into] = static_cast<uint8_t>(into);
+    return target;
 }
 
 class DeskCommandLine : public DeskMouseTest {
@@ -288,23 +312,14 @@ TEST_F(DeskCommandLine, AProfileSavedAndLoadedLandsInItsSlotAndNothingElseChange
     EXPECT_NE(shown.output.find(Utf8(L"Profile \"B\u00FCro \u5C04\u624B\"")), std::string::npos)
         << shown.output;
 
-    // Into profile 4 of another memory: that block with its records' slot bytes naming
-    // profile 4, that profile's header record, and not one byte more.
+    // Into profile 4 of another memory.
     const virt::MemoryImage target = PatternImage(52);
     ASSERT_TRUE(mouse_->Load(target));
     DeleteCache();
     const DeskRun loaded = RunDesk(L"/load \"" + path + L"\" 4");
     ASSERT_EQ(loaded.exitCode, 0u) << loaded.output;
-    virt::MemoryImage expected = target;
+    const virt::MemoryImage expected = LoadedInto(target, source, 1, 3);
     constexpr size_t kArea = 512;
-    for (size_t i = 0; i < kArea; ++i)
-        expected[4 * kArea + i] = source[2 * kArea + i];
-    for (size_t button = 0; button < 7; ++button)
-        expected[4 * kArea + 4 * button] =
-            static_cast<uint8_t>((3 << 5) | (source[2 * kArea + 4 * button] & 0x1F));
-    for (size_t i = 0; i < 8; ++i)
-        expected[64 + 8 * 3 + i] = source[64 + 8 * 1 + i];
-    expected[64 + 8 * 3] = 3;
     const std::optional<virt::MemoryImage> memory = mouse_->Dump();
     ASSERT_TRUE(memory);
     for (size_t i = 0; i < expected.size(); ++i)
@@ -531,6 +546,144 @@ TEST_F(DeskCommandLine, TrayMenuBacksUpAndRestoresThroughTheFileDialogs) {
         << "a box after the restore: " << Narrow(text);
     PostMessageW(window, WM_COMMAND, 32771, 0);
     EXPECT_TRUE(desk.WaitExit(10000));
+}
+
+// The two file types as the installer registers them for this user: opening one runs
+// "TarnDesk.exe" /open "%1". Removed again when the test ends.
+class FileAssociations {
+  public:
+    FileAssociations() {
+        wchar_t exe[MAX_PATH] = {};
+        GetFullPathNameW((ProgramDir() + L"TarnDesk.exe").c_str(), MAX_PATH, exe, nullptr);
+        const std::wstring command = L"\"" + std::wstring(exe) + L"\" /open \"%1\"";
+        for (const auto& [extension, type] : kTypes) {
+            Set(extension, type);
+            Set(std::wstring(type) + L"\\shell\\open\\command", command);
+        }
+    }
+    ~FileAssociations() {
+        for (const auto& [extension, type] : kTypes) {
+            RegDeleteTreeW(HKEY_CURRENT_USER, (kClasses + std::wstring(extension)).c_str());
+            RegDeleteTreeW(HKEY_CURRENT_USER, (kClasses + std::wstring(type)).c_str());
+        }
+    }
+    FileAssociations(const FileAssociations&) = delete;
+    FileAssociations& operator=(const FileAssociations&) = delete;
+
+  private:
+    static constexpr wchar_t kClasses[] = L"Software\\Classes\\";
+    static constexpr std::pair<const wchar_t*, const wchar_t*> kTypes[] = {
+        {L".tarnprofile", L"TarnDesk.Profile"}, {L".tarnprofiles", L"TarnDesk.Profiles"}};
+    static void Set(const std::wstring& key, const std::wstring& value) {
+        HKEY opened = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (kClasses + key).c_str(), 0, nullptr, 0,
+                                  KEY_SET_VALUE, nullptr, &opened, nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExW(opened, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(opened);
+    }
+};
+
+// What the desktop does for a double click on the file: the command registered for its type,
+// "%1" replaced by the file, run on the test desktop. Wine 8's HKEY_CLASSES_ROOT does not show
+// the user's own classes (HKCU\Software\Classes), so ShellExecute would not find them; the
+// registered command is read and run here instead. The started process's id, 0 when none.
+DWORD OpenOnDesktop(const std::wstring& file) {
+    auto value = [](const std::wstring& key) {
+        wchar_t text[1024] = {};
+        DWORD size = sizeof text;
+        RegGetValueW(HKEY_CURRENT_USER, (L"Software\\Classes\\" + key).c_str(), nullptr,
+                     RRF_RT_REG_SZ, nullptr, text, &size);
+        return std::wstring(text);
+    };
+    const std::wstring type = value(file.substr(file.rfind(L'.')));
+    std::wstring command = value(type + L"\\shell\\open\\command");
+    const size_t at = command.find(L"%1");
+    if (type.empty() || at == std::wstring::npos)
+        return 0;
+    command.replace(at, 2, file);
+    DWORD id = 0;
+    const UniqueHandle started = RunDetached(command, kDesktopName, nullptr, &id);
+    return started ? id : 0;
+}
+
+TEST_F(DeskCommandLine, AFileOpenedOnTheDesktopGoesToTheRunningTrayWhichAsksBeforeItWrites) {
+    constexpr int kSlotList = 903; // the Open Profile dialog's list of the five profiles
+    constexpr int kNameText = 901; // and the line naming the file's profile
+    const virt::MemoryImage source = PatternImage(53);
+    ASSERT_TRUE(mouse_->Load(source));
+    const std::wstring profile = ArtifactDir() + L"opened.tarnprofile";
+    DeleteFileW(profile.c_str());
+    const DeskRun saved = RunDesk(L"/save 2 \"" + profile + L"\" /name Opened");
+    ASSERT_EQ(saved.exitCode, 0u) << saved.output;
+    const std::wstring backup = Backup(source, L"opened.tarnprofiles");
+    const virt::MemoryImage target = PatternImage(54);
+    ASSERT_TRUE(mouse_->Load(target));
+    ASSERT_TRUE(mouse_->Command(TARN_VMOUSE_SET_ACTIVE, 0, 2));
+    const FileAssociations associations;
+    Program desk(ProgramDir() + L"TarnDesk.exe", ProgramDir());
+    ASSERT_TRUE(desk.Started());
+    HWND window = WaitWindow(L"TarnDeskCLass", L"TarnDeskWnd", 10000);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(WaitUntil([] { return ReadCachedBlock(255).has_value(); }, 30000))
+        << "the start-up copy did not end";
+
+    // The running tray asks which profile, the mouse's active one offered first.
+    std::wstring text;
+    ASSERT_TRUE(OpenOnDesktop(profile));
+    HWND chooser = WaitDialog(desk.Id(), &text);
+    ASSERT_NE(chooser, nullptr) << "no dialog in the running tray";
+    HWND slots = GetDlgItem(chooser, kSlotList);
+    ASSERT_NE(slots, nullptr) << "the running tray shows another dialog: " << Narrow(text);
+    EXPECT_EQ(SendMessageW(slots, CB_GETCURSEL, 0, 0), 2);
+    wchar_t named[256] = {};
+    GetDlgItemTextW(chooser, kNameText, named, 256);
+    EXPECT_NE(std::wstring(named).find(L"\"Opened\""), std::wstring::npos) << Narrow(named);
+    EXPECT_TRUE(WaitUntil([] { return CountProcesses(L"TarnDesk.exe") == 1; }, 10000))
+        << "the start that handed the file over did not end";
+    EXPECT_TRUE(MouseHolds(target)) << "written before the profile was chosen";
+    SendMessageW(slots, CB_SETCURSEL, 4, 0);
+    PostMessageW(chooser, WM_COMMAND, IDOK, 0);
+    const virt::MemoryImage expected = LoadedInto(target, source, 1, 4);
+    EXPECT_TRUE(WaitUntil([&] { return MouseHolds(expected); }, 30000));
+    const std::optional<virt::MemoryImage> memory = mouse_->Dump();
+    ASSERT_TRUE(memory);
+    for (size_t i = 0; i < expected.size(); ++i)
+        ASSERT_EQ((*memory)[i], expected[i]) << "area " << i / 512 << " byte " << i % 512;
+    PumpMessagesFor(1000, 2);
+    EXPECT_EQ(DialogOf(desk.Id(), nullptr, &text), nullptr)
+        << "a box after the load: " << Narrow(text);
+
+    // Cancel writes nothing; nor does No to a backup's restore.
+    const uint32_t written = PagesWritten();
+    ASSERT_TRUE(OpenOnDesktop(profile));
+    chooser = WaitDialog(desk.Id(), &text);
+    ASSERT_NE(chooser, nullptr);
+    PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(chooser); }, 5000));
+    ASSERT_TRUE(OpenOnDesktop(backup));
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] { return (box = DialogOf(desk.Id(), chooser, &text)) && !text.empty(); }, 15000));
+    EXPECT_NE(text.find(L"Its present settings are replaced"), std::wstring::npos) << Narrow(text);
+    PostMessageW(box, WM_COMMAND, IDNO, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 5000));
+    PumpMessagesFor(1000, 2);
+    EXPECT_EQ(PagesWritten(), written) << "Cancel or No wrote into the mouse";
+    EXPECT_TRUE(MouseHolds(expected));
+    PostMessageW(window, WM_COMMAND, 32771, 0);
+    EXPECT_TRUE(desk.WaitExit(10000));
+
+    // With no tray running, the start for the file becomes the tray and asks itself.
+    const DWORD started = OpenOnDesktop(profile);
+    ASSERT_NE(started, 0u);
+    chooser = WaitDialog(started, &text);
+    ASSERT_NE(chooser, nullptr) << "a start for a file without a tray asked nothing";
+    EXPECT_NE(GetDlgItem(chooser, kSlotList), nullptr) << Narrow(text);
+    EXPECT_NE(FindWindowW(L"TarnDeskCLass", L"TarnDeskWnd"), nullptr) << "it is no tray";
+    PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(PagesWritten(), written);
 }
 
 // A write cut off by a crash: TarnDesk is killed at a known report of its write sequence (the
