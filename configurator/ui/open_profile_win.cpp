@@ -5,11 +5,11 @@
 #include "model/memory_image.h"
 #include "resources/open_profile_res.h"
 #include "resources/select_profile_res.h"
-#include "text_rules.h"
 
 namespace {
 
-constexpr int kTranslatedControls[] = {IDC_OPEN_PROFILE_LABEL, IDOK, IDCANCEL};
+constexpr int kTranslatedControls[] = {IDC_OPEN_PROFILE_QUESTION, IDC_OPEN_PROFILE_LABEL, IDOK,
+                                       IDCANCEL};
 
 struct SlotRequest {
     const TextSettings& texts;
@@ -23,9 +23,7 @@ void OnInitDialog(HWND dialog, const SlotRequest& request) {
     ApplyFontSize(dialog, texts.dialogFontSize);
     texts.OverrideWindowText(dialog, IDD_OPEN_PROFILE);
     texts.OverrideDialogItemTexts(dialog, kTranslatedControls);
-    const std::wstring named = FillPattern(
-        texts.LookupDefault(kOpenProfileNamedKey, kDefaultOpenProfileNamed), {request.name});
-    SetDlgItemTextW(dialog, IDC_OPEN_PROFILE_NAME, named.c_str());
+    SetDlgItemTextW(dialog, IDC_OPEN_PROFILE_NAME, request.name.c_str());
     HWND slots = GetDlgItem(dialog, IDC_OPEN_PROFILE_SLOT);
     for (int profile = 0; profile < kProfileCount; ++profile) {
         // The words Select Profile uses for the five profiles.

@@ -8,10 +8,6 @@
 
 #include <string>
 
-inline constexpr wchar_t kOpenProfileNamedKey[] = L"OpenProfileNamed";
-inline constexpr wchar_t kDefaultOpenProfileNamed[] =
-    L"Load the profile \"%s\" into one of the mouse's five profiles.";
-
 // Modal to `owner`, with `preselected` (0..4) chosen at first: the profile chosen (0..4), or -1
 // when the user cancelled.
 int ChooseProfileSlot(HINSTANCE instance, HWND owner, const TextSettings& texts,

@@ -23,7 +23,7 @@ DESK_KEYS = (["FontSize", "Title", "WriteFailed", "32773", "32771", "32772", "10
               "ProgramFiles", "KeepProfile", "RulesSkipped", "RulesFull"] +
              ["32777", "DiagnosticsCopied"] +
              ["32790", "108", "802", "803", "804"] +
-             ["BackupFileName"] + ["109", "902"])
+             ["BackupFileName"] + ["109", "901", "902"])
 # CrashDumpSaved: the notice both programs give after a crash.
 AGENT_KEYS = ["Mouse", "BatteryLow", "OpenCPL", "Exit", "CrashDumpSaved"]
 

@@ -9,11 +9,13 @@
 #include "resources/select_profile_res.h"
 #include "resources/settings_dialog_res.h"
 #include "settings/memory_copy.h"
+#include "settings/profile_file.h"
 #include "settings/program_rules.h"
 #include "settings/text_files.h"
 #include "ui/desk_services.h"
 #include "ui/dialog_conventions_win.h"
 #include "ui/dialog_drawing.h"
+#include "ui/open_profile_win.h"
 #include "ui/program_profiles_win.h"
 #include "ui/program_switch_win.h"
 #include "ui/recorder_win.h"
@@ -1676,6 +1678,15 @@ class TextFit : public DialogTest {
                 nullptr)
                 << "Program profiles";
             dialogs.emplace_back("Program profiles", std::move(fits));
+            fits.clear();
+            // A name of the longest kind: 64 wide characters.
+            const std::wstring longName(kLibraryNameMaxCount, L'W');
+            ASSERT_NE(
+                MeasureModal([&] { ChooseProfileSlot(desk.instance, nullptr, texts, longName, 0); },
+                             &fits),
+                nullptr)
+                << "Open Profile";
+            dialogs.emplace_back("Open Profile", std::move(fits));
             for (const auto& [name, dialogFits] : dialogs) {
                 for (const Fit& fit : dialogFits) {
                     ++measured;
