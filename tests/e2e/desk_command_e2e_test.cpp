@@ -646,7 +646,13 @@ TEST_F(DeskCommandLine, AFileOpenedOnTheDesktopGoesToTheRunningTrayWhichAsksBefo
     SendMessageW(slots, CB_SETCURSEL, 4, 0);
     PostMessageW(chooser, WM_COMMAND, IDOK, 0);
     const virt::MemoryImage expected = LoadedInto(target, source, 1, 4);
-    EXPECT_TRUE(WaitUntil([&] { return MouseHolds(expected); }, 30000));
+    // The load has ended once the cache took the profile it read back.
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            const std::optional<CachedBlock> cached = ReadCachedBlock(CacheKeyOfArea(5));
+            return cached && cached->bytes == Area(expected, 5);
+        },
+        30000));
     const std::optional<virt::MemoryImage> memory = mouse_->Dump();
     ASSERT_TRUE(memory);
     for (size_t i = 0; i < expected.size(); ++i)
@@ -655,11 +661,20 @@ TEST_F(DeskCommandLine, AFileOpenedOnTheDesktopGoesToTheRunningTrayWhichAsksBefo
     EXPECT_EQ(DialogOf(desk.Id(), nullptr, &text), nullptr)
         << "a box after the load: " << Narrow(text);
 
-    // Cancel writes nothing; nor does No to a backup's restore.
+    // A file handed over while a transfer is under way (here the backup's Save dialog) waits
+    // for its end, then is asked for. Cancel writes nothing; nor does No to a backup's restore.
     const uint32_t written = PagesWritten();
+    PostMessageW(window, WM_COMMAND, 32774, 0);
+    HWND save = WaitDialog(desk.Id(), &text);
+    ASSERT_NE(save, nullptr) << "no Save dialog";
     ASSERT_TRUE(OpenOnDesktop(profile));
-    chooser = WaitDialog(desk.Id(), &text);
-    ASSERT_NE(chooser, nullptr);
+    EXPECT_TRUE(WaitUntil([] { return CountProcesses(L"TarnDesk.exe") == 1; }, 10000));
+    PumpMessagesFor(1000, 2);
+    EXPECT_EQ(DialogOf(desk.Id(), save, &text), nullptr) << "asked during the transfer";
+    PostMessageW(save, WM_COMMAND, IDCANCEL, 0);
+    chooser = WaitDialog(desk.Id(), &text, save);
+    ASSERT_NE(chooser, nullptr) << "the file handed over during the transfer was lost";
+    EXPECT_NE(GetDlgItem(chooser, kSlotList), nullptr) << Narrow(text);
     PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(WaitUntil([&] { return !IsWindow(chooser); }, 5000));
     ASSERT_TRUE(OpenOnDesktop(backup));
