@@ -31,7 +31,7 @@ constexpr wchar_t kOpenNotHandedKey[] = L"OpenNotHanded";
 constexpr wchar_t kDefaultOpenNotHanded[] =
     L"The TarnDesk that runs already did not take %s. Open the file again.";
 constexpr wchar_t kOpenUnreadKey[] = L"OpenUnread";
-constexpr wchar_t kDefaultOpenUnread[] = L"%s cannot be opened: %s.";
+constexpr wchar_t kDefaultOpenUnread[] = L"%s cannot be used: %s.";
 constexpr wchar_t kOpenNeitherKey[] = L"OpenNeither";
 constexpr wchar_t kDefaultOpenNeither[] =
     L"%s is neither a profile file nor a backup of the mouse's profiles. Nothing was written.";
