@@ -344,6 +344,8 @@ TEST_F(DeskCommandLine, AProfileSavedAndLoadedLandsInItsSlotAndNothingElseChange
     EXPECT_EQ(PagesWritten(), pagesBefore) << "a refused profile file reached the mouse";
 }
 
+HWND DialogOf(DWORD processId, HWND except, std::wstring* text);
+
 TEST_F(DeskCommandLine, TheConsoleCompanionWaitsAndEndsWithTheCommandsCode) {
     const std::string good = ReadText(Backup(PatternImage(51), L"companion.tarnprofiles"));
     std::string damaged = good;
@@ -389,6 +391,26 @@ TEST_F(DeskCommandLine, TheConsoleCompanionWaitsAndEndsWithTheCommandsCode) {
     EXPECT_LT(GetTickCount() - started, 10000u);
     HWND window = WaitWindow(L"TarnDeskCLass", L"TarnDeskWnd", 10000);
     ASSERT_NE(window, nullptr) << "the tray program did not start";
+    PostMessageW(window, WM_COMMAND, 32771, 0);
+    WaitUntil([] { return FindWindowW(L"TarnDeskCLass", L"TarnDeskWnd") == nullptr; }, 10000);
+
+    // So does "/open FILE", whose tray then asks where the file's profile goes.
+    const std::wstring profile = ArtifactDir() + L"companion.tarnprofile";
+    ASSERT_EQ(RunDesk(L"/save 1 \"" + profile + L"\"").exitCode, 0u);
+    const DWORD opening = GetTickCount();
+    const DeskRun opened = RunCompanion(L"/open \"" + profile + L"\"");
+    EXPECT_EQ(opened.exitCode, 0u) << opened.output;
+    EXPECT_LT(GetTickCount() - opening, 10000u);
+    window = WaitWindow(L"TarnDeskCLass", L"TarnDeskWnd", 10000);
+    ASSERT_NE(window, nullptr) << "the tray program did not start";
+    DWORD trayProcess = 0;
+    GetWindowThreadProcessId(window, &trayProcess);
+    std::wstring text;
+    HWND chooser = nullptr;
+    EXPECT_TRUE(WaitUntil(
+        [&] { return (chooser = DialogOf(trayProcess, nullptr, &text)) != nullptr; }, 15000))
+        << "the tray was not given the file";
+    PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
     PostMessageW(window, WM_COMMAND, 32771, 0);
     WaitUntil([] { return FindWindowW(L"TarnDeskCLass", L"TarnDeskWnd") == nullptr; }, 10000);
 }
