@@ -1,6 +1,7 @@
-// Entry point of TarnDesk: with arguments a command-line run, without them the tray program;
-// the show command is not used. The tray program keeps its single-instance hand-over to
-// itself (DeskApp::Run), so a command-line run never counts as a second start of the tray.
+// Entry point of TarnDesk: with arguments a command-line run, without them (or with "/open
+// FILE") the tray program; the show command is not used. The tray program keeps its
+// single-instance hand-over to itself (DeskApp::Run), so a command-line run never counts as a
+// second start of the tray.
 #include "app/desk_app.h"
 #include "crash_dumps_win.h"
 #include "program_files_win.h"
@@ -15,7 +16,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     const std::unique_ptr<MouseInterfaceSet> interfaces = CreateSystemMouseInterfaces();
     const std::unique_ptr<PacingWait> wait = CreateSystemPacingWait();
     const Command command = ParseCommandLine(ProgramArguments());
-    if (command.kind != CommandKind::Tray) {
+    // "/open FILE" is the desktop opening a file: the tray handles it, this one or the running.
+    if (command.kind != CommandKind::Tray && command.kind != CommandKind::Open) {
         const std::unique_ptr<TransferLock> lock = CreateSystemTransferLock();
         CacheJournal journal;
         MouseSession session(*interfaces, *wait, *lock);
@@ -29,5 +31,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     const std::unique_ptr<TransferLock> lock = CreateSystemTransferLock(true);
     const std::unique_ptr<DesktopSettings> desktop = CreateSystemDesktopSettings();
     DeskApp app(instance, *interfaces, *wait, *lock, *desktop);
-    return app.Run();
+    return app.Run(command.kind == CommandKind::Open ? command.file : std::wstring());
 }

@@ -20,6 +20,8 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 // The system's own class name, capital L included: other programs find TarnDesk's window by
 // it, so it is kept exactly as it is spelled.
@@ -35,6 +37,12 @@ inline constexpr DWORD kHandOverStepMs = 50;
 // Posted to the main window when a write was stopped because the memory it would replace
 // could not be kept in the history: told once the write's hold has ended.
 inline constexpr UINT kHistoryKeepFailedMessage = WM_APP + 40;
+// Posted to the main window by itself when a later start handed it a file to open: the sender
+// waits for WM_COPYDATA's answer, so the file is handled after it.
+inline constexpr UINT kOpenFileMessage = WM_APP + 41;
+// While a transfer is under way a file handed over waits; this timer looks again.
+inline constexpr UINT_PTR kOpenRetryTimerId = 2;
+inline constexpr UINT kOpenRetryDelayMs = 250;
 
 class DeskApp final : public SettingsDialogHost, public MemoryView {
   public:
@@ -45,11 +53,16 @@ class DeskApp final : public SettingsDialogHost, public MemoryView {
     DeskApp& operator=(const DeskApp&) = delete;
 
     // The tray program from its entry point (a second start hands over); the exit code.
-    int Run();
-    // When a tray program already runs in this session: asks it to open its Settings dialog,
-    // as a double click on its icon does, and returns true (this start then ends). Otherwise
-    // takes the tray's place and returns false.
-    bool HandOverToRunningTray();
+    // `openFile` ("/open FILE"): the file the tray handles, this one or the one running.
+    int Run(const std::wstring& openFile = {});
+    // When a tray program already runs in this session: hands it `openFile`, or without one
+    // asks it to open its Settings dialog as a double click on its icon does, and returns true
+    // (this start then ends). Otherwise takes the tray's place and returns false.
+    bool HandOverToRunningTray(const std::wstring& openFile = {});
+    // A profile file or backup opened from the desktop: a backup is restored after the user
+    // confirmed it, a profile file goes into the profile the user chooses. Kept until a
+    // transfer under way has ended.
+    void OpenFile(const std::wstring& path);
     // Start-up up to the message loop: the window, arrivals, texts, the copy, program
     // profiles, the tray icon. False when the main window cannot be made.
     bool Start();
@@ -95,6 +108,11 @@ class DeskApp final : public SettingsDialogHost, public MemoryView {
     void RestoreProfiles();
     void OpenHistory();
     void OpenLibrary();
+    // The files handed over that wait, one at a time, for no transfer to be under way.
+    void OpenWaitingFiles();
+    void OpenNow(const std::wstring& path);
+    // What a write from one of the tray's own dialogs or an opened file does afterwards: the
+    // header from the cache and an open Settings dialog shown anew.
     void MouseWrittenHere();
     void TellChangedElsewhere();
     // A balloon after a change the history holds: a click on it opens History.
@@ -124,6 +142,8 @@ class DeskApp final : public SettingsDialogHost, public MemoryView {
     // What the next Settings dialog starts from: what the last one left.
     SettingsDialogState lastSettings_;
     HWND programProfilesDialog_ = nullptr;
+    // Files handed over or opened at the start, oldest first, not handled yet.
+    std::vector<std::wstring> waitingFiles_;
     // Held for the process's life, so the next start in this session hands over.
     UniqueHandle trayInstance_;
 };

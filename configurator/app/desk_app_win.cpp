@@ -2,16 +2,20 @@
 #include "desk_app.h"
 
 #include "arrival_rule.h"
+#include "open_request.h"
 #include "ui/dialog_conventions_win.h"
 #include "ui/diagnostics_menu_win.h"
 #include "ui/history_dialog_win.h"
 #include "ui/library_dialog_win.h"
+#include "ui/open_profile_win.h"
+#include "settings/profile_file.h"
 #include "settings/memory_copy.h"
 #include "settings/profile_cache.h"
 #include "ui/message_boxes_win.h"
 #include "ui/profile_menu.h"
 #include "ui/program_profiles_win.h"
 #include "resources/tarndesk_res.h"
+#include "text_rules.h"
 #include "text_search.h"
 
 #include <commctrl.h>
@@ -23,6 +27,34 @@ namespace {
 
 constexpr GUID kHidInterfaceClass = {
     0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+
+constexpr wchar_t kOpenNotHandedKey[] = L"OpenNotHanded";
+constexpr wchar_t kDefaultOpenNotHanded[] =
+    L"The TarnDesk that runs already did not take %s. Open the file again.";
+constexpr wchar_t kOpenUnreadKey[] = L"OpenUnread";
+constexpr wchar_t kDefaultOpenUnread[] = L"%s cannot be used: %s.";
+constexpr wchar_t kOpenNeitherKey[] = L"OpenNeither";
+constexpr wchar_t kDefaultOpenNeither[] =
+    L"%s is neither a profile file nor a backup of the mouse's profiles. Nothing was written.";
+constexpr wchar_t kOpenProfileRefusedKey[] = L"OpenProfileRefused";
+constexpr wchar_t kDefaultOpenProfileRefused[] = L"The profile file cannot be loaded.";
+// A sender that floods the tray with files is refused beyond this many waiting.
+constexpr size_t kWaitingFilesMax = 16;
+
+// The path as the running tray, whose current folder is its own, must see it.
+std::wstring FullPath(const std::wstring& path) {
+    const DWORD count = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (count == 0) {
+        return path;
+    }
+    std::wstring full(count, L'\0');
+    const DWORD written = GetFullPathNameW(path.c_str(), count, full.data(), nullptr);
+    if (written == 0 || written >= count) {
+        return path;
+    }
+    full.resize(written);
+    return full;
+}
 
 } // namespace
 
@@ -83,12 +115,16 @@ bool DeskApp::Start() {
     return true;
 }
 
-int DeskApp::Run() {
-    if (HandOverToRunningTray()) {
+int DeskApp::Run(const std::wstring& openFile) {
+    const std::wstring file = openFile.empty() ? std::wstring() : FullPath(openFile);
+    if (HandOverToRunningTray(file)) {
         return 0;
     }
     if (!Start()) {
         return 0;
+    }
+    if (!file.empty()) {
+        OpenFile(file); // handled once the loop runs
     }
     MSG message = {};
     BOOL got = 0;
@@ -99,7 +135,7 @@ int DeskApp::Run() {
     return got == 0 ? static_cast<int>(message.wParam) : 0;
 }
 
-bool DeskApp::HandOverToRunningTray() {
+bool DeskApp::HandOverToRunningTray(const std::wstring& openFile) {
     // Held until the process ends; the system closes it then, so the next start runs.
     trayInstance_.Reset(CreateMutexW(nullptr, FALSE, kTrayInstanceName));
     if (!trayInstance_ || GetLastError() != ERROR_ALREADY_EXISTS) {
@@ -114,14 +150,100 @@ bool DeskApp::HandOverToRunningTray() {
             Sleep(kHandOverStepMs);
         }
     }
+    bool taken = false;
     if (running != nullptr) {
         DWORD runningProcess = 0;
         GetWindowThreadProcessId(running, &runningProcess);
         // This start came from the user, so it may pass the foreground on to the dialog.
         AllowSetForegroundWindow(runningProcess);
-        PostMessageW(running, MSG_TRAY_NOTIFY, kTrayIconId, WM_LBUTTONDBLCLK);
+        if (openFile.empty()) {
+            PostMessageW(running, MSG_TRAY_NOTIFY, kTrayIconId, WM_LBUTTONDBLCLK);
+            return true;
+        }
+        COPYDATASTRUCT data = {};
+        data.dwData = static_cast<ULONG_PTR>(kOpenFileTag);
+        data.cbData = static_cast<DWORD>(openFile.size() * sizeof(wchar_t));
+        data.lpData = const_cast<wchar_t*>(openFile.data());
+        DWORD_PTR answer = FALSE;
+        // The running tray answers at once and handles the file afterwards.
+        taken = SendMessageTimeoutW(running, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&data),
+                                    SMTO_ABORTIFHUNG, kHandOverWaitMs, &answer) != 0 &&
+                answer == TRUE;
+    }
+    if (!taken && !openFile.empty()) {
+        texts.Load();
+        Tell(nullptr, texts,
+             FillPattern(texts.LookupDefault(kOpenNotHandedKey, kDefaultOpenNotHanded), {openFile}),
+             MB_ICONERROR);
     }
     return true;
+}
+
+void DeskApp::OpenFile(const std::wstring& path) {
+    waitingFiles_.push_back(path);
+    if (mainWindow_ != nullptr) {
+        PostMessageW(mainWindow_, kOpenFileMessage, 0, 0);
+    }
+}
+
+void DeskApp::OpenWaitingFiles() {
+    if (transfersUnderWay_ > 0) {
+        // Never a second transfer beside the first: the file waits for it to end.
+        SetTimer(mainWindow_, kOpenRetryTimerId, kOpenRetryDelayMs, nullptr);
+        return;
+    }
+    KillTimer(mainWindow_, kOpenRetryTimerId);
+    while (!waitingFiles_.empty() && transfersUnderWay_ == 0) {
+        const std::wstring path = waitingFiles_.front();
+        waitingFiles_.erase(waitingFiles_.begin());
+        OpenNow(path);
+    }
+}
+
+void DeskApp::OpenNow(const std::wstring& path) {
+    // The questions count as part of the transfer, as the tray menu's restore counts them.
+    const TransferUnderWay underWay(transfersUnderWay_);
+    if (!session.IsMousePresent()) {
+        ShowConnectMouse(texts);
+        return;
+    }
+    CapturedReport report(&texts);
+    std::string content;
+    const std::wstring unread = ReadProfileFileText(path, &content, report);
+    if (!unread.empty()) {
+        Tell(nullptr, texts,
+             FillPattern(texts.LookupDefault(kOpenUnreadKey, kDefaultOpenUnread), {path, unread}),
+             MB_ICONERROR);
+        return;
+    }
+    const auto wrote = [this] { MouseWrittenHere(); };
+    const auto tellDone = [this](const std::wstring& done) { ShowHistoryBalloon(done); };
+    if (IsBackupFile(content)) {
+        RestoreProfilesFrom(nullptr, services_, path, wrote, tellDone);
+        return;
+    }
+    if (!IsLibraryProfileFile(content)) {
+        Tell(nullptr, texts,
+             FillPattern(texts.LookupDefault(kOpenNeitherKey, kDefaultOpenNeither), {path}),
+             MB_ICONERROR);
+        return;
+    }
+    // Refused before the question: nothing is asked for a file that cannot be loaded.
+    std::string name;
+    if (!CheckLibraryFile(session, path, report, &name)) {
+        Tell(nullptr, texts,
+             texts.LookupDefault(kOpenProfileRefusedKey, kDefaultOpenProfileRefused) + L"\n\n" +
+                 report.Text(),
+             MB_ICONERROR);
+        return;
+    }
+    const std::optional<int32_t> active = session.QueryProfile();
+    const int slot = ChooseProfileSlot(instance_, nullptr, texts, FromUtf8(name),
+                                       active.has_value() ? static_cast<int>(*active) : 0);
+    if (slot < 0) {
+        return; // cancelled: nothing written
+    }
+    LoadProfileInto(nullptr, services_, path, slot, wrote, tellDone);
 }
 
 // The copy and the reset run inside an open Settings dialog's message loop: they move every
@@ -354,6 +476,20 @@ LRESULT DeskApp::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
             balloonOffersHistory_ = false;
         }
         return 0;
+    case WM_COPYDATA: {
+        // Any program on the desktop can send this: only a well-formed request of ours counts.
+        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        std::wstring path;
+        if (data == nullptr || waitingFiles_.size() >= kWaitingFilesMax ||
+            !ReadOpenRequest(data->dwData, data->lpData, data->cbData, &path)) {
+            return FALSE;
+        }
+        OpenFile(path); // the sender waits for this answer, so the file is handled later
+        return TRUE;
+    }
+    case kOpenFileMessage:
+        OpenWaitingFiles();
+        return 0;
     case kHistoryKeepFailedMessage:
         if (!historyProblem_.empty()) {
             ShowHistoryKeepFailed(nullptr, texts, historyProblem_);
@@ -364,6 +500,10 @@ LRESULT DeskApp::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
         OnDeviceChange(wParam, lParam);
         return 0;
     case WM_TIMER:
+        if (wParam == kOpenRetryTimerId) {
+            OpenWaitingFiles();
+            return 0;
+        }
         if (transfersUnderWay_ > 0) {
             return 0; // the timer comes again once the transfer under way has ended
         }

@@ -1,8 +1,8 @@
 // TarnDesk.com, the console companion of TarnDesk.exe. A command prompt prefers .com to .exe,
 // so "TarnDesk /show" lands here: it runs TarnDesk.exe from its own folder with the same
 // arguments, lets it write to this console (or to the files and pipes the caller redirected
-// to), waits for it and ends with its exit code. Without arguments it only starts the tray
-// program and returns, as TarnDesk.exe itself would.
+// to), waits for it and ends with its exit code. Without arguments, or with "/open FILE", it
+// only starts the tray program and returns, as TarnDesk.exe itself would.
 #include "handle_owners_win.h"
 #include "program_files_win.h"
 #include "system_message_win.h"
@@ -36,11 +36,25 @@ std::wstring ArgumentsText(const wchar_t* line) {
     return at;
 }
 
-bool HasArguments() {
+// True for a command the exe runs to its end; false for a start of the tray program: no
+// arguments, or "/open FILE" (also "--open", "-open", in any case), which hands the file to the
+// tray. "/open" written wrongly is a command: the exe says what is wrong.
+bool IsCommand() {
     int count = 0;
     wchar_t** list = CommandLineToArgvW(GetCommandLineW(), &count);
     const UniqueLocalBlock owned(list);
-    return list != nullptr && count > 1;
+    if (list == nullptr || count < 2)
+        return false;
+    if (count != 3 || list[2][0] == L'\0')
+        return true;
+    const wchar_t* option = list[1];
+    if (option[0] == L'-' && option[1] == L'-')
+        option += 2;
+    else if (option[0] == L'/' || option[0] == L'-')
+        option += 1;
+    else
+        return true;
+    return _wcsicmp(option, L"open") != 0;
 }
 
 // A redirected standard handle (a file or pipe), as an inheritable copy for the exe; null for
@@ -99,7 +113,7 @@ int wmain() {
     // Always the exe beside this program, by its full path: never one found on a search.
     const std::wstring exe = folder + L"TarnDesk.exe";
     std::wstring line = L"\"" + exe + L"\"" + ArgumentsText(GetCommandLineW());
-    const bool command = HasArguments();
+    const bool command = IsCommand();
 
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);

@@ -87,6 +87,11 @@ int ExportMemory(MouseSession& session, const std::wstring& path, Reporter& repo
 // The check /import makes of FILE before it writes anything: true when it would be written,
 // else the refusal is told as /import tells it.
 bool CheckImportFile(const MouseSession& session, const std::wstring& path, Reporter& report);
+// The same check of a profile file (.tarnprofile), as /load makes it before it writes: true
+// when it would be loaded, with the profile's name (UTF-8) in `name` when given, else the
+// refusal is told as /load tells it.
+bool CheckLibraryFile(const MouseSession& session, const std::wstring& path, Reporter& report,
+                      std::string* name = nullptr);
 // /import: FILE checked whole, written into the mouse, read back and compared; the cache
 // takes only blocks read back whole and equal to the file. `header` is the program's header
 // block: it becomes the file's, then what verified.

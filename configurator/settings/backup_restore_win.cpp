@@ -410,6 +410,14 @@ std::wstring ReplaceFileWith(const std::wstring& path, const std::string& conten
     return file.Problem().empty() ? file.Commit(content) : file.Problem();
 }
 
+bool CheckLibraryFile(const MouseSession& session, const std::wstring& path, Reporter& report,
+                      std::string* name) {
+    const ParsedLibraryProfile parsed = CheckedLibraryFile(session, path, report);
+    if (parsed.accepted && name != nullptr)
+        *name = parsed.profile.name;
+    return parsed.accepted;
+}
+
 std::wstring ReadProfileFileText(const std::wstring& path, std::string* content,
                                  const Reporter& report) {
     return ReadWholeFile(path, content, report);

@@ -391,13 +391,26 @@ std::wstring LibraryNameProblem(std::string_view name) {
     return {};
 }
 
-bool IsBackupFile(std::string_view text) {
+namespace {
+
+// The file's first line, without a byte-order mark or a carriage return.
+std::string_view FirstLine(std::string_view text) {
     if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark)
         text.remove_prefix(kByteOrderMark.size());
     std::string_view first = text.substr(0, text.find('\n'));
     if (!first.empty() && first.back() == '\r')
         first.remove_suffix(1);
-    return first == kSignature;
+    return first;
+}
+
+} // namespace
+
+bool IsBackupFile(std::string_view text) {
+    return FirstLine(text) == kSignature;
+}
+
+bool IsLibraryProfileFile(std::string_view text) {
+    return FirstLine(text) == kLibrarySignature;
 }
 
 std::string FormatLibraryProfile(const LibraryProfile& profile, const ProfileFileInfo& info) {

@@ -84,6 +84,8 @@ ParsedLibraryProfile ParseLibraryProfile(std::string_view text, uint16_t vendorI
 std::wstring LibraryNameProblem(std::string_view name);
 // True when the file's first line says it is a backup of the whole memory.
 bool IsBackupFile(std::string_view text);
+// True when the file's first line says it is one profile (.tarnprofile).
+bool IsLibraryProfileFile(std::string_view text);
 
 // Profile `profile` (0..4) of a memory image, under `name`.
 LibraryProfile TakeLibraryProfile(const MemoryImage& image, int profile, std::string name);

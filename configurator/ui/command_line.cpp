@@ -27,6 +27,7 @@ constexpr wchar_t kShowButtonKey[] = L"ShowButton";
 constexpr wchar_t kUsageSaveKey[] = L"UsageSave";
 constexpr wchar_t kUsageLoadKey[] = L"UsageLoad";
 constexpr wchar_t kUsageShowFileKey[] = L"UsageShowFile";
+constexpr wchar_t kUsageOpenKey[] = L"UsageOpen";
 constexpr wchar_t kShowFileProfileKey[] = L"ShowFileProfile";
 constexpr wchar_t kShowFileWrittenKey[] = L"ShowFileWritten";
 constexpr wchar_t kSaveArgumentsKey[] = L"UsageSaveArguments";
@@ -94,6 +95,14 @@ Command ParseCommandLine(const std::vector<std::wstring>& arguments) {
         if (operands != 1 || arguments[1].empty())
             return Bad(kOneFileKey, L"%s needs exactly one FILE", L"/" + option);
         command.kind = option == L"export" ? CommandKind::Export : CommandKind::Import;
+        command.file = arguments[1];
+        return command;
+    }
+    if (option == L"open") {
+        // What the desktop runs for an opened profile file or backup: the tray handles it.
+        if (operands != 1 || arguments[1].empty())
+            return Bad(kOneFileKey, L"%s needs exactly one FILE", L"/open");
+        command.kind = CommandKind::Open;
         command.file = arguments[1];
         return command;
     }
@@ -178,6 +187,8 @@ std::wstring UsageText(const TextLookup& text) {
                      text(kUsageLoadKey, L"write the profile of FILE into profile N and verify")) +
            UsageLine(L"/show FILE",
                      text(kUsageShowFileKey, L"print what a profile file or a backup holds")) +
+           UsageLine(L"/open FILE",
+                     text(kUsageOpenKey, L"hand a profile file or a backup to the tray program")) +
            UsageLine(L"/diagnostics",
                      text(kUsageDiagnosticsKey, L"print a short report to send with a fault")) +
            HistoryUsageText() + UsageLine(L"/?", text(kUsageHelpKey, L"show this text")) +

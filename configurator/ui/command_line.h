@@ -27,12 +27,13 @@ enum class CommandKind {
     SaveProfile,
     LoadProfile,
     ShowFile,
+    Open,
     BadUsage
 };
 
 struct Command {
     CommandKind kind = CommandKind::Tray;
-    std::wstring file;    // Export, Import, Diff, SaveProfile, LoadProfile, ShowFile
+    std::wstring file;    // Export, Import, Diff, SaveProfile, LoadProfile, ShowFile, Open
     std::wstring name;    // SaveProfile: the profile's name in the file
     int snapshot = 0;     // RestoreSnapshot: 1 is the newest
     int profile = 0;      // Select, SaveProfile, LoadProfile: 0..4 (the user writes 1..5)
@@ -65,9 +66,9 @@ bool FormatShowFile(std::string_view content, uint16_t vendorId, uint16_t produc
                     const FunctionNames& functionNames, const TextLookup& text, std::wstring* shown,
                     std::wstring* problem);
 
-// Runs a command-line command (not Tray) to its end: no window, no tray icon, output to the
-// console the program was started from or to the redirected standard handles. Returns the
-// exit code. Windows only (command_line_win.cpp).
+// Runs a command-line command (not Tray or Open: those run the tray program) to its end: no window,
+// no tray icon, output to the console the program was started from or to the redirected standard
+// handles. Returns the exit code. Windows only (command_line_win.cpp).
 int RunCommandLine(MouseSession& session, const Command& command);
 // The program's arguments after its name, as the system splits them.
 std::vector<std::wstring> ProgramArguments();

@@ -240,6 +240,7 @@ int RunCommandLine(MouseSession& session, const Command& command) {
                      UsageText(LookupIn(texts)));
         return kExitBadUsage;
     case CommandKind::Tray:
+    case CommandKind::Open:
     default:
         return kExitBadUsage;
     }

@@ -23,7 +23,8 @@ DESK_KEYS = (["FontSize", "Title", "WriteFailed", "32773", "32771", "32772", "10
               "ProgramFiles", "KeepProfile", "RulesSkipped", "RulesFull"] +
              ["32777", "DiagnosticsCopied"] +
              ["32790", "108", "802", "803", "804"] +
-             ["BackupFileName"])
+             ["BackupFileName"] + ["109", "921", "922"] +
+             ["32791", "115", "116", "902"] + [str(n) for n in range(904, 912)])
 # CrashDumpSaved: the notice both programs give after a crash.
 AGENT_KEYS = ["Mouse", "BatteryLow", "OpenCPL", "Exit", "CrashDumpSaved"]
 

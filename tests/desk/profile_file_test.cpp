@@ -105,6 +105,9 @@ TEST(ProfileFile, OneProfileReadsBackAndLandsInAnySlot) {
     EXPECT_EQ(ToUtf8(FromUtf8(name)), name);
     EXPECT_FALSE(IsBackupFile(FormatLibraryProfile(taken, info)));
     EXPECT_TRUE(IsBackupFile(SampleFile()));
+    EXPECT_TRUE(IsLibraryProfileFile(FormatLibraryProfile(taken, info)));
+    EXPECT_FALSE(IsLibraryProfileFile(SampleFile()));
+    EXPECT_FALSE(IsLibraryProfileFile("TarnDesk profiles\n"));
 
     // Into profile 5: the records' slot bytes name it, the header changes only in its record.
     ProfileBlock block;
@@ -257,6 +260,10 @@ TEST(CommandLine, ArgumentsMapToCommands) {
     EXPECT_EQ(loaded.profile, 4);
     EXPECT_EQ(loaded.file, L"a.tarnprofile");
     EXPECT_EQ(ParseCommandLine(V{L"/show", L"a.tarnprofile"}).kind, CommandKind::ShowFile);
+    // What the desktop runs for an opened file: a tray start, not a console run.
+    const Command opened = ParseCommandLine(V{L"/OPEN", L"C:\\My files\\a.tarnprofile"});
+    EXPECT_EQ(opened.kind, CommandKind::Open);
+    EXPECT_EQ(opened.file, L"C:\\My files\\a.tarnprofile");
     const Command selected = ParseCommandLine(V{L"/select", L"5"});
     EXPECT_EQ(selected.kind, CommandKind::Select);
     EXPECT_EQ(selected.profile, 4);
@@ -280,7 +287,10 @@ TEST(CommandLine, ArgumentsMapToCommands) {
                          V{L"/save", L"1", L"f", L"/label", L"n"},
                          V{L"/load", L"f"},
                          V{L"/load", L"f", L"0"},
-                         V{L"/load", L"3", L"f"}}) {
+                         V{L"/load", L"3", L"f"},
+                         V{L"/open"},
+                         V{L"/open", L""},
+                         V{L"/open", L"a", L"b"}}) {
         const Command command = ParseCommandLine(bad);
         EXPECT_EQ(command.kind, CommandKind::BadUsage) << std::string(bad[0].begin(), bad[0].end());
         EXPECT_FALSE(command.problem.empty());

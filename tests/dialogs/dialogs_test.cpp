@@ -9,12 +9,14 @@
 #include "resources/select_profile_res.h"
 #include "resources/settings_dialog_res.h"
 #include "settings/memory_copy.h"
+#include "settings/profile_file.h"
 #include "settings/program_rules.h"
 #include "settings/text_files.h"
 #include "ui/desk_services.h"
 #include "ui/dialog_conventions_win.h"
 #include "ui/dialog_drawing.h"
 #include "ui/library_dialog_win.h"
+#include "ui/open_profile_win.h"
 #include "ui/program_profiles_win.h"
 #include "ui/program_switch_win.h"
 #include "ui/recorder_win.h"
@@ -1687,6 +1689,15 @@ class TextFit : public DialogTest {
                       nullptr)
                 << "Profile name";
             dialogs.emplace_back("Profile name", std::move(fits));
+            fits.clear();
+            // A name of the longest kind: 64 wide characters.
+            const std::wstring longName(kLibraryNameMaxCount, L'W');
+            ASSERT_NE(
+                MeasureModal([&] { ChooseProfileSlot(desk.instance, nullptr, texts, longName, 0); },
+                             &fits),
+                nullptr)
+                << "Open Profile";
+            dialogs.emplace_back("Open Profile", std::move(fits));
             for (const auto& [name, dialogFits] : dialogs) {
                 for (const Fit& fit : dialogFits) {
                     ++measured;

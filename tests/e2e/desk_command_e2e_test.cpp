@@ -1,7 +1,7 @@
 // TarnDesk's command line and its two tray menu items, release build, against the virtual
 // mouse: a backup restores the memory byte for byte, a damaged or foreign backup is refused
 // before anything is written, a page the mouse refuses is reported by block, and two runs at
-// once never interleave.
+// once never interleave; a file opened on the desktop goes to the running tray, which asks first.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,11 +13,14 @@
 #include <ostream>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include <shlobj.h>
 
 #include "e2e_harness_win.h"
 #include "e2e_mouse.h"
+
+#include <shellapi.h>
 
 namespace tarn::e2e {
 namespace {
@@ -142,6 +145,27 @@ HWND ProgressWindowOf(DWORD processId) {
 bool Answers(HWND window) {
     DWORD_PTR result = 0;
     return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result) != 0;
+}
+
+// `target` with profile `from` (0..4) of `source` loaded into profile `into`: its block with
+// the records' slot bytes naming `into`, its header record with its first byte `into`, and
+// not one byte more.
+virt::MemoryImage LoadedInto(virt::MemoryImage target, const virt::MemoryImage& source, size_t from,
+                             size_t into) {
+    constexpr size_t kArea = 512;
+    constexpr size_t kButtons = 7;
+    constexpr size_t kRecords = 64; // the header's profile records, 8 bytes each
+    const size_t at = (from + 1) * kArea;
+    const size_t to = (into + 1) * kArea;
+    for (size_t i = 0; i < kArea; ++i)
+        target[to + i] = source[at + i];
+    for (size_t button = 0; button < kButtons; ++button)
+        target[to + 4 * button] =
+            static_cast<uint8_t>((into << 5) | (source[at + 4 * button] & 0x1F));
+    for (size_t i = 0; i < 8; ++i)
+        target[kRecords + 8 * into + i] = source[kRecords + 8 * from + i];
+    target[kRecords + 8 * into] = static_cast<uint8_t>(into);
+    return target;
 }
 
 class DeskCommandLine : public DeskMouseTest {
@@ -291,23 +315,14 @@ TEST_F(DeskCommandLine, AProfileSavedAndLoadedLandsInItsSlotAndNothingElseChange
     EXPECT_NE(shown.output.find(Utf8(L"Profile \"B\u00FCro \u5C04\u624B\"")), std::string::npos)
         << shown.output;
 
-    // Into profile 4 of another memory: that block with its records' slot bytes naming
-    // profile 4, that profile's header record, and not one byte more.
+    // Into profile 4 of another memory.
     const virt::MemoryImage target = PatternImage(52);
     ASSERT_TRUE(mouse_->Load(target));
     DeleteCache();
     const DeskRun loaded = RunDesk(L"/load \"" + path + L"\" 4");
     ASSERT_EQ(loaded.exitCode, 0u) << loaded.output;
-    virt::MemoryImage expected = target;
+    const virt::MemoryImage expected = LoadedInto(target, source, 1, 3);
     constexpr size_t kArea = 512;
-    for (size_t i = 0; i < kArea; ++i)
-        expected[4 * kArea + i] = source[2 * kArea + i];
-    for (size_t button = 0; button < 7; ++button)
-        expected[4 * kArea + 4 * button] =
-            static_cast<uint8_t>((3 << 5) | (source[2 * kArea + 4 * button] & 0x1F));
-    for (size_t i = 0; i < 8; ++i)
-        expected[64 + 8 * 3 + i] = source[64 + 8 * 1 + i];
-    expected[64 + 8 * 3] = 3;
     const std::optional<virt::MemoryImage> memory = mouse_->Dump();
     ASSERT_TRUE(memory);
     for (size_t i = 0; i < expected.size(); ++i)
@@ -331,6 +346,8 @@ TEST_F(DeskCommandLine, AProfileSavedAndLoadedLandsInItsSlotAndNothingElseChange
     EXPECT_NE(refused.output.find("checksum"), std::string::npos) << refused.output;
     EXPECT_EQ(PagesWritten(), pagesBefore) << "a refused profile file reached the mouse";
 }
+
+HWND DialogOf(DWORD processId, HWND except, std::wstring* text);
 
 TEST_F(DeskCommandLine, TheConsoleCompanionWaitsAndEndsWithTheCommandsCode) {
     const std::string good = ReadText(Backup(PatternImage(51), L"companion.tarnprofiles"));
@@ -377,6 +394,26 @@ TEST_F(DeskCommandLine, TheConsoleCompanionWaitsAndEndsWithTheCommandsCode) {
     EXPECT_LT(GetTickCount() - started, 10000u);
     HWND window = WaitWindow(L"TarnDeskCLass", L"TarnDeskWnd", 10000);
     ASSERT_NE(window, nullptr) << "the tray program did not start";
+    PostMessageW(window, WM_COMMAND, 32771, 0);
+    WaitUntil([] { return FindWindowW(L"TarnDeskCLass", L"TarnDeskWnd") == nullptr; }, 10000);
+
+    // So does "/open FILE", whose tray then asks where the file's profile goes.
+    const std::wstring profile = ArtifactDir() + L"companion.tarnprofile";
+    ASSERT_EQ(RunDesk(L"/save 1 \"" + profile + L"\"").exitCode, 0u);
+    const DWORD opening = GetTickCount();
+    const DeskRun opened = RunCompanion(L"/open \"" + profile + L"\"");
+    EXPECT_EQ(opened.exitCode, 0u) << opened.output;
+    EXPECT_LT(GetTickCount() - opening, 10000u);
+    window = WaitWindow(L"TarnDeskCLass", L"TarnDeskWnd", 10000);
+    ASSERT_NE(window, nullptr) << "the tray program did not start";
+    DWORD trayProcess = 0;
+    GetWindowThreadProcessId(window, &trayProcess);
+    std::wstring text;
+    HWND chooser = nullptr;
+    EXPECT_TRUE(WaitUntil(
+        [&] { return (chooser = DialogOf(trayProcess, nullptr, &text)) != nullptr; }, 15000))
+        << "the tray was not given the file";
+    PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
     PostMessageW(window, WM_COMMAND, 32771, 0);
     WaitUntil([] { return FindWindowW(L"TarnDeskCLass", L"TarnDeskWnd") == nullptr; }, 10000);
 }
@@ -536,6 +573,159 @@ TEST_F(DeskCommandLine, TrayMenuBacksUpAndRestoresThroughTheFileDialogs) {
     EXPECT_TRUE(desk.WaitExit(10000));
 }
 
+// The two file types as the installer registers them for this user: opening one runs
+// "TarnDesk.exe" /open "%1". Removed again when the test ends.
+class FileAssociations {
+  public:
+    FileAssociations() {
+        wchar_t exe[MAX_PATH] = {};
+        GetFullPathNameW((ProgramDir() + L"TarnDesk.exe").c_str(), MAX_PATH, exe, nullptr);
+        const std::wstring command = L"\"" + std::wstring(exe) + L"\" /open \"%1\"";
+        for (const auto& [extension, type] : kTypes) {
+            Set(extension, type);
+            Set(std::wstring(type) + L"\\shell\\open\\command", command);
+        }
+    }
+    ~FileAssociations() {
+        for (const auto& [extension, type] : kTypes) {
+            RegDeleteTreeW(HKEY_CURRENT_USER, (kClasses + std::wstring(extension)).c_str());
+            RegDeleteTreeW(HKEY_CURRENT_USER, (kClasses + std::wstring(type)).c_str());
+        }
+    }
+    FileAssociations(const FileAssociations&) = delete;
+    FileAssociations& operator=(const FileAssociations&) = delete;
+
+  private:
+    static constexpr wchar_t kClasses[] = L"Software\\Classes\\";
+    static constexpr std::pair<const wchar_t*, const wchar_t*> kTypes[] = {
+        {L".tarnprofile", L"TarnDesk.Profile"}, {L".tarnprofiles", L"TarnDesk.Profiles"}};
+    static void Set(const std::wstring& key, const std::wstring& value) {
+        HKEY opened = nullptr;
+        ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, (kClasses + key).c_str(), 0, nullptr, 0,
+                                  KEY_SET_VALUE, nullptr, &opened, nullptr),
+                  ERROR_SUCCESS);
+        RegSetValueExW(opened, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(opened);
+    }
+};
+
+// What the desktop does for a double click on the file: the command registered for its type,
+// "%1" replaced by the file, run on the test desktop. Wine 8's HKEY_CLASSES_ROOT does not show
+// the user's own classes (HKCU\Software\Classes), so ShellExecute would not find them; the
+// registered command is read and run here instead. The started process's id, 0 when none.
+DWORD OpenOnDesktop(const std::wstring& file) {
+    auto value = [](const std::wstring& key) {
+        wchar_t text[1024] = {};
+        DWORD size = sizeof text;
+        RegGetValueW(HKEY_CURRENT_USER, (L"Software\\Classes\\" + key).c_str(), nullptr,
+                     RRF_RT_REG_SZ, nullptr, text, &size);
+        return std::wstring(text);
+    };
+    const std::wstring type = value(file.substr(file.rfind(L'.')));
+    std::wstring command = value(type + L"\\shell\\open\\command");
+    const size_t at = command.find(L"%1");
+    if (type.empty() || at == std::wstring::npos)
+        return 0;
+    command.replace(at, 2, file);
+    DWORD id = 0;
+    const UniqueHandle started = RunDetached(command, kDesktopName, nullptr, &id);
+    return started ? id : 0;
+}
+
+TEST_F(DeskCommandLine, AFileOpenedOnTheDesktopGoesToTheRunningTrayWhichAsksBeforeItWrites) {
+    constexpr int kSlotList = 903; // the Open Profile dialog's list of the five profiles
+    constexpr int kNameText = 904; // and the field with the file's profile's name
+    const virt::MemoryImage source = PatternImage(53);
+    ASSERT_TRUE(mouse_->Load(source));
+    const std::wstring profile = ArtifactDir() + L"opened.tarnprofile";
+    DeleteFileW(profile.c_str());
+    const DeskRun saved = RunDesk(L"/save 2 \"" + profile + L"\" /name Opened");
+    ASSERT_EQ(saved.exitCode, 0u) << saved.output;
+    const std::wstring backup = Backup(source, L"opened.tarnprofiles");
+    const virt::MemoryImage target = PatternImage(54);
+    ASSERT_TRUE(mouse_->Load(target));
+    ASSERT_TRUE(mouse_->Command(TARN_VMOUSE_SET_ACTIVE, 0, 2));
+    const FileAssociations associations;
+    Program desk(ProgramDir() + L"TarnDesk.exe", ProgramDir());
+    ASSERT_TRUE(desk.Started());
+    HWND window = WaitWindow(L"TarnDeskCLass", L"TarnDeskWnd", 10000);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(WaitUntil([] { return ReadCachedBlock(255).has_value(); }, 30000))
+        << "the start-up copy did not end";
+
+    // The running tray asks which profile, the mouse's active one offered first.
+    std::wstring text;
+    ASSERT_TRUE(OpenOnDesktop(profile));
+    HWND chooser = WaitDialog(desk.Id(), &text);
+    ASSERT_NE(chooser, nullptr) << "no dialog in the running tray";
+    HWND slots = GetDlgItem(chooser, kSlotList);
+    ASSERT_NE(slots, nullptr) << "the running tray shows another dialog: " << Narrow(text);
+    EXPECT_EQ(SendMessageW(slots, CB_GETCURSEL, 0, 0), 2);
+    wchar_t named[256] = {};
+    GetDlgItemTextW(chooser, kNameText, named, 256);
+    EXPECT_EQ(std::wstring(named), L"Opened");
+    EXPECT_TRUE(WaitUntil([] { return CountProcesses(L"TarnDesk.exe") == 1; }, 10000))
+        << "the start that handed the file over did not end";
+    EXPECT_TRUE(MouseHolds(target)) << "written before the profile was chosen";
+    SendMessageW(slots, CB_SETCURSEL, 4, 0);
+    PostMessageW(chooser, WM_COMMAND, IDOK, 0);
+    const virt::MemoryImage expected = LoadedInto(target, source, 1, 4);
+    // The load has ended once the cache took the profile it read back.
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            const std::optional<CachedBlock> cached = ReadCachedBlock(CacheKeyOfArea(5));
+            return cached && cached->bytes == Area(expected, 5);
+        },
+        30000));
+    const std::optional<virt::MemoryImage> memory = mouse_->Dump();
+    ASSERT_TRUE(memory);
+    for (size_t i = 0; i < expected.size(); ++i)
+        ASSERT_EQ((*memory)[i], expected[i]) << "area " << i / 512 << " byte " << i % 512;
+    PumpMessagesFor(1000, 2);
+    EXPECT_EQ(DialogOf(desk.Id(), nullptr, &text), nullptr)
+        << "a box after the load: " << Narrow(text);
+
+    // A file handed over while a transfer is under way (here the backup's Save dialog) waits
+    // for its end, then is asked for. Cancel writes nothing; nor does No to a backup's restore.
+    const uint32_t written = PagesWritten();
+    PostMessageW(window, WM_COMMAND, 32774, 0);
+    HWND save = WaitDialog(desk.Id(), &text);
+    ASSERT_NE(save, nullptr) << "no Save dialog";
+    ASSERT_TRUE(OpenOnDesktop(profile));
+    EXPECT_TRUE(WaitUntil([] { return CountProcesses(L"TarnDesk.exe") == 1; }, 10000));
+    PumpMessagesFor(1000, 2);
+    EXPECT_EQ(DialogOf(desk.Id(), save, &text), nullptr) << "asked during the transfer";
+    PostMessageW(save, WM_COMMAND, IDCANCEL, 0);
+    chooser = WaitDialog(desk.Id(), &text, save);
+    ASSERT_NE(chooser, nullptr) << "the file handed over during the transfer was lost";
+    EXPECT_NE(GetDlgItem(chooser, kSlotList), nullptr) << Narrow(text);
+    PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(chooser); }, 5000));
+    ASSERT_TRUE(OpenOnDesktop(backup));
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitUntil(
+        [&] { return (box = DialogOf(desk.Id(), chooser, &text)) && !text.empty(); }, 15000));
+    EXPECT_NE(text.find(L"Its present settings are replaced"), std::wstring::npos) << Narrow(text);
+    PostMessageW(box, WM_COMMAND, IDNO, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 5000));
+    PumpMessagesFor(1000, 2);
+    EXPECT_EQ(PagesWritten(), written) << "Cancel or No wrote into the mouse";
+    EXPECT_TRUE(MouseHolds(expected));
+    PostMessageW(window, WM_COMMAND, 32771, 0);
+    EXPECT_TRUE(desk.WaitExit(10000));
+
+    // With no tray running, the start for the file becomes the tray and asks itself.
+    const DWORD started = OpenOnDesktop(profile);
+    ASSERT_NE(started, 0u);
+    chooser = WaitDialog(started, &text);
+    ASSERT_NE(chooser, nullptr) << "a start for a file without a tray asked nothing";
+    EXPECT_NE(GetDlgItem(chooser, kSlotList), nullptr) << Narrow(text);
+    EXPECT_NE(FindWindowW(L"TarnDeskCLass", L"TarnDeskWnd"), nullptr) << "it is no tray";
+    PostMessageW(chooser, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(PagesWritten(), written);
+}
+
 // The tray's profile library, in the user's Documents: a profile of the mouse saved under a
 // name, loaded into another slot (only that block and its header record change, and an open
 // Settings dialog shows it at once), a file from elsewhere added, renamed, and deleted.
@@ -634,15 +824,7 @@ TEST_F(DeskCommandLine, TheProfileLibrarySavesLoadsImportsRenamesAndDeletes) {
     PostMessageW(library, WM_COMMAND, kLoad, 0);
     answerBox(L"into profile 4", IDYES);
     answerBox(L"written into profile 4 of the mouse and checked", IDOK);
-    virt::MemoryImage expected = source;
-    for (size_t i = 0; i < kArea; ++i)
-        expected[4 * kArea + i] = source[2 * kArea + i];
-    for (size_t button = 0; button < 7; ++button)
-        expected[4 * kArea + 4 * button] =
-            static_cast<uint8_t>((3 << 5) | (source[2 * kArea + 4 * button] & 0x1F));
-    for (size_t i = 0; i < 8; ++i)
-        expected[64 + 8 * 3 + i] = source[64 + 8 * 1 + i];
-    expected[64 + 8 * 3] = 3;
+    const virt::MemoryImage expected = LoadedInto(source, source, 1, 3);
     const std::optional<virt::MemoryImage> memory = mouse_->Dump();
     ASSERT_TRUE(memory);
     for (size_t i = 0; i < expected.size(); ++i)
