@@ -634,8 +634,8 @@ DWORD OpenOnDesktop(const std::wstring& file) {
 }
 
 TEST_F(DeskCommandLine, AFileOpenedOnTheDesktopGoesToTheRunningTrayWhichAsksBeforeItWrites) {
-    constexpr int kSlotList = 903; // the Open Profile dialog's list of the five profiles
-    constexpr int kNameText = 904; // and the field with the file's profile's name
+    constexpr int kSlotList = 923; // the Open Profile dialog's list of the five profiles
+    constexpr int kNameText = 924; // and the field with the file's profile's name
     const virt::MemoryImage source = PatternImage(53);
     ASSERT_TRUE(mouse_->Load(source));
     const std::wstring profile = ArtifactDir() + L"opened.tarnprofile";
