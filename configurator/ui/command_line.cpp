@@ -193,7 +193,8 @@ std::wstring UsageText(const TextLookup& text) {
                      text(kUsageDiagnosticsKey, L"print a short report to send with a fault")) +
            HistoryUsageText() + UsageLine(L"/?", text(kUsageHelpKey, L"show this text")) +
            text(kUsageOptionsKey,
-                L"Options may also be written --export, --import, --show, --select, --help.") +
+                L"Options may also be written --export, --import, --show, --select, --save, "
+                L"--load, --name, --open, --help.") +
            L"\n" +
            text(kUsageExitCodesKey, L"Exit codes: 0 done, 1 bad usage, 2 no mouse, 3 file "
                                     L"refused, 4 verification failed,") +
