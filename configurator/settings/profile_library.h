@@ -49,9 +49,11 @@ std::wstring LibrarySummary(const LibraryProfile& profile, const FunctionNames& 
 // Accepted entries first by name (ignoring case), refused ones after them by file name.
 void SortLibrary(std::vector<LibraryEntry>& entries);
 
-// Documents\Gaming Mouse Profiles (in the user's language), made when it is missing; empty when
-// the user has no Documents folder or it cannot be made.
+// Documents\Gaming Mouse Profiles (in the user's language); empty when the user has no
+// Documents folder. It is made only when something is put into it: looking makes nothing.
 std::wstring LibraryFolder(const TextSettings& texts);
+// Makes the folder when it is missing; false when it is not there afterwards.
+bool MakeLibraryFolder(const std::wstring& folder);
 // The folder's .tarnprofile files, each checked as a load would check it, sorted.
 std::vector<LibraryEntry> ListLibrary(const std::wstring& folder, uint16_t vendorId,
                                       uint16_t productId);

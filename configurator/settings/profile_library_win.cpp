@@ -42,22 +42,24 @@ ParsedLibraryProfile CheckFile(const std::wstring& path, uint16_t vendorId, uint
 std::wstring LibraryFolder(const TextSettings& texts) {
     wchar_t* documents = nullptr;
     std::wstring folder;
-    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Documents, KF_FLAG_CREATE, nullptr, &documents)))
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &documents)))
         folder = documents;
     CoTaskMemFree(documents); // also when the call failed
     if (folder.empty())
         return {};
-    // A translated name that no file name can hold falls back to the built-in one.
-    std::wstring name =
-        LibraryFileStem(texts.LookupDefault(kLibraryFolderKey, kDefaultLibraryFolder));
-    folder = WithSlash(folder) + name;
+    // A translated name that no file name can hold falls back to a name that it can.
+    return WithSlash(folder) +
+           LibraryFileStem(texts.LookupDefault(kLibraryFolderKey, kDefaultLibraryFolder));
+}
+
+bool MakeLibraryFolder(const std::wstring& folder) {
+    if (folder.empty())
+        return false;
     if (CreateDirectoryW(folder.c_str(), nullptr) == FALSE &&
         GetLastError() != ERROR_ALREADY_EXISTS)
-        return {};
+        return false;
     const DWORD attributes = GetFileAttributesW(folder.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0
-               ? folder
-               : std::wstring();
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 std::vector<LibraryEntry> ListLibrary(const std::wstring& folder, uint16_t vendorId,

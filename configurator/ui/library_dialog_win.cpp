@@ -221,8 +221,14 @@ struct LibraryDialog {
         Fill({});
         CentreOnWorkArea(dialog);
         SetFocus(List());
-        if (folder.empty())
-            Tell(dialog, desk.texts, Text(kNoFolderKey, kDefaultNoFolder), MB_ICONERROR);
+    }
+
+    // The folder, made for what is about to go into it; told when it cannot be.
+    bool FolderMade() const {
+        if (MakeLibraryFolder(folder))
+            return true;
+        Tell(dialog, desk.texts, Text(kNoFolderKey, kDefaultNoFolder), MB_ICONERROR);
+        return false;
     }
 
     void OnLoad() {
@@ -253,6 +259,8 @@ struct LibraryDialog {
         std::wstring name = ProfileName(slot);
         if (!AskProfileName(dialog, desk.texts, name))
             return;
+        if (!FolderMade())
+            return;
         const std::wstring path = NewLibraryPath(folder, name);
         CapturedReport report(&desk.texts);
         int result = kExitDone;
@@ -277,7 +285,7 @@ struct LibraryDialog {
             return;
         const std::wstring source = ChooseFileToOpen(
             dialog, Text(kLibraryFilesKey, kDefaultLibraryFiles), kLibraryProfileExtension);
-        if (source.empty())
+        if (source.empty() || !FolderMade())
             return;
         std::wstring added;
         const std::wstring problem = ImportIntoLibrary(source, folder, IdValue(Ids().vendorId),
@@ -336,7 +344,7 @@ struct LibraryDialog {
     }
 
     void OnOpenFolder() const {
-        if (!folder.empty())
+        if (FolderMade())
             ShellExecuteW(dialog, L"open", folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     }
 };
