@@ -726,6 +726,40 @@ TEST_F(DeskCommandLine, AFileOpenedOnTheDesktopGoesToTheRunningTrayWhichAsksBefo
     EXPECT_EQ(PagesWritten(), written);
 }
 
+// One of the user's shell folders moved elsewhere for a test's run, and back afterwards.
+class ShellFolder {
+  public:
+    ShellFolder(const wchar_t* name, const std::wstring& path) : name_(name) {
+        wchar_t old[MAX_PATH] = {};
+        DWORD size = sizeof old;
+        had_ = RegGetValueW(HKEY_CURRENT_USER, kKey, name,
+                            RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, &type_, old,
+                            &size) == ERROR_SUCCESS;
+        old_ = old;
+        Set(REG_SZ, path);
+    }
+    ~ShellFolder() {
+        if (had_)
+            Set(type_, old_);
+        else
+            RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, name_);
+    }
+    ShellFolder(const ShellFolder&) = delete;
+    ShellFolder& operator=(const ShellFolder&) = delete;
+
+  private:
+    static constexpr wchar_t kKey[] =
+        L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    void Set(DWORD type, const std::wstring& value) const {
+        RegSetKeyValueW(HKEY_CURRENT_USER, kKey, name_, type, value.c_str(),
+                        static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    }
+    const wchar_t* name_;
+    bool had_ = false;
+    DWORD type_ = REG_SZ;
+    std::wstring old_;
+};
+
 // The tray's profile library, in the user's Documents: a profile of the mouse saved under a
 // name, loaded into another slot (only that block and its header record change, and an open
 // Settings dialog shows it at once), a file from elsewhere added, renamed, and deleted.
@@ -739,11 +773,16 @@ TEST_F(DeskCommandLine, TheProfileLibrarySavesLoadsImportsRenamesAndDeletes) {
     source[64 + 8 * 3 + 3] = 16; // profile 4: 1600 dpi
     ASSERT_TRUE(mouse_->Load(source));
     ASSERT_TRUE(mouse_->Command(TARN_VMOUSE_SET_ACTIVE, 0, 3));
-    wchar_t documents[MAX_PATH] = {};
-    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, 0, documents), S_OK);
-    const std::wstring folder = std::wstring(documents) + L"\\Gaming Mouse Profiles\\";
+    // Documents is the test's own folder meanwhile: Wine links the real one to the home folder.
+    const std::wstring documents = ArtifactDir() + L"documents";
     std::error_code ignored;
-    std::filesystem::remove_all(std::filesystem::path(folder), ignored);
+    std::filesystem::remove_all(std::filesystem::path(documents), ignored);
+    CreateDirectoryW(documents.c_str(), nullptr);
+    const ShellFolder personal(L"Personal", documents);
+    wchar_t found[MAX_PATH] = {};
+    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, 0, found), S_OK);
+    ASSERT_EQ(std::wstring(found), documents);
+    const std::wstring folder = documents + L"\\Gaming Mouse Profiles\\";
     const auto inLibrary = [&](const std::wstring& name) {
         return GetFileAttributesW((folder + name + L".tarnprofile").c_str()) !=
                INVALID_FILE_ATTRIBUTES;
@@ -780,6 +819,8 @@ TEST_F(DeskCommandLine, TheProfileLibrarySavesLoadsImportsRenamesAndDeletes) {
     EXPECT_EQ(SendDlgItemMessageW(library, kSlot, CB_GETCURSEL, 0, 0), 3)
         << "the active profile is not preselected";
     EXPECT_EQ(SendDlgItemMessageW(library, kList, LVM_GETITEMCOUNT, 0, 0), 0);
+    EXPECT_EQ(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES)
+        << "looking at the library made its folder";
     // The names the dialogs ask for are typed into this field, then OK.
     const auto answerName = [&](const std::wstring& name) {
         HWND asked = nullptr;
