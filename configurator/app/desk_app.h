@@ -142,6 +142,7 @@ class DeskApp final : public SettingsDialogHost, public MemoryView {
     // What the next Settings dialog starts from: what the last one left.
     SettingsDialogState lastSettings_;
     HWND programProfilesDialog_ = nullptr;
+    HWND libraryDialog_ = nullptr;
     // Files handed over or opened at the start, oldest first, not handled yet.
     std::vector<std::wstring> waitingFiles_;
     // Held for the process's life, so the next start in this session hands over.

@@ -331,7 +331,8 @@ void DeskApp::OpenLibrary() {
     if (transfersUnderWay_ > 0) {
         return;
     }
-    RunLibraryDialog(nullptr, services_, [this] { MouseWrittenHere(); });
+    RunLibraryDialog(
+        nullptr, services_, [this] { MouseWrittenHere(); }, libraryDialog_);
 }
 
 // After a write from one of the tray's own dialogs: the program's copies and an open Settings

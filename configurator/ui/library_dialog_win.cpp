@@ -111,6 +111,7 @@ INT_PTR CALLBACK NameDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 struct LibraryDialog {
     const DeskServices& desk;
     const std::function<void()>& loaded;
+    HWND& openDialog;
     HWND dialog = nullptr;
     std::wstring folder;
     std::vector<LibraryEntry> entries;
@@ -356,6 +357,7 @@ INT_PTR CALLBACK LibraryDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
         library = reinterpret_cast<LibraryDialog*>(lParam);
         SetWindowLongPtrW(dialog, DWLP_USER, lParam);
         library->dialog = dialog;
+        library->openDialog = dialog;
         library->OnInitDialog();
         return FALSE; // the focus is set: on the list
     case WM_COMMAND:
@@ -427,8 +429,14 @@ bool AskProfileName(HWND owner, const TextSettings& texts, std::wstring& name) {
                            NameDialogProc, reinterpret_cast<LPARAM>(&asked)) == IDOK;
 }
 
-void RunLibraryDialog(HWND owner, const DeskServices& desk, const std::function<void()>& loaded) {
-    LibraryDialog library{desk, loaded, nullptr, {}, {}};
+void RunLibraryDialog(HWND owner, const DeskServices& desk, const std::function<void()>& loaded,
+                      HWND& openDialog) {
+    if (openDialog != nullptr) {
+        SetForegroundWindow(openDialog);
+        return;
+    }
+    LibraryDialog library{desk, loaded, openDialog, nullptr, {}, {}};
     DialogBoxParamW(desk.instance, MAKEINTRESOURCEW(IDD_LIBRARY), owner, LibraryDialogProc,
                     reinterpret_cast<LPARAM>(&library));
+    openDialog = nullptr;
 }

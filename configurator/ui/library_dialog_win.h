@@ -9,8 +9,10 @@
 #include <functional>
 #include <string>
 
-// The dialog (115), modal to `owner`; `loaded` runs after a load wrote the mouse.
-void RunLibraryDialog(HWND owner, const DeskServices& desk, const std::function<void()>& loaded);
+// The dialog (115), modal to `owner`; `loaded` runs after a load wrote the mouse. `openDialog`
+// holds it while it is open: asked for again meanwhile, it only comes to the front.
+void RunLibraryDialog(HWND owner, const DeskServices& desk, const std::function<void()>& loaded,
+                      HWND& openDialog);
 // A name for a profile, asked in a small dialog (116) that starts with `name`; false when the
 // user cancelled. A name the library cannot hold is told there and asked again.
 bool AskProfileName(HWND owner, const TextSettings& texts, std::wstring& name);

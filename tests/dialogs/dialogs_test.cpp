@@ -1680,7 +1680,14 @@ class TextFit : public DialogTest {
                 << "Program profiles";
             dialogs.emplace_back("Program profiles", std::move(fits));
             fits.clear();
-            ASSERT_NE(MeasureModal([&] { RunLibraryDialog(nullptr, desk, [] {}); }, &fits), nullptr)
+            HWND openLibrary = nullptr;
+            ASSERT_NE(MeasureModal(
+                          [&] {
+                              RunLibraryDialog(
+                                  nullptr, desk, [] {}, openLibrary);
+                          },
+                          &fits),
+                      nullptr)
                 << "Profile library";
             dialogs.emplace_back("Profile library", std::move(fits));
             fits.clear();

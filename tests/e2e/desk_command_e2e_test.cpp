@@ -818,6 +818,14 @@ TEST_F(DeskCommandLine, TheProfileLibrarySavesLoadsImportsRenamesAndDeletes) {
         << "no Profile library dialog";
     EXPECT_EQ(SendDlgItemMessageW(library, kSlot, CB_GETCURSEL, 0, 0), 3)
         << "the active profile is not preselected";
+    // Asked for again, the open one comes to the front: never two of them.
+    PostMessageW(window, WM_COMMAND, kCommandLibrary, 0);
+    PumpMessagesFor(500, 2);
+    int libraries = 0;
+    for (HWND w = FindWindowW(L"#32770", L"Profile library"); w != nullptr;
+         w = FindWindowExW(nullptr, w, L"#32770", L"Profile library"))
+        libraries += IsWindowVisible(w) ? 1 : 0;
+    EXPECT_EQ(libraries, 1);
     EXPECT_EQ(SendDlgItemMessageW(library, kList, LVM_GETITEMCOUNT, 0, 0), 0);
     EXPECT_EQ(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES)
         << "looking at the library made its folder";
