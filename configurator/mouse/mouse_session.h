@@ -11,6 +11,7 @@
 #include "write_journal.h"
 
 #include <cstdint>
+#include <cwchar>
 #include <functional>
 #include <optional>
 #include <string>
@@ -31,6 +32,11 @@ struct DeviceIds {
     std::wstring vendorId = L"F1D0";
     std::wstring productId = L"0084";
 };
+
+// An id of DeviceIds as its number ("F1D0" -> 0xF1D0), as files record it.
+inline uint16_t IdValue(const std::wstring& text) {
+    return static_cast<uint16_t>(std::wcstoul(text.c_str(), nullptr, 16));
+}
 
 // What the presence check looks for, whatever the ids say.
 inline constexpr const wchar_t* kPresenceText = L"Vid_F1D0&Pid_0084";

@@ -66,10 +66,6 @@ std::wstring SystemMessage(DWORD error) {
     return L"system error " + std::to_wstring(error) + (text.empty() ? L"" : L": " + text);
 }
 
-uint16_t IdValue(const std::wstring& text) {
-    return static_cast<uint16_t>(std::wcstoul(text.c_str(), nullptr, 16));
-}
-
 // Block 0 is the header, 1..5 the profiles. Whole: the block moved completely.
 bool ReadImageBlock(MouseSession& session, int block, MemoryBlock& bytes) {
     const int operation = block == 0 ? ReadHeader : ReadProfile;

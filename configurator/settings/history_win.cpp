@@ -31,10 +31,6 @@ bool CreateFolders(const std::wstring& path) {
            GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
-uint16_t IdValue(const std::wstring& text) {
-    return static_cast<uint16_t>(std::wcstoul(text.c_str(), nullptr, 16));
-}
-
 // Empty on success, else the cause.
 std::wstring ReadSmallFile(const std::wstring& path, std::string* content) {
     const UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,

@@ -141,11 +141,8 @@ int ShowFile(const MouseSession& session, const std::wstring& path, Reporter& ou
     std::wstring problem = ReadProfileFileText(path, &content, output);
     std::wstring shown;
     if (problem.empty() &&
-        FormatShowFile(
-            content,
-            static_cast<uint16_t>(std::wcstoul(session.Ids().vendorId.c_str(), nullptr, 16)),
-            static_cast<uint16_t>(std::wcstoul(session.Ids().productId.c_str(), nullptr, 16)),
-            FunctionNamesOf(texts), LookupIn(texts), &shown, &problem)) {
+        FormatShowFile(content, IdValue(session.Ids().vendorId), IdValue(session.Ids().productId),
+                       FunctionNamesOf(texts), LookupIn(texts), &shown, &problem)) {
         output.Print(shown);
         return kExitDone;
     }

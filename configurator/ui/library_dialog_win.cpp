@@ -9,7 +9,7 @@
 #include "profile_menu.h"
 #include "progress_window_win.h"
 #include "resources/library_dialog_res.h"
-#include "resources/select_profile_res.h"
+#include "select_profile_win.h"
 #include "settings/backup_restore.h"
 #include "settings/profile_library.h"
 #include "text_rules.h"
@@ -48,10 +48,6 @@ constexpr wchar_t kNameRefusedKey[] = L"LibraryNameRefused";
 constexpr wchar_t kDefaultNameRefused[] = L"This name cannot be used: %s.";
 constexpr wchar_t kLibraryFilesKey[] = L"LibraryFiles";
 constexpr wchar_t kDefaultLibraryFiles[] = L"Mouse profile";
-
-uint16_t IdValue(const std::wstring& text) {
-    return static_cast<uint16_t>(std::wcstoul(text.c_str(), nullptr, 16));
-}
 
 struct NameDialog {
     const TextSettings& texts;
@@ -126,11 +122,7 @@ struct LibraryDialog {
     }
     const DeviceIds& Ids() const { return desk.session.Ids(); }
 
-    // "Profile 1".."Profile 5", as Select Profile names them.
-    std::wstring ProfileName(int profile) const {
-        std::wstring name = desk.texts.LookupOverride(IDC_TARGET1 + profile);
-        return name.empty() ? L"Profile " + std::to_wstring(profile + 1) : name;
-    }
+    std::wstring ProfileName(int profile) const { return ProfileChoiceName(desk.texts, profile); }
     int ChosenSlot() const {
         const LRESULT chosen = SendMessageW(Slot(), CB_GETCURSEL, 0, 0);
         return chosen >= 0 && chosen < kProfileCount ? int(chosen) : 0;

@@ -4,7 +4,7 @@
 #include "dialog_drawing.h"
 #include "model/memory_image.h"
 #include "resources/open_profile_res.h"
-#include "resources/select_profile_res.h"
+#include "select_profile_win.h"
 
 namespace {
 
@@ -26,10 +26,7 @@ void OnInitDialog(HWND dialog, const SlotRequest& request) {
     SetDlgItemTextW(dialog, IDC_OPEN_PROFILE_NAME, request.name.c_str());
     HWND slots = GetDlgItem(dialog, IDC_OPEN_PROFILE_SLOT);
     for (int profile = 0; profile < kProfileCount; ++profile) {
-        // The words Select Profile uses for the five profiles.
-        std::wstring text = texts.LookupOverride(IDC_TARGET1 + profile);
-        if (text.empty())
-            text = L"Profile " + std::to_wstring(profile + 1);
+        const std::wstring text = ProfileChoiceName(texts, profile);
         SendMessageW(slots, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     }
     SendMessageW(slots, CB_SETCURSEL, static_cast<WPARAM>(request.preselected), 0);

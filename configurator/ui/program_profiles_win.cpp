@@ -8,7 +8,7 @@
 #include "settings/program_rules.h"
 #include "program_switch_win.h"
 #include "resources/program_profiles_res.h"
-#include "resources/select_profile_res.h"
+#include "select_profile_win.h"
 #include "settings/text_files.h"
 
 #include <commctrl.h>
@@ -84,11 +84,7 @@ class ProgramProfilesDialog {
 
     HWND List() { return GetDlgItem(dialog, IDC_RULE_LIST); }
 
-    // "Profile 1".."Profile 5", as Select Profile names them.
-    std::wstring ProfileName(int profile) {
-        std::wstring name = texts.LookupOverride(IDC_TARGET1 + profile);
-        return name.empty() ? L"Profile " + std::to_wstring(profile + 1) : name;
-    }
+    std::wstring ProfileName(int profile) const { return ProfileChoiceName(texts, profile); }
 
     void SetStatus(const wchar_t* key, const wchar_t* builtIn) {
         SetDlgItemTextW(dialog, IDC_RULES_STATUS, texts.LookupDefault(key, builtIn).c_str());

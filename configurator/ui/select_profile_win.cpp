@@ -102,3 +102,8 @@ std::optional<ButtonAssignment> RunSelectProfile(HWND owner, const DeskServices&
                     SelectProfileDialogProc, reinterpret_cast<LPARAM>(&request));
     return request.result;
 }
+
+std::wstring ProfileChoiceName(const TextSettings& texts, int profile) {
+    std::wstring name = texts.LookupOverride(IDC_TARGET1 + profile);
+    return name.empty() ? L"Profile " + std::to_wstring(profile + 1) : name;
+}

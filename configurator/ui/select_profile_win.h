@@ -7,6 +7,11 @@
 #include <windows.h>
 
 #include <optional>
+#include <string>
+
+// "Profile 1".."Profile 5" as Select Profile names them (`profile` 0..4), for the other
+// dialogs that offer the five profiles.
+std::wstring ProfileChoiceName(const TextSettings& texts, int profile);
 
 // Runs the dialog modally over `owner` for a button showing `stored` in profile
 // `currentProfile`; the profile switch OK stores, none when cancelled.
